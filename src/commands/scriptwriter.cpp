@@ -1,0 +1,51 @@
+#include "commands/scriptwriter.h"
+
+#include "storage/fileerror.h"
+
+namespace {
+// Large enough that a 100,000-line script costs a few hundred writes, not 100,000.
+constexpr qsizetype kFlushAt = 256 * 1024;
+const QString kOperation = QStringLiteral("Writing a command script");
+} // namespace
+
+ScriptWriter::ScriptWriter(const QString &path)
+    : m_file(path)
+{
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        throw FileError(kOperation, path, m_file.errorString());
+    m_buffer.reserve(kFlushAt + 4096);
+}
+
+ScriptWriter::~ScriptWriter()
+{
+    // An abandoned script keeps what was written so far; errors no longer matter.
+    if (m_file.isOpen()) {
+        m_file.write(m_buffer);
+        m_file.close();
+    }
+}
+
+void ScriptWriter::writeLine(const QString &line)
+{
+    m_buffer += line.toLocal8Bit();
+    m_buffer.append("\r\n", 2);
+    if (m_buffer.size() >= kFlushAt)
+        flushBuffer();
+}
+
+void ScriptWriter::close()
+{
+    flushBuffer();
+    m_file.close();
+    if (m_file.error() != QFileDevice::NoError)
+        throw FileError(kOperation, m_file.fileName(), m_file.errorString());
+}
+
+void ScriptWriter::flushBuffer()
+{
+    if (m_buffer.isEmpty())
+        return;
+    if (m_file.write(m_buffer) != m_buffer.size())
+        throw FileError(kOperation, m_file.fileName(), m_file.errorString());
+    m_buffer.clear();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "commands/shelldialect.h"
+
+#include <QString>
+
+// Makes a text reach a program as exactly one argument, byte for byte, with nothing
+// in it interpreted by the command interpreter. A text made only of characters the
+// interpreter passes through unchanged is written as it stands, so ordinary hosts,
+// URLs and paths keep their familiar look in the scripts.
+class ShellQuote
+{
+public:
+    // Throws UnsafeTextError when text cannot be quoted for the dialect at all;
+    // `what` names the text for the operator ("the server", "URL line 3", ...).
+    static void check(ShellDialect dialect, const QString &text, const QString &what);
+
+    // The text as one word of a command line. Call check() first: a text that
+    // cannot be quoted comes back unusable.
+    static QString quote(ShellDialect dialect, const QString &text);
+
+    // A file path as the target of a redirection, written in double quotes as long
+    // as the interpreter would not change anything inside them.
+    static QString quoteRedirectTarget(ShellDialect dialect, const QString &path);
+
+    // /bin/sh: single quotes, each ' written as '\''.
+    static QString quoteSh(const QString &text);
+    // cmd.exe: double quotes, every % doubled, and backslashes before the closing
+    // quote doubled so the program's own argument parser keeps them.
+    static QString quoteCmd(const QString &text);
+};

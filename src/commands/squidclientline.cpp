@@ -1,0 +1,36 @@
+#include "commands/squidclientline.h"
+
+#include "commands/shellquote.h"
+
+SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server)
+    : m_dialect(dialect)
+{
+    ShellQuote::check(dialect, folder.path(), QStringLiteral("The application folder"));
+    ShellQuote::check(dialect, server, QStringLiteral("The server"));
+    m_head = ShellQuote::quote(dialect, folder.file(QStringLiteral("squidclient")))
+        + QStringLiteral(" -h ") + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");
+}
+
+void SquidclientLine::check(const QString &text, const QString &what) const
+{
+    ShellQuote::check(m_dialect, text, what);
+}
+
+QString SquidclientLine::purge(const QString &url, const QString &resultPath) const
+{
+    return m_head + QStringLiteral(" -m purge ") + ShellQuote::quote(m_dialect, url) + redirect(resultPath);
+}
+
+QString SquidclientLine::status(const QString &request, const QString &resultPath) const
+{
+    // An empty request stays empty rather than becoming an empty argument: the
+    // line then has two blanks before the redirection.
+    const QString argument = request.isEmpty() ? QString() : ShellQuote::quote(m_dialect, request);
+    return m_head + QLatin1Char(' ') + argument + redirect(resultPath);
+}
+
+QString SquidclientLine::redirect(const QString &resultPath) const
+{
+    return QStringLiteral(" > ") + ShellQuote::quoteRedirectTarget(m_dialect, resultPath)
+        + QStringLiteral(" 2>&1");
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// The folder every file of the program lives in, in native form and without a
+// trailing separator (a root keeps its own). File names are joined to it with the
+// platform's separator and nothing else decides where a file goes.
+class AppFolder
+{
+public:
+    explicit AppFolder(const QString &path);
+
+    // The folder of the running executable.
+    static AppFolder ofExecutable();
+
+    const QString &path() const { return m_path; }
+
+    // path + separator + name; at a root this gives two separators in a row,
+    // which every platform we run on reads as one.
+    QString file(const QString &name) const;
+
+private:
+    QString m_path;
+};

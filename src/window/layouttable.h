@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QRect>
+#include <QSize>
+#include <QString>
+
+#include <vector>
+
+// The window's controls, where they stand and in which order Tab visits them.
+// Positions are kept in twips, the unit the layout was drawn in, and converted
+// at 15 twips to a device-independent pixel (96 dpi).
+enum class ControlKind {
+    Label,
+    ListBox,
+    LineEdit,  // single-line text box
+    TextArea,  // multi-line text box, no wrapping, both scroll bars
+    Button,
+};
+
+struct ControlSpec
+{
+    QString name;    // objectName and accessible name
+    ControlKind kind;
+    QString caption; // label or button caption, or a text box's initial text
+    int left;        // twips from the client area's top-left corner
+    int top;
+    int width;
+    int height;
+    int tab;         // position in the focus order; labels keep theirs but take no focus
+
+    QRect pixelRect() const;
+};
+
+class LayoutTable
+{
+public:
+    static constexpr int kTwipsPerPixel = 15;
+    static constexpr int kClientWidthTwips = 13950;
+    static constexpr int kClientHeightTwips = 8385;
+
+    static QSize clientSize();
+    // In the order they meet the eye, left to right, top to bottom.
+    static const std::vector<ControlSpec> &controls();
+};
