@@ -1,0 +1,258 @@
+// The window: its layout, focus order, server list and how it survives failures.
+#include "modalwatcher.h"
+#include "storage/textfile.h"
+#include "window/boxtext.h"
+#include "window/cachewindow.h"
+#include "window/layouttable.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+class TestWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup() { m_window.reset(); }
+
+    void windowFrame();
+    void controlsMatchTheLayoutTable();
+    void multiLineBoxes();
+    void focusAtStartAndTabOrder();
+    void serverListAtStart_data();
+    void serverListAtStart();
+    void addServer();
+    void selectedServer();
+    void failingAddKeepsEverything();
+    void boxTextUsesCrLf_data();
+    void boxTextUsesCrLf();
+
+private:
+    void openWindow();
+    template<typename T>
+    T *control(const char *name) const
+    {
+        auto *widget = m_window->findChild<T *>(QString::fromLatin1(name));
+        if (!widget)
+            qFatal("no control %s", name);
+        return widget;
+    }
+    QString serverFile() const { return m_dir->filePath(QStringLiteral("serverlist.txt")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<CacheWindow> m_window;
+};
+
+void TestWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void TestWindow::openWindow()
+{
+    m_window = std::make_unique<CacheWindow>(AppFolder(m_dir->path()));
+    m_window->show();
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+void TestWindow::windowFrame()
+{
+    openWindow();
+    QCOMPARE(m_window->objectName(), QStringLiteral("cache"));
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Quellory"));
+    QCOMPARE(m_window->size(), QSize(930, 559));
+    QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+}
+
+void TestWindow::controlsMatchTheLayoutTable()
+{
+    openWindow();
+    struct Expected { const char *name; const char *caption; QRect rect; };
+    // Pixels at 15 twips each, written out so a slip in the table shows here.
+    const Expected expected[] = {
+        {"Label2", "服务器IP：", {56, 16, 65, 17}},
+        {"List1", "", {128, 16, 201, 28}},
+        {"Text2", "mgr:", {344, 16, 73, 25}},
+        {"Command2", "查看状态", {488, 16, 89, 25}},
+        {"Label3", "服务器IP：", {632, 16, 73, 17}},
+        {"Text4", "", {696, 8, 161, 25}},
+        {"Command3", "添加", {872, 8, 49, 25}},
+        {"Label1", "网址：", {56, 56, 57, 25}},
+        {"Text1", "", {128, 56, 353, 145}},
+        {"Command1", "更新缓存", {496, 104, 65, 33}},
+        {"Text3", "", {8, 216, 905, 321}},
+    };
+    QCOMPARE(LayoutTable::controls().size(), std::size(expected));
+    for (const Expected &e : expected) {
+        auto *widget = control<QWidget>(e.name);
+        QCOMPARE(widget->geometry(), e.rect);
+        QCOMPARE(widget->accessibleName(), QString::fromLatin1(e.name));
+        QVERIFY(widget->isVisible() && widget->isEnabled());
+        const QString caption = QString::fromUtf8(e.caption);
+        if (auto *label = qobject_cast<QLabel *>(widget))
+            QCOMPARE(label->text(), caption);
+        else if (auto *button = qobject_cast<QPushButton *>(widget))
+            QCOMPARE(button->text(), caption);
+        else if (auto *line = qobject_cast<QLineEdit *>(widget))
+            QCOMPARE(line->text(), caption);
+        else if (auto *box = qobject_cast<QPlainTextEdit *>(widget))
+            QCOMPARE(BoxText::text(box), caption);
+    }
+}
+
+void TestWindow::multiLineBoxes()
+{
+    openWindow();
+    for (const char *name : {"Text1", "Text3"}) {
+        auto *box = control<QPlainTextEdit>(name);
+        QCOMPARE(box->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QVERIFY(!box->isReadOnly());
+    }
+    QCOMPARE(control<QListWidget>("List1")->selectionMode(), QAbstractItemView::SingleSelection);
+}
+
+void TestWindow::focusAtStartAndTabOrder()
+{
+    openWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>("Text1"));
+    // Type something first: Tab must leave a multi-line box, not insert a tab.
+    QTest::keyClicks(control<QWidget>("Text1"), QStringLiteral("http://a/"));
+    const char *order[] = {"Command1", "Text3", "Command2", "Text4", "Command3", "List1", "Text2", "Text1"};
+    for (const char *name : order) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTRY_COMPARE(QApplication::focusWidget()->objectName(), QString::fromLatin1(name));
+    }
+    QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://a/"));
+    for (const char *label : {"Label1", "Label2", "Label3"})
+        QCOMPARE(control<QWidget>(label)->focusPolicy(), Qt::NoFocus);
+}
+
+void TestWindow::serverListAtStart_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("no file shows the missing-file text") << false << QByteArray() << QStringList{TextFile::missingFileText()};
+    QTest::newRow("empty file shows nothing") << true << QByteArray() << QStringList();
+    QTest::newRow("two servers and the empty last item") << true << QByteArray("a\r\nb\r\n") << QStringList{"a", "b", ""};
+}
+
+void TestWindow::serverListAtStart()
+{
+    QFETCH(bool, present);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, items);
+    if (present) {
+        QFile file(serverFile());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    openWindow();
+    auto *list = control<QListWidget>("List1");
+    QStringList shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown << list->item(i)->text();
+    QCOMPARE(shown, items);
+    QVERIFY(list->selectedItems().isEmpty());
+    QCOMPARE(m_window->selectedServer(), QString());
+}
+
+void TestWindow::addServer()
+{
+    openWindow();
+    auto *list = control<QListWidget>("List1");
+    auto *text4 = control<QLineEdit>("Text4");
+    QTest::keyClicks(text4, QStringLiteral("127.0.0.1"));
+    QTest::mouseClick(control<QPushButton>("Command3"), Qt::LeftButton);
+    QCOMPARE(list->count(), 2);
+    QCOMPARE(list->item(0)->text(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(list->item(1)->text(), QString());
+    QCOMPARE(text4->text(), QStringLiteral("127.0.0.1")); // kept after the add
+
+    list->setCurrentRow(0);
+    QTest::mouseClick(control<QPushButton>("Command3"), Qt::LeftButton);
+    QCOMPARE(list->count(), 3);
+    QVERIFY(list->selectedItems().isEmpty()); // the list was refilled
+
+    QFile file(serverFile());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("127.0.0.1\r\n127.0.0.1\r\n"));
+}
+
+void TestWindow::selectedServer()
+{
+    QFile file(serverFile());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("a\r\n\r\nc");
+    file.close();
+    openWindow();
+    auto *list = control<QListWidget>("List1");
+    list->setCurrentRow(2);
+    QCOMPARE(m_window->selectedServer(), QStringLiteral("c"));
+    list->setCurrentRow(1); // an empty item is an ordinary server
+    QCOMPARE(m_window->selectedServer(), QString());
+    QVERIFY(!list->selectedItems().isEmpty());
+}
+
+void TestWindow::failingAddKeepsEverything()
+{
+    QVERIFY(QDir().mkpath(serverFile())); // the add's file cannot be opened for writing
+    openWindow();
+    auto *list = control<QListWidget>("List1");
+    QCOMPARE(list->count(), 1); // a directory is no file: the missing-file text
+    QTest::keyClicks(control<QWidget>("Text1"), QStringLiteral("http://kept/"));
+    QTest::keyClicks(control<QLineEdit>("Text4"), QStringLiteral("10.0.0.9"));
+    control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
+
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command3"), Qt::LeftButton);
+
+    QCOMPARE(watcher.seen().size(), 1);
+    const ModalWatcher::Seen &box = watcher.seen().first();
+    QCOMPARE(box.objectName, QStringLiteral("failureBox"));
+    QVERIFY2(box.text.contains(serverFile()), qPrintable(box.text));
+    QVERIFY2(box.text.contains(QStringLiteral("directory"), Qt::CaseInsensitive), qPrintable(box.text));
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), TextFile::missingFileText());
+    QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
+    QCOMPARE(control<QLineEdit>("Text4")->text(), QStringLiteral("10.0.0.9"));
+    QCOMPARE(control<QLineEdit>("Text2")->text(), QStringLiteral("mgr:info"));
+}
+
+void TestWindow::boxTextUsesCrLf_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("lines") << "a\r\n\r\nb";
+    QTest::newRow("trailing line end") << "a\r\nb\r\n";
+    QTest::newRow("no-break space and tab kept") << QString::fromUtf8("a\u00a0b\tc");
+    QTest::newRow("wide text") << QString::fromUtf8("文件不存在！！\r\n文件不存在！！");
+}
+
+void TestWindow::boxTextUsesCrLf()
+{
+    QFETCH(QString, text);
+    QPlainTextEdit box;
+    BoxText::setText(&box, text);
+    QCOMPARE(BoxText::text(&box), text);
+    QCOMPARE(box.blockCount(), text.count(QStringLiteral("\r\n")) + 1);
+}
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
