@@ -1,0 +1,58 @@
+# Quick start:
+#   make run    install what is missing, build, install into $(PREFIX) and start
+#   make test   install what is missing, build and run every test through CTest
+#   make bench  build and run the benchmarks
+
+BUILD_DIR ?= build
+# The program keeps its server list, scripts and result files beside itself, so
+# it gets a writable folder of its own, outside the build tree.
+PREFIX ?= $(HOME)/.local/share/quellory
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+PACKAGES := cmake make g++ qt6-base-dev libgl-dev libglx-dev libopengl-dev \
+            libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps iproute2
+
+SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
+
+.PHONY: all deps build run install test e2e bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	    echo "Installing:$$missing"; \
+	    $(SUDO) apt-get update -qq && \
+	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+$(BUILD_DIR)/CMakeCache.txt:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD_DIR)/CMakeCache.txt
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+	@# squidclient is expected beside the program; Debian's is used when present.
+	@if [ ! -e "$(PREFIX)/squidclient" ] && [ -x /usr/bin/squidclient ]; then \
+	    ln -s /usr/bin/squidclient "$(PREFIX)/squidclient"; \
+	fi
+
+run: install
+	cd "$(PREFIX)" && ./quellory
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 600
+
+e2e: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -L e2e
+
+bench: build
+	$(BUILD_DIR)/bench/quellory_bench
+
+clean:
+	rm -rf $(BUILD_DIR)

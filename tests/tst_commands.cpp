@@ -1,0 +1,352 @@
+// Command scripts: exact lines, quoting, purge numbering and results, the status
+// query, and hostile texts run for real through /bin/sh with a stand-in client.
+#include "commands/purge.h"
+#include "commands/shellquote.h"
+#include "commands/squidclientline.h"
+#include "commands/statusquery.h"
+#include "commands/unsafetexterror.h"
+#include "standinclient.h"
+#include "storage/fileerror.h"
+#include "storage/textfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+QList<QByteArray> purgeArgs(const QString &server, const QString &url)
+{
+    return {"-h", server.toLocal8Bit(), "-p", "80", "-m", "purge", url.toLocal8Bit()};
+}
+} // namespace
+
+class TestCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void quote_data();
+    void quote();
+    void redirectTarget_data();
+    void redirectTarget();
+    void refusedTexts_data();
+    void refusedTexts();
+
+    void purgeScriptBytes();
+    void purgeShowsPreviousAnswers();
+    void purgeWithNothingToDo();
+    void purgeEmptiesLongerScript();
+    void purgeWithoutServer();
+    void refusedTextWritesNothing();
+    void scriptThatCannotBeCreated();
+    void statusQuery();
+    void statusQueryEmptyRequest();
+    void hostileTexts_data();
+    void hostileTexts();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    AppFolder folder() const { return AppFolder(m_dir->path()); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<StandInClient> m_client;
+};
+
+void TestCommands::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_client = std::make_unique<StandInClient>(m_dir->path());
+}
+
+void TestCommands::quote_data()
+{
+    QTest::addColumn<int>("dialect");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("quoted");
+    const int sh = int(ShellDialect::Sh);
+    const int cmd = int(ShellDialect::Cmd);
+    QTest::newRow("sh host as is") << sh << "127.0.0.1" << "127.0.0.1";
+    QTest::newRow("sh plain URL as is") << sh << "http://www.example.com/a/b_c-d.html" << "http://www.example.com/a/b_c-d.html";
+    QTest::newRow("sh empty") << sh << "" << "''";
+    QTest::newRow("sh query string") << sh << "http://x/?a=1&b=2" << "'http://x/?a=1&b=2'";
+    QTest::newRow("sh blank") << sh << "a b" << "'a b'";
+    QTest::newRow("sh single quote") << sh << "it's" << "'it'\\''s'";
+    QTest::newRow("sh tilde") << sh << "~root" << "'~root'";
+    QTest::newRow("sh dollar") << sh << "$HOME" << "'$HOME'";
+    QTest::newRow("sh non-ASCII") << sh << QString::fromUtf8("中文") << QString::fromUtf8("'中文'");
+    QTest::newRow("sh percent is plain") << sh << "a%20b" << "a%20b";
+    QTest::newRow("cmd host as is") << cmd << "127.0.0.1" << "127.0.0.1";
+    QTest::newRow("cmd path as is") << cmd << "C:\\tools\\squidclient" << "C:\\tools\\squidclient";
+    QTest::newRow("cmd empty") << cmd << "" << "\"\"";
+    QTest::newRow("cmd ampersand") << cmd << "http://x/?a=1&b=2" << "\"http://x/?a=1&b=2\"";
+    QTest::newRow("cmd percent doubled") << cmd << "http://x/a%20b" << "\"http://x/a%%20b\"";
+    QTest::newRow("cmd variable") << cmd << "%PATH%" << "\"%%PATH%%\"";
+    QTest::newRow("cmd caret") << cmd << "^x" << "\"^x\"";
+    QTest::newRow("cmd folder with blank") << cmd << "C:\\my tools\\squidclient" << "\"C:\\my tools\\squidclient\"";
+    QTest::newRow("cmd trailing backslashes doubled") << cmd << "a b\\\\" << "\"a b\\\\\\\\\"";
+}
+
+void TestCommands::quote()
+{
+    QFETCH(int, dialect);
+    QFETCH(QString, text);
+    QFETCH(QString, quoted);
+    ShellQuote::check(ShellDialect(dialect), text, QStringLiteral("text"));
+    QCOMPARE(ShellQuote::quote(ShellDialect(dialect), text), quoted);
+}
+
+void TestCommands::redirectTarget_data()
+{
+    QTest::addColumn<int>("dialect");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("quoted");
+    const int sh = int(ShellDialect::Sh);
+    const int cmd = int(ShellDialect::Cmd);
+    QTest::newRow("sh double quotes") << sh << "/opt/q/nslookup0.txt" << "\"/opt/q/nslookup0.txt\"";
+    QTest::newRow("sh trailing blank kept") << sh << "/opt/q/info.txt " << "\"/opt/q/info.txt \"";
+    QTest::newRow("sh blanks are fine in double quotes") << sh << "/opt/my q/x" << "\"/opt/my q/x\"";
+    QTest::newRow("sh dollar needs single quotes") << sh << "/opt/$q/x" << "'/opt/$q/x'";
+    QTest::newRow("sh backquote needs single quotes") << sh << "/opt/`q`/x" << "'/opt/`q`/x'";
+    QTest::newRow("cmd double quotes") << cmd << "C:\\tools\\nslookup0.txt" << "\"C:\\tools\\nslookup0.txt\"";
+    QTest::newRow("cmd percent doubled") << cmd << "C:\\100%\\x" << "\"C:\\100%%\\x\"";
+}
+
+void TestCommands::redirectTarget()
+{
+    QFETCH(int, dialect);
+    QFETCH(QString, path);
+    QFETCH(QString, quoted);
+    QCOMPARE(ShellQuote::quoteRedirectTarget(ShellDialect(dialect), path), quoted);
+}
+
+void TestCommands::refusedTexts_data()
+{
+    QTest::addColumn<int>("dialect");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("refused");
+    const int sh = int(ShellDialect::Sh);
+    const int cmd = int(ShellDialect::Cmd);
+    QTest::newRow("cmd double quote") << cmd << "say \"hi\"" << true;
+    QTest::newRow("cmd LF") << cmd << "a\nb" << true;
+    QTest::newRow("cmd CR") << cmd << "a\rb" << true;
+    QTest::newRow("cmd NUL") << cmd << QString(QChar(0)) << true;
+    QTest::newRow("cmd everything else") << cmd << "&|<>^%!()'`$;," << false;
+    QTest::newRow("sh double quote") << sh << "say \"hi\"" << false;
+    QTest::newRow("sh LF") << sh << "a\nb" << false;
+    QTest::newRow("sh lone CR") << sh << "a\rb" << false;
+    QTest::newRow("sh CR LF") << sh << "a\r\nb" << true;
+    QTest::newRow("sh NUL") << sh << QStringLiteral("a") + QChar(0) << true;
+}
+
+void TestCommands::refusedTexts()
+{
+    QFETCH(int, dialect);
+    QFETCH(QString, text);
+    QFETCH(bool, refused);
+    bool threw = false;
+    try {
+        ShellQuote::check(ShellDialect(dialect), text, QStringLiteral("The server"));
+    } catch (const UnsafeTextError &error) {
+        threw = true;
+        QVERIFY(error.message().contains(QStringLiteral("The server")));
+    }
+    QCOMPARE(threw, refused);
+}
+
+void TestCommands::purgeScriptBytes()
+{
+    const QString shown = Purge::run(folder(), QStringLiteral("127.0.0.1"),
+                                     QStringLiteral("U\r\n\r\nhttp://www.example.com/b.html"));
+    const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
+    const QByteArray expected =
+        f + "/squidclient -h 127.0.0.1 -p 80 -m purge U > \"" + f + "/nslookup0.txt\" 2>&1\r\n"
+        + f + "/squidclient -h 127.0.0.1 -p 80 -m purge http://www.example.com/b.html > \"" + f
+        + "/nslookup2.txt\" 2>&1\r\n";
+    QCOMPARE(bytesOf(Purge::scriptPath(folder())), expected);
+    // A fresh folder: one missing-file text per command, nothing between them.
+    QCOMPARE(shown, TextFile::missingFileText().repeated(2));
+
+    QVERIFY(m_client->waitForCalls(2));
+    const auto calls = m_client->calls();
+    QCOMPARE(calls.at(0).mid(1), purgeArgs("127.0.0.1", "U"));
+    QCOMPARE(calls.at(1).mid(1), purgeArgs("127.0.0.1", "http://www.example.com/b.html"));
+    QTRY_VERIFY(QFile::exists(path("nslookup2.txt")));
+    QVERIFY(!QFile::exists(path("nslookup1.txt")));
+}
+
+void TestCommands::purgeShowsPreviousAnswers()
+{
+    Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("first\r\nsecond"));
+    QVERIFY(m_client->waitForCalls(2));
+    // Both streams of the client reach the result file.
+    QTRY_COMPARE(bytesOf(path("nslookup1.txt")), QByteArray("answer for second\nstand-in error\n"));
+
+    // Line numbers, not URLs, pick the answers shown.
+    const QString shown = Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("\r\nother\r\nthird"));
+    QCOMPARE(shown, QStringLiteral("answer for second\nstand-in error\n") + TextFile::missingFileText());
+}
+
+void TestCommands::purgeWithNothingToDo()
+{
+    QCOMPARE(Purge::run(folder(), QStringLiteral("127.0.0.1"), QString()), QString());
+    QCOMPARE(bytesOf(Purge::scriptPath(folder())), QByteArray());
+    QCOMPARE(Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("\r\n\r\n")), QString());
+    QCOMPARE(bytesOf(Purge::scriptPath(folder())), QByteArray());
+}
+
+void TestCommands::purgeEmptiesLongerScript()
+{
+    writeBytes(Purge::scriptPath(folder()), QByteArray("echo old line\r\n").repeated(50));
+    Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("a"));
+    const QByteArray script = bytesOf(Purge::scriptPath(folder()));
+    QCOMPARE(script.count("\r\n"), 1);
+    QVERIFY(!script.contains("old line"));
+}
+
+void TestCommands::purgeWithoutServer()
+{
+    Purge::run(folder(), QString(), QStringLiteral("a"));
+    QVERIFY(bytesOf(Purge::scriptPath(folder())).contains("/squidclient -h '' -p 80 -m purge a > "));
+    QVERIFY(m_client->waitForCalls(1));
+    // The empty host stays an argument of its own: -p is never taken for the host.
+    QCOMPARE(m_client->calls().at(0).mid(1), purgeArgs(QString(), "a"));
+}
+
+void TestCommands::refusedTextWritesNothing()
+{
+    writeBytes(Purge::scriptPath(folder()), "previous\r\n");
+    const QString bad = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
+    QVERIFY_THROWS_EXCEPTION(UnsafeTextError, Purge::run(folder(), QStringLiteral("h"), QStringLiteral("ok\r\n") + bad));
+    QVERIFY_THROWS_EXCEPTION(UnsafeTextError, Purge::run(folder(), bad, QStringLiteral("ok")));
+    QCOMPARE(bytesOf(Purge::scriptPath(folder())), QByteArray("previous\r\n"));
+    QVERIFY_THROWS_EXCEPTION(UnsafeTextError, StatusQuery::run(folder(), QStringLiteral("h"), QStringLiteral("x\r\ny")));
+    QVERIFY(!QFile::exists(StatusQuery::scriptPath(folder())));
+}
+
+void TestCommands::scriptThatCannotBeCreated()
+{
+    QVERIFY(QDir().mkpath(Purge::scriptPath(folder())));
+    QVERIFY(QDir().mkpath(StatusQuery::scriptPath(folder())));
+    try {
+        Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("a"));
+        QFAIL("a script that cannot be created must fail the purge");
+    } catch (const FileError &error) {
+        QCOMPARE(error.path(), Purge::scriptPath(folder()));
+    }
+    QVERIFY_THROWS_EXCEPTION(FileError, StatusQuery::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info")));
+    QTest::qWait(300);
+    QVERIFY(m_client->calls().isEmpty()); // nothing was started
+}
+
+void TestCommands::statusQuery()
+{
+    writeBytes(StatusQuery::resultPath(folder()), "an older, longer answer that must disappear\n");
+    QElapsedTimer clock;
+    clock.start();
+    const QString shown = StatusQuery::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info"));
+    QVERIFY(clock.elapsed() >= 2000);
+
+    const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
+    QCOMPARE(bytesOf(StatusQuery::scriptPath(folder())),
+             f + "/squidclient -h 127.0.0.1 -p 80 mgr:info > \"" + f + "/info.txt \" 2>&1\r\n");
+    // The file on disk keeps the trailing blank of its name.
+    QVERIFY(QFile::exists(path(QStringLiteral("info.txt "))));
+    QVERIFY(!QFile::exists(path(QStringLiteral("info.txt"))));
+    QCOMPARE(shown, QStringLiteral("answer for mgr:info\nstand-in error\n"));
+    QCOMPARE(m_client->calls().at(0).mid(1), (QList<QByteArray>{"-h", "127.0.0.1", "-p", "80", "mgr:info"}));
+}
+
+void TestCommands::statusQueryEmptyRequest()
+{
+    StatusQuery::run(folder(), QString(), QString(), 0);
+    const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
+    QCOMPARE(bytesOf(StatusQuery::scriptPath(folder())),
+             f + "/squidclient -h '' -p 80  > \"" + f + "/info.txt \" 2>&1\r\n");
+    QVERIFY(m_client->waitForCalls(1));
+    QCOMPARE(m_client->calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80"}));
+}
+
+void TestCommands::hostileTexts_data()
+{
+    QTest::addColumn<QString>("subfolder"); // application folder below the temporary one
+    QTest::addColumn<QString>("text");      // used as server, URL and request; CANARY is a path
+    QTest::newRow("ampersand") << "app" << "http://x/?a=1&touch CANARY";
+    QTest::newRow("pipe") << "app" << "a|touch CANARY";
+    QTest::newRow("semicolon") << "app" << "a;touch CANARY";
+    QTest::newRow("redirection") << "app" << "a>CANARY";
+    QTest::newRow("command substitution") << "app" << "$(touch CANARY)";
+    QTest::newRow("backquotes") << "app" << "`touch CANARY`";
+    QTest::newRow("single quotes") << "app" << "'; touch CANARY; '";
+    QTest::newRow("double quotes") << "app" << "\"; touch CANARY; \"";
+    QTest::newRow("cmd variable and caret") << "app" << "%PATH%^&%%";
+    QTest::newRow("glob") << "app" << "*";
+    QTest::newRow("variable") << "app" << "$HOME${PATH}";
+    QTest::newRow("non-ASCII") << "app" << QString::fromUtf8("http://例子.测试/ü é");
+    QTest::newRow("blanks and tab") << "app" << "  a \t b  ";
+    QTest::newRow("backslashes") << "app" << "\\a\\\\\\";
+    QTest::newRow("option look-alike") << "app" << "-p";
+    QTest::newRow("LF and lone CR") << "app" << "a\nb\rc";
+    QTest::newRow("comment") << "app" << "#x";
+    QTest::newRow("folder with blanks") << "my app" << "plain";
+    QTest::newRow("folder with quotes and dollar") << "it's $HOME \"x\" `y`" << "a&b";
+}
+
+void TestCommands::hostileTexts()
+{
+    QFETCH(QString, subfolder);
+    QFETCH(QString, text);
+    const QString appPath = path(subfolder);
+    QVERIFY(QDir().mkpath(appPath));
+    StandInClient client(appPath);
+    const QString canary = path(QStringLiteral("canary"));
+    const QString hostile = QString(text).replace(QStringLiteral("CANARY"), canary);
+    const AppFolder app(appPath);
+
+    // Purge: the text as server and as URL line, then a last line to wait for.
+    Purge::run(app, hostile, hostile + QStringLiteral("\r\nlast"));
+    QVERIFY(client.waitForCalls(2));
+    QTest::qWait(50);
+    auto calls = client.calls();
+    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls.at(0).at(0), (appPath + QStringLiteral("/squidclient")).toLocal8Bit());
+    QCOMPARE(calls.at(0).mid(1), purgeArgs(hostile, hostile));
+    QCOMPARE(calls.at(1).mid(1), purgeArgs(hostile, QStringLiteral("last")));
+    QTRY_VERIFY(QFile::exists(Purge::resultPath(app, 1)));
+
+    // Status query: the text as the request.
+    StatusQuery::run(app, hostile, hostile, 0);
+    QVERIFY(client.waitForCalls(3));
+    calls = client.calls();
+    QCOMPARE(calls.at(2).mid(1), (QList<QByteArray>{"-h", hostile.toLocal8Bit(), "-p", "80", hostile.toLocal8Bit()}));
+    QTRY_VERIFY(QFile::exists(StatusQuery::resultPath(app)));
+
+    QVERIFY2(!QFile::exists(canary), "a text from the window ran as a command");
+    const QStringList stray = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);
+    for (const QString &name : stray) {
+        QVERIFY2(name == "squidclient" || name == "argv.log" || name == "test.bat" || name == "info.bat"
+                     || name == "info.txt " || name.startsWith("nslookup"),
+                 qPrintable("unexpected file " + name));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestCommands)
+#include "tst_commands.moc"
