@@ -1,5 +1,8 @@
 // The window: its layout, focus order, server list and how it survives failures.
 #include "modalwatcher.h"
+#include "standinclient.h"
+#include "commands/purge.h"
+#include "commands/statusquery.h"
 #include "storage/textfile.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
@@ -37,6 +40,9 @@ private slots:
     void failingAddKeepsEverything();
     void boxTextUsesCrLf_data();
     void boxTextUsesCrLf();
+    void purgeClick();
+    void purgeThatCannotWriteItsScript();
+    void statusQueryClick();
 
 private:
     void openWindow();
@@ -252,6 +258,81 @@ void TestWindow::boxTextUsesCrLf()
     BoxText::setText(&box, text);
     QCOMPARE(BoxText::text(&box), text);
     QCOMPARE(box.blockCount(), text.count(QStringLiteral("\r\n")) + 1);
+}
+
+void TestWindow::purgeClick()
+{
+    StandInClient client(m_dir->path());
+    QFile file(serverFile());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("127.0.0.1\r\n");
+    file.close();
+    openWindow();
+    control<QListWidget>("List1")->setCurrentRow(0);
+    auto *text1 = control<QPlainTextEdit>("Text1");
+    auto *text3 = control<QPlainTextEdit>("Text3");
+    QTest::keyClicks(text1, QStringLiteral("http://a/x?p=1&q=2"));
+    QTest::keyClick(text1, Qt::Key_Return);
+    QTest::keyClick(text1, Qt::Key_Return);
+    QTest::keyClicks(text1, QStringLiteral("http://b/"));
+    BoxText::setText(text3, QStringLiteral("old output"));
+
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.seen().size(), 1);
+    const ModalWatcher::Seen &box = watcher.seen().first();
+    QCOMPARE(box.objectName, QStringLiteral("purgeDoneBox"));
+    QCOMPARE(box.title, QStringLiteral("Quellory"));
+    QCOMPARE(box.text, QStringLiteral("更新完毕,请检查是否更新!"));
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.buttonCount, 1);
+    QCOMPARE(BoxText::text(text3), TextFile::missingFileText().repeated(2));
+
+    QVERIFY(client.waitForCalls(2));
+    const auto calls = client.calls();
+    QCOMPARE(calls.at(0).last(), QByteArray("http://a/x?p=1&q=2"));
+    QCOMPARE(calls.at(1).last(), QByteArray("http://b/"));
+    QTRY_VERIFY(QFile::exists(Purge::resultPath(m_window->folder(), 2)));
+
+    // The next click shows what the first one's commands wrote. The stand-in ends
+    // its lines with LF; the box gives every line break back as CR LF.
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(BoxText::text(text3), QStringLiteral("answer for http://a/x?p=1&q=2\r\nstand-in error\r\n"
+                                                  "answer for http://b/\r\nstand-in error\r\n"));
+}
+
+void TestWindow::purgeThatCannotWriteItsScript()
+{
+    StandInClient client(m_dir->path());
+    openWindow();
+    QVERIFY(QDir().mkpath(Purge::scriptPath(m_window->folder())));
+    QTest::keyClicks(control<QWidget>("Text1"), QStringLiteral("http://kept/"));
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.seen().size(), 1); // the failure, and no "done" message
+    QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
+    QVERIFY(watcher.seen().first().text.contains(Purge::scriptPath(m_window->folder())));
+    QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
+    QVERIFY(BoxText::text(control<QPlainTextEdit>("Text3")).isEmpty());
+    QTest::qWait(200);
+    QVERIFY(client.calls().isEmpty());
+}
+
+void TestWindow::statusQueryClick()
+{
+    StandInClient client(m_dir->path());
+    openWindow();
+    auto *text3 = control<QPlainTextEdit>("Text3");
+    BoxText::setText(text3, QStringLiteral("replaced, not appended to"));
+    control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
+    ModalWatcher watcher;
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QVERIFY(clock.elapsed() >= 2000); // the fixed pause
+    QVERIFY(watcher.seen().isEmpty());
+    QCOMPARE(BoxText::text(text3), QStringLiteral("answer for mgr:info\r\nstand-in error\r\n"));
+    QCOMPARE(client.calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80", "mgr:info"}));
 }
 
 QTEST_MAIN(TestWindow)
