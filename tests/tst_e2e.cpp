@@ -1,0 +1,236 @@
+// The whole road against a real cache: Debian's squid on 127.0.0.1:80 with a
+// loopback origin, Debian's squidclient beside the program, and the real window.
+// Nothing here is skipped: a server that cannot start fails the run.
+#include "commands/purge.h"
+#include "commands/statusquery.h"
+#include "modalwatcher.h"
+#include "storage/textfile.h"
+#include "window/boxtext.h"
+#include "window/cachewindow.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+const QString kServerScript = QStringLiteral(QUELLORY_SOURCE_DIR "/tools/local-cache-server");
+// A fixed folder, so a run that died can still be stopped by the next one.
+const QString kServerDir = QDir::tempPath() + QStringLiteral("/quellory-e2e-cache-server");
+const QString kOrigin = QStringLiteral("http://127.0.0.1:8081");
+
+struct Outcome
+{
+    int exitCode;
+    QByteArray output;
+};
+
+Outcome runTool(const QString &program, const QStringList &args, int timeoutMs = 60000)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, process.readAll() + "\n(timed out)"};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, process.readAll()};
+}
+
+// Fetches url through the proxy and gives the X-Cache verdict: HIT or MISS.
+QByteArray fetchThroughProxy(const QString &url)
+{
+    const Outcome got = runTool(QStringLiteral("squidclient"),
+                                {"-h", "127.0.0.1", "-p", "80", "-T", "10", url});
+    for (const QByteArray &line : got.output.split('\n')) {
+        if (line.startsWith("X-Cache: "))
+            return line.mid(9, line.indexOf(' ', 9) - 9);
+    }
+    return "no X-Cache header in: " + got.output.left(300);
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Waits until a result file holds a whole HTTP answer's status line or an error.
+bool waitForAnswer(const QString &path, int timeoutMs = 60000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        const QByteArray bytes = bytesOf(path);
+        if (bytes.contains("\r\n\r\n") || bytes.contains("ERROR"))
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+} // namespace
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup() { m_window.reset(); }
+
+    void purgeRemovesCachedObjects();
+    void statusQueryShowsInfoPage();
+    void purgeRate();
+    void stoppedServerLeavesTheErrorInTheResult(); // last: it stops the server
+
+private:
+    template<typename T>
+    T *control(const char *name) const { return m_window->findChild<T *>(QString::fromLatin1(name)); }
+    void clickPurge(const QStringList &urls);
+    QString url(const QString &path) const { return kOrigin + path + (path.contains('?') ? "&" : "?") + "run=" + m_nonce; }
+
+    QString m_nonce;
+    std::unique_ptr<QTemporaryDir> m_app;
+    std::unique_ptr<CacheWindow> m_window;
+};
+
+void TestEndToEnd::initTestCase()
+{
+    QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("squidclient")).isEmpty(),
+             "Debian's squidclient is not installed (make test installs it)");
+    runTool(kServerScript, {"stop", kServerDir}); // whatever a killed run left behind
+    const Outcome started = runTool(kServerScript, {"start", kServerDir});
+    QVERIFY2(started.exitCode == 0, started.output.constData());
+    m_nonce = QString::number(QDateTime::currentMSecsSinceEpoch());
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    runTool(kServerScript, {"stop", kServerDir});
+}
+
+void TestEndToEnd::init()
+{
+    m_app = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_app->isValid());
+    QVERIFY(QFile::link(QStandardPaths::findExecutable(QStringLiteral("squidclient")),
+                        m_app->filePath(QStringLiteral("squidclient"))));
+    QFile list(m_app->filePath(QStringLiteral("serverlist.txt")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("127.0.0.1\r\n");
+    list.close();
+
+    m_window = std::make_unique<CacheWindow>(AppFolder(m_app->path()));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    control<QListWidget>("List1")->setCurrentRow(0);
+    QCOMPARE(m_window->selectedServer(), QStringLiteral("127.0.0.1"));
+}
+
+void TestEndToEnd::clickPurge(const QStringList &urls)
+{
+    BoxText::setText(control<QPlainTextEdit>("Text1"), urls.join(QStringLiteral("\r\n")));
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(watcher.seen().first().objectName, QStringLiteral("purgeDoneBox"));
+}
+
+void TestEndToEnd::purgeRemovesCachedObjects()
+{
+    const QString plain = url(QStringLiteral("/e2e/plain.html"));
+    const QString query = url(QStringLiteral("/e2e/search?q=squid&lang=en"));
+    const QString never = url(QStringLiteral("/e2e/never-cached"));
+    for (const QString &u : {plain, query}) {
+        QCOMPARE(fetchThroughProxy(u), QByteArray("MISS"));
+        QCOMPARE(fetchThroughProxy(u), QByteArray("HIT"));
+    }
+
+    // A blank line between them: the numbers follow the lines of the box.
+    clickPurge({plain, QString(), query, never});
+    const AppFolder app(m_app->path());
+    for (int line : {0, 2, 3})
+        QVERIFY2(waitForAnswer(Purge::resultPath(app, line)), qPrintable(QString::number(line)));
+    QVERIFY(bytesOf(Purge::resultPath(app, 0)).startsWith("HTTP/1.1 200 OK\r\n"));
+    QVERIFY(bytesOf(Purge::resultPath(app, 2)).startsWith("HTTP/1.1 200 OK\r\n"));
+    QVERIFY(bytesOf(Purge::resultPath(app, 3)).startsWith("HTTP/1.1 404 Not Found\r\n"));
+    QVERIFY(!QFile::exists(Purge::resultPath(app, 1)));
+    QCOMPARE(fetchThroughProxy(plain), QByteArray("MISS"));
+    QCOMPARE(fetchThroughProxy(query), QByteArray("MISS"));
+
+    // The second purge shows the first one's answers, joined as they were.
+    const QString firstAnswers = QString::fromLocal8Bit(bytesOf(Purge::resultPath(app, 0))
+                                                        + bytesOf(Purge::resultPath(app, 2))
+                                                        + bytesOf(Purge::resultPath(app, 3)));
+    clickPurge({plain, QString(), query, never});
+    QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text3")), firstAnswers);
+    QVERIFY(waitForAnswer(Purge::resultPath(app, 3)));
+}
+
+void TestEndToEnd::statusQueryShowsInfoPage()
+{
+    control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    const QString shown = BoxText::text(control<QPlainTextEdit>("Text3"));
+    QVERIFY2(shown.startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")), qPrintable(shown.left(300)));
+    QVERIFY(shown.contains(QStringLiteral("Squid Object Cache: Version")));
+}
+
+void TestEndToEnd::purgeRate()
+{
+    // 1,000 cached objects, purged by one click; the rate is the script's, from
+    // the click until the last answer is in.
+    const int count = 1000;
+    QStringList urls;
+    QByteArray fill;
+    for (int i = 0; i < count; ++i) {
+        urls << url(QStringLiteral("/e2e/rate/%1").arg(i));
+        fill += "squidclient -h 127.0.0.1 -p 80 -T 10 '" + urls.last().toLatin1() + "' >/dev/null\n";
+    }
+    QFile fillScript(m_app->filePath(QStringLiteral("fill.sh")));
+    QVERIFY(fillScript.open(QIODevice::WriteOnly));
+    fillScript.write(fill);
+    fillScript.close();
+    QCOMPARE(runTool(QStringLiteral("/bin/sh"), {fillScript.fileName()}, 120000).exitCode, 0);
+    QCOMPARE(fetchThroughProxy(urls.last()), QByteArray("HIT"));
+
+    QElapsedTimer clock;
+    clock.start();
+    clickPurge(urls);
+    const AppFolder app(m_app->path());
+    QVERIFY(waitForAnswer(Purge::resultPath(app, count - 1), 120000));
+    const double seconds = clock.elapsed() / 1000.0;
+
+    int ok = 0;
+    for (int i = 0; i < count; ++i)
+        ok += bytesOf(Purge::resultPath(app, i)).startsWith("HTTP/1.1 200 OK\r\n") ? 1 : 0;
+    QCOMPARE(ok, count);
+    qInfo("purge rate: %d cached URLs in %.2f s, %.0f URLs a second", count, seconds, count / seconds);
+}
+
+void TestEndToEnd::stoppedServerLeavesTheErrorInTheResult()
+{
+    const Outcome stopped = runTool(kServerScript, {"stop", kServerDir});
+    QVERIFY2(stopped.exitCode == 0, stopped.output.constData());
+    control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    // squidclient says so on its error stream, which the script keeps.
+    const QString shown = BoxText::text(control<QPlainTextEdit>("Text3"));
+    QVERIFY2(shown.contains(QStringLiteral("Cannot connect to 127.0.0.1:80")), qPrintable(shown));
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_e2e.moc"
