@@ -9,6 +9,8 @@
 #include "storage/fileerror.h"
 #include "storage/textfile.h"
 
+#include "filebytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -17,19 +19,6 @@
 #include <memory>
 
 namespace {
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 QList<QByteArray> purgeArgs(const QString &server, const QString &url)
 {
     return {"-h", server.toLocal8Bit(), "-p", "80", "-m", "purge", url.toLocal8Bit()};
@@ -181,7 +170,7 @@ void TestCommands::purgeScriptBytes()
         f + "/squidclient -h 127.0.0.1 -p 80 -m purge U > \"" + f + "/nslookup0.txt\" 2>&1\r\n"
         + f + "/squidclient -h 127.0.0.1 -p 80 -m purge http://www.example.com/b.html > \"" + f
         + "/nslookup2.txt\" 2>&1\r\n";
-    QCOMPARE(bytesOf(Purge::scriptPath(folder())), expected);
+    QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), expected);
     // A fresh folder: one missing-file text per command, nothing between them.
     QCOMPARE(shown, TextFile::missingFileText().repeated(2));
 
@@ -198,7 +187,7 @@ void TestCommands::purgeShowsPreviousAnswers()
     Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("first\r\nsecond"));
     QVERIFY(m_client->waitForCalls(2));
     // Both streams of the client reach the result file.
-    QTRY_COMPARE(bytesOf(path("nslookup1.txt")), QByteArray("answer for second\nstand-in error\n"));
+    QTRY_COMPARE(FileBytes::read(path("nslookup1.txt")), QByteArray("answer for second\nstand-in error\n"));
 
     // Line numbers, not URLs, pick the answers shown.
     const QString shown = Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("\r\nother\r\nthird"));
@@ -208,16 +197,16 @@ void TestCommands::purgeShowsPreviousAnswers()
 void TestCommands::purgeWithNothingToDo()
 {
     QCOMPARE(Purge::run(folder(), QStringLiteral("127.0.0.1"), QString()), QString());
-    QCOMPARE(bytesOf(Purge::scriptPath(folder())), QByteArray());
+    QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), QByteArray());
     QCOMPARE(Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("\r\n\r\n")), QString());
-    QCOMPARE(bytesOf(Purge::scriptPath(folder())), QByteArray());
+    QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), QByteArray());
 }
 
 void TestCommands::purgeEmptiesLongerScript()
 {
-    writeBytes(Purge::scriptPath(folder()), QByteArray("echo old line\r\n").repeated(50));
+    QVERIFY(FileBytes::write(Purge::scriptPath(folder()), QByteArray("echo old line\r\n").repeated(50)));
     Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("a"));
-    const QByteArray script = bytesOf(Purge::scriptPath(folder()));
+    const QByteArray script = FileBytes::read(Purge::scriptPath(folder()));
     QCOMPARE(script.count("\r\n"), 1);
     QVERIFY(!script.contains("old line"));
 }
@@ -225,7 +214,7 @@ void TestCommands::purgeEmptiesLongerScript()
 void TestCommands::purgeWithoutServer()
 {
     Purge::run(folder(), QString(), QStringLiteral("a"));
-    QVERIFY(bytesOf(Purge::scriptPath(folder())).contains("/squidclient -h '' -p 80 -m purge a > "));
+    QVERIFY(FileBytes::read(Purge::scriptPath(folder())).contains("/squidclient -h '' -p 80 -m purge a > "));
     QVERIFY(m_client->waitForCalls(1));
     // The empty host stays an argument of its own: -p is never taken for the host.
     QCOMPARE(m_client->calls().at(0).mid(1), purgeArgs(QString(), "a"));
@@ -233,11 +222,11 @@ void TestCommands::purgeWithoutServer()
 
 void TestCommands::refusedTextWritesNothing()
 {
-    writeBytes(Purge::scriptPath(folder()), "previous\r\n");
+    QVERIFY(FileBytes::write(Purge::scriptPath(folder()), "previous\r\n"));
     const QString bad = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
     QVERIFY_THROWS_EXCEPTION(UnsafeTextError, Purge::run(folder(), QStringLiteral("h"), QStringLiteral("ok\r\n") + bad));
     QVERIFY_THROWS_EXCEPTION(UnsafeTextError, Purge::run(folder(), bad, QStringLiteral("ok")));
-    QCOMPARE(bytesOf(Purge::scriptPath(folder())), QByteArray("previous\r\n"));
+    QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), QByteArray("previous\r\n"));
     QVERIFY_THROWS_EXCEPTION(UnsafeTextError, StatusQuery::run(folder(), QStringLiteral("h"), QStringLiteral("x\r\ny")));
     QVERIFY(!QFile::exists(StatusQuery::scriptPath(folder())));
 }
@@ -259,14 +248,14 @@ void TestCommands::scriptThatCannotBeCreated()
 
 void TestCommands::statusQuery()
 {
-    writeBytes(StatusQuery::resultPath(folder()), "an older, longer answer that must disappear\n");
+    QVERIFY(FileBytes::write(StatusQuery::resultPath(folder()), "an older, longer answer that must disappear\n"));
     QElapsedTimer clock;
     clock.start();
     const QString shown = StatusQuery::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info"));
     QVERIFY(clock.elapsed() >= 2000);
 
     const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
-    QCOMPARE(bytesOf(StatusQuery::scriptPath(folder())),
+    QCOMPARE(FileBytes::read(StatusQuery::scriptPath(folder())),
              f + "/squidclient -h 127.0.0.1 -p 80 mgr:info > \"" + f + "/info.txt \" 2>&1\r\n");
     // The file on disk keeps the trailing blank of its name.
     QVERIFY(QFile::exists(path(QStringLiteral("info.txt "))));
@@ -279,7 +268,7 @@ void TestCommands::statusQueryEmptyRequest()
 {
     StatusQuery::run(folder(), QString(), QString(), 0);
     const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
-    QCOMPARE(bytesOf(StatusQuery::scriptPath(folder())),
+    QCOMPARE(FileBytes::read(StatusQuery::scriptPath(folder())),
              f + "/squidclient -h '' -p 80  > \"" + f + "/info.txt \" 2>&1\r\n");
     QVERIFY(m_client->waitForCalls(1));
     QCOMPARE(m_client->calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80"}));

@@ -11,6 +11,8 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
+#include "filebytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -61,18 +63,12 @@ QByteArray fetchThroughProxy(const QString &url)
     return "no X-Cache header in: " + got.output.left(300);
 }
 
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // Waits until a result file holds a whole HTTP answer's status line or an error.
 bool waitForAnswer(const QString &path, int timeoutMs = 60000)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
-        const QByteArray bytes = bytesOf(path);
+        const QByteArray bytes = FileBytes::read(path);
         if (bytes.contains("\r\n\r\n") || bytes.contains("ERROR"))
             return true;
         QTest::qWait(20);
@@ -164,17 +160,17 @@ void TestEndToEnd::purgeRemovesCachedObjects()
     const AppFolder app(m_app->path());
     for (int line : {0, 2, 3})
         QVERIFY2(waitForAnswer(Purge::resultPath(app, line)), qPrintable(QString::number(line)));
-    QVERIFY(bytesOf(Purge::resultPath(app, 0)).startsWith("HTTP/1.1 200 OK\r\n"));
-    QVERIFY(bytesOf(Purge::resultPath(app, 2)).startsWith("HTTP/1.1 200 OK\r\n"));
-    QVERIFY(bytesOf(Purge::resultPath(app, 3)).startsWith("HTTP/1.1 404 Not Found\r\n"));
+    QVERIFY(FileBytes::read(Purge::resultPath(app, 0)).startsWith("HTTP/1.1 200 OK\r\n"));
+    QVERIFY(FileBytes::read(Purge::resultPath(app, 2)).startsWith("HTTP/1.1 200 OK\r\n"));
+    QVERIFY(FileBytes::read(Purge::resultPath(app, 3)).startsWith("HTTP/1.1 404 Not Found\r\n"));
     QVERIFY(!QFile::exists(Purge::resultPath(app, 1)));
     QCOMPARE(fetchThroughProxy(plain), QByteArray("MISS"));
     QCOMPARE(fetchThroughProxy(query), QByteArray("MISS"));
 
     // The second purge shows the first one's answers, joined as they were.
-    const QString firstAnswers = QString::fromLocal8Bit(bytesOf(Purge::resultPath(app, 0))
-                                                        + bytesOf(Purge::resultPath(app, 2))
-                                                        + bytesOf(Purge::resultPath(app, 3)));
+    const QString firstAnswers = QString::fromLocal8Bit(FileBytes::read(Purge::resultPath(app, 0))
+                                                        + FileBytes::read(Purge::resultPath(app, 2))
+                                                        + FileBytes::read(Purge::resultPath(app, 3)));
     clickPurge({plain, QString(), query, never});
     QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text3")), firstAnswers);
     QVERIFY(waitForAnswer(Purge::resultPath(app, 3)));
@@ -216,7 +212,7 @@ void TestEndToEnd::purgeRate()
 
     int ok = 0;
     for (int i = 0; i < count; ++i)
-        ok += bytesOf(Purge::resultPath(app, i)).startsWith("HTTP/1.1 200 OK\r\n") ? 1 : 0;
+        ok += FileBytes::read(Purge::resultPath(app, i)).startsWith("HTTP/1.1 200 OK\r\n") ? 1 : 0;
     QCOMPARE(ok, count);
     qInfo("purge rate: %d cached URLs in %.2f s, %.0f URLs a second", count, seconds, count / seconds);
 }

@@ -5,25 +5,12 @@
 #include "storage/serverlist.h"
 #include "storage/textfile.h"
 
+#include "filebytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
-QByteArray bytesOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-} // namespace
 
 class TestStorage : public QObject
 {
@@ -113,7 +100,7 @@ void TestStorage::fileExist()
     if (create == "dir") {
         QVERIFY(QDir().mkpath(full));
     } else if (create != "none") {
-        writeBytes(full, "x");
+        QVERIFY(FileBytes::write(full, "x"));
         if (create == "readonly")
             QFile::setPermissions(full, QFileDevice::ReadOwner);
     }
@@ -139,7 +126,7 @@ void TestStorage::fileContentGivesBytesBack()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
-    writeBytes(path("f.txt"), bytes);
+    QVERIFY(FileBytes::write(path("f.txt"), bytes));
     QCOMPARE(TextFile::FileContent(path("f.txt")), text);
 }
 
@@ -150,7 +137,7 @@ void TestStorage::writeContentLineAppends()
     QVERIFY(TextFile::WriteContentLine(QString(), file));               // bare CR LF
     QVERIFY(TextFile::WriteContentLine(QString::fromUtf8("  中 "), file));
     const QByteArray expected = QByteArray("first\r\n\r\n") + QString::fromUtf8("  中 ").toLocal8Bit() + "\r\n";
-    QCOMPARE(bytesOf(file), expected);
+    QCOMPARE(FileBytes::read(file), expected);
     QCOMPARE(TextFile::FileContent(file), QString::fromLocal8Bit(expected));
 }
 
@@ -214,7 +201,7 @@ void TestStorage::serverListLoad()
     QFETCH(QStringList, items);
     const ServerList list{AppFolder(m_dir.path())};
     if (present)
-        writeBytes(list.filePath(), bytes);
+        QVERIFY(FileBytes::write(list.filePath(), bytes));
     QCOMPARE(list.load(), items);
 }
 
@@ -227,7 +214,7 @@ void TestStorage::serverListAdds()
     list.add(QString());
     list.add(QStringLiteral(" c d "));
     QCOMPARE(list.load(), (QStringList{"b", "b", "", " c d ", ""}));
-    QCOMPARE(bytesOf(list.filePath()), QByteArray("b\r\nb\r\n\r\n c d \r\n"));
+    QCOMPARE(FileBytes::read(list.filePath()), QByteArray("b\r\nb\r\n\r\n c d \r\n"));
 }
 
 void TestStorage::serverListOfTenThousand()
@@ -236,7 +223,7 @@ void TestStorage::serverListOfTenThousand()
     for (int i = 0; i < 10000; ++i)
         bytes += "cache" + QByteArray::number(i) + ".example.net\r\n";
     const ServerList list{AppFolder(m_dir.path())};
-    writeBytes(list.filePath(), bytes);
+    QVERIFY(FileBytes::write(list.filePath(), bytes));
     const QStringList items = list.load();
     QCOMPARE(items.size(), 10001);
     QCOMPARE(items.at(9999), QStringLiteral("cache9999.example.net"));
