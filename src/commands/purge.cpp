@@ -26,7 +26,7 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
     // the previous script as it was.
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (!lines.at(i).isEmpty())
-            command.check(lines.at(i), QStringLiteral("URL line %1").arg(i + 1));
+            command.checkUrl(lines.at(i), i);
     }
 
     const QString script = scriptPath(folder);

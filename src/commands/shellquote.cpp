@@ -37,23 +37,31 @@ bool isBare(ShellDialect dialect, const QString &text)
 
 } // namespace
 
-void ShellQuote::check(ShellDialect dialect, const QString &text, const QString &what)
+QString ShellQuote::refusal(ShellDialect dialect, const QString &text)
 {
     // No argument vector can carry a NUL.
     if (text.contains(QChar(u'\0')))
-        throw UnsafeTextError(what, text, QStringLiteral("a NUL character"));
+        return QStringLiteral("a NUL character");
     if (dialect == ShellDialect::Sh) {
         // The runner takes CR LF as a line end and drops the CR, so a CR LF inside a
         // quoted text would lose its CR.
         if (text.contains(QStringLiteral("\r\n")))
-            throw UnsafeTextError(what, text, QStringLiteral("a line break (CR LF)"));
-        return;
+            return QStringLiteral("a line break (CR LF)");
+        return QString();
     }
     // cmd.exe has no way to quote these inside a batch file line.
     if (text.contains(QLatin1Char('"')))
-        throw UnsafeTextError(what, text, QStringLiteral("a double quote"));
+        return QStringLiteral("a double quote");
     if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')))
-        throw UnsafeTextError(what, text, QStringLiteral("a line break"));
+        return QStringLiteral("a line break");
+    return QString();
+}
+
+void ShellQuote::check(ShellDialect dialect, const QString &text, const QString &what)
+{
+    const QString reason = refusal(dialect, text);
+    if (!reason.isEmpty())
+        throw UnsafeTextError(what, text, reason);
 }
 
 QString ShellQuote::quote(ShellDialect dialect, const QString &text)

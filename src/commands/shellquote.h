@@ -11,8 +11,11 @@
 class ShellQuote
 {
 public:
-    // Throws UnsafeTextError when text cannot be quoted for the dialect at all;
-    // `what` names the text for the operator ("the server", "URL line 3", ...).
+    // Why text cannot be quoted for the dialect at all, or the empty text when it can.
+    static QString refusal(ShellDialect dialect, const QString &text);
+
+    // Throws UnsafeTextError when refusal() names a reason; `what` names the text
+    // for the operator ("The server", "URL line 3", ...).
     static void check(ShellDialect dialect, const QString &text, const QString &what);
 
     // The text as one word of a command line. Call check() first: a text that

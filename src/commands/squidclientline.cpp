@@ -1,6 +1,7 @@
 #include "commands/squidclientline.h"
 
 #include "commands/shellquote.h"
+#include "commands/unsafetexterror.h"
 
 SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server)
     : m_dialect(dialect)
@@ -14,6 +15,13 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
 void SquidclientLine::check(const QString &text, const QString &what) const
 {
     ShellQuote::check(m_dialect, text, what);
+}
+
+void SquidclientLine::checkUrl(const QString &url, qsizetype line) const
+{
+    const QString reason = ShellQuote::refusal(m_dialect, url);
+    if (!reason.isEmpty())
+        throw UnsafeTextError(QStringLiteral("URL line %1").arg(line + 1), url, reason);
 }
 
 QString SquidclientLine::purge(const QString &url, const QString &resultPath) const

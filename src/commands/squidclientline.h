@@ -19,6 +19,8 @@ public:
 
     // Checks a text that will go into a line; throws UnsafeTextError.
     void check(const QString &text, const QString &what) const;
+    // The same for URL line `line` (counted from 0), naming it only when refused.
+    void checkUrl(const QString &url, qsizetype line) const;
 
     // The purge of url; its output goes to resultPath.
     QString purge(const QString &url, const QString &resultPath) const;
