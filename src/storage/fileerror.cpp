@@ -1,7 +1,7 @@
 #include "storage/fileerror.h"
 
 FileError::FileError(const QString &operation, const QString &path, const QString &systemText)
-    : std::runtime_error((operation + QStringLiteral(": ") + path).toStdString())
+    : std::runtime_error(QString(operation + QStringLiteral(": ") + path).toStdString())
     , m_operation(operation)
     , m_path(path)
     , m_systemText(systemText)

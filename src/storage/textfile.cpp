@@ -17,8 +17,9 @@ bool FileExist(const QString &strfile)
     if (strfile.isEmpty())
         return false;
     // Hidden, read-only and system files all count; directories never do.
+    // isDir() first: one stat answers both questions.
     const QFileInfo info(strfile);
-    return info.exists() && !info.isDir();
+    return !info.isDir() && info.exists();
 }
 
 QString FileContent(const QString &strfile)

@@ -16,9 +16,10 @@ QString text(const QPlainTextEdit *box)
 
 void setText(QPlainTextEdit *box, const QString &text)
 {
-    QString plain = text;
-    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    box->setPlainText(plain);
+    // The box's document takes CR LF as one line break by itself, so the text goes
+    // in as it is: converting first would copy (and, with QString::replace,
+    // shift) a text that can hold millions of lines.
+    box->setPlainText(text);
 }
 
 } // namespace BoxText
