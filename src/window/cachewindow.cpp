@@ -56,11 +56,11 @@ CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
 void CacheWindow::buildControls()
 {
     std::map<int, QWidget *> byTab;
-    for (const ControlSpec &spec : LayoutTable::controls()) {
+    for (const ControlSpec &entry : LayoutTable::controls()) {
         QWidget *widget = nullptr;
-        switch (spec.kind) {
+        switch (entry.kind) {
         case ControlKind::Label:
-            widget = new QLabel(spec.caption, this);
+            widget = new QLabel(entry.caption, this);
             break;
         case ControlKind::ListBox: {
             auto *list = new QListWidget(this);
@@ -73,20 +73,20 @@ void CacheWindow::buildControls()
             break;
         }
         case ControlKind::LineEdit:
-            widget = new QLineEdit(spec.caption, this);
+            widget = new QLineEdit(entry.caption, this);
             break;
         case ControlKind::TextArea:
             widget = makeTextArea(this);
             break;
         case ControlKind::Button:
-            widget = new QPushButton(spec.caption, this);
+            widget = new QPushButton(entry.caption, this);
             break;
         }
-        widget->setObjectName(spec.name);
-        widget->setAccessibleName(spec.name);
-        widget->setGeometry(spec.pixelRect());
-        if (spec.kind != ControlKind::Label)
-            byTab[spec.tab] = widget;
+        widget->setObjectName(entry.name);
+        widget->setAccessibleName(entry.name);
+        widget->setGeometry(entry.pixelRect());
+        if (entry.kind != ControlKind::Label)
+            byTab[entry.tab] = widget;
     }
 
     m_text1 = findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
