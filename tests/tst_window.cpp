@@ -222,7 +222,7 @@ void TestWindow::failingAddKeepsEverything()
     auto *list = control<QListWidget>("List1");
     QCOMPARE(list->count(), 1); // a directory is no file: the missing-file text
     QTest::keyClicks(control<QWidget>("Text1"), QStringLiteral("http://kept/"));
-    QTest::keyClicks(control<QLineEdit>("Text4"), QStringLiteral("10.0.0.9"));
+    QTest::keyClicks(control<QLineEdit>("Text4"), QStringLiteral("127.0.0.9"));
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
 
     ModalWatcher watcher;
@@ -237,7 +237,7 @@ void TestWindow::failingAddKeepsEverything()
     QCOMPARE(list->count(), 1);
     QCOMPARE(list->item(0)->text(), TextFile::missingFileText());
     QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
-    QCOMPARE(control<QLineEdit>("Text4")->text(), QStringLiteral("10.0.0.9"));
+    QCOMPARE(control<QLineEdit>("Text4")->text(), QStringLiteral("127.0.0.9"));
     QCOMPARE(control<QLineEdit>("Text2")->text(), QStringLiteral("mgr:info"));
 }
 
