@@ -38,6 +38,7 @@ private slots:
     void addServer();
     void selectedServer();
     void failingAddKeepsEverything();
+    void unreadableServerListAtStart();
     void boxTextUsesCrLf_data();
     void boxTextUsesCrLf();
     void purgeClick();
@@ -239,6 +240,19 @@ void TestWindow::failingAddKeepsEverything()
     QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
     QCOMPARE(control<QLineEdit>("Text4")->text(), QStringLiteral("127.0.0.9"));
     QCOMPARE(control<QLineEdit>("Text2")->text(), QStringLiteral("mgr:info"));
+}
+
+void TestWindow::unreadableServerListAtStart()
+{
+    // /proc/self/mem opens fine and fails on the first read.
+    QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), serverFile()));
+    ModalWatcher watcher;
+    openWindow();
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
+    QVERIFY(watcher.seen().first().text.contains(serverFile()));
+    QCOMPARE(control<QListWidget>("List1")->count(), 0);
+    QTRY_COMPARE(QApplication::focusWidget(), control<QWidget>("Text1"));
 }
 
 void TestWindow::boxTextUsesCrLf_data()

@@ -49,7 +49,12 @@ CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     connect(m_command2, &QPushButton::clicked, this, &CacheWindow::statusQuery);
     connect(m_command3, &QPushButton::clicked, this, &CacheWindow::addServer);
 
-    LoadServerList();
+    // A server list that cannot be read must not keep the window from opening.
+    try {
+        LoadServerList();
+    } catch (const FileError &error) {
+        showFailure(error.message());
+    }
     m_text1->setFocus();
 }
 

@@ -21,7 +21,8 @@ public:
 
     const AppFolder &folder() const { return m_folder; }
 
-    // Refills List1 from serverlist.txt; no item is selected afterwards.
+    // Refills List1 from serverlist.txt; no item is selected afterwards. Throws
+    // FileError when the file is there but cannot be read (List1 is then untouched).
     void LoadServerList();
 
     // The selected server, or the empty text when no item is selected.
