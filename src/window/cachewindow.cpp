@@ -50,11 +50,7 @@ CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     connect(m_command3, &QPushButton::clicked, this, &CacheWindow::addServer);
 
     // A server list that cannot be read must not keep the window from opening.
-    try {
-        LoadServerList();
-    } catch (const FileError &error) {
-        showFailure(error.message());
-    }
+    runOrReport([this] { LoadServerList(); });
     m_text1->setFocus();
 }
 
@@ -131,27 +127,18 @@ QString CacheWindow::selectedServer() const
 
 void CacheWindow::addServer()
 {
-    try {
+    runOrReport([this] {
         ServerList(m_folder).add(m_text4->text());
         LoadServerList();
-    } catch (const FileError &error) {
-        showFailure(error.message());
-    }
+    });
 }
 
 void CacheWindow::purge()
 {
     m_text3->clear();
     QString shown;
-    try {
-        shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_text1));
-    } catch (const FileError &error) {
-        showFailure(error.message());
+    if (!runOrReport([&] { shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_text1)); }))
         return;
-    } catch (const UnsafeTextError &error) {
-        showFailure(error.message());
-        return;
-    }
     BoxText::setText(m_text3, shown);
 
     QMessageBox done(QMessageBox::NoIcon, kTitle, kPurgeDone, QMessageBox::Ok, this);
@@ -162,13 +149,22 @@ void CacheWindow::purge()
 void CacheWindow::statusQuery()
 {
     m_text3->clear();
-    try {
+    runOrReport([this] {
         BoxText::setText(m_text3, StatusQuery::run(m_folder, selectedServer(), m_text2->text(), m_statusPauseMs));
+    });
+}
+
+bool CacheWindow::runOrReport(const std::function<void()> &action)
+{
+    try {
+        action();
+        return true;
     } catch (const FileError &error) {
         showFailure(error.message());
     } catch (const UnsafeTextError &error) {
         showFailure(error.message());
     }
+    return false;
 }
 
 void CacheWindow::showFailure(const QString &text)

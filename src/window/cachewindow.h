@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -38,8 +40,10 @@ public slots:
 
 private:
     void buildControls();
-    // Shows what went wrong; the handler that called it stops there and the
+    // Runs one step of a handler. A failing file operation or a refused text is
+    // shown to the operator and gives false: the handler stops there and the
     // window keeps running with what its controls hold.
+    bool runOrReport(const std::function<void()> &action);
     void showFailure(const QString &text);
 
     AppFolder m_folder;
