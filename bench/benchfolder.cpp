@@ -74,7 +74,8 @@ void Folder::writeResultFiles(qsizetype count) const
 {
     const QByteArray &answer = purgeAnswer();
     for (qsizetype i = 0; i < count; ++i) {
-        const std::string path = (m_path + QStringLiteral("/nslookup") + QString::number(i) + QStringLiteral(".txt")).toStdString();
+        const std::string path
+                = (m_path + QStringLiteral("/nslookup") + QString::number(i) + QStringLiteral(".txt")).toStdString();
         std::FILE *f = std::fopen(path.c_str(), "wb");
         if (!f || std::fwrite(answer.constData(), 1, size_t(answer.size()), f) != size_t(answer.size())
             || std::fclose(f) != 0) {
@@ -94,38 +95,38 @@ void Folder::writeStatusResult(qsizetype bytes) const
                       "Connection: close\r\n\r\n";
     text.reserve(bytes + 4096);
     static const char *const kLines[] = {
-        "Squid Object Cache: Version 5.7",
-        "Build Info: Debian linux",
-        "Service Name: squid",
-        "Start Time:\tMon, 06 May 2024 08:00:00 GMT",
-        "Current Time:\tMon, 06 May 2024 09:14:27 GMT",
-        "Connection information for squid:",
-        "\tNumber of clients accessing cache:\t%d",
-        "\tNumber of HTTP requests received:\t%d",
-        "\tNumber of ICP messages received:\t0",
-        "\tRequest failure ratio:\t 0.00",
-        "\tAverage HTTP requests per minute since start:\t%d.5",
-        "Cache information for squid:",
-        "\tHits as % of all requests:\t5min: 41.2%, 60min: 39.8%",
-        "\tStorage Swap size:\t%d KB",
-        "\tStorage Mem size:\t%d KB",
-        "\tMean Object Size:\t%d.17 KB",
-        "Median Service Times (seconds)  5 min    60 min:",
-        "\tHTTP Requests (All):   0.00%d  0.00865",
-        "\tCache Hits:            0.00000  0.00000",
-        "Resource usage for squid:",
-        "\tUP Time:\t%d.123 seconds",
-        "\tCPU Time:\t%d.456 seconds",
-        "\tMaximum Resident Size: %d KB",
-        "\tPage faults with physical i/o: 0",
-        "Memory accounted for:",
-        "\tTotal accounted:        %d KB",
-        "File descriptor usage for squid:",
-        "\tMaximum number of file descriptors:   %d",
-        "\tNumber of file desc currently in use:   %d",
-        "Internal Data Structures:",
-        "\t%d StoreEntries",
-        "\t%d StoreEntries with MemObjects",
+            "Squid Object Cache: Version 5.7",
+            "Build Info: Debian linux",
+            "Service Name: squid",
+            "Start Time:\tMon, 06 May 2024 08:00:00 GMT",
+            "Current Time:\tMon, 06 May 2024 09:14:27 GMT",
+            "Connection information for squid:",
+            "\tNumber of clients accessing cache:\t%d",
+            "\tNumber of HTTP requests received:\t%d",
+            "\tNumber of ICP messages received:\t0",
+            "\tRequest failure ratio:\t 0.00",
+            "\tAverage HTTP requests per minute since start:\t%d.5",
+            "Cache information for squid:",
+            "\tHits as % of all requests:\t5min: 41.2%, 60min: 39.8%",
+            "\tStorage Swap size:\t%d KB",
+            "\tStorage Mem size:\t%d KB",
+            "\tMean Object Size:\t%d.17 KB",
+            "Median Service Times (seconds)  5 min    60 min:",
+            "\tHTTP Requests (All):   0.00%d  0.00865",
+            "\tCache Hits:            0.00000  0.00000",
+            "Resource usage for squid:",
+            "\tUP Time:\t%d.123 seconds",
+            "\tCPU Time:\t%d.456 seconds",
+            "\tMaximum Resident Size: %d KB",
+            "\tPage faults with physical i/o: 0",
+            "Memory accounted for:",
+            "\tTotal accounted:        %d KB",
+            "File descriptor usage for squid:",
+            "\tMaximum number of file descriptors:   %d",
+            "\tNumber of file desc currently in use:   %d",
+            "Internal Data Structures:",
+            "\t%d StoreEntries",
+            "\t%d StoreEntries with MemObjects",
     };
     char line[160];
     int round = 0;
@@ -214,7 +215,7 @@ QString urlText(qsizetype lines)
         if (i > 0)
             text += QStringLiteral("\r\n");
         text += QStringLiteral("http://127.0.0.1/assets/images/products/2024/item-")
-            + QString::number(i).rightJustified(6, QLatin1Char('0')) + QStringLiteral(".jpg");
+                + QString::number(i).rightJustified(6, QLatin1Char('0')) + QStringLiteral(".jpg");
     }
     return text;
 }
@@ -238,8 +239,7 @@ const QByteArray &purgeAnswer()
 void writeFileOrDie(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()
-        || !file.flush()) {
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() || !file.flush()) {
         std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
         std::exit(2);
     }

@@ -64,8 +64,8 @@ struct Context
     {
         std::unique_ptr<Bench::Folder> &folder = secondRun ? second : fresh;
         if (!folder) {
-            folder = std::make_unique<Bench::Folder>(root, secondRun ? QStringLiteral("purge-second")
-                                                                     : QStringLiteral("purge-fresh"));
+            folder = std::make_unique<Bench::Folder>(
+                    root, secondRun ? QStringLiteral("purge-second") : QStringLiteral("purge-fresh"));
             if (secondRun)
                 folder->writeResultFiles(kPurgeLines[std::size(kPurgeLines) - 1]);
         }
@@ -154,7 +154,9 @@ QString resultFilesChanged(const Bench::Folder &folder, bool secondRun, qsizetyp
         const qint64 expected = secondRun ? Bench::purgeAnswer().size() : -1;
         if (size != expected)
             return QStringLiteral("result file %1 changed behind the benchmark (size %2, expected %3)")
-                .arg(i).arg(size).arg(expected);
+                    .arg(i)
+                    .arg(size)
+                    .arg(expected);
     }
     return {};
 }
@@ -334,8 +336,8 @@ void statusBaselineCase(benchmark::State &state)
     const std::string path = folder.nativePath();
     if (c.firstRun(name)) {
         // Same script, same text as the program's own status query.
-        const QString shown = StatusQuery::run(folder.appFolder(), QString::fromLatin1(Bench::kServer),
-                                               kStatusRequest, 0);
+        const QString shown
+                = StatusQuery::run(folder.appFolder(), QString::fromLatin1(Bench::kServer), kStatusRequest, 0);
         folder.settleStartedScripts();
         QFile app(StatusQuery::scriptPath(folder.appFolder()));
         app.open(QIODevice::ReadOnly);
@@ -383,10 +385,10 @@ Bench::Folder &startFolder()
 benchmark::internal::Benchmark *timed(benchmark::internal::Benchmark *b, int iterations)
 {
     return b->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(iterations)
-        ->Repetitions(kRepetitions)
-        ->ReportAggregatesOnly(true);
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(iterations)
+            ->Repetitions(kRepetitions)
+            ->ReportAggregatesOnly(true);
 }
 
 } // namespace
@@ -400,13 +402,12 @@ void registerAll(const QString &root)
             // Short cases repeat within a repetition so each one lasts long enough to time.
             const int iterations = lines >= 100000 ? 1 : lines >= 10000 ? 3 : 10;
             const std::string name = std::string("purge/") + (secondRun ? "second/" : "fresh/") + std::to_string(lines);
-            timed(benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State &s) {
-                      purgeCase(s, name, secondRun, lines);
-                  }),
+            timed(benchmark::RegisterBenchmark(name.c_str(),
+                                               [=](benchmark::State &s) { purgeCase(s, name, secondRun, lines); }),
                   iterations);
-            timed(benchmark::RegisterBenchmark(("baseline/" + name).c_str(), [=](benchmark::State &s) {
-                      purgeBaselineCase(s, "baseline/" + name, secondRun, lines);
-                  }),
+            timed(benchmark::RegisterBenchmark(
+                          ("baseline/" + name).c_str(),
+                          [=](benchmark::State &s) { purgeBaselineCase(s, "baseline/" + name, secondRun, lines); }),
                   iterations);
         }
     }
@@ -418,13 +419,15 @@ void registerAll(const QString &root)
     timed(benchmark::RegisterBenchmark("status_query/50MiB", statusCase), 1);
     timed(benchmark::RegisterBenchmark("baseline/status_query/50MiB", statusBaselineCase), 1);
 
-    timed(benchmark::RegisterBenchmark("window_start", [](benchmark::State &s) {
-              startCase(s, "window_start", [] { return new CacheWindow(startFolder().appFolder()); });
-          }),
+    timed(benchmark::RegisterBenchmark("window_start",
+                                       [](benchmark::State &s) {
+                                           startCase(s, "window_start",
+                                                     [] { return new CacheWindow(startFolder().appFolder()); });
+                                       }),
           10);
-    timed(benchmark::RegisterBenchmark("baseline/window_start", [](benchmark::State &s) {
-              startCase(s, "baseline/window_start", &Driver::makeBareWindow);
-          }),
+    timed(benchmark::RegisterBenchmark(
+                  "baseline/window_start",
+                  [](benchmark::State &s) { startCase(s, "baseline/window_start", &Driver::makeBareWindow); }),
           10);
 }
 

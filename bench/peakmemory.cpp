@@ -73,7 +73,10 @@ int runChild(const QString &argument)
     const bool settled = folder.settleStartedScripts();
 
     if (click.seconds < 0 || click.boxName != QStringLiteral("purgeDoneBox") || !settled) {
-        std::printf("peak-memory error=%s\n", click.seconds < 0 ? "no-message" : settled ? "purge-failed" : "script-left");
+        std::printf("peak-memory error=%s\n",
+                    click.seconds < 0 ? "no-message"
+                            : settled ? "purge-failed"
+                                      : "script-left");
         return 1;
     }
     std::printf("peak-memory before_kib=%ld peak_kib=%ld reset=%d seconds=%.3f\n", before, peak, reset ? 1 : 0,
@@ -96,8 +99,9 @@ Result measure(const QString &folder)
         return result;
     }
     const QString out = QString::fromUtf8(child.readAllStandardOutput());
-    const QRegularExpressionMatch m = QRegularExpression(
-        QStringLiteral("peak-memory before_kib=(\\d+) peak_kib=(\\d+) reset=(\\d)")).match(out);
+    const QRegularExpressionMatch m
+            = QRegularExpression(QStringLiteral("peak-memory before_kib=(\\d+) peak_kib=(\\d+) reset=(\\d)"))
+                      .match(out);
     if (child.exitCode() != 0 || !m.hasMatch()) {
         result.error = out.trimmed().isEmpty() ? QStringLiteral("the child failed") : out.trimmed();
         return result;

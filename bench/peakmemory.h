@@ -13,8 +13,8 @@ struct Result
 {
     bool ok = false;
     QString error;
-    double beforeMiB = 0; // resident before the click: Qt, the window, Text1's URLs
-    double peakMiB = 0;   // highest resident size from the click to the end of its paint
+    double beforeMiB = 0;    // resident before the click: Qt, the window, Text1's URLs
+    double peakMiB = 0;      // highest resident size from the click to the end of its paint
     bool peakOfClick = true; // false when the kernel could not reset the mark first
 };
 

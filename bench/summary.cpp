@@ -14,10 +14,14 @@ namespace {
 double toSeconds(benchmark::TimeUnit unit)
 {
     switch (unit) {
-    case benchmark::kNanosecond: return 1e-9;
-    case benchmark::kMicrosecond: return 1e-6;
-    case benchmark::kMillisecond: return 1e-3;
-    case benchmark::kSecond: return 1;
+    case benchmark::kNanosecond:
+        return 1e-9;
+    case benchmark::kMicrosecond:
+        return 1e-6;
+    case benchmark::kMillisecond:
+        return 1e-3;
+    case benchmark::kSecond:
+        return 1;
     }
     return 1;
 }
@@ -62,8 +66,7 @@ struct Row
 
 Reporter::Reporter()
     : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular)
-{
-}
+{ }
 
 void Reporter::ReportRuns(const std::vector<Run> &runs)
 {
@@ -111,8 +114,8 @@ int print(const Reporter &reporter, const std::vector<Memory> &memory)
     for (const char *run : {"fresh", "second"}) {
         for (long long lines : Cases::kPurgeLines) {
             const std::string name = std::string("purge/") + run + "/" + std::to_string(lines);
-            const std::string label = std::string("purge, ") + (run == std::string("fresh") ? "fresh folder, " : "second run, ")
-                + withCommas(lines) + " lines";
+            const std::string label = std::string("purge, ")
+                    + (run == std::string("fresh") ? "fresh folder, " : "second run, ") + withCommas(lines) + " lines";
             timed(label, name, run == std::string("fresh") && lines == largest ? 2.0 : 0);
         }
     }
@@ -120,7 +123,7 @@ int print(const Reporter &reporter, const std::vector<Memory> &memory)
         const std::string stem = std::string("purge/") + run + "/";
         const double growth = median(stem + std::to_string(largest)) / median(stem + std::to_string(nextLargest));
         const double baseGrowth = median("baseline/" + stem + std::to_string(largest))
-            / median("baseline/" + stem + std::to_string(nextLargest));
+                / median("baseline/" + stem + std::to_string(nextLargest));
         rows.push_back({std::string("purge growth ") + withCommas(largest) + "/" + withCommas(nextLargest) + ", " + run,
                         number(growth, "%.2f"), number(baseGrowth, "%.2f"), "",
                         // The targets are set for the fresh folder; the second run is
@@ -128,7 +131,8 @@ int print(const Reporter &reporter, const std::vector<Memory> &memory)
                         run == std::string("fresh") ? "<= 12" : "(none)",
                         run == std::string("fresh") ? judge(!std::isnan(growth), growth <= 12) : ""});
     }
-    timed("load server list, " + withCommas(Cases::kServers) + " servers", "load_server_list/" + std::to_string(Cases::kServers), 0);
+    timed("load server list, " + withCommas(Cases::kServers) + " servers",
+          "load_server_list/" + std::to_string(Cases::kServers), 0);
     timed("status query, 50 MiB result, pause 0", "status_query/50MiB", 0);
     {
         const double value = median("window_start");

@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QObject>
+#include <QPushButton>
 #include <QString>
 #include <QTimer>
 
@@ -38,7 +38,7 @@ private slots:
         if (!box || !box->isVisible())
             return;
         m_seen.append(Seen{box->objectName(), box->windowTitle(), box->text(), box->icon(),
-                       static_cast<int>(box->buttons().size())});
+                           static_cast<int>(box->buttons().size())});
         box->button(QMessageBox::Ok)->click();
     }
 

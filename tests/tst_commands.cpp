@@ -73,25 +73,43 @@ void TestCommands::quote_data()
     QTest::addColumn<QString>("quoted");
     const int sh = int(ShellDialect::Sh);
     const int cmd = int(ShellDialect::Cmd);
-    QTest::newRow("sh host as is") << sh << "127.0.0.1" << "127.0.0.1";
-    QTest::newRow("sh plain URL as is") << sh << "http://www.example.com/a/b_c-d.html" << "http://www.example.com/a/b_c-d.html";
-    QTest::newRow("sh empty") << sh << "" << "''";
-    QTest::newRow("sh query string") << sh << "http://x/?a=1&b=2" << "'http://x/?a=1&b=2'";
-    QTest::newRow("sh blank") << sh << "a b" << "'a b'";
-    QTest::newRow("sh single quote") << sh << "it's" << "'it'\\''s'";
-    QTest::newRow("sh tilde") << sh << "~root" << "'~root'";
-    QTest::newRow("sh dollar") << sh << "$HOME" << "'$HOME'";
+    QTest::newRow("sh host as is") << sh << "127.0.0.1"
+                                   << "127.0.0.1";
+    QTest::newRow("sh plain URL as is") << sh << "http://www.example.com/a/b_c-d.html"
+                                        << "http://www.example.com/a/b_c-d.html";
+    QTest::newRow("sh empty") << sh << ""
+                              << "''";
+    QTest::newRow("sh query string") << sh << "http://x/?a=1&b=2"
+                                     << "'http://x/?a=1&b=2'";
+    QTest::newRow("sh blank") << sh << "a b"
+                              << "'a b'";
+    QTest::newRow("sh single quote") << sh << "it's"
+                                     << "'it'\\''s'";
+    QTest::newRow("sh tilde") << sh << "~root"
+                              << "'~root'";
+    QTest::newRow("sh dollar") << sh << "$HOME"
+                               << "'$HOME'";
     QTest::newRow("sh non-ASCII") << sh << QString::fromUtf8("中文") << QString::fromUtf8("'中文'");
-    QTest::newRow("sh percent is plain") << sh << "a%20b" << "a%20b";
-    QTest::newRow("cmd host as is") << cmd << "127.0.0.1" << "127.0.0.1";
-    QTest::newRow("cmd path as is") << cmd << "C:\\tools\\squidclient" << "C:\\tools\\squidclient";
-    QTest::newRow("cmd empty") << cmd << "" << "\"\"";
-    QTest::newRow("cmd ampersand") << cmd << "http://x/?a=1&b=2" << "\"http://x/?a=1&b=2\"";
-    QTest::newRow("cmd percent doubled") << cmd << "http://x/a%20b" << "\"http://x/a%%20b\"";
-    QTest::newRow("cmd variable") << cmd << "%PATH%" << "\"%%PATH%%\"";
-    QTest::newRow("cmd caret") << cmd << "^x" << "\"^x\"";
-    QTest::newRow("cmd folder with blank") << cmd << "C:\\my tools\\squidclient" << "\"C:\\my tools\\squidclient\"";
-    QTest::newRow("cmd trailing backslashes doubled") << cmd << "a b\\\\" << "\"a b\\\\\\\\\"";
+    QTest::newRow("sh percent is plain") << sh << "a%20b"
+                                         << "a%20b";
+    QTest::newRow("cmd host as is") << cmd << "127.0.0.1"
+                                    << "127.0.0.1";
+    QTest::newRow("cmd path as is") << cmd << "C:\\tools\\squidclient"
+                                    << "C:\\tools\\squidclient";
+    QTest::newRow("cmd empty") << cmd << ""
+                               << "\"\"";
+    QTest::newRow("cmd ampersand") << cmd << "http://x/?a=1&b=2"
+                                   << "\"http://x/?a=1&b=2\"";
+    QTest::newRow("cmd percent doubled") << cmd << "http://x/a%20b"
+                                         << "\"http://x/a%%20b\"";
+    QTest::newRow("cmd variable") << cmd << "%PATH%"
+                                  << "\"%%PATH%%\"";
+    QTest::newRow("cmd caret") << cmd << "^x"
+                               << "\"^x\"";
+    QTest::newRow("cmd folder with blank") << cmd << "C:\\my tools\\squidclient"
+                                           << "\"C:\\my tools\\squidclient\"";
+    QTest::newRow("cmd trailing backslashes doubled") << cmd << "a b\\\\"
+                                                      << "\"a b\\\\\\\\\"";
 }
 
 void TestCommands::quote()
@@ -110,13 +128,20 @@ void TestCommands::redirectTarget_data()
     QTest::addColumn<QString>("quoted");
     const int sh = int(ShellDialect::Sh);
     const int cmd = int(ShellDialect::Cmd);
-    QTest::newRow("sh double quotes") << sh << "/opt/q/nslookup0.txt" << "\"/opt/q/nslookup0.txt\"";
-    QTest::newRow("sh trailing blank kept") << sh << "/opt/q/info.txt " << "\"/opt/q/info.txt \"";
-    QTest::newRow("sh blanks are fine in double quotes") << sh << "/opt/my q/x" << "\"/opt/my q/x\"";
-    QTest::newRow("sh dollar needs single quotes") << sh << "/opt/$q/x" << "'/opt/$q/x'";
-    QTest::newRow("sh backquote needs single quotes") << sh << "/opt/`q`/x" << "'/opt/`q`/x'";
-    QTest::newRow("cmd double quotes") << cmd << "C:\\tools\\nslookup0.txt" << "\"C:\\tools\\nslookup0.txt\"";
-    QTest::newRow("cmd percent doubled") << cmd << "C:\\100%\\x" << "\"C:\\100%%\\x\"";
+    QTest::newRow("sh double quotes") << sh << "/opt/q/nslookup0.txt"
+                                      << "\"/opt/q/nslookup0.txt\"";
+    QTest::newRow("sh trailing blank kept") << sh << "/opt/q/info.txt "
+                                            << "\"/opt/q/info.txt \"";
+    QTest::newRow("sh blanks are fine in double quotes") << sh << "/opt/my q/x"
+                                                         << "\"/opt/my q/x\"";
+    QTest::newRow("sh dollar needs single quotes") << sh << "/opt/$q/x"
+                                                   << "'/opt/$q/x'";
+    QTest::newRow("sh backquote needs single quotes") << sh << "/opt/`q`/x"
+                                                      << "'/opt/`q`/x'";
+    QTest::newRow("cmd double quotes") << cmd << "C:\\tools\\nslookup0.txt"
+                                       << "\"C:\\tools\\nslookup0.txt\"";
+    QTest::newRow("cmd percent doubled") << cmd << "C:\\100%\\x"
+                                         << "\"C:\\100%%\\x\"";
 }
 
 void TestCommands::redirectTarget()
@@ -166,10 +191,9 @@ void TestCommands::purgeScriptBytes()
     const QString shown = Purge::run(folder(), QStringLiteral("127.0.0.1"),
                                      QStringLiteral("U\r\n\r\nhttp://www.example.com/b.html"));
     const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
-    const QByteArray expected =
-        f + "/squidclient -h 127.0.0.1 -p 80 -m purge U > \"" + f + "/nslookup0.txt\" 2>&1\r\n"
-        + f + "/squidclient -h 127.0.0.1 -p 80 -m purge http://www.example.com/b.html > \"" + f
-        + "/nslookup2.txt\" 2>&1\r\n";
+    const QByteArray expected = f + "/squidclient -h 127.0.0.1 -p 80 -m purge U > \"" + f + "/nslookup0.txt\" 2>&1\r\n"
+            + f + "/squidclient -h 127.0.0.1 -p 80 -m purge http://www.example.com/b.html > \"" + f
+            + "/nslookup2.txt\" 2>&1\r\n";
     QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), expected);
     // A fresh folder: one missing-file text per command, nothing between them.
     QCOMPARE(shown, TextFile::missingFileText().repeated(2));
@@ -224,10 +248,12 @@ void TestCommands::refusedTextWritesNothing()
 {
     QVERIFY(FileBytes::write(Purge::scriptPath(folder()), "previous\r\n"));
     const QString bad = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
-    QVERIFY_THROWS_EXCEPTION(UnsafeTextError, Purge::run(folder(), QStringLiteral("h"), QStringLiteral("ok\r\n") + bad));
+    QVERIFY_THROWS_EXCEPTION(UnsafeTextError,
+                             Purge::run(folder(), QStringLiteral("h"), QStringLiteral("ok\r\n") + bad));
     QVERIFY_THROWS_EXCEPTION(UnsafeTextError, Purge::run(folder(), bad, QStringLiteral("ok")));
     QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), QByteArray("previous\r\n"));
-    QVERIFY_THROWS_EXCEPTION(UnsafeTextError, StatusQuery::run(folder(), QStringLiteral("h"), QStringLiteral("x\r\ny")));
+    QVERIFY_THROWS_EXCEPTION(UnsafeTextError,
+                             StatusQuery::run(folder(), QStringLiteral("h"), QStringLiteral("x\r\ny")));
     QVERIFY(!QFile::exists(StatusQuery::scriptPath(folder())));
 }
 
@@ -241,7 +267,8 @@ void TestCommands::scriptThatCannotBeCreated()
     } catch (const FileError &error) {
         QCOMPARE(error.path(), Purge::scriptPath(folder()));
     }
-    QVERIFY_THROWS_EXCEPTION(FileError, StatusQuery::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info")));
+    QVERIFY_THROWS_EXCEPTION(FileError,
+                             StatusQuery::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info")));
     QTest::qWait(300);
     QVERIFY(m_client->calls().isEmpty()); // nothing was started
 }
@@ -278,25 +305,43 @@ void TestCommands::hostileTexts_data()
 {
     QTest::addColumn<QString>("subfolder"); // application folder below the temporary one
     QTest::addColumn<QString>("text");      // used as server, URL and request; CANARY is a path
-    QTest::newRow("ampersand") << "app" << "http://x/?a=1&touch CANARY";
-    QTest::newRow("pipe") << "app" << "a|touch CANARY";
-    QTest::newRow("semicolon") << "app" << "a;touch CANARY";
-    QTest::newRow("redirection") << "app" << "a>CANARY";
-    QTest::newRow("command substitution") << "app" << "$(touch CANARY)";
-    QTest::newRow("backquotes") << "app" << "`touch CANARY`";
-    QTest::newRow("single quotes") << "app" << "'; touch CANARY; '";
-    QTest::newRow("double quotes") << "app" << "\"; touch CANARY; \"";
-    QTest::newRow("cmd variable and caret") << "app" << "%PATH%^&%%";
-    QTest::newRow("glob") << "app" << "*";
-    QTest::newRow("variable") << "app" << "$HOME${PATH}";
+    QTest::newRow("ampersand") << "app"
+                               << "http://x/?a=1&touch CANARY";
+    QTest::newRow("pipe") << "app"
+                          << "a|touch CANARY";
+    QTest::newRow("semicolon") << "app"
+                               << "a;touch CANARY";
+    QTest::newRow("redirection") << "app"
+                                 << "a>CANARY";
+    QTest::newRow("command substitution") << "app"
+                                          << "$(touch CANARY)";
+    QTest::newRow("backquotes") << "app"
+                                << "`touch CANARY`";
+    QTest::newRow("single quotes") << "app"
+                                   << "'; touch CANARY; '";
+    QTest::newRow("double quotes") << "app"
+                                   << "\"; touch CANARY; \"";
+    QTest::newRow("cmd variable and caret") << "app"
+                                            << "%PATH%^&%%";
+    QTest::newRow("glob") << "app"
+                          << "*";
+    QTest::newRow("variable") << "app"
+                              << "$HOME${PATH}";
     QTest::newRow("non-ASCII") << "app" << QString::fromUtf8("http://例子.测试/ü é");
-    QTest::newRow("blanks and tab") << "app" << "  a \t b  ";
-    QTest::newRow("backslashes") << "app" << "\\a\\\\\\";
-    QTest::newRow("option look-alike") << "app" << "-p";
-    QTest::newRow("LF and lone CR") << "app" << "a\nb\rc";
-    QTest::newRow("comment") << "app" << "#x";
-    QTest::newRow("folder with blanks") << "my app" << "plain";
-    QTest::newRow("folder with quotes and dollar") << "it's $HOME \"x\" `y`" << "a&b";
+    QTest::newRow("blanks and tab") << "app"
+                                    << "  a \t b  ";
+    QTest::newRow("backslashes") << "app"
+                                 << "\\a\\\\\\";
+    QTest::newRow("option look-alike") << "app"
+                                       << "-p";
+    QTest::newRow("LF and lone CR") << "app"
+                                    << "a\nb\rc";
+    QTest::newRow("comment") << "app"
+                             << "#x";
+    QTest::newRow("folder with blanks") << "my app"
+                                        << "plain";
+    QTest::newRow("folder with quotes and dollar") << "it's $HOME \"x\" `y`"
+                                                   << "a&b";
 }
 
 void TestCommands::hostileTexts()
@@ -332,7 +377,7 @@ void TestCommands::hostileTexts()
     const QStringList stray = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);
     for (const QString &name : stray) {
         QVERIFY2(name == "squidclient" || name == "argv.log" || name == "test.bat" || name == "info.bat"
-                     || name == "info.txt " || name.startsWith("nslookup"),
+                         || name == "info.txt " || name.startsWith("nslookup"),
                  qPrintable("unexpected file " + name));
     }
 }

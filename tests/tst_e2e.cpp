@@ -8,10 +8,10 @@
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
 
+#include "filebytes.h"
 #include <QApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
-#include "filebytes.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,8 +54,7 @@ Outcome runTool(const QString &program, const QStringList &args, int timeoutMs =
 // Fetches url through the proxy and gives the X-Cache verdict: HIT or MISS.
 QByteArray fetchThroughProxy(const QString &url)
 {
-    const Outcome got = runTool(QStringLiteral("squidclient"),
-                                {"-h", "127.0.0.1", "-p", "80", "-T", "10", url});
+    const Outcome got = runTool(QStringLiteral("squidclient"), {"-h", "127.0.0.1", "-p", "80", "-T", "10", url});
     for (const QByteArray &line : got.output.split('\n')) {
         if (line.startsWith("X-Cache: "))
             return line.mid(9, line.indexOf(' ', 9) - 9);
@@ -94,9 +93,15 @@ private slots:
 
 private:
     template<typename T>
-    T *control(const char *name) const { return m_window->findChild<T *>(QString::fromLatin1(name)); }
+    T *control(const char *name) const
+    {
+        return m_window->findChild<T *>(QString::fromLatin1(name));
+    }
     void clickPurge(const QStringList &urls);
-    QString url(const QString &path) const { return kOrigin + path + (path.contains('?') ? "&" : "?") + "run=" + m_nonce; }
+    QString url(const QString &path) const
+    {
+        return kOrigin + path + (path.contains('?') ? "&" : "?") + "run=" + m_nonce;
+    }
 
     QString m_nonce;
     std::unique_ptr<QTemporaryDir> m_app;

@@ -82,13 +82,20 @@ void TestStorage::fileExist_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("create"); // "file", "dir", "hidden", "readonly", "none"
     QTest::addColumn<bool>("exists");
-    QTest::newRow("empty name") << "" << "none" << false;
-    QTest::newRow("missing file") << "nothing.txt" << "none" << false;
-    QTest::newRow("plain file") << "a.txt" << "file" << true;
-    QTest::newRow("hidden file") << ".hidden" << "hidden" << true;
-    QTest::newRow("read-only file") << "ro.txt" << "readonly" << true;
-    QTest::newRow("directory") << "sub" << "dir" << false;
-    QTest::newRow("name with trailing blank") << "info.txt " << "file" << true;
+    QTest::newRow("empty name") << ""
+                                << "none" << false;
+    QTest::newRow("missing file") << "nothing.txt"
+                                  << "none" << false;
+    QTest::newRow("plain file") << "a.txt"
+                                << "file" << true;
+    QTest::newRow("hidden file") << ".hidden"
+                                 << "hidden" << true;
+    QTest::newRow("read-only file") << "ro.txt"
+                                    << "readonly" << true;
+    QTest::newRow("directory") << "sub"
+                               << "dir" << false;
+    QTest::newRow("name with trailing blank") << "info.txt "
+                                              << "file" << true;
 }
 
 void TestStorage::fileExist()
@@ -119,7 +126,8 @@ void TestStorage::fileContentGivesBytesBack_data()
     QTest::newRow("empty file is empty text, not missing") << QByteArray() << QString();
     QTest::newRow("line ends kept") << QByteArray("a\r\nb\nc\r") << "a\r\nb\nc\r";
     QTest::newRow("no trimming") << QByteArray("  x  \r\n\r\n") << "  x  \r\n\r\n";
-    QTest::newRow("local 8-bit text") << QString::fromUtf8("服务器\r\n").toLocal8Bit() << QString::fromUtf8("服务器\r\n");
+    QTest::newRow("local 8-bit text") << QString::fromUtf8("服务器\r\n").toLocal8Bit()
+                                      << QString::fromUtf8("服务器\r\n");
 }
 
 void TestStorage::fileContentGivesBytesBack()
@@ -168,10 +176,14 @@ void TestStorage::appFolderJoins_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("joined");
-    QTest::newRow("plain folder") << "/opt/quellory" << "/opt/quellory/serverlist.txt";
-    QTest::newRow("trailing separator dropped") << "/opt/quellory/" << "/opt/quellory/serverlist.txt";
-    QTest::newRow("root keeps its separator") << "/" << "//serverlist.txt";
-    QTest::newRow("blanks kept") << "/opt/my tools" << "/opt/my tools/serverlist.txt";
+    QTest::newRow("plain folder") << "/opt/quellory"
+                                  << "/opt/quellory/serverlist.txt";
+    QTest::newRow("trailing separator dropped") << "/opt/quellory/"
+                                                << "/opt/quellory/serverlist.txt";
+    QTest::newRow("root keeps its separator") << "/"
+                                              << "//serverlist.txt";
+    QTest::newRow("blanks kept") << "/opt/my tools"
+                                 << "/opt/my tools/serverlist.txt";
 }
 
 void TestStorage::appFolderJoins()

@@ -1,8 +1,8 @@
 // The window: its layout, focus order, server list and how it survives failures.
-#include "modalwatcher.h"
-#include "standinclient.h"
 #include "commands/purge.h"
 #include "commands/statusquery.h"
+#include "modalwatcher.h"
+#include "standinclient.h"
 #include "storage/textfile.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
@@ -87,20 +87,20 @@ void TestWindow::windowFrame()
 void TestWindow::controlsMatchTheLayoutTable()
 {
     openWindow();
-    struct Expected { const char *name; const char *caption; QRect rect; };
+    struct Expected
+    {
+        const char *name;
+        const char *caption;
+        QRect rect;
+    };
     // Pixels at 15 twips each, written out so a slip in the table shows here.
     const Expected expected[] = {
-        {"Label2", "服务器IP：", {56, 16, 65, 17}},
-        {"List1", "", {128, 16, 201, 28}},
-        {"Text2", "mgr:", {344, 16, 73, 25}},
-        {"Command2", "查看状态", {488, 16, 89, 25}},
-        {"Label3", "服务器IP：", {632, 16, 73, 17}},
-        {"Text4", "", {696, 8, 161, 25}},
-        {"Command3", "添加", {872, 8, 49, 25}},
-        {"Label1", "网址：", {56, 56, 57, 25}},
-        {"Text1", "", {128, 56, 353, 145}},
-        {"Command1", "更新缓存", {496, 104, 65, 33}},
-        {"Text3", "", {8, 216, 905, 321}},
+            {"Label2", "服务器IP：", {56, 16, 65, 17}},  {"List1", "", {128, 16, 201, 28}},
+            {"Text2", "mgr:", {344, 16, 73, 25}},        {"Command2", "查看状态", {488, 16, 89, 25}},
+            {"Label3", "服务器IP：", {632, 16, 73, 17}}, {"Text4", "", {696, 8, 161, 25}},
+            {"Command3", "添加", {872, 8, 49, 25}},      {"Label1", "网址：", {56, 56, 57, 25}},
+            {"Text1", "", {128, 56, 353, 145}},          {"Command1", "更新缓存", {496, 104, 65, 33}},
+            {"Text3", "", {8, 216, 905, 321}},
     };
     QCOMPARE(LayoutTable::controls().size(), std::size(expected));
     for (const Expected &e : expected) {
@@ -154,9 +154,11 @@ void TestWindow::serverListAtStart_data()
     QTest::addColumn<bool>("present");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("items");
-    QTest::newRow("no file shows the missing-file text") << false << QByteArray() << QStringList{TextFile::missingFileText()};
+    QTest::newRow("no file shows the missing-file text")
+            << false << QByteArray() << QStringList{TextFile::missingFileText()};
     QTest::newRow("empty file shows nothing") << true << QByteArray() << QStringList();
-    QTest::newRow("two servers and the empty last item") << true << QByteArray("a\r\nb\r\n") << QStringList{"a", "b", ""};
+    QTest::newRow("two servers and the empty last item")
+            << true << QByteArray("a\r\nb\r\n") << QStringList{"a", "b", ""};
 }
 
 void TestWindow::serverListAtStart()
@@ -311,8 +313,9 @@ void TestWindow::purgeClick()
     // The next click shows what the first one's commands wrote. The stand-in ends
     // its lines with LF; the box gives every line break back as CR LF.
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
-    QCOMPARE(BoxText::text(text3), QStringLiteral("answer for http://a/x?p=1&q=2\r\nstand-in error\r\n"
-                                                  "answer for http://b/\r\nstand-in error\r\n"));
+    QCOMPARE(BoxText::text(text3),
+             QStringLiteral("answer for http://a/x?p=1&q=2\r\nstand-in error\r\n"
+                            "answer for http://b/\r\nstand-in error\r\n"));
 }
 
 void TestWindow::purgeThatCannotWriteItsScript()

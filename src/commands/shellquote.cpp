@@ -18,10 +18,9 @@ bool passesUnchanged(ShellDialect dialect, QChar c)
         return true;
     const char16_t u = c.unicode();
     if (dialect == ShellDialect::Sh)
-        return u == '%' || u == '+' || u == ',' || u == '-' || u == '.' || u == '/' || u == ':'
-            || u == '=' || u == '@' || u == '_';
-    return u == '+' || u == '-' || u == '.' || u == '/' || u == ':' || u == '@' || u == '\\'
-        || u == '_';
+        return u == '%' || u == '+' || u == ',' || u == '-' || u == '.' || u == '/' || u == ':' || u == '=' || u == '@'
+                || u == '_';
+    return u == '+' || u == '-' || u == '.' || u == '/' || u == ':' || u == '@' || u == '\\' || u == '_';
 }
 
 bool isBare(ShellDialect dialect, const QString &text)
@@ -76,8 +75,7 @@ QString ShellQuote::quoteRedirectTarget(ShellDialect dialect, const QString &pat
     if (dialect == ShellDialect::Sh) {
         // Inside double quotes sh still expands $ and ` and reads \ and " specially.
         for (const QChar c : path) {
-            if (c == QLatin1Char('$') || c == QLatin1Char('`') || c == QLatin1Char('\\')
-                || c == QLatin1Char('"'))
+            if (c == QLatin1Char('$') || c == QLatin1Char('`') || c == QLatin1Char('\\') || c == QLatin1Char('"'))
                 return quoteSh(path);
         }
         return QLatin1Char('"') + path + QLatin1Char('"');

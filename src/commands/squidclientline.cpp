@@ -8,8 +8,8 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
 {
     ShellQuote::check(dialect, folder.path(), QStringLiteral("The application folder"));
     ShellQuote::check(dialect, server, QStringLiteral("The server"));
-    m_head = ShellQuote::quote(dialect, folder.file(QStringLiteral("squidclient")))
-        + QStringLiteral(" -h ") + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");
+    m_head = ShellQuote::quote(dialect, folder.file(QStringLiteral("squidclient"))) + QStringLiteral(" -h ")
+            + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");
 }
 
 void SquidclientLine::check(const QString &text, const QString &what) const
@@ -39,6 +39,5 @@ QString SquidclientLine::status(const QString &request, const QString &resultPat
 
 QString SquidclientLine::redirect(const QString &resultPath) const
 {
-    return QStringLiteral(" > ") + ShellQuote::quoteRedirectTarget(m_dialect, resultPath)
-        + QStringLiteral(" 2>&1");
+    return QStringLiteral(" > ") + ShellQuote::quoteRedirectTarget(m_dialect, resultPath) + QStringLiteral(" 2>&1");
 }

@@ -17,8 +17,8 @@ QString StatusQuery::resultPath(const AppFolder &folder)
     return folder.file(QStringLiteral("info.txt "));
 }
 
-QString StatusQuery::run(const AppFolder &folder, const QString &server, const QString &request,
-                         int pauseMs, ShellDialect dialect)
+QString StatusQuery::run(const AppFolder &folder, const QString &server, const QString &request, int pauseMs,
+                         ShellDialect dialect)
 {
     const SquidclientLine command(dialect, folder, server);
     command.check(request, QStringLiteral("The request"));

@@ -15,8 +15,8 @@ public:
 
     // Throws UnsafeTextError before anything is written, FileError on a failing
     // file operation (then nothing is started and there is no pause).
-    static QString run(const AppFolder &folder, const QString &server, const QString &request,
-                       int pauseMs = kPauseMs, ShellDialect dialect = nativeShellDialect());
+    static QString run(const AppFolder &folder, const QString &server, const QString &request, int pauseMs = kPauseMs,
+                       ShellDialect dialect = nativeShellDialect());
 
     static QString scriptPath(const AppFolder &folder);
     // "info.txt " with its trailing blank: the script writes and we read this name.

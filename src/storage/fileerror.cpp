@@ -5,8 +5,7 @@ FileError::FileError(const QString &operation, const QString &path, const QStrin
     , m_operation(operation)
     , m_path(path)
     , m_systemText(systemText)
-{
-}
+{ }
 
 QString FileError::message() const
 {

@@ -5,8 +5,7 @@
 
 ServerList::ServerList(const AppFolder &folder)
     : m_folder(folder)
-{
-}
+{ }
 
 QString ServerList::filePath() const
 {

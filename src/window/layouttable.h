@@ -12,21 +12,21 @@
 enum class ControlKind {
     Label,
     ListBox,
-    LineEdit,  // single-line text box
-    TextArea,  // multi-line text box, no wrapping, both scroll bars
+    LineEdit, // single-line text box
+    TextArea, // multi-line text box, no wrapping, both scroll bars
     Button,
 };
 
 struct ControlSpec
 {
-    QString name;    // objectName and accessible name
+    QString name; // objectName and accessible name
     ControlKind kind;
     QString caption; // label or button caption, or a text box's initial text
     int left;        // twips from the client area's top-left corner
     int top;
     int width;
     int height;
-    int tab;         // position in the focus order; labels keep theirs but take no focus
+    int tab; // position in the focus order; labels keep theirs but take no focus
 
     QRect pixelRect() const;
 };
