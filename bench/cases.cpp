@@ -337,7 +337,7 @@ void statusBaselineCase(benchmark::State &state)
     if (c.firstRun(name)) {
         // Same script, same text as the program's own status query.
         const QString shown
-                = StatusQuery::run(folder.appFolder(), QString::fromLatin1(Bench::kServer), kStatusRequest, 0);
+                = StatusQuery(0).run(folder.appFolder(), QString::fromLatin1(Bench::kServer), kStatusRequest);
         folder.settleStartedScripts();
         QFile app(StatusQuery::scriptPath(folder.appFolder()));
         app.open(QIODevice::ReadOnly);

@@ -253,7 +253,7 @@ void TestCommands::refusedTextWritesNothing()
     QVERIFY_THROWS_EXCEPTION(UnsafeTextError, Purge::run(folder(), bad, QStringLiteral("ok")));
     QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), QByteArray("previous\r\n"));
     QVERIFY_THROWS_EXCEPTION(UnsafeTextError,
-                             StatusQuery::run(folder(), QStringLiteral("h"), QStringLiteral("x\r\ny")));
+                             StatusQuery().run(folder(), QStringLiteral("h"), QStringLiteral("x\r\ny")));
     QVERIFY(!QFile::exists(StatusQuery::scriptPath(folder())));
 }
 
@@ -268,7 +268,7 @@ void TestCommands::scriptThatCannotBeCreated()
         QCOMPARE(error.path(), Purge::scriptPath(folder()));
     }
     QVERIFY_THROWS_EXCEPTION(FileError,
-                             StatusQuery::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info")));
+                             StatusQuery().run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info")));
     QTest::qWait(300);
     QVERIFY(m_client->calls().isEmpty()); // nothing was started
 }
@@ -278,7 +278,7 @@ void TestCommands::statusQuery()
     QVERIFY(FileBytes::write(StatusQuery::resultPath(folder()), "an older, longer answer that must disappear\n"));
     QElapsedTimer clock;
     clock.start();
-    const QString shown = StatusQuery::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info"));
+    const QString shown = StatusQuery().run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info"));
     QVERIFY(clock.elapsed() >= 2000);
 
     const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
@@ -293,7 +293,7 @@ void TestCommands::statusQuery()
 
 void TestCommands::statusQueryEmptyRequest()
 {
-    StatusQuery::run(folder(), QString(), QString(), 0);
+    StatusQuery(0).run(folder(), QString(), QString());
     const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
     QCOMPARE(FileBytes::read(StatusQuery::scriptPath(folder())),
              f + "/squidclient -h '' -p 80  > \"" + f + "/info.txt \" 2>&1\r\n");
@@ -367,7 +367,7 @@ void TestCommands::hostileTexts()
     QTRY_VERIFY(QFile::exists(Purge::resultPath(app, 1)));
 
     // Status query: the text as the request.
-    StatusQuery::run(app, hostile, hostile, 0);
+    StatusQuery(0).run(app, hostile, hostile);
     QVERIFY(client.waitForCalls(3));
     calls = client.calls();
     QCOMPARE(calls.at(2).mid(1), (QList<QByteArray>{"-h", hostile.toLocal8Bit(), "-p", "80", hostile.toLocal8Bit()}));

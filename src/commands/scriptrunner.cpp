@@ -2,14 +2,22 @@
 
 #include "storage/fileerror.h"
 
+#include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
+#include <QThread>
 
 #ifdef Q_OS_WIN
 #include <QDir>
+#include <tlhelp32.h>
 #include <windows.h>
+#else
+#include <cerrno>
+#include <signal.h>
+#include <unistd.h>
 #endif
 
-void ScriptRunner::start(const QString &scriptPath)
+qint64 ScriptRunner::start(const QString &scriptPath)
 {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
@@ -29,6 +37,83 @@ void ScriptRunner::start(const QString &scriptPath)
     process.setArguments({QStringLiteral("-c"), QStringLiteral("eval \"$(sed 's/\\r$//' \"$1\")\""),
                           QStringLiteral("quellory-script"), scriptPath});
 #endif
-    if (!process.startDetached())
+    qint64 pid = 0;
+    if (!process.startDetached(&pid))
         throw FileError(QStringLiteral("Starting a command script"), scriptPath, process.errorString());
+    return pid;
 }
+
+#ifdef Q_OS_WIN
+
+namespace {
+// Ends process id and everything it started, children first.
+void endTree(DWORD id)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        PROCESSENTRY32W entry;
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            if (entry.th32ParentProcessID == id && entry.th32ProcessID != id)
+                endTree(entry.th32ProcessID);
+        }
+        CloseHandle(snapshot);
+    }
+    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 1000);
+        CloseHandle(process);
+    }
+}
+
+bool isOurInterpreter(DWORD id)
+{
+    // The id may have been handed to another program since our script ended.
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process)
+        return false;
+    wchar_t name[MAX_PATH];
+    DWORD size = MAX_PATH;
+    const bool ok = QueryFullProcessImageNameW(process, 0, name, &size);
+    CloseHandle(process);
+    return ok && QString::fromWCharArray(name, int(size)).endsWith(QStringLiteral("cmd.exe"), Qt::CaseInsensitive);
+}
+} // namespace
+
+void ScriptRunner::stop(qint64 pid, const QString &scriptPath)
+{
+    Q_UNUSED(scriptPath);
+    if (pid > 0 && isOurInterpreter(DWORD(pid)))
+        endTree(DWORD(pid));
+}
+
+#else
+
+namespace {
+// True while pid is the interpreter we started for scriptPath: its arguments end
+// with our marker and the script's path, and it still leads its own group.
+bool isOurScript(qint64 pid, const QString &scriptPath)
+{
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!cmdline.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray tail = QByteArrayLiteral("quellory-script") + '\0' + QFile::encodeName(scriptPath) + '\0';
+    return cmdline.readAll().endsWith(tail) && getpgid(pid_t(pid)) == pid_t(pid);
+}
+} // namespace
+
+void ScriptRunner::stop(qint64 pid, const QString &scriptPath)
+{
+    // startDetached puts the script in a session of its own, so its process
+    // group holds the shell and every squidclient it started.
+    if (pid <= 0 || !isOurScript(pid, scriptPath))
+        return;
+    kill(-pid_t(pid), SIGKILL);
+    // Return once the group is gone, or only zombies are left, so nothing of it
+    // writes after this; a moment at most.
+    const QDeadlineTimer deadline(1000);
+    while (!deadline.hasExpired() && kill(-pid_t(pid), 0) == 0 && isOurScript(pid, scriptPath))
+        QThread::msleep(5);
+}
+
+#endif

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 // The command interpreter a script is written for.
 enum class ShellDialect {
     Sh,  // /bin/sh: Linux and other Unix-like systems

@@ -8,27 +8,26 @@
 // in it interpreted by the command interpreter. A text made only of characters the
 // interpreter passes through unchanged is written as it stands, so ordinary hosts,
 // URLs and paths keep their familiar look in the scripts.
-class ShellQuote
-{
-public:
-    // Why text cannot be quoted for the dialect at all, or the empty text when it can.
-    static QString refusal(ShellDialect dialect, const QString &text);
+namespace ShellQuote {
 
-    // Throws UnsafeTextError when refusal() names a reason; `what` names the text
-    // for the operator ("The server", "URL line 3", ...).
-    static void check(ShellDialect dialect, const QString &text, const QString &what);
+// Why text cannot be quoted for the dialect at all, or the empty text when it can.
+QString refusal(ShellDialect dialect, const QString &text);
 
-    // The text as one word of a command line. Call check() first: a text that
-    // cannot be quoted comes back unusable.
-    static QString quote(ShellDialect dialect, const QString &text);
+// Throws UnsafeTextError when refusal() names a reason; `what` names the text
+// for the operator ("The server", "URL line 3", ...).
+void check(ShellDialect dialect, const QString &text, const QString &what);
 
-    // A file path as the target of a redirection, written in double quotes as long
-    // as the interpreter would not change anything inside them.
-    static QString quoteRedirectTarget(ShellDialect dialect, const QString &path);
+// The text as one word of a command line. Call check() first: a text that
+// cannot be quoted comes back unusable.
+QString quote(ShellDialect dialect, const QString &text);
 
-    // /bin/sh: single quotes, each ' written as '\''.
-    static QString quoteSh(const QString &text);
-    // cmd.exe: double quotes, every % doubled, and backslashes before the closing
-    // quote doubled so the program's own argument parser keeps them.
-    static QString quoteCmd(const QString &text);
-};
+// A file path as the target of a redirection, written in double quotes as long
+// as the interpreter would not change anything inside them.
+QString quoteRedirectTarget(ShellDialect dialect, const QString &path);
+
+// /bin/sh: single quotes, each ' written as '\''.
+QString quoteSh(const QString &text);
+// cmd.exe: double quotes, every % doubled, and backslashes before the closing
+// quote doubled so the program's own argument parser keeps them.
+QString quoteCmd(const QString &text);
+} // namespace ShellQuote

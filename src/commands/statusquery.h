@@ -8,17 +8,29 @@
 // The status query: writes info.bat with one squidclient cache-manager request,
 // starts it, waits a fixed time on the calling thread, and gives back what the
 // result file holds by then.
+//
+// It remembers the script it started last: a query that is still running when
+// the next one starts is ended first, together with its squidclient, so two
+// answers never write into the one result file at once.
 class StatusQuery
 {
 public:
     static constexpr int kPauseMs = 2000;
 
+    explicit StatusQuery(int pauseMs = kPauseMs, ShellDialect dialect = nativeShellDialect());
+
     // Throws UnsafeTextError before anything is written, FileError on a failing
     // file operation (then nothing is started and there is no pause).
-    static QString run(const AppFolder &folder, const QString &server, const QString &request, int pauseMs = kPauseMs,
-                       ShellDialect dialect = nativeShellDialect());
+    QString run(const AppFolder &folder, const QString &server, const QString &request);
+
+    void setPause(int ms) { m_pauseMs = ms; }
 
     static QString scriptPath(const AppFolder &folder);
     // "info.txt " with its trailing blank: the script writes and we read this name.
     static QString resultPath(const AppFolder &folder);
+
+private:
+    int m_pauseMs;
+    ShellDialect m_dialect;
+    qint64 m_lastScript = 0;
 };

@@ -1,18 +1,20 @@
 #pragma once
 
-#include <QString>
-#include <stdexcept>
+#include "storage/actionerror.h"
 
 // A text from the window that cannot be handed to the command interpreter as one
-// argument, byte for byte. Raised before any script is written.
-class UnsafeTextError : public std::runtime_error
+// argument, byte for byte. Raised before any script is written. The subject is
+// the field ("The server", "URL line 3"), the reason what the text holds.
+class UnsafeTextError : public ActionError
 {
 public:
     UnsafeTextError(const QString &what, const QString &text, const QString &reason);
 
-    // A text for a message box naming the field, the text and why it was refused.
-    QString message() const { return m_message; }
+    const QString &text() const { return m_text; }
+
+    // Names the field, the text and why it was refused.
+    QString message() const override;
 
 private:
-    QString m_message;
+    QString m_text;
 };

@@ -1,24 +1,16 @@
 #pragma once
 
-#include <QString>
-#include <stdexcept>
+#include "storage/actionerror.h"
 
-// A file operation that failed. It carries what the operator needs to act on it:
-// what was being done, to which file, and the system's own words for why.
-class FileError : public std::runtime_error
+// A file operation that failed, with the system's own words for why.
+class FileError : public ActionError
 {
 public:
     FileError(const QString &operation, const QString &path, const QString &systemText);
 
-    const QString &operation() const { return m_operation; }
-    const QString &path() const { return m_path; }
-    const QString &systemText() const { return m_systemText; }
+    const QString &path() const { return subject(); }
+    const QString &systemText() const { return reason(); }
 
-    // One text for a message box: operation, path and reason on lines of their own.
-    QString message() const;
-
-private:
-    QString m_operation;
-    QString m_path;
-    QString m_systemText;
+    // Operation, path and reason on lines of their own.
+    QString message() const override;
 };

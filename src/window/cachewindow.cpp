@@ -1,9 +1,7 @@
 #include "window/cachewindow.h"
 
 #include "commands/purge.h"
-#include "commands/statusquery.h"
-#include "commands/unsafetexterror.h"
-#include "storage/fileerror.h"
+#include "storage/actionerror.h"
 #include "storage/serverlist.h"
 #include "window/boxtext.h"
 #include "window/layouttable.h"
@@ -38,26 +36,25 @@ QPlainTextEdit *makeTextArea(QWidget *parent)
 CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     : QWidget(parent)
     , m_folder(folder)
-    , m_statusPauseMs(StatusQuery::kPauseMs)
 {
     setObjectName(QStringLiteral("cache"));
     setWindowTitle(kTitle);
     setFixedSize(LayoutTable::clientSize());
     buildControls();
 
-    connect(m_command1, &QPushButton::clicked, this, &CacheWindow::purge);
-    connect(m_command2, &QPushButton::clicked, this, &CacheWindow::statusQuery);
-    connect(m_command3, &QPushButton::clicked, this, &CacheWindow::addServer);
+    connect(m_purgeButton, &QPushButton::clicked, this, &CacheWindow::purge);
+    connect(m_statusButton, &QPushButton::clicked, this, &CacheWindow::statusQuery);
+    connect(m_addButton, &QPushButton::clicked, this, &CacheWindow::addServer);
 
     // A server list that cannot be read must not keep the window from opening.
-    runOrReport([this] { LoadServerList(); });
-    m_text1->setFocus();
+    runOrReport(QStringLiteral("Reading the server list"), [this] { LoadServerList(); });
+    m_urlBox->setFocus();
 }
 
 void CacheWindow::buildControls()
 {
     std::map<int, QWidget *> byTab;
-    for (const ControlSpec &entry : LayoutTable::controls()) {
+    for (const ControlPlace &entry : LayoutTable::controls()) {
         QWidget *widget = nullptr;
         switch (entry.kind) {
         case ControlKind::Label:
@@ -69,7 +66,7 @@ void CacheWindow::buildControls()
             list->setSortingEnabled(false);
             // Items are plain texts from a file; many of them is the normal case.
             list->setUniformItemSizes(true);
-            m_list1 = list;
+            m_serverList = list;
             widget = list;
             break;
         }
@@ -90,16 +87,16 @@ void CacheWindow::buildControls()
             byTab[entry.tab] = widget;
     }
 
-    m_text1 = findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
-    m_text2 = findChild<QLineEdit *>(QStringLiteral("Text2"));
-    m_text3 = findChild<QPlainTextEdit *>(QStringLiteral("Text3"));
-    m_text4 = findChild<QLineEdit *>(QStringLiteral("Text4"));
-    m_command1 = findChild<QPushButton *>(QStringLiteral("Command1"));
-    m_command2 = findChild<QPushButton *>(QStringLiteral("Command2"));
-    m_command3 = findChild<QPushButton *>(QStringLiteral("Command3"));
+    m_urlBox = findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+    m_requestBox = findChild<QLineEdit *>(QStringLiteral("Text2"));
+    m_outputBox = findChild<QPlainTextEdit *>(QStringLiteral("Text3"));
+    m_newServerBox = findChild<QLineEdit *>(QStringLiteral("Text4"));
+    m_purgeButton = findChild<QPushButton *>(QStringLiteral("Command1"));
+    m_statusButton = findChild<QPushButton *>(QStringLiteral("Command2"));
+    m_addButton = findChild<QPushButton *>(QStringLiteral("Command3"));
 
     // Buttons take the focus on Tab like every other control here.
-    for (auto *button : {m_command1, m_command2, m_command3})
+    for (auto *button : {m_purgeButton, m_statusButton, m_addButton})
         button->setFocusPolicy(Qt::StrongFocus);
 
     QWidget *previous = nullptr;
@@ -113,33 +110,34 @@ void CacheWindow::buildControls()
 void CacheWindow::LoadServerList()
 {
     const QStringList items = ServerList(m_folder).load();
-    m_list1->clear();
-    m_list1->addItems(items);
-    m_list1->setCurrentRow(-1);
-    m_list1->clearSelection();
+    m_serverList->clear();
+    m_serverList->addItems(items);
+    m_serverList->setCurrentRow(-1);
+    m_serverList->clearSelection();
 }
 
 QString CacheWindow::selectedServer() const
 {
-    const QList<QListWidgetItem *> selected = m_list1->selectedItems();
+    const QList<QListWidgetItem *> selected = m_serverList->selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text();
 }
 
 void CacheWindow::addServer()
 {
-    runOrReport([this] {
-        ServerList(m_folder).add(m_text4->text());
+    runOrReport(QStringLiteral("Adding a server"), [this] {
+        ServerList(m_folder).add(m_newServerBox->text());
         LoadServerList();
     });
 }
 
 void CacheWindow::purge()
 {
-    m_text3->clear();
+    m_outputBox->clear();
     QString shown;
-    if (!runOrReport([&] { shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_text1)); }))
+    if (!runOrReport(QStringLiteral("Purging"),
+                     [&] { shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_urlBox)); }))
         return;
-    BoxText::setText(m_text3, shown);
+    BoxText::setText(m_outputBox, shown);
 
     QMessageBox done(QMessageBox::NoIcon, kTitle, kPurgeDone, QMessageBox::Ok, this);
     done.setObjectName(QStringLiteral("purgeDoneBox"));
@@ -148,21 +146,26 @@ void CacheWindow::purge()
 
 void CacheWindow::statusQuery()
 {
-    m_text3->clear();
-    runOrReport([this] {
-        BoxText::setText(m_text3, StatusQuery::run(m_folder, selectedServer(), m_text2->text(), m_statusPauseMs));
+    m_outputBox->clear();
+    runOrReport(QStringLiteral("Querying the server's status"), [this] {
+        BoxText::setText(m_outputBox, m_statusQuery.run(m_folder, selectedServer(), m_requestBox->text()));
     });
 }
 
-bool CacheWindow::runOrReport(const std::function<void()> &action)
+bool CacheWindow::runOrReport(const QString &doing, const std::function<void()> &action)
 {
+    // Nothing may leave an event handler: Qt would end the program.
     try {
         action();
         return true;
-    } catch (const FileError &error) {
+    } catch (const ActionError &error) {
         showFailure(error.message());
-    } catch (const UnsafeTextError &error) {
-        showFailure(error.message());
+    } catch (const std::bad_alloc &) {
+        showFailure(ActionError(doing, QStringLiteral("The text is too large for this computer's memory."),
+                                QStringLiteral("Out of memory"))
+                            .message());
+    } catch (const std::exception &error) {
+        showFailure(ActionError(doing, QString(), QString::fromLocal8Bit(error.what())).message());
     }
     return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/statusquery.h"
 #include "storage/appfolder.h"
 
 #include <QWidget>
@@ -31,7 +32,7 @@ public:
     QString selectedServer() const;
 
     // The status query's pause; only benchmarks change it.
-    void setStatusPause(int ms) { m_statusPauseMs = ms; }
+    void setStatusPause(int ms) { m_statusQuery.setPause(ms); }
 
 public slots:
     void addServer();   // Command3
@@ -40,21 +41,24 @@ public slots:
 
 private:
     void buildControls();
-    // Runs one step of a handler. A failing file operation or a refused text is
-    // shown to the operator and gives false: the handler stops there and the
-    // window keeps running with what its controls hold.
-    bool runOrReport(const std::function<void()> &action);
+    // Runs one step of a handler. Any failure (a file operation, a refused text,
+    // memory a huge file could not get) is shown to the operator, naming `doing`
+    // where it has no words of its own, and gives false: the handler stops there
+    // and the window keeps running with what its controls hold.
+    bool runOrReport(const QString &doing, const std::function<void()> &action);
     void showFailure(const QString &text);
 
     AppFolder m_folder;
-    int m_statusPauseMs;
+    StatusQuery m_statusQuery;
 
-    QListWidget *m_list1 = nullptr;
-    QPlainTextEdit *m_text1 = nullptr;
-    QLineEdit *m_text2 = nullptr;
-    QPlainTextEdit *m_text3 = nullptr;
-    QLineEdit *m_text4 = nullptr;
-    QPushButton *m_command1 = nullptr;
-    QPushButton *m_command2 = nullptr;
-    QPushButton *m_command3 = nullptr;
+    // Bound by object name from the layout table; the names stay the window's
+    // outside names (tests and screen readers use them).
+    QListWidget *m_serverList = nullptr;   // List1
+    QPlainTextEdit *m_urlBox = nullptr;    // Text1
+    QLineEdit *m_requestBox = nullptr;     // Text2
+    QPlainTextEdit *m_outputBox = nullptr; // Text3
+    QLineEdit *m_newServerBox = nullptr;   // Text4
+    QPushButton *m_purgeButton = nullptr;  // Command1
+    QPushButton *m_statusButton = nullptr; // Command2
+    QPushButton *m_addButton = nullptr;    // Command3
 };

@@ -1,6 +1,6 @@
 #include "window/layouttable.h"
 
-QRect ControlSpec::pixelRect() const
+QRect ControlPlace::pixelRect() const
 {
     const int k = LayoutTable::kTwipsPerPixel;
     return QRect(left / k, top / k, width / k, height / k);
@@ -11,10 +11,10 @@ QSize LayoutTable::clientSize()
     return QSize(kClientWidthTwips / kTwipsPerPixel, kClientHeightTwips / kTwipsPerPixel);
 }
 
-const std::vector<ControlSpec> &LayoutTable::controls()
+const std::vector<ControlPlace> &LayoutTable::controls()
 {
     // The colons in the labels are full-width (U+FF1A).
-    static const std::vector<ControlSpec> table = {
+    static const std::vector<ControlPlace> table = {
             {QStringLiteral("Label2"), ControlKind::Label, QStringLiteral("服务器IP："), 840, 240, 975, 255, 3},
             {QStringLiteral("List1"), ControlKind::ListBox, QString(), 1920, 240, 3015, 420, 9},
             {QStringLiteral("Text2"), ControlKind::LineEdit, QStringLiteral("mgr:"), 5160, 240, 1095, 375, 10},

@@ -17,7 +17,7 @@ enum class ControlKind {
     Button,
 };
 
-struct ControlSpec
+struct ControlPlace
 {
     QString name; // objectName and accessible name
     ControlKind kind;
@@ -31,14 +31,14 @@ struct ControlSpec
     QRect pixelRect() const;
 };
 
-class LayoutTable
-{
-public:
-    static constexpr int kTwipsPerPixel = 15;
-    static constexpr int kClientWidthTwips = 13950;
-    static constexpr int kClientHeightTwips = 8385;
+namespace LayoutTable {
 
-    static QSize clientSize();
-    // In the order they meet the eye, left to right, top to bottom.
-    static const std::vector<ControlSpec> &controls();
-};
+constexpr int kTwipsPerPixel = 15;
+constexpr int kClientWidthTwips = 13950;
+constexpr int kClientHeightTwips = 8385;
+
+QSize clientSize();
+// In the order they meet the eye, left to right, top to bottom.
+const std::vector<ControlPlace> &controls();
+
+} // namespace LayoutTable
