@@ -1,6 +1,7 @@
 // Command scripts: exact lines, quoting, purge numbering and results, the status
 // query, and hostile texts run for real through /bin/sh with a stand-in client.
 #include "commands/purge.h"
+#include "commands/scriptrunner.h"
 #include "commands/shellquote.h"
 #include "commands/squidclientline.h"
 #include "commands/statusquery.h"
@@ -13,8 +14,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -46,6 +50,11 @@ private slots:
     void purgeWithoutServer();
     void refusedTextWritesNothing();
     void scriptThatCannotBeCreated();
+    void optionLikeTexts_data();
+    void optionLikeTexts();
+    void scriptThatIsNoFile();
+    void statusQueryEndsTheLastOne();
+    void stopSparesOtherProcesses();
     void statusQuery();
     void statusQueryEmptyRequest();
     void hostileTexts_data();
@@ -273,6 +282,94 @@ void TestCommands::scriptThatCannotBeCreated()
     QVERIFY(m_client->calls().isEmpty()); // nothing was started
 }
 
+void TestCommands::optionLikeTexts_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("URL naming another host") << "url"
+                                             << "-hother.example" << true;
+    QTest::newRow("URL asking for help") << "url"
+                                         << "--help" << true;
+    QTest::newRow("URL reading a local file") << "url"
+                                              << "-P/etc/hostname" << true;
+    QTest::newRow("request naming another port") << "request"
+                                                 << "-p 3128" << true;
+    QTest::newRow("dash inside a URL") << "url"
+                                       << "http://a-b.example/-x" << false;
+    QTest::newRow("blank before the dash") << "url"
+                                           << " -x" << false;
+    QTest::newRow("server follows -h, so a dash is its own") << "server"
+                                                             << "-x" << false;
+}
+
+void TestCommands::optionLikeTexts()
+{
+    QFETCH(QString, field);
+    QFETCH(QString, text);
+    QFETCH(bool, refused);
+    QVERIFY(FileBytes::write(Purge::scriptPath(folder()), "previous\r\n"));
+    QVERIFY(FileBytes::write(StatusQuery::scriptPath(folder()), "previous\r\n"));
+    const QString server = field == QLatin1String("server") ? text : QStringLiteral("127.0.0.1");
+    const QString url = field == QLatin1String("url") ? QStringLiteral("ok\r\n") + text : QStringLiteral("ok");
+    const QString request = field == QLatin1String("request") ? text : QStringLiteral("mgr:info");
+    try {
+        Purge::run(folder(), server, url);
+        StatusQuery(0).run(folder(), server, request);
+        QVERIFY2(!refused, "a text squidclient would read as an option went through");
+        QVERIFY(m_client->waitForCalls(field == QLatin1String("url") ? 3 : 2)); // done before the folder goes
+    } catch (const UnsafeTextError &error) {
+        QVERIFY2(refused, qPrintable(error.message()));
+        QCOMPARE(error.subject(),
+                 field == QLatin1String("url") ? QStringLiteral("URL line 2") : QStringLiteral("The request"));
+        const QString script
+                = field == QLatin1String("url") ? Purge::scriptPath(folder()) : StatusQuery::scriptPath(folder());
+        QCOMPARE(FileBytes::read(script), QByteArray("previous\r\n"));
+    }
+}
+
+void TestCommands::scriptThatIsNoFile()
+{
+    // Opening a FIFO for writing blocks until someone reads it.
+    QCOMPARE(mkfifo(QFile::encodeName(Purge::scriptPath(folder())).constData(), 0600), 0);
+    QVERIFY_THROWS_EXCEPTION(FileError, Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("a")));
+}
+
+void TestCommands::statusQueryEndsTheLastOne()
+{
+    // A client that answers "mgr:slow" in two parts, a second apart, like a slow
+    // server, and everything else at once.
+    QVERIFY(FileBytes::write(path(QStringLiteral("squidclient")),
+                             "#!/bin/sh\n"
+                             "for a in \"$@\"; do last=$a; done\n"
+                             "if [ \"$last\" = mgr:slow ]; then\n"
+                             "  echo 'slow start'; sleep 1; echo 'slow, and much later than the other answer'\n"
+                             "else echo \"answer for $last\"; fi\n"));
+    QVERIFY(QFile::setPermissions(path(QStringLiteral("squidclient")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString result = StatusQuery::resultPath(folder());
+
+    StatusQuery query(0);
+    query.run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:slow"));
+    QTRY_VERIFY(FileBytes::read(result).startsWith("slow start\n"));
+    query.run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info"));
+    QTRY_COMPARE(FileBytes::read(result), QByteArray("answer for mgr:info\n"));
+    QTest::qWait(1500); // the slow answer would have come by now
+    QCOMPARE(FileBytes::read(result), QByteArray("answer for mgr:info\n"));
+}
+
+void TestCommands::stopSparesOtherProcesses()
+{
+    // A process id that is not (or no longer) our script is left alone.
+    QProcess other;
+    other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    QVERIFY(other.waitForStarted());
+    ScriptRunner::stop(other.processId(), StatusQuery::scriptPath(folder()));
+    QVERIFY(!other.waitForFinished(300));
+    other.kill();
+    other.waitForFinished();
+}
+
 void TestCommands::statusQuery()
 {
     QVERIFY(FileBytes::write(StatusQuery::resultPath(folder()), "an older, longer answer that must disappear\n"));
@@ -332,8 +429,8 @@ void TestCommands::hostileTexts_data()
                                     << "  a \t b  ";
     QTest::newRow("backslashes") << "app"
                                  << "\\a\\\\\\";
-    QTest::newRow("option look-alike") << "app"
-                                       << "-p";
+    QTest::newRow("option look-alike after a blank") << "app"
+                                                     << " -p";
     QTest::newRow("LF and lone CR") << "app"
                                     << "a\nb\rc";
     QTest::newRow("comment") << "app"

@@ -1,4 +1,5 @@
 // Text files, the split rule, the application folder and the server list.
+#include "storage/actionerror.h"
 #include "storage/appfolder.h"
 #include "storage/fileerror.h"
 #include "storage/linesplit.h"
@@ -7,10 +8,17 @@
 
 #include "filebytes.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestStorage : public QObject
 {
@@ -36,6 +44,14 @@ private slots:
     void writeContentLineAppends();
     void writeContentLineFailures_data();
     void writeContentLineFailures();
+    void writeContentLineEndsAnUnfinishedLine_data();
+    void writeContentLineEndsAnUnfinishedLine();
+    void writeCutShortLeavesTheFileAsItWas();
+    void fullFileSystemLeavesTheFileAsItWas();
+    void onlyOrdinaryFilesAreOpened_data();
+    void onlyOrdinaryFilesAreOpened();
+    void appFolderMustBeAFolder_data();
+    void appFolderMustBeAFolder();
     void appFolderJoins_data();
     void appFolderJoins();
     void serverListLoad_data();
@@ -170,6 +186,167 @@ void TestStorage::writeContentLineFailures()
         QVERIFY(!error.systemText().isEmpty());
         QVERIFY(error.message().contains(full));
     }
+}
+
+void TestStorage::writeContentLineEndsAnUnfinishedLine_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("saved without a last line break") << QByteArray("a\r\nb") << QByteArray("a\r\nb\r\nc\r\n");
+    QTest::newRow("ends with CR LF") << QByteArray("a\r\n") << QByteArray("a\r\nc\r\n");
+    QTest::newRow("ends with LF alone") << QByteArray("a\nb\n") << QByteArray("a\nb\nc\r\n");
+    QTest::newRow("ends with a lone CR") << QByteArray("a\r") << QByteArray("a\r\r\nc\r\n");
+    QTest::newRow("empty file") << QByteArray() << QByteArray("c\r\n");
+}
+
+void TestStorage::writeContentLineEndsAnUnfinishedLine()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, after);
+    const QString file = path("serverlist.txt");
+    QVERIFY(FileBytes::write(file, before));
+    QVERIFY(TextFile::WriteContentLine(QStringLiteral("c"), file));
+    QCOMPARE(FileBytes::read(file), after);
+}
+
+namespace {
+// Lowers the limit on the size of files this process writes for as long as it
+// lives; a write past it fails (EFBIG) after writing what fits, as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+    rlimit m_saved{};
+};
+} // namespace
+
+void TestStorage::writeCutShortLeavesTheFileAsItWas()
+{
+    const QString file = path("serverlist.txt");
+    const QByteArray before("10.0.0.1\r\n");
+    QVERIFY(FileBytes::write(file, before));
+    {
+        // Room for "192.16" of the next line and no more.
+        FileSizeLimit limit(before.size() + 6);
+        try {
+            TextFile::WriteContentLine(QStringLiteral("192.168.0.1"), file);
+            QFAIL("a line cut short must not be reported as written");
+        } catch (const FileError &error) {
+            QCOMPARE(error.systemText(), QString::fromLocal8Bit(strerror(EFBIG)));
+        }
+    }
+    QCOMPARE(FileBytes::read(file), before);
+    QVERIFY(TextFile::WriteContentLine(QStringLiteral("10.9.9.9"), file));
+    QCOMPARE(FileBytes::read(file), before + "10.9.9.9\r\n");
+}
+
+void TestStorage::fullFileSystemLeavesTheFileAsItWas()
+{
+    // Runs in a private mount namespace on a tmpfs of a few pages, so a full disk
+    // is real and nothing outside the test sees it. The test binary runs itself
+    // again in there, with the mounted folder in QUELLORY_SMALL_FS.
+    const QString smallFs = qEnvironmentVariable("QUELLORY_SMALL_FS");
+    if (smallFs.isEmpty()) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QStringLiteral("unshare"),
+                    {QStringLiteral("--user"), QStringLiteral("--map-root-user"), QStringLiteral("--mount"),
+                     QStringLiteral("sh"), QStringLiteral("-c"),
+                     QStringLiteral("mount -t tmpfs -o size=16k quellory \"$1\" && QUELLORY_SMALL_FS=\"$1\" "
+                                    "exec \"$2\" fullFileSystemLeavesTheFileAsItWas"),
+                     QStringLiteral("sh"), m_dir.path(), QCoreApplication::applicationFilePath()});
+        QVERIFY(child.waitForFinished(60000));
+        const QByteArray output = child.readAll();
+        if (child.exitCode() != 0 && output.contains("unshare:")) {
+            // Without user namespaces only root can make the file system.
+            if (geteuid() == 0)
+                QFAIL(output.constData());
+            QSKIP(qPrintable(QStringLiteral("needs root or user namespaces: ") + QString::fromLocal8Bit(output)));
+        }
+        QVERIFY2(child.exitCode() == 0, output.constData());
+        return;
+    }
+
+    const QString file = smallFs + QStringLiteral("/serverlist.txt");
+    // Fill the file system to the last page, and that page but for 6 bytes.
+    QByteArray before(4096 - 6 - 2, 'x');
+    before += "\r\n";
+    QVERIFY(FileBytes::write(file, before));
+    QFile filler(smallFs + QStringLiteral("/filler"));
+    QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'f')) > 0) { }
+    filler.close();
+    try {
+        TextFile::WriteContentLine(QStringLiteral("192.168.0.1"), file);
+        QFAIL("a line that does not fit must not be reported as written");
+    } catch (const FileError &error) {
+        QCOMPARE(error.systemText(), QString::fromLocal8Bit(strerror(ENOSPC)));
+    }
+    QCOMPARE(FileBytes::read(file), before);
+    QVERIFY(QFile::remove(filler.fileName()));
+    QVERIFY(TextFile::WriteContentLine(QStringLiteral("10.9.9.9"), file));
+    QCOMPARE(FileBytes::read(file), before + "10.9.9.9\r\n");
+}
+
+void TestStorage::onlyOrdinaryFilesAreOpened_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << "fifo";
+    QTest::newRow("link to an endless device") << "/dev/zero";
+    QTest::newRow("link to a device that takes any write") << "/dev/null";
+}
+
+void TestStorage::onlyOrdinaryFilesAreOpened()
+{
+    QFETCH(QString, kind);
+    const QString file = path("serverlist.txt");
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    else
+        QVERIFY(QFile::link(kind, file));
+    QVERIFY(TextFile::FileExist(file)); // it is there, just not a file to use
+
+    // Either call blocking or reading forever would hang the test here.
+    QDeadlineTimer quick(2000);
+    QVERIFY_THROWS_EXCEPTION(FileError, TextFile::FileContent(file));
+    QVERIFY_THROWS_EXCEPTION(FileError, TextFile::WriteContentLine(QStringLiteral("x"), file));
+    QVERIFY(!quick.hasExpired());
+}
+
+void TestStorage::appFolderMustBeAFolder_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("usable");
+    QTest::newRow("its own folder") << "." << true;
+    QTest::newRow("name could not be read") << "" << false;
+    QTest::newRow("gone") << "gone" << false;
+    QTest::newRow("a file") << "file" << false;
+}
+
+void TestStorage::appFolderMustBeAFolder()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, usable);
+    QVERIFY(FileBytes::write(path("file"), "x"));
+    const QString folder = name.isEmpty() ? QString() : path(name);
+    try {
+        QCOMPARE(AppFolder::usable(folder).file(QStringLiteral("x")), QDir::toNativeSeparators(path("./x")));
+        QVERIFY(usable);
+    } catch (const ActionError &error) {
+        QVERIFY2(!usable, qPrintable(error.message()));
+    }
+    // Never a path that would put the files at the root.
+    QVERIFY_THROWS_EXCEPTION(ActionError, AppFolder{QString()});
 }
 
 void TestStorage::appFolderJoins_data()

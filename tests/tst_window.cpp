@@ -1,6 +1,7 @@
 // The window: its layout, focus order, server list and how it survives failures.
 #include "commands/purge.h"
 #include "commands/statusquery.h"
+#include "filebytes.h"
 #include "modalwatcher.h"
 #include "standinclient.h"
 #include "storage/textfile.h"
@@ -20,6 +21,9 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 class TestWindow : public QObject
 {
@@ -44,6 +48,9 @@ private slots:
     void purgeClick();
     void purgeThatCannotWriteItsScript();
     void statusQueryClick();
+    void refusedUrlLineNamed();
+    void serverListThatIsNoFile();
+    void serverListTooLargeForMemory();
 
 private:
     void openWindow();
@@ -354,3 +361,58 @@ void TestWindow::statusQueryClick()
 
 QTEST_MAIN(TestWindow)
 #include "tst_window.moc"
+
+void TestWindow::refusedUrlLineNamed()
+{
+    StandInClient client(m_dir->path());
+    openWindow();
+    QVERIFY(FileBytes::write(Purge::scriptPath(m_window->folder()), "previous\r\n"));
+    QTest::keyClicks(control<QWidget>("Text1"), QStringLiteral("http://a/"));
+    QTest::keyClick(control<QWidget>("Text1"), Qt::Key_Return);
+    QTest::keyClicks(control<QWidget>("Text1"), QStringLiteral("-hother.example"));
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.seen().size(), 1); // the refusal, and no "done" message
+    QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
+    QVERIFY2(watcher.seen().first().text.contains(QStringLiteral("URL line 2")),
+             qPrintable(watcher.seen().first().text));
+    QCOMPARE(FileBytes::read(Purge::scriptPath(m_window->folder())), QByteArray("previous\r\n"));
+    QTest::qWait(200);
+    QVERIFY(client.calls().isEmpty());
+}
+
+void TestWindow::serverListThatIsNoFile()
+{
+    // Opening a FIFO would wait for a writer that never comes: no window at all.
+    QCOMPARE(mkfifo(QFile::encodeName(serverFile()).constData(), 0600), 0);
+    ModalWatcher watcher;
+    openWindow();
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
+    QVERIFY(watcher.seen().first().text.contains(serverFile()));
+    QCOMPARE(control<QListWidget>("List1")->count(), 0);
+}
+
+void TestWindow::serverListTooLargeForMemory()
+{
+    openWindow();
+    // A sparse file far larger than this process may take: reading it must be a
+    // failure to report, not the end of the program.
+    QFile huge(serverFile());
+    QVERIFY(huge.open(QIODevice::WriteOnly));
+    QVERIFY(huge.resize(qint64(4) << 30));
+    huge.close();
+    rlimit saved{};
+    QCOMPARE(getrlimit(RLIMIT_AS, &saved), 0);
+    rlimit lowered = saved;
+    lowered.rlim_cur = rlim_t(2) << 30;
+    QCOMPARE(setrlimit(RLIMIT_AS, &lowered), 0);
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command3"), Qt::LeftButton); // appends, then reads the list
+    setrlimit(RLIMIT_AS, &saved);
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
+    QVERIFY2(watcher.seen().first().text.contains(QStringLiteral("Adding a server")),
+             qPrintable(watcher.seen().first().text));
+    QVERIFY(m_window->isVisible());
+}

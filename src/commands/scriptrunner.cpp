@@ -91,28 +91,31 @@ void ScriptRunner::stop(qint64 pid, const QString &scriptPath)
 
 namespace {
 // True while pid is the interpreter we started for scriptPath: its arguments end
-// with our marker and the script's path, and it still leads its own group.
+// with our marker and the script's path.
 bool isOurScript(qint64 pid, const QString &scriptPath)
 {
     QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
     if (!cmdline.open(QIODevice::ReadOnly))
         return false;
     const QByteArray tail = QByteArrayLiteral("quellory-script") + '\0' + QFile::encodeName(scriptPath) + '\0';
-    return cmdline.readAll().endsWith(tail) && getpgid(pid_t(pid)) == pid_t(pid);
+    return cmdline.readAll().endsWith(tail);
 }
 } // namespace
 
 void ScriptRunner::stop(qint64 pid, const QString &scriptPath)
 {
-    // startDetached puts the script in a session of its own, so its process
-    // group holds the shell and every squidclient it started.
     if (pid <= 0 || !isOurScript(pid, scriptPath))
         return;
-    kill(-pid_t(pid), SIGKILL);
-    // Return once the group is gone, or only zombies are left, so nothing of it
-    // writes after this; a moment at most.
+    // startDetached gives the script a session of its own, so its process group
+    // holds the shell and every squidclient it started, and nothing else.
+    const pid_t group = getpgid(pid_t(pid));
+    if (group <= 0 || group == getpgid(0) || getsid(pid_t(pid)) != group)
+        return;
+    kill(-group, SIGKILL);
+    // Return once the script is gone (or only a zombie), so nothing of it writes
+    // after this; a moment at most.
     const QDeadlineTimer deadline(1000);
-    while (!deadline.hasExpired() && kill(-pid_t(pid), 0) == 0 && isOurScript(pid, scriptPath))
+    while (!deadline.hasExpired() && kill(-group, 0) == 0 && isOurScript(pid, scriptPath))
         QThread::msleep(5);
 }
 

@@ -1,6 +1,7 @@
 #include "commands/scriptwriter.h"
 
 #include "storage/fileerror.h"
+#include "storage/textfile.h"
 
 namespace {
 // Large enough that a 100,000-line script costs a few hundred writes, not 100,000.
@@ -11,6 +12,7 @@ const QString kOperation = QStringLiteral("Writing a command script");
 ScriptWriter::ScriptWriter(const QString &path)
     : m_file(path)
 {
+    TextFile::requireRegularFile(path, kOperation);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         throw FileError(kOperation, path, m_file.errorString());
     m_buffer.reserve(kFlushAt + 4096);

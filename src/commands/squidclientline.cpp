@@ -12,14 +12,28 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
             + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");
 }
 
+QString SquidclientLine::refusal(const QString &argument) const
+{
+    const QString reason = ShellQuote::refusal(m_dialect, argument);
+    if (!reason.isEmpty())
+        return reason;
+    // Quoting keeps it one argument, but squidclient would still read it as an
+    // option: "-h other" would address another host.
+    if (argument.startsWith(QLatin1Char('-')))
+        return QStringLiteral("a leading \"-\", which squidclient would take as an option");
+    return QString();
+}
+
 void SquidclientLine::check(const QString &text, const QString &what) const
 {
-    ShellQuote::check(m_dialect, text, what);
+    const QString reason = refusal(text);
+    if (!reason.isEmpty())
+        throw UnsafeTextError(what, text, reason);
 }
 
 void SquidclientLine::checkUrl(const QString &url, qsizetype line) const
 {
-    const QString reason = ShellQuote::refusal(m_dialect, url);
+    const QString reason = refusal(url);
     if (!reason.isEmpty())
         throw UnsafeTextError(QStringLiteral("URL line %1").arg(line + 1), url, reason);
 }

@@ -17,7 +17,8 @@ public:
     // Throws UnsafeTextError when the folder or the server cannot be quoted.
     SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server);
 
-    // Checks a text that will go into a line; throws UnsafeTextError.
+    // Checks a text that will be the argument after the options (the request);
+    // throws UnsafeTextError when it cannot be quoted or starts with "-".
     void check(const QString &text, const QString &what) const;
     // The same for URL line `line` (counted from 0), naming it only when refused.
     void checkUrl(const QString &url, qsizetype line) const;
@@ -29,6 +30,7 @@ public:
     QString status(const QString &request, const QString &resultPath) const;
 
 private:
+    QString refusal(const QString &argument) const;
     QString redirect(const QString &resultPath) const;
 
     ShellDialect m_dialect;

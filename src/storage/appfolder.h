@@ -8,10 +8,16 @@
 class AppFolder
 {
 public:
+    // Throws ActionError for an empty path.
     explicit AppFolder(const QString &path);
 
-    // The folder of the running executable.
+    // The folder of the running executable; throws ActionError when it cannot be
+    // told (see usable()).
     static AppFolder ofExecutable();
+
+    // path as the program's folder, or ActionError when it is empty or not an
+    // existing folder: the program never works on a folder other than its own.
+    static AppFolder usable(const QString &path);
 
     const QString &path() const { return m_path; }
 
