@@ -88,17 +88,11 @@ QString ShellQuote::quoteRedirectTarget(ShellDialect dialect, const QString &pat
 
 QString ShellQuote::quoteSh(const QString &text)
 {
-    QString out;
-    out.reserve(text.size() + 2);
-    out += QLatin1Char('\'');
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\''))
-            out += QStringLiteral("'\\''");
-        else
-            out += c;
-    }
-    out += QLatin1Char('\'');
-    return out;
+    // Nothing is special inside single quotes but the quote itself, which ends
+    // them: close, add an escaped quote, open again.
+    QString inner = text;
+    inner.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + inner + QLatin1Char('\'');
 }
 
 QString ShellQuote::quoteCmd(const QString &text)
