@@ -1,7 +1,7 @@
 # Quick start:
 #   make run    install what is missing, build, install into $(PREFIX) and start
 #   make test   install what is missing, build and run every test through CTest
-#   make bench  build and run the benchmarks
+#   make bench  build, run the benchmarks and print their summary table
 
 BUILD_DIR ?= build
 # The program keeps its server list, scripts and result files beside itself, so
@@ -51,8 +51,12 @@ test: build
 e2e: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -L e2e
 
+# Google Benchmark's figures go to bench.json beside the build; the script prints
+# the summary table from them. BENCH_ARGS, e.g. --benchmark_filter=purge/fresh
 bench: build
-	$(BUILD_DIR)/bench/quellory_bench
+	$(BUILD_DIR)/bench/quellory_bench --benchmark_out=$(BUILD_DIR)/bench.json \
+	    --benchmark_out_format=json $(BENCH_ARGS)
+	python3 bench/summary.py $(BUILD_DIR)/bench.json
 
 clean:
 	rm -rf $(BUILD_DIR)

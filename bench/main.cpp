@@ -1,36 +1,461 @@
 // quellory_bench: how long the operator waits for each action of the window on
-// large inputs, beside plain C++ doing only the file work the action cannot
-// avoid, and how much memory the largest purge takes. Run with `make bench`.
-//
-// Nothing here talks to a network: the only address used is 127.0.0.1, and the
-// scripts the window starts are kept from running a single line (see
-// disarmStartedScripts in benchfolder.cpp).
+// large inputs, beside plain C++ doing only the file work the action cannot avoid
+// (baseline/...), and the memory the largest actions take (peak/...). Nothing is
+// sent anywhere: the only address is 127.0.0.1, and the scripts the window starts
+// run no line (disarmScripts). `make bench` also prints bench/summary.py's table.
 
-#include "benchfolder.h"
-#include "cases.h"
-#include "peakmemory.h"
-#include "summary.h"
+#include "commands/purge.h"
+#include "commands/scriptrunner.h"
+#include "commands/statusquery.h"
+#include "window/boxtext.h"
+#include "window/cachewindow.h"
+#include "window/layouttable.h"
+
+#include "paintclock.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstring>
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The file work an action cannot avoid, in plain C++ with as little else as
+// possible, to show what the program adds on top. Paths and texts are UTF-8.
+namespace Baseline {
+
+void appendFile(std::string &out, const char *path)
+{
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        out += "文件不存在！！";
+        return;
+    }
+    char buffer[64 * 1024];
+    for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;)
+        out.append(buffer, size_t(got));
+    ::close(fd);
+}
+
+// One std::ofstream writes test.bat as Purge::run does for plain URLs; gives
+// what the result files hold (open, read, close), or the missing-file text (one
+// failed open).
+std::string purge(const std::string &folder, const std::string &urls)
+{
+    std::ofstream script(folder + "/test.bat", std::ios::binary | std::ios::trunc);
+    const std::string start = folder + "/squidclient -h 127.0.0.1 -p 80 -m purge ";
+    std::string shown, path;
+    long line = 0;
+    for (std::string::size_type pos = 0, end; pos <= urls.size(); pos = end + 2, ++line) {
+        end = std::min(urls.find("\r\n", pos), urls.size());
+        if (end > pos) {
+            path.assign(folder).append("/nslookup").append(std::to_string(line)).append(".txt");
+            script << start;
+            script.write(urls.data() + pos, std::streamsize(end - pos)) << " > \"" << path << "\" 2>&1\r\n";
+            appendFile(shown, path.c_str());
+        }
+    }
+    return shown;
+}
+
+std::string readFile(const std::string &path)
+{
+    std::string out;
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0)
+        out.reserve(size_t(info.st_size)); // one large file: size the text once
+    appendFile(out, path.c_str());
+    return out;
+}
+
+std::string statusQuery(const std::string &folder, const std::string &request)
+{
+    std::ofstream(folder + "/info.bat", std::ios::binary)
+            << folder << "/squidclient -h 127.0.0.1 -p 80 " << request << " > \"" << folder << "/info.txt \" 2>&1\r\n";
+    return readFile(folder + "/info.txt ");
+}
+
+} // namespace Baseline
 
 namespace {
 
-QtMessageHandler qtHandler = nullptr;
+using benchmark::State;
+using Clock = std::chrono::steady_clock;
 
-// The offscreen platform warns each time a dialog opens; with one message box per
-// purge that would bury the figures.
-void quietHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+constexpr qsizetype kLines = 100000; // the largest purge
+constexpr int kServers = 10000;
+constexpr qsizetype kStatusBytes = 50 << 20;
+const QString kServer = QStringLiteral("127.0.0.1"), kRequest = QStringLiteral("mgr:info");
+const QByteArray kPurgeAnswer = "HTTP/1.1 200 OK\r\nServer: squid/5.7\r\nMime-Version: 1.0\r\n"
+                                "Date: Mon, 06 May 2024 09:14:27 GMT\r\nContent-Length: 0\r\n"
+                                "Cache-Control: no-cache, private\r\nX-Cache: MISS from cache-1.localdomain\r\n"
+                                "X-Cache-Lookup: NONE from cache-1.localdomain:3128\r\n"
+                                "Via: 1.1 cache-1.localdomain (squid/5.7)\r\nConnection: close\r\n\r\n";
+
+QString g_root;
+std::map<QString, std::unique_ptr<CacheWindow>> g_windows; // by folder name
+bool g_memoryPass = false;
+
+double since(Clock::time_point start)
 {
-    if (message.contains(QLatin1String("does not support propagateSizeHints")))
-        return;
-    qtHandler(type, context, message);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Text3 is found as a scroll area only, and emptied only here.
+QAbstractScrollArea *outputBox(QWidget *window)
+{
+    return window->findChild<QAbstractScrollArea *>(QStringLiteral("Text3"));
+}
+
+void drainEvents()
+{
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
+void clearOutput(QWidget *window)
+{
+    qobject_cast<QPlainTextEdit *>(outputBox(window))->clear();
+    drainEvents();
+}
+
+// LayoutTable's controls with their texts at their places on a plain QWidget,
+// List1 filled as from a one-server list: what the window shows, and nothing else.
+QWidget *bareWindow()
+{
+    auto *window = new QWidget;
+    window->setWindowTitle(QStringLiteral("Quellory"));
+    window->setFixedSize(LayoutTable::clientSize());
+    for (const ControlPlace &place : LayoutTable::controls()) {
+        QWidget *control = nullptr;
+        if (place.kind == ControlKind::Label)
+            control = new QLabel(place.caption, window);
+        else if (place.kind == ControlKind::LineEdit)
+            control = new QLineEdit(place.caption, window);
+        else if (place.kind == ControlKind::Button)
+            control = new QPushButton(place.caption, window);
+        else if (auto *list = place.kind == ControlKind::ListBox ? new QListWidget(window) : nullptr) {
+            list->setUniformItemSizes(true);
+            list->addItems({kServer, QString()});
+            control = list;
+        } else {
+            auto *box = new QPlainTextEdit(window);
+            box->setLineWrapMode(QPlainTextEdit::NoWrap);
+            box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+            control = box;
+        }
+        control->setGeometry(place.pixelRect());
+    }
+    return window;
+}
+
+void writeOrDie(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        qFatal("cannot write %s: %s", qPrintable(path), qPrintable(file.errorString()));
+}
+
+// ScriptRunner starts each script as `/bin/sh -c 'eval "$(sed 's/\r$//' "$1")"'`
+// and does not wait: a 100,000-line script would start 100,000 processes while
+// the next case is timed, and create or empty the result files the cases rely on.
+// With PATH naming an empty folder the shell finds no sed, `eval ""` does nothing
+// and the shell exits; its fork and exec stay inside the measured time. A probe
+// script proves it first. Should the runner change, the folders' squidclient is a
+// stand-in that exits at once, and every click checks the result files.
+void disarmScripts()
+{
+    const QString empty = g_root + QStringLiteral("/empty"), probe = g_root + QStringLiteral("/probe");
+    QDir().mkpath(empty);
+    qputenv("PATH", QFile::encodeName(empty));
+    writeOrDie(probe + QStringLiteral(".bat"), ": > '" + QFile::encodeName(probe) + "'\r\n");
+    const qint64 pid = ScriptRunner::start(probe + QStringLiteral(".bat"));
+    for (QDeadlineTimer deadline(2000); !deadline.hasExpired() && ::kill(pid_t(pid), 0) == 0;)
+        QThread::msleep(5);
+    if (QFile::exists(probe))
+        qFatal("a started script ran a line; running the benchmarks would not be safe");
+}
+
+QString urlText(qsizetype lines)
+{
+    QString text;
+    text.reserve(lines * 64);
+    for (qsizetype i = 0; i < lines; ++i)
+        text += (i > 0 ? QStringLiteral("\r\n") : QString())
+                + QStringLiteral("http://127.0.0.1/assets/images/products/2024/item-")
+                + QString::number(i).rightJustified(6, QLatin1Char('0')) + QStringLiteral(".jpg");
+    return text;
+}
+
+// An application folder, made on first use so a filtered run pays only for what
+// it runs: a squidclient that does nothing, loopback servers (127.0.x.y), and the
+// result files of a second purge or of a status query where the name says so.
+AppFolder folder(const QString &name)
+{
+    static std::set<QString> made;
+    const AppFolder app(g_root + QLatin1Char('/') + name);
+    if (!made.insert(name).second)
+        return app;
+    QDir().mkpath(app.path());
+    writeOrDie(app.file(QStringLiteral("squidclient")), "#!/bin/sh\nexit 0\n");
+    QFile::setPermissions(app.file(QStringLiteral("squidclient")), QFile::ReadOwner | QFile::ExeOwner);
+    QByteArray servers;
+    for (int n = 1; n <= (name == QStringLiteral("servers") ? kServers : 1); ++n)
+        servers += "127.0." + QByteArray::number(n / 256) + '.' + QByteArray::number(n % 256) + "\r\n";
+    writeOrDie(app.file(QStringLiteral("serverlist.txt")), servers);
+    for (qsizetype i = 0; name == QStringLiteral("second") && i < kLines; ++i)
+        writeOrDie(Purge::resultPath(app, i), kPurgeAnswer);
+    if (name == QStringLiteral("status")) {
+        // As `squidclient mgr:info` prints it: a head with CR LF, then about 1.5
+        // million lines with bare LF whose figures change from round to round.
+        QByteArray text = "HTTP/1.1 200 OK\r\nServer: squid/5.7\r\nContent-Type: text/plain\r\n\r\n";
+        for (int round = 1000; text.size() < kStatusBytes; ++round) {
+            const QByteArray n = QByteArray::number(round);
+            text += "Squid Object Cache: Version 5.7-3+deb12u1\n\tNumber of clients accessing cache:\t" + n
+                    + "\n\tHits as % of all requests:\t5min: 41.2%, 60min: 39.8%\n\tStorage Mem size:\t" + n
+                    + " KB\n\tUP Time:\t" + n + ".123456 seconds\nInternal Data Structures:\n\t" + n
+                    + " StoreEntries\n";
+        }
+        writeOrDie(StatusQuery::resultPath(app), text.left(kStatusBytes));
+    }
+    return app;
+}
+
+// A window on the folder of that name, shown and painted, with the first server
+// selected as the operator would before a click.
+CacheWindow *window(const QString &name, qsizetype urlLines = 0)
+{
+    std::unique_ptr<CacheWindow> &window = g_windows[name];
+    if (!window) {
+        window = std::make_unique<CacheWindow>(folder(name));
+        window->setStatusPause(0);
+        window->findChild<QLineEdit *>(QStringLiteral("Text2"))->setText(kRequest);
+        window->show();
+        window->findChild<QListWidget *>(QStringLiteral("List1"))->setCurrentRow(0);
+    }
+    if (urlLines > 0 && window->property("urlLines").toLongLong() != urlLines) {
+        BoxText::setText(window->findChild<QPlainTextEdit *>(QStringLiteral("Text1")), urlText(urlLines));
+        window->setProperty("urlLines", urlLines);
+    }
+    drainEvents();
+    return window.get();
+}
+
+// Each iteration's time is what `once` measured; it names a failure in *error.
+void timeEach(State &state, const std::function<double(QString *)> &once)
+{
+    QString error;
+    for (auto _ : state) {
+        const double seconds = once(&error);
+        if (!error.isEmpty())
+            return state.SkipWithError(qPrintable(error));
+        state.SetIterationTime(seconds);
+    }
+}
+
+// Clicks Command1 up to the first paint of the "done" box, or Command2 up to the
+// paint of Text3. Text3 is emptied first, outside the time, so every click starts
+// like the first one after the window opens.
+double click(CacheWindow *w, bool purge, QString *error)
+{
+    clearOutput(w);
+    auto *button = w->findChild<QPushButton *>(purge ? QStringLiteral("Command1") : QStringLiteral("Command2"));
+    PaintClock clock(purge ? nullptr : outputBox(w)->viewport(), outputBox(w)->viewport());
+    const double seconds = clock.time([button] { button->click(); });
+    if (seconds < 0 || clock.m_box != (purge ? QStringLiteral("purgeDoneBox") : QString()) || !clock.m_outputPaints)
+        *error = button->objectName() + QStringLiteral(" failed, or Text3 was not painted first: ") + clock.m_box;
+    // A script that ran a line would have created or emptied a result file.
+    const QFileInfo result(purge ? Purge::resultPath(w->folder(), 0) : StatusQuery::resultPath(w->folder()));
+    const bool second = w->folder().path().endsWith(QStringLiteral("second"));
+    if ((result.exists() ? result.size() : -1) != (!purge ? kStatusBytes : second ? kPurgeAnswer.size() : -1))
+        *error = QStringLiteral("a result file changed behind the benchmark");
+    return seconds;
+}
+
+void clickCase(State &state, const QString &name, qsizetype lines)
+{
+    const bool purge = name != QStringLiteral("status");
+    CacheWindow *w = window(name, purge ? lines : 0);
+    timeEach(state, [w, purge](QString *error) { return click(w, purge, error); });
+    clearOutput(w);
+    state.SetComplexityN(lines);
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Times `work`. Before that, once per script and size, `work` must write the very
+// script bytes `program` writes and give the very text it shows, else the
+// baseline would mean nothing.
+void timeBaseline(State &state, qsizetype size, const QString &script, const std::function<QString()> &program,
+                  const std::function<std::string()> &work)
+{
+    static std::set<QString> checked;
+    if (program && checked.insert(script + QString::number(size)).second) {
+        const QString shown = program();
+        const QByteArray written = readAll(script);
+        const std::string read = work();
+        if (written.isEmpty() || written != readAll(script) || shown.toUtf8() != QByteArray::fromStdString(read))
+            return state.SkipWithError("the baseline does other work than the program");
+    }
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        benchmark::DoNotOptimize(work());
+        state.SetIterationTime(since(start));
+    }
+    state.SetComplexityN(size);
+}
+
+void baselineCase(State &state, const QString &name)
+{
+    const AppFolder app = folder(name);
+    const std::string path = app.path().toStdString();
+    if (name == QStringLiteral("status"))
+        return timeBaseline(
+                state, 0, StatusQuery::scriptPath(app), [&] { return StatusQuery(0).run(app, kServer, kRequest); },
+                [&] { return Baseline::statusQuery(path, "mgr:info"); });
+    const QString urls = urlText(state.range(0));
+    const std::string bytes = urls.toStdString();
+    timeBaseline(
+            state, state.range(0), Purge::scriptPath(app), [&] { return Purge::run(app, kServer, urls); },
+            [&] { return Baseline::purge(path, bytes); });
+}
+
+void serverListCase(State &state)
+{
+    CacheWindow *w = window(QStringLiteral("servers"));
+    auto *list = w->findChild<QListWidget *>(QStringLiteral("List1"));
+    timeEach(state, [w, list](QString *error) {
+        const double seconds = PaintClock(list->viewport()).time([w] { w->LoadServerList(); });
+        if (seconds < 0 || list->count() != kServers + 1)
+            *error = QStringLiteral("List1 does not show the servers of the file");
+        return seconds;
+    });
+}
+
+void startCase(State &state, const std::function<QWidget *()> &make)
+{
+    timeEach(state, [&](QString *error) {
+        const Clock::time_point start = Clock::now();
+        std::unique_ptr<QWidget> w(make());
+        const double built = since(start), shown = PaintClock(w.get()).time([&] { w->show(); });
+        w.reset();
+        drainEvents();
+        if (shown < 0)
+            *error = QStringLiteral("the window was not painted");
+        return built + shown;
+    });
+}
+
+// A field of /proc/self/status (VmRSS, VmHWM) in bytes.
+double procStatus(const std::string &field)
+{
+    std::ifstream in("/proc/self/status");
+    for (std::string line; std::getline(in, line);) {
+        if (line.compare(0, field.size() + 1, field + ':') == 0)
+            return std::stod(line.substr(field.size() + 1)) * 1024;
+    }
+    return -1;
+}
+
+// The highest resident size of the whole process while a case runs once more:
+// freed memory goes back first, then the kernel's high-water mark is set back to
+// what is resident (Linux 4.0 and later).
+class PeakMemory : public benchmark::MemoryManager
+{
+public:
+    void Start() override
+    {
+        g_memoryPass = true;
+        malloc_trim(0);
+        std::ofstream("/proc/self/clear_refs") << "5";
+    }
+    void Stop(Result *result) override
+    {
+        g_memoryPass = false;
+        result->max_bytes_used = int64_t(procStatus("VmHWM"));
+    }
+};
+
+// Google Benchmark runs each case once more under the memory manager after every
+// repetition (only the last one's figure survives in 1.7.1); the timed cases pass
+// then. A peak case closes every other window, runs once, timed, and once more
+// for the memory manager, with the resident size in between as rss_before.
+benchmark::internal::Benchmark *add(const std::string &name, const std::function<void(State &)> &run, bool peak = false)
+{
+    auto *b = benchmark::RegisterBenchmark(name.c_str(), [run, peak](State &state) {
+        if (g_memoryPass && !peak) {
+            for (auto _ : state) { }
+            return;
+        }
+        if (peak && !g_memoryPass)
+            g_windows.clear();
+        run(state);
+        if (peak) {
+            malloc_trim(0);
+            state.counters["rss_before"] = procStatus("VmRSS");
+        }
+    });
+    b->UseManualTime()->Unit(benchmark::kMillisecond);
+    // MinWarmUpTime: one untimed run first.
+    return peak ? b->Iterations(1) : b->MinWarmUpTime(1e-3)->Repetitions(5)->ReportAggregatesOnly(true);
+}
+
+void registerAll()
+{
+    // Fresh folder and second run are families of their own, so that Complexity
+    // fits the growth of one kind of run.
+    for (const QString &name : {QStringLiteral("fresh"), QStringLiteral("second")}) {
+        for (const bool baseline : {false, true}) {
+            add((baseline ? "baseline/purge/" : "purge/") + name.toStdString(),
+                [name, baseline](State &s) { baseline ? baselineCase(s, name) : clickCase(s, name, s.range(0)); })
+                    ->RangeMultiplier(10)
+                    ->Range(1000, kLines)
+                    ->Complexity(benchmark::oN);
+        }
+    }
+    add("load_server_list/10000", serverListCase);
+    add("baseline/load_server_list/10000", [](State &s) {
+        const std::string path = folder(QStringLiteral("servers")).file(QStringLiteral("serverlist.txt")).toStdString();
+        timeBaseline(s, 0, QString(), nullptr, [&] { return Baseline::readFile(path); });
+    });
+    add("status_query/50MiB", [](State &s) { clickCase(s, QStringLiteral("status"), 0); });
+    add("baseline/status_query/50MiB", [](State &s) { baselineCase(s, QStringLiteral("status")); });
+    add("window_start",
+        [](State &s) { startCase(s, [] { return new CacheWindow(folder(QStringLiteral("start"))); }); });
+    add("baseline/window_start", [](State &s) { startCase(s, bareWindow); });
+    const auto peak = [](const std::string &name, const QString &folder) {
+        add(
+                "peak/" + name, [folder](State &s) { clickCase(s, folder, kLines); }, true);
+    };
+    peak("purge/fresh/100000", QStringLiteral("fresh"));
+    peak("purge/second/100000", QStringLiteral("second"));
+    peak("status_query/50MiB", QStringLiteral("status"));
 }
 
 } // namespace
@@ -40,56 +465,27 @@ int main(int argc, char *argv[])
     // The windows are real but need no screen.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-
-    QString child;
-    bool peakMemory = true;
-    int kept = 1;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], PeakMemory::kChildFlag, std::strlen(PeakMemory::kChildFlag)) == 0)
-            child = QString::fromLocal8Bit(argv[i] + std::strlen(PeakMemory::kChildFlag));
-        else if (std::strcmp(argv[i], "--no-peak-memory") == 0)
-            peakMemory = false;
-        else
-            argv[kept++] = argv[i];
-    }
-    argc = kept;
-
-    if (child.isEmpty()) {
-        benchmark::Initialize(&argc, argv);
-        if (benchmark::ReportUnrecognizedArguments(argc, argv))
-            return 1;
-    }
-
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
     QApplication app(argc, argv);
-    qtHandler = qInstallMessageHandler(quietHandler);
-
-    if (!child.isEmpty())
-        return PeakMemory::runChild(child);
-
+    // The offscreen platform warns each time a dialog opens, once per purge.
+    static QtMessageHandler qtHandler = nullptr;
+    qtHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
+        if (!text.contains(QLatin1String("does not support propagateSizeHints")))
+            qtHandler(type, context, text);
+    });
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/quellory-bench-XXXXXX"));
-    if (!root.isValid()) {
-        std::fprintf(stderr, "cannot create a temporary folder: %s\n", qPrintable(root.errorString()));
-        return 2;
-    }
-    Bench::disarmStartedScripts(root.path());
+    g_root = root.path();
+    if (!root.isValid())
+        qFatal("cannot create a temporary folder: %s", qPrintable(root.errorString()));
+    disarmScripts();
 
-    Cases::registerAll(root.path());
-    Summary::Reporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    Cases::shutdown();
-
-    std::vector<Summary::Memory> memory;
-    if (peakMemory) {
-        for (bool second : {false, true}) {
-            std::printf("peak memory, 100,000-line purge, %s ...\n", second ? "second run" : "fresh folder");
-            std::fflush(stdout);
-            memory.push_back({second ? "peak memory, purge, second run, 100,000 lines"
-                                     : "peak memory, purge, fresh folder, 100,000 lines",
-                              PeakMemory::measure(Cases::purgeFolder(second))});
-        }
-    }
-
-    Summary::print(reporter, memory);
+    registerAll();
+    PeakMemory memory;
+    benchmark::RegisterMemoryManager(&memory);
+    benchmark::RunSpecifiedBenchmarks();
+    g_windows.clear();
     benchmark::Shutdown();
     return 0;
 }
