@@ -21,7 +21,9 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <benchmark/benchmark.h>
@@ -120,10 +122,15 @@ double since(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Text3 is found as a scroll area only, and emptied only here.
+// Text3 is found as a scroll area only, and read and emptied only here.
 QAbstractScrollArea *outputBox(QWidget *window)
 {
     return window->findChild<QAbstractScrollArea *>(QStringLiteral("Text3"));
+}
+
+QString outputText(QWidget *window)
+{
+    return BoxText::text(qobject_cast<QPlainTextEdit *>(outputBox(window)));
 }
 
 void drainEvents()
@@ -281,6 +288,7 @@ void timeEach(State &state, const std::function<double(QString *)> &once)
 double click(CacheWindow *w, bool purge, QString *error)
 {
     clearOutput(w);
+    w->setProperty("caretAtEnd", false);
     auto *button = w->findChild<QPushButton *>(purge ? QStringLiteral("Command1") : QStringLiteral("Command2"));
     PaintClock clock(purge ? nullptr : outputBox(w)->viewport(), outputBox(w)->viewport());
     const double seconds = clock.time([button] { button->click(); });
@@ -354,6 +362,42 @@ void serverListCase(State &state)
         const double seconds = PaintClock(list->viewport()).time([w] { w->LoadServerList(); });
         if (seconds < 0 || list->count() != kServers + 1)
             *error = QStringLiteral("List1 does not show the servers of the file");
+        return seconds;
+    });
+}
+
+// Text3 holds what a fresh 100,000-line purge shows, one line of 700,000
+// characters, with the focus and the caret at its end. Times a letter typed, or
+// the horizontal scroll bar set from its start to its end, up to Text3's paint.
+void longLineCase(State &state, bool scroll)
+{
+    CacheWindow *w = window(QStringLiteral("fresh"), kLines);
+    QAbstractScrollArea *box = outputBox(w);
+    QScrollBar *bar = box->horizontalScrollBar();
+    QString error;
+    if (!w->property("caretAtEnd").toBool()) {
+        click(w, true, &error);
+        w->activateWindow();
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+        drainEvents();
+        w->setProperty("caretAtEnd", true);
+    }
+    if (error.isEmpty() && (outputText(w).size() < 7 * kLines || bar->value() == 0))
+        error = QStringLiteral("Text3 does not show the end of one long line");
+    if (!error.isEmpty())
+        return state.SkipWithError(qPrintable(error));
+    timeEach(state, [&](QString *error) {
+        bar->setValue(scroll ? 0 : bar->value());
+        drainEvents();
+        const double seconds = PaintClock(box->viewport()).time([&] {
+            if (scroll)
+                bar->setValue(bar->maximum());
+            else
+                QTest::keyClick(box, Qt::Key_X);
+        });
+        if (seconds < 0)
+            *error = QStringLiteral("Text3 was not painted");
         return seconds;
     });
 }
@@ -446,6 +490,8 @@ void registerAll()
     });
     add("status_query/50MiB", [](State &s) { clickCase(s, QStringLiteral("status"), 0); });
     add("baseline/status_query/50MiB", [](State &s) { baselineCase(s, QStringLiteral("status")); });
+    add("text3_key_after_fresh_purge", [](State &s) { longLineCase(s, false); });
+    add("text3_scroll_to_end", [](State &s) { longLineCase(s, true); });
     add("window_start",
         [](State &s) { startCase(s, [] { return new CacheWindow(folder(QStringLiteral("start"))); }); });
     add("baseline/window_start", [](State &s) { startCase(s, bareWindow); });
