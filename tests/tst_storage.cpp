@@ -144,6 +144,16 @@ void TestStorage::fileContentGivesBytesBack_data()
     QTest::newRow("no trimming") << QByteArray("  x  \r\n\r\n") << "  x  \r\n\r\n";
     QTest::newRow("local 8-bit text") << QString::fromUtf8("服务器\r\n").toLocal8Bit()
                                       << QString::fromUtf8("服务器\r\n");
+    // Large files are read in pieces of 1 MiB: the text is the same as that of
+    // the whole file decoded at once, whatever falls on a piece's edge.
+    const QByteArray wide = QString::fromUtf8("服").toLocal8Bit();
+    const QByteArray across = QByteArray((1 << 20) - 1, 'a') + wide + "b";
+    QTest::newRow("character across two pieces") << across << QString::fromLocal8Bit(across);
+    const QByteArray many = wide.repeated(1 << 20);
+    QTest::newRow("several pieces of wide text") << many << QString::fromLocal8Bit(many);
+    const QByteArray bad("ok \xff\xfe ok");
+    QTest::newRow("bad bytes") << bad << QString::fromLocal8Bit(bad);
+    QTest::newRow("character cut off at the end") << QByteArray("ok \xe6\x9c") << QStringLiteral("ok \uFFFD");
 }
 
 void TestStorage::fileContentGivesBytesBack()

@@ -4,6 +4,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
+
+#include <limits>
 
 namespace TextFile {
 
@@ -40,12 +43,45 @@ QString FileContent(const QString &strfile)
     const QString operation = QStringLiteral("Reading a file");
     requireRegularFile(strfile, operation);
     QFile file(strfile);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw FileError(operation, strfile, file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw FileError(operation, strfile, file.errorString());
-    return QString::fromLocal8Bit(bytes);
+
+    // Decoded piece by piece straight into the text: a status answer can be
+    // hundreds of megabytes, and the whole file as bytes beside the whole text
+    // would take half as much memory again. The decoder keeps a character cut
+    // between two pieces.
+    QStringDecoder decoder(QStringDecoder::System);
+    QString text;
+    text.resize(qsizetype(qMin<qint64>(file.size(), std::numeric_limits<qsizetype>::max() / 4)) + 1);
+    qsizetype length = 0;
+    QByteArray piece(qsizetype(1) << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 n = file.read(piece.data(), piece.size());
+        if (n < 0)
+            throw FileError(operation, strfile, file.errorString());
+        if (n == 0)
+            break;
+        // The file may still grow while it is read (a result file being written).
+        const qsizetype needed = length + decoder.requiredSpace(qsizetype(n));
+        if (needed > text.size())
+            text.resize(qMax(needed, text.size() * 2));
+        length = decoder.appendToBuffer(text.data() + length, QByteArrayView(piece.constData(), qsizetype(n)))
+                - text.constData();
+    }
+    // A character cut off at the very end of the file would stay inside the
+    // decoder. A line break after it makes the decoder give it up as the
+    // replacement character; the line break is taken off again, where it came
+    // out at all (Qt 6.4 swallows the byte after a cut-off character).
+    if (length + decoder.requiredSpace(1) > text.size())
+        text.resize(length + decoder.requiredSpace(1));
+    length = decoder.appendToBuffer(text.data() + length, QByteArrayView("\n", 1)) - text.constData();
+    if (length > 0 && text.at(length - 1) == QLatin1Char('\n'))
+        --length;
+    text.truncate(length);
+    // Wide text takes fewer characters than bytes; give back a large unused tail.
+    if (text.capacity() - length > length / 4 + 4096)
+        text.squeeze();
+    return text;
 }
 
 bool WriteContentLine(const QString &StrData, const QString &strfile)
