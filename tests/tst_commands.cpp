@@ -1,5 +1,6 @@
 // Command scripts: exact lines, quoting, purge numbering and results, the status
 // query, and hostile texts run for real through /bin/sh with a stand-in client.
+#include "commands/cmdstartline.h"
 #include "commands/purge.h"
 #include "commands/scriptrunner.h"
 #include "commands/shellquote.h"
@@ -59,6 +60,11 @@ private slots:
     void statusQueryEmptyRequest();
     void hostileTexts_data();
     void hostileTexts();
+
+    void cmdStartLine_data();
+    void cmdStartLine();
+    void cmdFolderRefusal_data();
+    void cmdFolderRefusal();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -477,6 +483,58 @@ void TestCommands::hostileTexts()
                          || name == "info.txt " || name.startsWith("nslookup"),
                  qPrintable("unexpected file " + name));
     }
+}
+
+void TestCommands::cmdStartLine_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("workingDirectory");
+    QTest::addColumn<QString>("arguments");
+    QTest::newRow("purge") << "C:\\tools\\test.bat"
+                           << "C:\\tools"
+                           << "/d /v:off /s /c \"\".\\test.bat\"\"";
+    QTest::newRow("status") << "C:\\tools\\info.bat"
+                            << "C:\\tools"
+                            << "/d /v:off /s /c \"\".\\info.bat\"\"";
+    QTest::newRow("variable in folder") << "C:\\a %OS% b\\test.bat"
+                                        << "C:\\a %OS% b"
+                                        << "/d /v:off /s /c \"\".\\test.bat\"\"";
+    QTest::newRow("drive root as AppFolder joins it") << "Q:\\\\test.bat"
+                                                      << "Q:\\"
+                                                      << "/d /v:off /s /c \"\".\\test.bat\"\"";
+    QTest::newRow("drive root") << "Q:\\test.bat"
+                                << "Q:\\"
+                                << "/d /v:off /s /c \"\".\\test.bat\"\"";
+    QTest::newRow("special characters") << QString::fromUtf8("D:\\&^!x!(1)'%%\\缓存\\test.bat")
+                                        << QString::fromUtf8("D:\\&^!x!(1)'%%\\缓存")
+                                        << "/d /v:off /s /c \"\".\\test.bat\"\"";
+}
+
+void TestCommands::cmdStartLine()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, workingDirectory);
+    QFETCH(QString, arguments);
+    const CmdStartLine line(script);
+    QCOMPARE(line.workingDirectory(), workingDirectory);
+    QCOMPARE(line.arguments(), arguments);
+}
+
+void TestCommands::cmdFolderRefusal_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("local") << "C:\\Program Files\\Quellory" << false;
+    QTest::newRow("drive root") << "Q:\\" << false;
+    QTest::newRow("network share") << "\\\\server\\share\\quellory" << true;
+    QTest::newRow("long path form") << "\\\\?\\C:\\quellory" << true;
+}
+
+void TestCommands::cmdFolderRefusal()
+{
+    QFETCH(QString, folder);
+    QFETCH(bool, refused);
+    QCOMPARE(!CmdStartLine::folderRefusal(folder).isEmpty(), refused);
 }
 
 QTEST_GUILESS_MAIN(TestCommands)

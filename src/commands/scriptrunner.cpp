@@ -1,5 +1,6 @@
 #include "commands/scriptrunner.h"
 
+#include "commands/cmdstartline.h"
 #include "storage/fileerror.h"
 
 #include <QDeadlineTimer>
@@ -24,9 +25,11 @@ qint64 ScriptRunner::start(const QString &scriptPath)
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
 #ifdef Q_OS_WIN
+    // No text of the folder goes on cmd.exe's command line: see CmdStartLine.
+    const CmdStartLine line(QDir::toNativeSeparators(scriptPath));
     process.setProgram(qEnvironmentVariable("COMSPEC", QStringLiteral("cmd.exe")));
-    // /s /c "<line>" makes cmd.exe take the outer quotes off and run the rest as is.
-    process.setNativeArguments(QStringLiteral("/d /s /c \"\"%1\"\"").arg(QDir::toNativeSeparators(scriptPath)));
+    process.setNativeArguments(line.arguments());
+    process.setWorkingDirectory(line.workingDirectory());
     process.setCreateProcessArgumentsModifier(
             [](QProcess::CreateProcessArguments *args) { args->flags |= CREATE_NO_WINDOW; });
 #else

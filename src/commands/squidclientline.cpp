@@ -1,12 +1,19 @@
 #include "commands/squidclientline.h"
 
+#include "commands/cmdstartline.h"
 #include "commands/shellquote.h"
 #include "commands/unsafetexterror.h"
 
 SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server)
     : m_dialect(dialect)
 {
-    ShellQuote::check(dialect, folder.path(), QStringLiteral("The application folder"));
+    const QString folderWhat = QStringLiteral("The application folder");
+    ShellQuote::check(dialect, folder.path(), folderWhat);
+    if (dialect == ShellDialect::Cmd) {
+        const QString reason = CmdStartLine::folderRefusal(folder.path());
+        if (!reason.isEmpty())
+            throw UnsafeTextError(folderWhat, folder.path(), reason);
+    }
     ShellQuote::check(dialect, server, QStringLiteral("The server"));
     m_head = ShellQuote::quote(dialect, folder.file(QStringLiteral("squidclient"))) + QStringLiteral(" -h ")
             + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");

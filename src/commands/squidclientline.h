@@ -14,7 +14,8 @@
 class SquidclientLine
 {
 public:
-    // Throws UnsafeTextError when the folder or the server cannot be quoted.
+    // Throws UnsafeTextError when the folder or the server cannot be quoted, or
+    // the folder is one cmd.exe cannot start a script in (see CmdStartLine).
     SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server);
 
     // Checks a text that will be the argument after the options (the request);
