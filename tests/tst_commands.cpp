@@ -1,8 +1,10 @@
 // Command scripts: exact lines, quoting, purge numbering and results, the status
 // query, and hostile texts run for real through /bin/sh with a stand-in client.
 #include "commands/cmdstartline.h"
+#include "commands/codepagerule.h"
 #include "commands/purge.h"
 #include "commands/scriptrunner.h"
+#include "commands/scriptwriter.h"
 #include "commands/shellquote.h"
 #include "commands/squidclientline.h"
 #include "commands/statusquery.h"
@@ -22,6 +24,17 @@
 #include <sys/stat.h>
 
 #include <memory>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+// Scripts are for cmd.exe exactly where cmd.exe is the interpreter.
+#ifdef Q_OS_WIN
+static_assert(nativeShellDialect() == ShellDialect::Cmd);
+#else
+static_assert(nativeShellDialect() == ShellDialect::Sh);
+#endif
 
 namespace {
 QList<QByteArray> purgeArgs(const QString &server, const QString &url)
@@ -61,6 +74,17 @@ private slots:
     void hostileTexts_data();
     void hostileTexts();
 
+    void nativeDialect();
+    void codePageRule_data();
+    void codePageRule();
+    void ansiBytes_data();
+    void ansiBytes();
+    void cmdScriptBytes();
+    void cmdLines_data();
+    void cmdLines();
+    void cmdRefusals_data();
+    void cmdRefusals();
+    void codePagesRefusedBeforeScript();
     void cmdStartLine_data();
     void cmdStartLine();
     void cmdFolderRefusal_data();
@@ -483,6 +507,200 @@ void TestCommands::hostileTexts()
                          || name == "info.txt " || name.startsWith("nslookup"),
                  qPrintable("unexpected file " + name));
     }
+}
+
+void TestCommands::nativeDialect()
+{
+    const CodePages pages = CodePages::ofSystem();
+#ifdef Q_OS_WIN
+    QCOMPARE(nativeShellDialect(), ShellDialect::Cmd);
+    QCOMPARE(pages.ansi, unsigned(GetACP()));
+    QCOMPARE(pages.oem, unsigned(GetOEMCP()));
+#else
+    QCOMPARE(nativeShellDialect(), ShellDialect::Sh);
+    // No Windows machine to ask: a cmd script written here takes ASCII only.
+    QCOMPARE(pages.ansi, 20127u);
+    QCOMPARE(pages.oem, 20127u);
+    QVERIFY(CodePageRule::refusal(pages, QStringLiteral("http://x/?a=1&b=%7E")).isEmpty());
+    QVERIFY(!CodePageRule::refusal(pages, QString::fromUtf8("café")).isEmpty());
+#endif
+}
+
+void TestCommands::codePageRule_data()
+{
+    QTest::addColumn<unsigned>("ansi");
+    QTest::addColumn<unsigned>("oem");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("named"); // the character the refusal names; empty: passes
+    QTest::newRow("western ASCII") << 1252u << 437u << "http://x/a b?c=1&d=%7E^!~"
+                                   << "";
+    QTest::newRow("western empty") << 1252u << 437u << ""
+                                   << "";
+    QTest::newRow("western e acute") << 1252u << 437u << QString::fromUtf8("café") << QString::fromUtf8("é");
+    QTest::newRow("western 850 e acute") << 1252u << 850u << QString::fromUtf8("café") << QString::fromUtf8("é");
+    QTest::newRow("western euro") << 1252u << 437u << QString::fromUtf8("5€") << QString::fromUtf8("€");
+    QTest::newRow("western Chinese") << 1252u << 437u << QString::fromUtf8("a中") << QString::fromUtf8("中");
+    QTest::newRow("Chinese text") << 936u << 936u << QString::fromUtf8("http://例子.测试/中文?查看=状态") << "";
+    QTest::newRow("Chinese ASCII") << 936u << 936u << "mgr:info"
+                                   << "";
+    QTest::newRow("Chinese emoji") << 936u << 936u << QString::fromUtf8("中😀") << QString::fromUtf8("😀");
+    QTest::newRow("Chinese text on a western machine")
+            << 1252u << 850u << QString::fromUtf8("中文") << QString::fromUtf8("中");
+    QTest::newRow("UTF-8 machine") << 65001u << 65001u << QString::fromUtf8("café 中文 😀") << "";
+    QTest::newRow("unknown code page, ASCII") << 12345u << 12345u << "a&b"
+                                              << "";
+    QTest::newRow("unknown code page, e acute") << 12345u << 12345u << QString::fromUtf8("é") << QString::fromUtf8("é");
+}
+
+void TestCommands::codePageRule()
+{
+    QFETCH(unsigned, ansi);
+    QFETCH(unsigned, oem);
+    QFETCH(QString, text);
+    QFETCH(QString, named);
+    const QString reason = CodePageRule::refusal({ansi, oem}, text);
+    if (named.isEmpty()) {
+        QCOMPARE(reason, QString());
+    } else {
+        QVERIFY2(reason.contains(QStringLiteral("\u201c") + named + QStringLiteral("\u201d")), qPrintable(reason));
+    }
+}
+
+void TestCommands::ansiBytes_data()
+{
+    QTest::addColumn<unsigned>("ansi");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("ASCII") << 1252u << "a%b" << QByteArray("a%b");
+    QTest::newRow("windows-1252") << 1252u << QString::fromUtf8("café€") << QByteArray("caf\xe9\x80");
+    QTest::newRow("GBK") << 936u << QString::fromUtf8("中文") << QByteArray("\xd6\xd0\xce\xc4");
+    QTest::newRow("UTF-8") << 65001u << QString::fromUtf8("é") << QByteArray("\xc3\xa9");
+}
+
+void TestCommands::ansiBytes()
+{
+    QFETCH(unsigned, ansi);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(CodePageRule::toAnsi({ansi, ansi}, text), bytes);
+}
+
+void TestCommands::cmdScriptBytes()
+{
+    // A cmd script holds the ANSI code page's bytes, an sh script the local 8-bit ones.
+    const QString line = QString::fromUtf8("中文");
+    {
+        ScriptWriter writer(path(QStringLiteral("cmd.bat")), ShellDialect::Cmd, {936, 936});
+        writer.writeLine(line);
+        writer.close();
+    }
+    QCOMPARE(FileBytes::read(path(QStringLiteral("cmd.bat"))), QByteArray("\xd6\xd0\xce\xc4\r\n"));
+    {
+        ScriptWriter writer(path(QStringLiteral("sh.bat")), ShellDialect::Sh, {936, 936});
+        writer.writeLine(line);
+        writer.close();
+    }
+    QCOMPARE(FileBytes::read(path(QStringLiteral("sh.bat"))), line.toLocal8Bit() + "\r\n");
+}
+
+void TestCommands::cmdLines_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("plain folder") << "C:\\tools"
+                                  << "C:\\tools\\squidclient -h 127.0.0.1 -p 80 -m purge \"http://x/?a&b\" > "
+                                     "\"C:\\tools\\nslookup0.txt\" 2>&1";
+    QTest::newRow("drive root") << "Q:\\"
+                                << "Q:\\\\squidclient -h 127.0.0.1 -p 80 -m purge \"http://x/?a&b\" > "
+                                   "\"Q:\\\\nslookup0.txt\" 2>&1";
+    QTest::newRow("variable in folder") << "C:\\a %OS% b"
+                                        << "\"C:\\a %%OS%% b\\squidclient\" -h 127.0.0.1 -p 80 -m purge "
+                                           "\"http://x/?a&b\" > \"C:\\a %%OS%% b\\nslookup0.txt\" 2>&1";
+    QTest::newRow("Chinese folder") << QString::fromUtf8("D:\\缓存")
+                                    << QString::fromUtf8("\"D:\\缓存\\squidclient\" -h 127.0.0.1 -p 80 -m purge "
+                                                         "\"http://x/?a&b\" > \"D:\\缓存\\nslookup0.txt\" 2>&1");
+}
+
+void TestCommands::cmdLines()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, line);
+    // cmd.exe is given Windows paths, joined with a backslash, whatever we run on.
+    const AppFolder app(folder);
+    const SquidclientLine command(ShellDialect::Cmd, app, QStringLiteral("127.0.0.1"), {936, 936});
+    const QString result = app.path() + QStringLiteral("\\nslookup0.txt");
+    QCOMPARE(command.purge(QStringLiteral("http://x/?a&b"), result), line);
+}
+
+void TestCommands::cmdRefusals_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QString>("what"); // the field the refusal names; empty: none refused
+    const QString cafe = QString::fromUtf8("café");
+    QTest::newRow("all ASCII") << "C:\\q"
+                               << "h"
+                               << "u"
+                               << "r"
+                               << "";
+    QTest::newRow("folder") << QString::fromUtf8("C:\\José") << "h"
+                            << "u"
+                            << "r"
+                            << "The application folder";
+    QTest::newRow("network folder") << "\\\\server\\share"
+                                    << "h"
+                                    << "u"
+                                    << "r"
+                                    << "The application folder";
+    QTest::newRow("server") << "C:\\q" << cafe << "u"
+                            << "r"
+                            << "The server";
+    QTest::newRow("URL") << "C:\\q"
+                         << "h" << cafe << "r"
+                         << "URL line 4";
+    QTest::newRow("request") << "C:\\q"
+                             << "h"
+                             << "u" << cafe << "The request";
+}
+
+void TestCommands::cmdRefusals()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, server);
+    QFETCH(QString, url);
+    QFETCH(QString, request);
+    QFETCH(QString, what);
+    // A western machine: the script is written in code page 1252 and read in 437.
+    try {
+        const SquidclientLine command(ShellDialect::Cmd, AppFolder(folder), server, {1252, 437});
+        command.checkUrl(url, 3);
+        command.check(request, QStringLiteral("The request"));
+        QCOMPARE(QString(), what);
+    } catch (const UnsafeTextError &error) {
+        QCOMPARE(error.subject(), what);
+    }
+    // The same texts go through on a Chinese machine, except the network folder.
+    if (!folder.startsWith(QStringLiteral("\\\\")))
+        SquidclientLine(ShellDialect::Cmd, AppFolder(folder), server, {936, 936}).checkUrl(url, 3);
+}
+
+void TestCommands::codePagesRefusedBeforeScript()
+{
+    // Purge and status query check the code pages before they touch the script.
+    // Half a surrogate pair is a character no code page holds, whichever pair
+    // the system has (off Windows, ASCII only: see nativeDialect).
+    QVERIFY(FileBytes::write(Purge::scriptPath(folder()), "previous\r\n"));
+    const QString broken = QStringLiteral("caf") + QChar(0xd800);
+    QVERIFY_THROWS_EXCEPTION(UnsafeTextError, Purge::run(folder(), broken, QStringLiteral("u"), ShellDialect::Cmd));
+    QVERIFY_THROWS_EXCEPTION(
+            UnsafeTextError,
+            Purge::run(folder(), QStringLiteral("h"), QStringLiteral("u\r\n") + broken, ShellDialect::Cmd));
+    QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), QByteArray("previous\r\n"));
+    QVERIFY_THROWS_EXCEPTION(UnsafeTextError,
+                             StatusQuery(0, ShellDialect::Cmd).run(folder(), QStringLiteral("h"), broken));
+    QVERIFY(!QFile::exists(StatusQuery::scriptPath(folder())));
 }
 
 void TestCommands::cmdStartLine_data()

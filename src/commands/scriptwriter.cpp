@@ -1,5 +1,6 @@
 #include "commands/scriptwriter.h"
 
+#include "commands/codepagerule.h"
 #include "storage/fileerror.h"
 #include "storage/textfile.h"
 
@@ -9,8 +10,10 @@ constexpr qsizetype kFlushAt = 256 * 1024;
 const QString kOperation = QStringLiteral("Writing a command script");
 } // namespace
 
-ScriptWriter::ScriptWriter(const QString &path)
+ScriptWriter::ScriptWriter(const QString &path, ShellDialect dialect, const CodePages &codePages)
     : m_file(path)
+    , m_dialect(dialect)
+    , m_codePages(codePages)
 {
     TextFile::requireRegularFile(path, kOperation);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
@@ -29,7 +32,7 @@ ScriptWriter::~ScriptWriter()
 
 void ScriptWriter::writeLine(const QString &line)
 {
-    m_buffer += line.toLocal8Bit();
+    m_buffer += m_dialect == ShellDialect::Cmd ? CodePageRule::toAnsi(m_codePages, line) : line.toLocal8Bit();
     m_buffer.append("\r\n", 2);
     if (m_buffer.size() >= kFlushAt)
         flushBuffer();

@@ -1,16 +1,22 @@
 #pragma once
 
+#include "commands/codepages.h"
+#include "commands/shelldialect.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 
 // Writes a command script: the file is created or emptied on construction, every
-// line is written in the local 8-bit encoding and ended with CR LF, and close()
-// makes sure all of it reached the file. Every failure throws FileError.
+// line is ended with CR LF, and close() makes sure all of it reached the file.
+// Every failure throws FileError. A script for /bin/sh is written in the local
+// 8-bit encoding; one for cmd.exe in the ANSI code page of `codePages` (on Windows
+// the same thing), so a Linux build can write the very bytes a Windows one would.
 class ScriptWriter
 {
 public:
-    explicit ScriptWriter(const QString &path);
+    explicit ScriptWriter(const QString &path, ShellDialect dialect = nativeShellDialect(),
+                          const CodePages &codePages = CodePages::ofSystem());
     ~ScriptWriter();
 
     ScriptWriter(const ScriptWriter &) = delete;
@@ -24,4 +30,6 @@ private:
 
     QFile m_file;
     QByteArray m_buffer;
+    ShellDialect m_dialect;
+    CodePages m_codePages;
 };

@@ -1,27 +1,58 @@
 #include "commands/squidclientline.h"
 
 #include "commands/cmdstartline.h"
+#include "commands/codepagerule.h"
 #include "commands/shellquote.h"
 #include "commands/unsafetexterror.h"
 
-SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server)
+namespace {
+const QString kProgram = QStringLiteral("squidclient");
+
+// cmd.exe gets the Windows path wherever the script was written; on Windows this
+// is exactly AppFolder::file.
+QString programPath(ShellDialect dialect, const AppFolder &folder)
+{
+    if (dialect == ShellDialect::Cmd)
+        return folder.path() + QLatin1Char('\\') + kProgram;
+    return folder.file(kProgram);
+}
+} // namespace
+
+SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server,
+                                 const CodePages &codePages)
     : m_dialect(dialect)
+    , m_codePages(codePages)
 {
     const QString folderWhat = QStringLiteral("The application folder");
-    ShellQuote::check(dialect, folder.path(), folderWhat);
+    checkText(folder.path(), folderWhat);
     if (dialect == ShellDialect::Cmd) {
         const QString reason = CmdStartLine::folderRefusal(folder.path());
         if (!reason.isEmpty())
             throw UnsafeTextError(folderWhat, folder.path(), reason);
     }
-    ShellQuote::check(dialect, server, QStringLiteral("The server"));
-    m_head = ShellQuote::quote(dialect, folder.file(QStringLiteral("squidclient"))) + QStringLiteral(" -h ")
+    checkText(server, QStringLiteral("The server"));
+    m_head = ShellQuote::quote(dialect, programPath(dialect, folder)) + QStringLiteral(" -h ")
             + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");
+}
+
+QString SquidclientLine::textRefusal(const QString &text) const
+{
+    const QString reason = ShellQuote::refusal(m_dialect, text);
+    if (!reason.isEmpty() || m_dialect != ShellDialect::Cmd)
+        return reason;
+    return CodePageRule::refusal(m_codePages, text);
+}
+
+void SquidclientLine::checkText(const QString &text, const QString &what) const
+{
+    const QString reason = textRefusal(text);
+    if (!reason.isEmpty())
+        throw UnsafeTextError(what, text, reason);
 }
 
 QString SquidclientLine::refusal(const QString &argument) const
 {
-    const QString reason = ShellQuote::refusal(m_dialect, argument);
+    const QString reason = textRefusal(argument);
     if (!reason.isEmpty())
         return reason;
     // Quoting keeps it one argument, but squidclient would still read it as an

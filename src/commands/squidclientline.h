@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/codepages.h"
 #include "commands/shelldialect.h"
 #include "storage/appfolder.h"
 
@@ -11,12 +12,16 @@
 // dialect (see ShellQuote); ordinary texts come out exactly as typed. The error
 // stream goes to the result file too, so a server that cannot be reached leaves
 // squidclient's own complaint there instead of an empty file.
+//
+// For cmd.exe every text must also come through the code pages unchanged (see
+// CodePageRule), the folder must be one cmd.exe can start a script in (see
+// CmdStartLine), and the program path is a Windows one whatever we were built on.
 class SquidclientLine
 {
 public:
-    // Throws UnsafeTextError when the folder or the server cannot be quoted, or
-    // the folder is one cmd.exe cannot start a script in (see CmdStartLine).
-    SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server);
+    // Throws UnsafeTextError when the folder or the server cannot be passed.
+    SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server,
+                    const CodePages &codePages = CodePages::ofSystem());
 
     // Checks a text that will be the argument after the options (the request);
     // throws UnsafeTextError when it cannot be quoted or starts with "-".
@@ -31,9 +36,14 @@ public:
     QString status(const QString &request, const QString &resultPath) const;
 
 private:
+    // Why a text cannot go into a line at all (quoting, code pages), or empty.
+    QString textRefusal(const QString &text) const;
+    void checkText(const QString &text, const QString &what) const;
+    // The same for an argument after the options, which must not look like one.
     QString refusal(const QString &argument) const;
     QString redirect(const QString &resultPath) const;
 
     ShellDialect m_dialect;
+    CodePages m_codePages;
     QString m_head; // program, host and port: the same for every line
 };
