@@ -9,8 +9,9 @@
 #include <QThread>
 
 #ifdef Q_OS_WIN
+#include "commands/winprocesstree.h"
+
 #include <QDir>
-#include <tlhelp32.h>
 #include <windows.h>
 #else
 #include <cerrno>
@@ -48,46 +49,11 @@ qint64 ScriptRunner::start(const QString &scriptPath)
 
 #ifdef Q_OS_WIN
 
-namespace {
-// Ends process id and everything it started, children first.
-void endTree(DWORD id)
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot != INVALID_HANDLE_VALUE) {
-        PROCESSENTRY32W entry;
-        entry.dwSize = sizeof(entry);
-        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-            if (entry.th32ParentProcessID == id && entry.th32ProcessID != id)
-                endTree(entry.th32ProcessID);
-        }
-        CloseHandle(snapshot);
-    }
-    if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 1000);
-        CloseHandle(process);
-    }
-}
-
-bool isOurInterpreter(DWORD id)
-{
-    // The id may have been handed to another program since our script ended.
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-    if (!process)
-        return false;
-    wchar_t name[MAX_PATH];
-    DWORD size = MAX_PATH;
-    const bool ok = QueryFullProcessImageNameW(process, 0, name, &size);
-    CloseHandle(process);
-    return ok && QString::fromWCharArray(name, int(size)).endsWith(QStringLiteral("cmd.exe"), Qt::CaseInsensitive);
-}
-} // namespace
-
 void ScriptRunner::stop(qint64 pid, const QString &scriptPath)
 {
     Q_UNUSED(scriptPath);
-    if (pid > 0 && isOurInterpreter(DWORD(pid)))
-        endTree(DWORD(pid));
+    if (pid > 0 && WinProcessTree::isOurInterpreter(static_cast<unsigned long>(pid)))
+        WinProcessTree::endTree(static_cast<unsigned long>(pid));
 }
 
 #else
