@@ -10,7 +10,8 @@ PREFIX ?= $(HOME)/.local/share/quellory
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 PACKAGES := cmake make g++ qt6-base-dev libgl-dev libglx-dev libopengl-dev \
-            libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps iproute2
+            libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps iproute2 \
+            wine wine64 g++-mingw-w64-x86-64-win32 locales
 
 SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 

@@ -1,0 +1,56 @@
+/* A stand-in for squidclient.exe in the wine tests. It talks to no server: it
+ * appends its arguments, as Windows handed them over (GetCommandLineW parsed by
+ * CommandLineToArgvW), to argv.log beside itself: the count, then argv[0] and
+ * every argument, each in UTF-8 and ended by a NUL. Then it answers on both
+ * output streams, as the real client writes its errors to standard error, so the
+ * script's redirection is checked too. */
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <wchar.h>
+
+static char *utf8(const wchar_t *text)
+{
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, NULL, 0, NULL, NULL);
+    char *bytes = malloc((size_t)size);
+    if (!bytes || !WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, size, NULL, NULL))
+        exit(3);
+    return bytes;
+}
+
+int main(void)
+{
+    int argc = 0;
+    wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    static wchar_t log[32768];
+    const DWORD length = GetModuleFileNameW(NULL, log, 32768 - 16);
+    wchar_t *slash = wcsrchr(log, L'\\');
+    if (!argv || length == 0 || !slash)
+        return 2;
+    wcscpy(slash + 1, L"argv.log");
+
+    FILE *file = _wfopen(log, L"ab");
+    if (!file)
+        return 2;
+    fprintf(file, "%d", argc - 1);
+    fputc(0, file);
+    for (int i = 0; i < argc; ++i) {
+        char *arg = utf8(argv[i]);
+        fputs(arg, file);
+        fputc(0, file);
+        free(arg);
+    }
+    fclose(file);
+
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    char *last = utf8(argv[argc - 1]);
+    printf("answer for %s\n", last);
+    fflush(stdout);
+    fputs("stand-in error\n", stderr);
+    return 0;
+}
