@@ -1,0 +1,185 @@
+#include "window/linelayouts.h"
+
+#include "window/textbuffer.h"
+#include "window/wideline.h"
+
+#include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+// A few screens of lines; past that the least recently used half goes.
+constexpr size_t kKeep = 600;
+} // namespace
+
+struct LineLayouts::Entry
+{
+    std::unique_ptr<QTextLayout> layout;
+    std::unique_ptr<WideLine> wide;
+    // A line spread over several pieces of the buffer, put together once.
+    QString joined;
+    bool isJoined = false;
+    qreal height = 0;
+    qreal width = 0;
+    std::uint64_t used = 0;
+};
+
+LineLayouts::LineLayouts(const TextBuffer &buffer)
+    : m_buffer(buffer)
+{ }
+
+LineLayouts::~LineLayouts() = default;
+
+void LineLayouts::setFont(const QFont &font, QPaintDevice *device)
+{
+    m_shaper.setFont(font, device);
+    clear();
+}
+
+void LineLayouts::clear()
+{
+    m_entries.clear();
+    m_widest = 0;
+    m_widestLine = -1;
+}
+
+void LineLayouts::linesReplaced(int first, int removed, int added)
+{
+    std::unordered_map<int, Entry> kept;
+    kept.reserve(m_entries.size());
+    for (auto &[line, entry] : m_entries) {
+        if (line < first)
+            kept.emplace(line, std::move(entry));
+        else if (line >= first + removed)
+            kept.emplace(line + added - removed, std::move(entry));
+    }
+    m_entries = std::move(kept);
+
+    if (m_widestLine >= first + removed) {
+        m_widestLine += added - removed;
+    } else if (m_widestLine >= first) {
+        // The widest line changed: what is left decides, as QPlainTextEdit looks
+        // again at the lines it has laid out.
+        m_widest = 0;
+        m_widestLine = -1;
+        for (const auto &[line, entry] : m_entries)
+            noteWidth(line, entry.width);
+    }
+}
+
+QStringView LineLayouts::textOf(int line, Entry &entry) const
+{
+    if (entry.isJoined)
+        return entry.joined;
+    QString scratch;
+    const QStringView view = m_buffer.lineView(line, &scratch);
+    if (scratch.isNull())
+        return view;
+    entry.joined = std::move(scratch);
+    entry.isJoined = true;
+    return entry.joined;
+}
+
+LineLayouts::Entry &LineLayouts::entry(int line)
+{
+    ++m_uses;
+    const auto found = m_entries.find(line);
+    if (found != m_entries.end()) {
+        found->second.used = m_uses;
+        return found->second;
+    }
+    if (m_entries.size() >= kKeep) {
+        std::vector<std::uint64_t> uses;
+        uses.reserve(m_entries.size());
+        for (const auto &kept : m_entries)
+            uses.push_back(kept.second.used);
+        std::nth_element(uses.begin(), uses.begin() + uses.size() / 2, uses.end());
+        const std::uint64_t median = uses[uses.size() / 2];
+        for (auto it = m_entries.begin(); it != m_entries.end();)
+            it = it->second.used <= median ? m_entries.erase(it) : std::next(it);
+    }
+
+    Entry &made = m_entries[line];
+    made.used = m_uses;
+    if (m_buffer.lineLength(line) >= WideLine::kMinLength) {
+        const QStringView text = textOf(line, made);
+        made.wide = std::make_unique<WideLine>();
+        made.wide->build(text, m_shaper);
+        made.height = made.wide->height();
+        made.width = made.wide->naturalWidth();
+    } else {
+        made.layout = m_shaper.layout(m_buffer.lineText(line));
+        const QTextLine text = made.layout->lineAt(0);
+        made.height = text.height();
+        // QPlainTextEdit's document layout lets a negative leading pull the
+        // next line up.
+        if (text.leading() < 0)
+            made.height += std::ceil(text.leading());
+        made.width = text.naturalTextWidth();
+    }
+    noteWidth(line, made.width);
+    return made;
+}
+
+void LineLayouts::noteWidth(int line, qreal width)
+{
+    const qreal withMargins = width + 2 * m_margin;
+    if (withMargins > m_widest) {
+        m_widest = withMargins;
+        m_widestLine = line;
+    }
+}
+
+qreal LineLayouts::height(int line)
+{
+    return entry(line).height;
+}
+
+qreal LineLayouts::naturalWidth(int line)
+{
+    return entry(line).width;
+}
+
+qreal LineLayouts::cursorToX(int line, int column)
+{
+    Entry &found = entry(line);
+    if (found.wide)
+        return found.wide->cursorToX(textOf(line, found), column, m_shaper);
+    return found.layout->lineAt(0).cursorToX(column);
+}
+
+int LineLayouts::xToCursor(int line, qreal x)
+{
+    Entry &found = entry(line);
+    if (found.wide)
+        return found.wide->xToCursor(textOf(line, found), x, m_shaper);
+    return found.layout->lineAt(0).xToCursor(x);
+}
+
+void LineLayouts::draw(int line, const Paint &paint)
+{
+    Entry &found = entry(line);
+    if (found.wide) {
+        WideLine::Paint wide;
+        wide.painter = paint.painter;
+        wide.origin = paint.origin;
+        wide.left = paint.clip.left() - paint.origin.x();
+        wide.right = paint.clip.right() + 1 - paint.origin.x();
+        wide.selectionStart = paint.selectionStart;
+        wide.selectionEnd = paint.selectionEnd;
+        wide.selectionFormat = paint.selectionFormat;
+        wide.cursor = paint.cursor;
+        wide.cursorWidth = paint.cursorWidth;
+        found.wide->draw(textOf(line, found), wide, m_shaper);
+        return;
+    }
+    QList<QTextLayout::FormatRange> selections;
+    if (paint.selectionEnd > paint.selectionStart)
+        selections.append({paint.selectionStart, paint.selectionEnd - paint.selectionStart, paint.selectionFormat});
+    found.layout->draw(paint.painter, paint.origin, selections, paint.clip);
+    if (paint.cursor >= 0)
+        found.layout->drawCursor(paint.painter, paint.origin, paint.cursor, paint.cursorWidth);
+}

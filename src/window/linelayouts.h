@@ -1,0 +1,73 @@
+#pragma once
+
+#include "window/lineshaper.h"
+
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <QTextCharFormat>
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+
+class QPainter;
+class QTextLayout;
+class TextBuffer;
+class WideLine;
+
+// The laid-out lines of the output box, made when a line is first shown or
+// measured and kept while it may be shown again. A line is laid out the way
+// QPlainTextEdit lays out a block, so both draw the same pixels; a very long
+// line gets a WideLine instead, which lays out only what is in view.
+class LineLayouts
+{
+public:
+    explicit LineLayouts(const TextBuffer &buffer);
+    ~LineLayouts();
+
+    void setFont(const QFont &font, QPaintDevice *device);
+    // Forgets every line (the text was replaced).
+    void clear();
+    // Lines [first, first + removed) were replaced by `added` new ones.
+    void linesReplaced(int first, int removed, int added);
+
+    // As QPlainTextEdit's document layout counts a line's height.
+    qreal height(int line);
+    qreal naturalWidth(int line);
+    // From the start of the line's text.
+    qreal cursorToX(int line, int column);
+    int xToCursor(int line, qreal x);
+
+    // The widest line laid out so far, margins included, as QPlainTextEdit
+    // sizes its horizontal scroll bar by the lines it has laid out.
+    qreal widestSeen() const { return m_widest; }
+    void setMargin(qreal margin) { m_margin = margin; }
+
+    struct Paint
+    {
+        QPainter *painter = nullptr;
+        QPointF origin; // the line's text start, at the line's top
+        QRectF clip;
+        int selectionStart = 0; // columns, either may lie outside the line; the
+        int selectionEnd = 0;   // line break is selected when the end passes it
+        QTextCharFormat selectionFormat;
+        int cursor = -1;
+        int cursorWidth = 1;
+    };
+    void draw(int line, const Paint &paint);
+
+private:
+    struct Entry;
+    Entry &entry(int line);
+    QStringView textOf(int line, Entry &entry) const;
+    void noteWidth(int line, qreal width);
+
+    const TextBuffer &m_buffer;
+    LineShaper m_shaper;
+    std::unordered_map<int, Entry> m_entries;
+    std::uint64_t m_uses = 0;
+    qreal m_widest = 0;
+    int m_widestLine = -1;
+    qreal m_margin = 4;
+};

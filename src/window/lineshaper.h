@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QStringView>
+#include <QTextOption>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class QPaintDevice;
+class QTextLayout;
+
+// Lays out text the way QPlainTextEdit lays out one line of a document (the
+// widget's font, no wrap, the document's default tab stops, leading included),
+// and remembers what short runs of a long line measured, so a line of a million
+// characters that repeats itself is shaped only a few times.
+class LineShaper
+{
+public:
+    struct Metrics
+    {
+        qreal width = 0;
+        qreal ascent = 0;
+        qreal descent = 0;
+        qreal leading = 0;
+    };
+
+    LineShaper();
+
+    // A new font or paint device forgets every measurement.
+    void setFont(const QFont &font, QPaintDevice *device);
+    const QFont &font() const { return m_font; }
+    QPaintDevice *device() const { return m_device; }
+
+    // One line holding all of text, laid out at (0, 0).
+    std::unique_ptr<QTextLayout> layout(const QString &text) const;
+
+    // The advance of text[from, to) when shaped together with the rest of text
+    // (its neighbours change kerning and ligatures at the edges), and the
+    // vertical metrics of all of text.
+    Metrics measure(QStringView text, int from, int to);
+
+    // Where a tab that starts at x (from the start of the line) ends.
+    qreal tabEnd(qreal x) const;
+
+private:
+    struct Entry
+    {
+        QString text;
+        int from;
+        int to;
+        Metrics metrics;
+    };
+
+    QFont m_font;
+    QPaintDevice *m_device = nullptr;
+    QTextOption m_option;
+    qreal m_tabDistance = 80;
+    std::unordered_map<size_t, std::vector<Entry>> m_measured;
+    size_t m_measuredCount = 0;
+};
