@@ -1,13 +1,23 @@
-// The output box (Text3): its text buffer and its long-line geometry. A
-// QPlainTextEdit is the reference wherever the two can be compared.
+// The output box (Text3): its text buffer, its long-line geometry, and that it
+// draws and edits like the QPlainTextEdit it replaces. A QPlainTextEdit set up
+// as Text3 was is the reference wherever the two can be compared.
 #include "window/boxtext.h"
 #include "window/lineshaper.h"
+#include "window/outputbox.h"
 #include "window/textbuffer.h"
 #include "window/wideline.h"
 
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QtTest>
@@ -15,6 +25,19 @@
 #include <memory>
 
 namespace {
+
+// A QPlainTextEdit as the window made Text3 before the output box.
+QPlainTextEdit *makeReference(QWidget *parent)
+{
+    auto *box = new QPlainTextEdit(parent);
+    box->setLineWrapMode(QPlainTextEdit::NoWrap);
+    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    box->setTabChangesFocus(true);
+    return box;
+}
+
+const QSize kText3Size(905, 321);
 
 QString u(const char *utf8)
 {
@@ -35,6 +58,96 @@ QStringList referenceLines(const QString &text)
     return lines;
 }
 
+// Differing pixels, or an empty string; both images are saved for a look when
+// they differ.
+QString difference(const QImage &actual, const QImage &expected, const QString &name)
+{
+    if (actual.size() != expected.size())
+        return QStringLiteral("sizes differ: %1x%2 and %3x%4")
+                .arg(actual.width())
+                .arg(actual.height())
+                .arg(expected.width())
+                .arg(expected.height());
+    int count = 0;
+    QRect where;
+    for (int y = 0; y < actual.height(); ++y) {
+        for (int x = 0; x < actual.width(); ++x) {
+            if (actual.pixel(x, y) != expected.pixel(x, y)) {
+                ++count;
+                where |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    if (count == 0)
+        return QString();
+    QString file = name;
+    file.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9]+")), QStringLiteral("-"));
+    actual.save(QDir::temp().filePath(QStringLiteral("outputbox-%1-box.png").arg(file)));
+    expected.save(QDir::temp().filePath(QStringLiteral("outputbox-%1-reference.png").arg(file)));
+    return QStringLiteral("%1 pixels differ within (%2,%3 %4x%5)")
+            .arg(count)
+            .arg(where.x())
+            .arg(where.y())
+            .arg(where.width())
+            .arg(where.height());
+}
+
+// The same text in both boxes, side by side in one window, neither focused.
+struct SideBySide
+{
+    SideBySide()
+    {
+        window.resize(kText3Size.width(), 2 * kText3Size.height() + 10);
+        reference = makeReference(&window);
+        box = new OutputBox(&window);
+        reference->setGeometry(QRect(QPoint(0, 0), kText3Size));
+        box->setGeometry(QRect(QPoint(0, kText3Size.height() + 10), kText3Size));
+        reference->setFocusPolicy(Qt::NoFocus);
+        box->setFocusPolicy(Qt::NoFocus);
+        window.show();
+    }
+    void setText(const QString &text)
+    {
+        reference->setPlainText(text);
+        box->setText(text);
+    }
+    QWidget window;
+    QPlainTextEdit *reference = nullptr;
+    OutputBox *box = nullptr;
+};
+
+// Plays a script on a box: steps separated by '|', "text:..." typed as keys,
+// anything else one key sequence ("Shift+Home", "Ctrl+Right", "Backspace").
+void play(QWidget *target, const QString &script)
+{
+    for (const QString &step : script.split(u'|', Qt::SkipEmptyParts)) {
+        if (step.startsWith(u"text:")) {
+            QTest::keyClicks(target, step.mid(5));
+        } else {
+            const QKeySequence sequence(step);
+            QVERIFY2(!sequence.isEmpty(), qPrintable(step));
+            const QKeyCombination key = sequence[0];
+            QTest::keyClick(target, key.key(), key.keyboardModifiers());
+        }
+    }
+}
+
+void setReferenceSelection(QPlainTextEdit *reference, int anchor, int position)
+{
+    QTextCursor cursor = reference->textCursor();
+    cursor.setPosition(anchor);
+    cursor.setPosition(position, QTextCursor::KeepAnchor);
+    reference->setTextCursor(cursor);
+}
+
+QString hundredLines()
+{
+    QString text;
+    for (int i = 0; i < 100; ++i)
+        text += QStringLiteral("line %1 %2\r\n").arg(i).arg(QString(i % 7 * 3, u'x'));
+    return text;
+}
+
 } // namespace
 
 class TestOutputBox : public QObject
@@ -51,6 +164,30 @@ private slots:
 
     void wideLineMatchesWholeLayout_data();
     void wideLineMatchesWholeLayout();
+
+    void pixelsMatchReference_data();
+    void pixelsMatchReference();
+    void scrollRangesMatchReference_data();
+    void scrollRangesMatchReference();
+
+    void keysMatchReference_data();
+    void keysMatchReference();
+    void mouseMatchesReference_data();
+    void mouseMatchesReference();
+    void inputMethodMatchesReference_data();
+    void inputMethodMatchesReference();
+    void inputMethodQueries();
+    void clipboard_data();
+    void clipboard();
+    void undoRedo_data();
+    void undoRedo();
+    void tabLeavesTheBox();
+    void contextMenu();
+    void accessibleText();
+
+    void bigTextsShowQuickly_data();
+    void bigTextsShowQuickly();
+    void longLineStaysQuick();
 };
 
 // ---------------------------------------------------------------------------
@@ -221,6 +358,650 @@ void TestOutputBox::wideLineMatchesWholeLayout()
         QCOMPARE(wide.xToCursor(line, x, shaper), reference.xToCursor(x));
     }
     QCOMPARE(wide.cursorToX(line, int(line.size()), shaper), reference.cursorToX(int(line.size())));
+}
+
+// ---------------------------------------------------------------------------
+// Pixels
+
+void TestOutputBox::pixelsMatchReference_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("top");  // first line in view; -1 for the last page
+    QTest::addColumn<int>("left"); // horizontal scroll; -1 for the far end
+    QTest::addColumn<int>("selectionStart");
+    QTest::addColumn<int>("selectionEnd");
+
+    const QString request = u("GET http://example.com/a?b=c HTTP/1.1\r\nHost: example.com\r\n\r\n"
+                              "AVAVA To Wa LT yY fi ffl\r\nX-Cache: MISS from squid");
+    const QString wide = u("文件不存在！！\r\n文件不存在！！文件不存在！！\r\nabc 文件 def\r\n");
+    const QString tabs = u("a\tb\tc\r\n\tindented\r\nxx\t\tyy\r\n\t");
+    const QString blanks = u("\r\n\r\nmiddle\r\n\r\n");
+    QString longLine;
+    for (int i = 0; i < 40; ++i)
+        longLine += QStringLiteral("http://example.com/some/path/%1?x=%2 ").arg(i).arg(i * 7);
+    QString manyLines;
+    for (int i = 0; i < 300; ++i)
+        manyLines += (i % 3 == 1 ? u("文件不存在！！ line %1\r\n") : u("line %1 of the answer\r\n")).arg(i);
+    const QString wideRun = u("文件不存在！！").repeated(2000);
+    const QString kernedRun = u("AVAVA To Wa LT yY fi ffl r. P, ").repeated(400);
+    const QString tabbedRun = u("ab\tcdef\t\tAV To\t").repeated(500);
+
+    QTest::newRow("request") << request << 0 << 0 << 0 << 0;
+    QTest::newRow("wide text") << wide << 0 << 0 << 0 << 0;
+    QTest::newRow("tabs") << tabs << 0 << 0 << 0 << 0;
+    QTest::newRow("empty lines") << blanks << 0 << 0 << 0 << 0;
+    QTest::newRow("empty") << QString() << 0 << 0 << 0 << 0;
+    QTest::newRow("line wider than the box") << longLine << 0 << 0 << 0 << 0;
+    QTest::newRow("line wider than the box, far end") << longLine << 0 << -1 << 0 << 0;
+    QTest::newRow("line wider than the box, middle") << longLine << 0 << 700 << 0 << 0;
+    QTest::newRow("many lines, scrolled") << manyLines << 57 << 0 << 0 << 0;
+    QTest::newRow("many lines, last page") << manyLines << -1 << 0 << 0 << 0;
+    QTest::newRow("selection over lines") << request << 0 << 0 << 10 << 75;
+    QTest::newRow("selection with a line break") << request << 0 << 0 << 20 << 39;
+    QTest::newRow("selection of an empty line") << blanks << 0 << 0 << 1 << 2;
+    QTest::newRow("selection of wide text") << wide << 0 << 0 << 3 << 12;
+    QTest::newRow("selection of tabs") << tabs << 0 << 0 << 1 << 9;
+    QTest::newRow("selection from above the view") << manyLines << 57 << 0 << 100 << 1700;
+    QTest::newRow("long wide line") << wideRun << 0 << 0 << 0 << 0;
+    QTest::newRow("long wide line, middle") << wideRun << 0 << 84000 << 0 << 0;
+    QTest::newRow("long wide line, far end") << wideRun << 0 << -1 << 0 << 0;
+    QTest::newRow("long wide line, selected") << wideRun << 0 << 500 << 20 << 13000;
+    QTest::newRow("long kerned line, middle") << kernedRun << 0 << 30000 << 0 << 0;
+    QTest::newRow("long kerned line, far end") << kernedRun << 0 << -1 << 0 << 0;
+    QTest::newRow("long kerned line, selected") << kernedRun << 0 << 30000 << 4000 << 12400;
+    QTest::newRow("long tabbed line, middle") << tabbedRun << 0 << 40000 << 0 << 0;
+    QTest::newRow("long tabbed line, selected") << tabbedRun << 0 << 40000 << 3000 << 7000;
+    QTest::newRow("long line among others")
+            << (manyLines.left(2000) + wideRun + u("\r\n") + manyLines.left(2000)) << 40 << 3000 << 0 << 0;
+}
+
+void TestOutputBox::pixelsMatchReference()
+{
+    QFETCH(QString, text);
+    QFETCH(int, top);
+    QFETCH(int, left);
+    QFETCH(int, selectionStart);
+    QFETCH(int, selectionEnd);
+
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    boxes.setText(text);
+    if (selectionEnd > selectionStart) {
+        QTextCursor cursor = boxes.reference->textCursor();
+        cursor.setPosition(selectionStart);
+        cursor.setPosition(selectionEnd, QTextCursor::KeepAnchor);
+        boxes.reference->setTextCursor(cursor);
+        boxes.box->setSelection(selectionStart, selectionEnd);
+    }
+    // Lines are laid out as they are shown: show the lines first, then scroll
+    // sideways once the reference knows how wide they are.
+    for (QAbstractScrollArea *area :
+         {static_cast<QAbstractScrollArea *>(boxes.reference), static_cast<QAbstractScrollArea *>(boxes.box)}) {
+        QScrollBar *vertical = area->verticalScrollBar();
+        vertical->setValue(top < 0 ? vertical->maximum() : top);
+        area->viewport()->grab();
+        QScrollBar *horizontal = area->horizontalScrollBar();
+        horizontal->setValue(left < 0 ? horizontal->maximum() : left);
+    }
+    QCOMPARE(boxes.box->verticalScrollBar()->value(), boxes.reference->verticalScrollBar()->value());
+    QCOMPARE(boxes.box->horizontalScrollBar()->value(), boxes.reference->horizontalScrollBar()->value());
+
+    const QImage expected = boxes.reference->viewport()->grab().toImage();
+    const QImage actual = boxes.box->viewport()->grab().toImage();
+    const QString differs = difference(actual, expected, QString::fromLatin1(QTest::currentDataTag()));
+    QVERIFY2(differs.isEmpty(), qPrintable(differs));
+}
+
+void TestOutputBox::scrollRangesMatchReference_data()
+{
+    QTest::addColumn<QString>("text");
+    QString manyLines;
+    for (int i = 0; i < 300; ++i)
+        manyLines += (i % 3 == 1 ? u("文件不存在！！ line %1\r\n") : u("line %1 of the answer\r\n")).arg(i);
+    QTest::newRow("empty") << QString();
+    QTest::newRow("a few lines") << u("a\r\nb\r\nc");
+    QTest::newRow("many lines") << manyLines;
+    QTest::newRow("wide last lines") << (manyLines + u("文件不存在！！\r\n").repeated(40));
+    QTest::newRow("a wide last line") << (manyLines + u("x").repeated(3000));
+    QTest::newRow("a long wide line") << u("文件不存在！！").repeated(2000);
+}
+
+void TestOutputBox::scrollRangesMatchReference()
+{
+    QFETCH(QString, text);
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    boxes.setText(text);
+    boxes.reference->viewport()->grab();
+    boxes.box->viewport()->grab();
+    for (auto bar : {&QAbstractScrollArea::verticalScrollBar, &QAbstractScrollArea::horizontalScrollBar}) {
+        const QScrollBar *expected = (boxes.reference->*bar)();
+        const QScrollBar *actual = (boxes.box->*bar)();
+        QCOMPARE(actual->maximum(), expected->maximum());
+        QCOMPARE(actual->pageStep(), expected->pageStep());
+        QCOMPARE(actual->singleStep(), expected->singleStep());
+    }
+    QCOMPARE(boxes.box->grab().toImage(), boxes.reference->grab().toImage());
+}
+
+// ---------------------------------------------------------------------------
+// Editing
+
+void TestOutputBox::keysMatchReference_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("script");
+
+    QTest::newRow("typing and Backspace")
+            << QString() << 0 << u("text:hello world|Backspace|Backspace|Left|Left|text:X");
+    QTest::newRow("Enter splits a line") << u("abc\r\ndef") << 1 << u("Return|text:Z|Return");
+    QTest::newRow("Home and End") << u("first line\r\nsecond line") << 3
+                                  << u("Down|End|text:!|Home|text:^|Up|End|text:$");
+    QTest::newRow("start and end of the text") << u("a\r\nbb\r\nccc") << 2 << u("Ctrl+End|text:Z|Ctrl+Home|text:A");
+    QTest::newRow("words in a URL")
+            << u("http://a.example/b?c=d&e=f  g h") << 0
+            << u("Ctrl+Right|Ctrl+Right|Ctrl+Right|text:1|Ctrl+Right|Ctrl+Right|Ctrl+Right|Ctrl+Right|text:2|"
+                 "Ctrl+Right|Ctrl+Right|Ctrl+Right|Ctrl+Right|text:3|Ctrl+Left|Ctrl+Left|Ctrl+Left|text:4");
+    QTest::newRow("words across lines") << u("ab cd\r\nef") << 3
+                                        << u("Ctrl+Right|Ctrl+Right|Ctrl+Right|text:1|Ctrl+Left|Ctrl+Left|Ctrl+Left|"
+                                             "Ctrl+Left|text:2");
+    QTest::newRow("Shift selects, typing replaces")
+            << u("one two\r\nthree") << 2 << u("Shift+Right|Shift+Right|Shift+Down|text:X");
+    QTest::newRow("Shift+Home and Backspace") << u("abc def") << 5 << u("Shift+Home|Backspace");
+    QTest::newRow("Shift+Ctrl+End") << u("abc\r\ndef\r\nghi") << 5 << u("Shift+Ctrl+End|Del");
+    QTest::newRow("Delete joins lines") << u("ab\r\ncd") << 2 << u("Del|text:-");
+    QTest::newRow("Backspace joins lines") << u("ab\r\ncd") << 4 << u("Backspace|text:-");
+    QTest::newRow("arrows leave a selection at its ends")
+            << u("abcdef") << 2 << u("Shift+Right|Shift+Right|Left|text:[|Shift+Left|Shift+Left|Right|text:]");
+    QTest::newRow("Up and Down keep the column")
+            << u("a long first line\r\nab\r\na long third line") << 12 << u("Down|Down|text:#|Up|Up|text:@");
+    QTest::newRow("Up on the first line, Down on the last") << u("abc\r\ndef") << 1 << u("Up|text:<|Down|Down|text:>");
+    QTest::newRow("Up and Down over wide text")
+            << u("abcdefghijkl\r\n文件不存在！！\r\nabcdefghijkl") << 9 << u("Down|text:1|Down|text:2|Up|Up|text:3");
+    QTest::newRow("accents and surrogates")
+            << u("a😀b e\u0301x") << 0
+            << u("Right|Right|text:1|Right|Right|Right|Del|text:2|End|Backspace|Backspace|text:3|Home|Del|Del");
+    QTest::newRow("wide text") << u("文件不存在！！ abc") << 0
+                               << u("Ctrl+Right|text:1|End|Ctrl+Left|text:2|Shift+Home|Del");
+    QTest::newRow("line separator") << QString() << 0 << u("text:ab|Shift+Return|text:cd|Up|text:e|Down|End|text:f");
+    QTest::newRow("delete words") << u("alpha beta gamma") << 9 << u("Ctrl+Backspace|text:X|Ctrl+Del|text:Y");
+    QTest::newRow("select all and type") << u("a\r\nb") << 0 << u("Ctrl+A|text:Z");
+    QTest::newRow("Page Down and Page Up") << hundredLines() << 0 << u("PgDown|text:D|PgDown|text:E|PgUp|text:U");
+    QTest::newRow("Shift+Page Down") << hundredLines() << 5 << u("Shift+PgDown|Del");
+    QTest::newRow("Page Down at the end") << hundredLines() << 1200 << u("PgDown|PgDown|text:Z|PgUp|PgUp|PgUp|text:A");
+}
+
+void TestOutputBox::keysMatchReference()
+{
+    // The same keys on both boxes leave the same text and the same caret.
+    QFETCH(QString, text);
+    QFETCH(int, start);
+    QFETCH(QString, script);
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    boxes.setText(text);
+    setReferenceSelection(boxes.reference, start, start);
+    boxes.box->setCursorPosition(start);
+    play(boxes.reference, script);
+    play(boxes.box, script);
+    QCOMPARE(boxes.box->text(), BoxText::text(boxes.reference));
+    QCOMPARE(boxes.box->cursorPosition(), boxes.reference->textCursor().position());
+    QCOMPARE(boxes.box->anchorPosition(), boxes.reference->textCursor().anchor());
+    QCOMPARE(boxes.box->firstVisibleLine(), boxes.reference->verticalScrollBar()->value());
+}
+
+void TestOutputBox::mouseMatchesReference_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<QString>("script"); // click/shift/double/drag with viewport points
+
+    const QString request = u("GET http://example.com/a?b=c HTTP/1.1\r\nHost: example.com\r\n\r\n"
+                              "AVAVA To Wa LT yY fi ffl\r\nX-Cache: MISS from squid");
+    const QString wide = u("文件不存在！！\r\n文件不存在！！文件不存在！！\r\nabc 文件 def\r\n");
+    QTest::newRow("click in a line") << request << 0 << u("click 60 10");
+    QTest::newRow("click past a line's end") << request << 0 << u("click 800 25");
+    QTest::newRow("click below the text") << request << 0 << u("click 100 300");
+    QTest::newRow("click on wide text") << wide << 0 << u("click 50 26");
+    QTest::newRow("drag over lines") << request << 0 << u("drag 30 8 120 40");
+    QTest::newRow("Shift+click") << request << 0 << u("click 30 8|shift 200 25");
+    QTest::newRow("double click in a URL") << request << 0 << u("double 60 10");
+    QTest::newRow("double click on wide text") << wide << 0 << u("double 30 24");
+    QTest::newRow("double click on a blank") << request << 0 << u("double 28 10");
+    QTest::newRow("click on a long line") << u("文件不存在！！").repeated(2000) << 84000 << u("click 300 10");
+    QTest::newRow("double click on a long kerned line")
+            << u("AVAVA To Wa LT yY fi ffl r. P, ").repeated(400) << 30000 << u("double 301 10");
+}
+
+void TestOutputBox::mouseMatchesReference()
+{
+    QFETCH(QString, text);
+    QFETCH(int, left);
+    QFETCH(QString, script);
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    boxes.setText(text);
+    for (QAbstractScrollArea *area :
+         {static_cast<QAbstractScrollArea *>(boxes.reference), static_cast<QAbstractScrollArea *>(boxes.box)}) {
+        area->viewport()->grab();
+        area->horizontalScrollBar()->setValue(left);
+    }
+    for (QWidget *viewport : {boxes.reference->viewport(), boxes.box->viewport()}) {
+        for (const QString &step : script.split(u'|')) {
+            const QStringList words = step.split(u' ');
+            const QPoint at(words.at(1).toInt(), words.at(2).toInt());
+            if (words.first() == u"click") {
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+            } else if (words.first() == u"shift") {
+                QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, at);
+            } else if (words.first() == u"double") {
+                QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+            } else if (words.first() == u"drag") {
+                const QPoint to(words.at(3).toInt(), words.at(4).toInt());
+                QTest::mousePress(viewport, Qt::LeftButton, {}, at);
+                QTest::mouseMove(viewport, (at + to) / 2);
+                QTest::mouseMove(viewport, to);
+                QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+            }
+        }
+    }
+    QCOMPARE(boxes.box->cursorPosition(), boxes.reference->textCursor().position());
+    QCOMPARE(boxes.box->anchorPosition(), boxes.reference->textCursor().anchor());
+}
+
+void TestOutputBox::inputMethodMatchesReference_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QStringList>("events"); // "preedit:..." or "commit:..." or "replace:start,length,text"
+
+    QTest::newRow("commit") << u("abc") << 3 << 3 << QStringList{u("commit:文件")};
+    QTest::newRow("compose, then commit")
+            << u("ab\r\ncd") << 1 << 1 << QStringList{u("preedit:w"), u("preedit:wenjian"), u("commit:文件")};
+    QTest::newRow("compose over a selection") << u("abcdef") << 1 << 4 << QStringList{u("preedit:bu"), u("commit:不")};
+    QTest::newRow("commit replaces a selection") << u("abc\r\ndef") << 2 << 6 << QStringList{u("commit:存在")};
+    QTest::newRow("replace before the caret") << u("abc") << 3 << 3 << QStringList{u("replace:-2,1,X")};
+    QTest::newRow("cancelled composition") << u("abc") << 1 << 1 << QStringList{u("preedit:wen"), u("preedit:")};
+}
+
+void TestOutputBox::inputMethodMatchesReference()
+{
+    QFETCH(QString, text);
+    QFETCH(int, anchor);
+    QFETCH(int, cursor);
+    QFETCH(QStringList, events);
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    boxes.setText(text);
+    setReferenceSelection(boxes.reference, anchor, cursor);
+    boxes.box->setSelection(anchor, cursor);
+    for (const QString &step : events) {
+        const QString value = step.section(u':', 1);
+        QList<QInputMethodEvent::Attribute> attributes;
+        QString preedit;
+        QString commit;
+        int replaceFrom = 0;
+        int replaceLength = 0;
+        if (step.startsWith(u"preedit:")) {
+            preedit = value;
+            attributes.append({QInputMethodEvent::Cursor, int(preedit.size()), 1, QVariant()});
+        } else if (step.startsWith(u"commit:")) {
+            commit = value;
+        } else {
+            const QStringList parts = value.split(u',');
+            replaceFrom = parts.at(0).toInt();
+            replaceLength = parts.at(1).toInt();
+            commit = parts.at(2);
+        }
+        for (QWidget *target : {static_cast<QWidget *>(boxes.reference), static_cast<QWidget *>(boxes.box)}) {
+            QInputMethodEvent event(preedit, attributes);
+            event.setCommitString(commit, replaceFrom, replaceLength);
+            QApplication::sendEvent(target, &event);
+        }
+        QCOMPARE(boxes.box->text(), BoxText::text(boxes.reference));
+    }
+    QCOMPARE(boxes.box->cursorPosition(), boxes.reference->textCursor().position());
+    QCOMPARE(boxes.box->anchorPosition(), boxes.reference->textCursor().anchor());
+    // What is being composed shows in the box.
+    boxes.box->viewport()->grab();
+}
+
+void TestOutputBox::inputMethodQueries()
+{
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    boxes.setText(u("first\r\nsecond 文件 line\r\nthird"));
+    setReferenceSelection(boxes.reference, 8, 12);
+    boxes.box->setSelection(8, 12);
+    for (Qt::InputMethodQuery query :
+         {Qt::ImEnabled, Qt::ImCursorPosition, Qt::ImAnchorPosition, Qt::ImSurroundingText, Qt::ImCurrentSelection,
+          Qt::ImAbsolutePosition, Qt::ImTextBeforeCursor, Qt::ImTextAfterCursor, Qt::ImHints, Qt::ImFont}) {
+        QCOMPARE(boxes.box->inputMethodQuery(query), boxes.reference->inputMethodQuery(query));
+    }
+    // The caret's rectangle, in the box's own coordinates, is where the caret
+    // is drawn.
+    const QRect caret = boxes.box->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+    const QRect drawn = boxes.box->cursorRect().translated(boxes.box->viewport()->pos());
+    QCOMPARE(caret, drawn);
+    QCOMPARE(caret.topLeft(), boxes.reference->cursorRect().topLeft() + boxes.reference->viewport()->pos());
+}
+
+void TestOutputBox::clipboard_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("anchor");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QString>("action"); // copy, cut or paste:<clipboard text>
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("result");
+
+    // The clipboard gets '\n' between lines, as QPlainTextEdit puts it there and
+    // as other programs here expect; the box's own text keeps CR LF.
+    QTest::newRow("copy over a line break") << u("ab\r\ncd") << 1 << 4 << u("copy") << u("b\nc") << u("ab\r\ncd");
+    QTest::newRow("copy a line with its break") << u("ab\r\ncd") << 0 << 3 << u("copy") << u("ab\n") << u("ab\r\ncd");
+    QTest::newRow("copy a line separator") << u("a\u2028b") << 0 << 3 << u("copy") << u("a\nb") << u("a\u2028b");
+    // Unlike QPlainTextEdit, which turns them into blanks: the answers are
+    // copied as they are.
+    QTest::newRow("copy keeps no-break spaces")
+            << u("a\u00a0b") << 0 << 3 << u("copy") << u("a\u00a0b") << u("a\u00a0b");
+    QTest::newRow("cut") << u("abc\r\ndef") << 2 << 6 << u("cut") << u("c\nde") << u("abf");
+    QTest::newRow("paste CR LF") << u("ab") << 1 << 1 << u("paste:x\r\ny") << u("x\r\ny") << u("ax\r\nyb");
+    QTest::newRow("paste LF and lone CR")
+            << u("ab") << 1 << 1 << u("paste:x\ny\rz") << u("x\ny\rz") << u("ax\r\ny\r\nzb");
+    QTest::newRow("paste over a selection") << u("abcd") << 1 << 3 << u("paste:文件") << u("文件") << u("a文件d");
+    QTest::newRow("copy without a selection keeps the clipboard")
+            << u("ab") << 1 << 1 << u("copy") << u("kept") << u("ab");
+}
+
+void TestOutputBox::clipboard()
+{
+    QFETCH(QString, text);
+    QFETCH(int, anchor);
+    QFETCH(int, cursor);
+    QFETCH(QString, action);
+    QFETCH(QString, clipboard);
+    QFETCH(QString, result);
+    OutputBox box;
+    box.setText(text);
+    box.setSelection(anchor, cursor);
+    QGuiApplication::clipboard()->setText(u("kept"));
+    if (action == u"copy") {
+        box.copy();
+    } else if (action == u"cut") {
+        box.cut();
+    } else {
+        QGuiApplication::clipboard()->setText(action.mid(6));
+        box.paste();
+    }
+    QCOMPARE(QGuiApplication::clipboard()->text(), clipboard);
+    QCOMPARE(box.text(), result);
+}
+
+void TestOutputBox::undoRedo_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QStringList>("states"); // the text after each Ctrl+Z, then after each redo
+
+    QTest::newRow("typing is one step") << u("x") << 1 << u("text:abc def") << QStringList{u("x"), u("xabc def")};
+    QTest::newRow("a line break is a step of its own")
+            << u("x") << 1 << u("text:ab|Return|text:cd")
+            << QStringList{u("xab\r\n"), u("xab"), u("x"), u("xab"), u("xab\r\n"), u("xab\r\ncd")};
+    QTest::newRow("Backspaces are one step") << u("hello world") << 11 << u("Backspace|Backspace|Backspace")
+                                             << QStringList{u("hello world"), u("hello wo")};
+    QTest::newRow("typing over a selection")
+            << u("hello world") << 0 << u("Shift+End|text:bye") << QStringList{u("hello world"), u("bye")};
+    QTest::newRow("a caret move ends a step")
+            << u("") << 0 << u("text:ab|Left|text:c") << QStringList{u("ab"), u(""), u("ab"), u("acb")};
+    QTest::newRow("delete a whole answer") << u("line\r\n").repeated(1000) << 0 << u("Ctrl+A|Del")
+                                           << QStringList{u("line\r\n").repeated(1000), QString()};
+}
+
+void TestOutputBox::undoRedo()
+{
+    QFETCH(QString, text);
+    QFETCH(int, start);
+    QFETCH(QString, script);
+    QFETCH(QStringList, states);
+    OutputBox box;
+    box.resize(kText3Size);
+    box.setText(text);
+    box.setCursorPosition(start);
+    play(&box, script);
+    const QString edited = box.text();
+    const qsizetype undos = states.size() / 2;
+    for (qsizetype i = 0; i < undos; ++i) {
+        QVERIFY(box.isUndoAvailable());
+        QTest::keySequence(&box, QKeySequence::Undo);
+        QCOMPARE(box.text(), states.at(i));
+    }
+    QVERIFY(!box.isUndoAvailable());
+    for (qsizetype i = undos; i < states.size(); ++i) {
+        QVERIFY(box.isRedoAvailable());
+        QTest::keySequence(&box, QKeySequence::Redo);
+        QCOMPARE(box.text(), states.at(i));
+    }
+    QVERIFY(!box.isRedoAvailable());
+    QCOMPARE(box.text(), edited);
+    // A new text starts a new history.
+    box.setText(u("new"));
+    QVERIFY(!box.isUndoAvailable());
+}
+
+void TestOutputBox::tabLeavesTheBox()
+{
+    QWidget window;
+    auto *before = new QLineEdit(&window);
+    auto *box = new OutputBox(&window);
+    auto *after = new QLineEdit(&window);
+    box->setGeometry(0, 30, 300, 100);
+    after->move(0, 140);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    box->setText(u("a\r\nb"));
+    box->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), box);
+    QTest::keyClick(box, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), after);
+    QTest::keyClick(after, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), box);
+    QTest::keyClick(box, Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), before);
+    QCOMPARE(box->text(), u("a\r\nb"));
+}
+
+void TestOutputBox::contextMenu()
+{
+    OutputBox box;
+    box.setText(u("ab\r\ncd"));
+    QGuiApplication::clipboard()->clear();
+    const auto actions = [](QMenu *menu) {
+        QMap<QString, QAction *> byName;
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                byName.insert(action->objectName(), action);
+        }
+        return byName;
+    };
+    std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+    auto byName = actions(menu.get());
+    QCOMPARE(QStringList(byName.keys()).join(u' '),
+             u("edit-copy edit-cut edit-delete edit-paste edit-redo edit-undo select-all"));
+    for (const char *name : {"edit-undo", "edit-redo", "edit-cut", "edit-copy", "edit-paste", "edit-delete"})
+        QVERIFY2(!byName.value(QString::fromLatin1(name))->isEnabled(), name);
+    QVERIFY(byName.value(u("select-all"))->isEnabled());
+    QVERIFY(byName.value(u("edit-copy"))->text().contains(QKeySequence(QKeySequence::Copy).toString()));
+
+    byName.value(u("select-all"))->trigger();
+    QCOMPARE(box.selectedText(), u("ab\ncd"));
+    menu.reset(box.createStandardContextMenu());
+    byName = actions(menu.get());
+    byName.value(u("edit-copy"))->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), u("ab\ncd"));
+    byName.value(u("edit-delete"))->trigger();
+    QCOMPARE(box.text(), QString());
+
+    menu.reset(box.createStandardContextMenu());
+    byName = actions(menu.get());
+    QVERIFY(byName.value(u("edit-undo"))->isEnabled());
+    QVERIFY(byName.value(u("edit-paste"))->isEnabled());
+    QVERIFY(!byName.value(u("select-all"))->isEnabled());
+    byName.value(u("edit-undo"))->trigger();
+    QCOMPARE(box.text(), u("ab\r\ncd"));
+    // Undo brings the selection back with the text.
+    QCOMPARE(box.selectedText(), u("ab\ncd"));
+    byName.value(u("edit-paste"))->trigger();
+    QCOMPARE(box.text(), u("ab\r\ncd"));
+    QVERIFY(!box.hasSelection());
+    QCOMPARE(box.cursorPosition(), 5);
+}
+
+void TestOutputBox::accessibleText()
+{
+    QWidget window;
+    auto *box = new OutputBox(&window);
+    box->setGeometry(QRect(QPoint(0, 0), kText3Size));
+    box->setObjectName(u("Text3"));
+    box->setAccessibleName(u("Text3"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    box->setText(u("first\r\nsecond 文件\r\nthird"));
+
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(box);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->role(), QAccessible::EditableText);
+    QCOMPARE(accessible->text(QAccessible::Name), u("Text3"));
+    QVERIFY(accessible->state().editable);
+    QVERIFY(accessible->state().multiLine);
+    QCOMPARE(accessible->text(QAccessible::Value), u("first\nsecond 文件\nthird"));
+
+    QAccessibleTextInterface *text = accessible->textInterface();
+    QVERIFY(text);
+    QCOMPARE(text->characterCount(), 21);
+    QCOMPARE(text->text(3, 9), u("st\nsec"));
+    box->setSelection(6, 12);
+    QCOMPARE(text->cursorPosition(), 12);
+    QCOMPARE(text->selectionCount(), 1);
+    int start = -1;
+    int end = -1;
+    text->selection(0, &start, &end);
+    QCOMPARE(start, 6);
+    QCOMPARE(end, 12);
+    text->setSelection(0, 1, 3);
+    QCOMPARE(box->selectedText(), u("ir"));
+    text->setCursorPosition(20);
+    QCOMPARE(box->cursorPosition(), 20);
+    QVERIFY(!box->hasSelection());
+
+    QCOMPARE(text->textAtOffset(8, QAccessible::LineBoundary, &start, &end), u("second 文件\n"));
+    QCOMPARE(start, 6);
+    QCOMPARE(end, 16);
+    QCOMPARE(text->textAtOffset(13, QAccessible::WordBoundary, &start, &end), u("文"));
+    QCOMPARE(text->textAtOffset(7, QAccessible::WordBoundary, &start, &end), u("second"));
+    QCOMPARE(text->textBeforeOffset(8, QAccessible::LineBoundary, &start, &end), u("first\n"));
+    QCOMPARE(text->textAfterOffset(8, QAccessible::LineBoundary, &start, &end), u("third"));
+    QCOMPARE(text->textAtOffset(2, QAccessible::CharBoundary, &start, &end), u("r"));
+
+    // Offsets and places on screen agree both ways.
+    const QRect second = text->characterRect(6);
+    QVERIFY(second.isValid());
+    QCOMPARE(text->offsetAtPoint(second.center() - QPoint(second.width() / 4, 0)), 6);
+
+    QAccessibleEditableTextInterface *editable = accessible->editableTextInterface();
+    QVERIFY(editable);
+    editable->insertText(0, u("> "));
+    editable->replaceText(8, 14, u("2nd"));
+    editable->deleteText(13, 14);
+    QCOMPARE(box->text(), u("> first\r\n2nd 文\r\nthird"));
+    QVERIFY(box->isUndoAvailable());
+}
+
+// ---------------------------------------------------------------------------
+// Big answers
+
+void TestOutputBox::bigTextsShowQuickly_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("a 50 MiB status answer") << u("status");
+    QTest::newRow("1.1 million short lines") << u("lines");
+    QTest::newRow("one line of 700,000 characters") << u("line");
+}
+
+void TestOutputBox::bigTextsShowQuickly()
+{
+    QFETCH(QString, kind);
+    QString text;
+    if (kind == u"status") {
+        // Lines of an object list, 50 MiB of characters.
+        const QString line = u("KEY 0123456789ABCDEF0123456789ABCDEF  STORE_OK IN_MEMORY SWAPOUT_DONE PING_NONE "
+                               "http://example.com/objects/%1\r\n");
+        text.reserve(51 * 1024 * 1024);
+        for (int i = 0; text.size() < 50 * 1024 * 1024; ++i)
+            text += line.arg(i);
+    } else if (kind == u"lines") {
+        const QString answer = u("HTTP/1.1 200 OK\r\nServer: squid\r\nMime-Version: 1.0\r\nDate: today\r\n"
+                                 "Content-Length: 0\r\nX-Cache: MISS\r\nVia: 1.1 cache\r\nConnection: close\r\n"
+                                 "\r\n文件不存在！！\r\n");
+        text = answer.repeated(110000);
+    } else {
+        text = u("文件不存在！！").repeated(100000);
+    }
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    QElapsedTimer clock;
+    clock.start();
+    const qsizetype characters = text.size();
+    boxes.box->setText(std::move(text));
+    boxes.box->viewport()->repaint();
+    const qint64 shown = clock.elapsed();
+    clock.restart();
+    const QString back = boxes.box->text();
+    const qint64 readBack = clock.elapsed();
+    qInfo("%s (%lld characters, %d lines): set and painted in %lld ms, read back in %lld ms", QTest::currentDataTag(),
+          qlonglong(characters), boxes.box->lineCount(), shown, readBack);
+    // The aim is far below 300 ms; a busy machine gets room.
+    QVERIFY2(shown < 3000, qPrintable(QString::number(shown)));
+    QVERIFY(!back.isEmpty());
+}
+
+void TestOutputBox::longLineStaysQuick()
+{
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    OutputBox *box = boxes.box;
+    box->setFocusPolicy(Qt::StrongFocus);
+    box->setText(u("文件不存在！！").repeated(100000));
+    box->viewport()->repaint();
+
+    QElapsedTimer clock;
+    clock.start();
+    box->setCursorPosition(350000);
+    box->viewport()->repaint();
+    const qint64 moved = clock.elapsed();
+    clock.restart();
+    QTest::keyClicks(box, u("x"));
+    box->viewport()->repaint();
+    const qint64 typed = clock.elapsed();
+    clock.restart();
+    QTest::keyClick(box, Qt::Key_Backspace);
+    box->viewport()->repaint();
+    const qint64 erased = clock.elapsed();
+    clock.restart();
+    box->horizontalScrollBar()->setValue(box->horizontalScrollBar()->maximum());
+    box->viewport()->repaint();
+    const qint64 scrolled = clock.elapsed();
+    qInfo("700,000-character line: caret to the middle %lld ms, a key %lld ms, Backspace %lld ms, "
+          "scroll to the far end %lld ms",
+          moved, typed, erased, scrolled);
+    QCOMPARE(box->text(), u("文件不存在！！").repeated(100000));
+    // The aim is 20 ms each; the limits leave room for a busy machine.
+    QVERIFY(typed < 500);
+    QVERIFY(erased < 500);
+    QVERIFY(scrolled < 500);
 }
 
 QTEST_MAIN(TestOutputBox)

@@ -1,0 +1,1323 @@
+#include "window/outputbox.h"
+
+#include "window/caretmoves.h"
+#include "window/outputboxaccessible.h"
+#include "window/wideline.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOption>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// QTextDocument's default margin around the text, which QPlainTextEdit shows.
+constexpr qreal kMargin = 4;
+constexpr int kCursorWidth = 1;
+// Past this many lines from the top of the view a line's place is estimated
+// instead of laying out every line in between.
+constexpr int kMeasuredReach = 2000;
+// An input method sees this much of the caret's line on each side.
+constexpr int kSurroundingReach = 1024;
+
+QString menuText(const char *text, QKeySequence::StandardKey key)
+{
+    // Qt's own translations of the text control's menu apply here too.
+    QString label = QCoreApplication::translate("QWidgetTextControl", text);
+    const QKeySequence sequence(key);
+    if (!sequence.isEmpty())
+        label += u'\t' + sequence.toString(QKeySequence::NativeText);
+    return label;
+}
+
+} // namespace
+
+OutputBox::OutputBox(QWidget *parent)
+    : QAbstractScrollArea(parent)
+    , m_layouts(m_buffer)
+{
+    OutputBoxAccessible::install();
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setCursor(Qt::IBeamCursor);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_KeyCompression);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setInputMethodHints(Qt::ImhMultiLine);
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setSingleStep(1);
+    m_layouts.setMargin(kMargin);
+    setFontOfLayouts();
+    adjustScrollbars();
+}
+
+OutputBox::~OutputBox() = default;
+
+// ---------------------------------------------------------------------------
+// Text in and out
+
+void OutputBox::setText(QString &&text)
+{
+    const bool hadSelection = hasSelection();
+    const int oldCursor = m_cursor;
+    m_buffer.setText(std::move(text));
+    m_layouts.clear();
+    m_history.clear();
+    m_cursor = m_anchor = 0;
+    m_preferredX = -1;
+    m_topLine = 0;
+    m_preedit.clear();
+    m_preeditFormats.clear();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    adjustScrollbars();
+    viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::TextUpdated);
+        QAccessible::updateAccessibility(&event);
+    }
+    emit textChanged();
+    if (hadSelection)
+        emit selectionChanged();
+    if (oldCursor != 0)
+        emit cursorPositionChanged();
+    updateMicroFocus();
+}
+
+QString OutputBox::text() const
+{
+    return m_buffer.crlfText();
+}
+
+QString OutputBox::textRange(int from, int to) const
+{
+    QString range = m_buffer.text(from, to);
+    // A line separator shows as a line break, so it goes out as one.
+    range.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
+    return range;
+}
+
+// ---------------------------------------------------------------------------
+// Editing
+
+TextBuffer::Pieces OutputBox::applyReplace(int from, int to, const TextBuffer::Pieces &with)
+{
+    const int firstLine = m_buffer.lineOfPosition(from);
+    const int lastLine = m_buffer.lineOfPosition(to);
+    TextBuffer::Pieces removed = m_buffer.replace(from, to, with);
+    m_layouts.linesReplaced(firstLine, lastLine - firstLine + 1, TextBuffer::breaks(with) + 1);
+    notifyAccessibility(from, removed, TextBuffer::length(with));
+    adjustScrollbars();
+    viewport()->update();
+    emit textChanged();
+    return removed;
+}
+
+void OutputBox::edit(int from, int to, QStringView text, EditHistory::Kind kind)
+{
+    from = std::clamp(from, 0, length());
+    to = std::clamp(to, from, length());
+    if (from == to && text.isEmpty())
+        return;
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    const TextBuffer::Pieces inserted = m_buffer.store(text);
+    EditHistory::Step step;
+    step.position = from;
+    step.length = TextBuffer::length(inserted);
+    step.cursorBefore = oldCursor;
+    step.anchorBefore = oldAnchor;
+    step.pieces = applyReplace(from, to, inserted);
+    m_cursor = m_anchor = from + step.length;
+    step.cursorAfter = step.anchorAfter = m_cursor;
+    m_history.record(std::move(step), kind);
+    m_preferredX = -1;
+    caretMoved(oldCursor, oldAnchor);
+    ensureCursorVisible();
+}
+
+void OutputBox::replaceRange(int from, int to, const QString &text)
+{
+    edit(from, to, text, EditHistory::Kind::Other);
+}
+
+void OutputBox::deleteSelection()
+{
+    if (hasSelection())
+        edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
+}
+
+void OutputBox::undo()
+{
+    if (!m_history.canUndo())
+        return;
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    EditHistory::Step &step = m_history.nextUndo();
+    const TextBuffer::Pieces back = applyReplace(step.position, step.position + step.length, step.pieces);
+    step.length = TextBuffer::length(step.pieces);
+    step.pieces = back;
+    m_cursor = step.cursorBefore;
+    m_anchor = step.anchorBefore;
+    m_history.undone();
+    m_preferredX = -1;
+    caretMoved(oldCursor, oldAnchor);
+    ensureCursorVisible();
+}
+
+void OutputBox::redo()
+{
+    if (!m_history.canRedo())
+        return;
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    EditHistory::Step &step = m_history.nextRedo();
+    const TextBuffer::Pieces back = applyReplace(step.position, step.position + step.length, step.pieces);
+    step.length = TextBuffer::length(step.pieces);
+    step.pieces = back;
+    m_cursor = step.cursorAfter;
+    m_anchor = step.anchorAfter;
+    m_history.redone();
+    m_preferredX = -1;
+    caretMoved(oldCursor, oldAnchor);
+    ensureCursorVisible();
+}
+
+void OutputBox::cut()
+{
+    if (!hasSelection())
+        return;
+    copy();
+    deleteSelection();
+}
+
+void OutputBox::copy()
+{
+    if (!hasSelection())
+        return;
+    // Plain text with '\n' between lines, as QPlainTextEdit copies and as other
+    // programs on this system expect; pasting it back gives the same lines.
+    QGuiApplication::clipboard()->setText(selectedText(), QClipboard::Clipboard);
+}
+
+void OutputBox::paste()
+{
+    insertFromMimeData(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard));
+}
+
+void OutputBox::insertFromMimeData(const QMimeData *source)
+{
+    if (!source || !source->hasText())
+        return;
+    const QString text = source->text();
+    if (text.isEmpty())
+        return;
+    edit(selectionStart(), selectionEnd(), text, EditHistory::Kind::Other);
+}
+
+void OutputBox::selectAll()
+{
+    setSelection(0, length());
+}
+
+void OutputBox::setSelection(int anchor, int cursor)
+{
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    m_anchor = std::clamp(anchor, 0, length());
+    m_cursor = std::clamp(cursor, 0, length());
+    m_preferredX = -1;
+    m_history.seal();
+    caretMoved(oldCursor, oldAnchor);
+    ensureCursorVisible();
+}
+
+void OutputBox::moveCursor(int position, Move move)
+{
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    m_cursor = std::clamp(position, 0, length());
+    if (move == Move::Keep)
+        m_anchor = m_cursor;
+    m_history.seal();
+    caretMoved(oldCursor, oldAnchor);
+    ensureCursorVisible();
+}
+
+void OutputBox::caretMoved(int oldCursor, int oldAnchor)
+{
+    m_pageYValid = false;
+    restartBlinking();
+    const bool hadSelection = oldCursor != oldAnchor;
+    const bool selectionMoved = (hadSelection || hasSelection())
+            && (std::min(oldCursor, oldAnchor) != selectionStart() || std::max(oldCursor, oldAnchor) != selectionEnd());
+    if (selectionMoved || hadSelection != hasSelection())
+        viewport()->update();
+    else
+        updateCaret();
+    if (QAccessible::isActive()) {
+        if (selectionMoved) {
+            QAccessibleTextSelectionEvent event(this, selectionStart(), selectionEnd());
+            event.setCursorPosition(m_cursor);
+            QAccessible::updateAccessibility(&event);
+        } else if (oldCursor != m_cursor) {
+            QAccessibleTextCursorEvent event(this, m_cursor);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+    if (oldCursor != m_cursor)
+        emit cursorPositionChanged();
+    if (selectionMoved)
+        emit selectionChanged();
+    updateMicroFocus();
+}
+
+void OutputBox::notifyAccessibility(int position, const TextBuffer::Pieces &removed, int inserted)
+{
+    if (!QAccessible::isActive())
+        return;
+    // A screen reader gets the text that changed, unless it is too big to be
+    // worth reading out; then it hears that the text changed.
+    constexpr int kReadable = 64 * 1024;
+    const int removedLength = TextBuffer::length(removed);
+    if (removedLength > kReadable || inserted > kReadable) {
+        QAccessibleEvent event(this, QAccessible::TextUpdated);
+        QAccessible::updateAccessibility(&event);
+        return;
+    }
+    if (removedLength > 0) {
+        QString text = TextBuffer::text(removed);
+        text.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
+        QAccessibleTextRemoveEvent event(this, position, text);
+        QAccessible::updateAccessibility(&event);
+    }
+    if (inserted > 0) {
+        QAccessibleTextInsertEvent event(this, position, textRange(position, position + inserted));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+bool OutputBox::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride: {
+        // Keys the box handles itself are not taken by a window shortcut.
+        auto *key = static_cast<QKeyEvent *>(event);
+        const QKeySequence::StandardKey own[] = {
+                QKeySequence::Copy,
+                QKeySequence::Paste,
+                QKeySequence::Cut,
+                QKeySequence::Undo,
+                QKeySequence::Redo,
+                QKeySequence::SelectAll,
+                QKeySequence::Delete,
+                QKeySequence::DeleteEndOfWord,
+                QKeySequence::DeleteStartOfWord,
+                QKeySequence::MoveToStartOfLine,
+                QKeySequence::MoveToEndOfLine,
+                QKeySequence::MoveToStartOfDocument,
+                QKeySequence::MoveToEndOfDocument,
+                QKeySequence::MoveToNextWord,
+                QKeySequence::MoveToPreviousWord,
+                QKeySequence::SelectStartOfLine,
+                QKeySequence::SelectEndOfLine,
+                QKeySequence::SelectStartOfDocument,
+                QKeySequence::SelectEndOfDocument,
+                QKeySequence::SelectNextWord,
+                QKeySequence::SelectPreviousWord,
+        };
+        for (QKeySequence::StandardKey standard : own) {
+            if (key->matches(standard)) {
+                event->accept();
+                return true;
+            }
+        }
+        if (isTypedText(key) || key->key() == Qt::Key_Backspace) {
+            event->accept();
+            return true;
+        }
+        break;
+    }
+    case QEvent::ContextMenu: {
+        auto *menuEvent = static_cast<QContextMenuEvent *>(event);
+        if (menuEvent->reason() == QContextMenuEvent::Keyboard) {
+            // From the keyboard the menu opens at the caret.
+            ensureCursorVisible();
+            const QPoint at = cursorRect().center();
+            QContextMenuEvent atCaret(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
+            contextMenuEvent(&atCaret);
+            event->accept();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+bool OutputBox::isTypedText(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    const QChar first = text.at(0);
+    // Zero-width joiners and the like are typed with Ctrl+Shift on some systems.
+    if (first.category() == QChar::Other_Format)
+        return true;
+    // Ctrl with a letter is a command, not text; AltGr (Ctrl+Alt) types text.
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    if (first.isPrint() || first.category() == QChar::Other_PrivateUse)
+        return true;
+    return first.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate();
+}
+
+void OutputBox::keyPressEvent(QKeyEvent *event)
+{
+    if (handleMoveKey(event) || handleEditKey(event)) {
+        event->accept();
+        return;
+    }
+    if (isTypedText(event)) {
+        edit(selectionStart(), selectionEnd(), event->text(), EditHistory::Kind::Typing);
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+bool OutputBox::handleEditKey(QKeyEvent *event)
+{
+    if (event == QKeySequence::Undo) {
+        undo();
+    } else if (event == QKeySequence::Redo) {
+        redo();
+    } else if (event == QKeySequence::Cut) {
+        cut();
+    } else if (event == QKeySequence::Copy) {
+        copy();
+    } else if (event == QKeySequence::Paste) {
+        paste();
+    } else if (event == QKeySequence::SelectAll) {
+        selectAll();
+    } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
+        if (hasSelection()) {
+            edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Erasing);
+        } else if (m_cursor > 0) {
+            const int line = m_buffer.lineOfPosition(m_cursor);
+            const int start = m_buffer.lineStart(line);
+            QString scratch;
+            const int from = m_cursor == start
+                    ? m_cursor - 1
+                    : start + CaretMoves::previousCodePoint(m_buffer.lineView(line, &scratch), m_cursor - start);
+            edit(from, m_cursor, {}, EditHistory::Kind::Erasing);
+        }
+    } else if (event == QKeySequence::Delete) {
+        if (hasSelection()) {
+            edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Erasing);
+        } else if (m_cursor < length()) {
+            const int line = m_buffer.lineOfPosition(m_cursor);
+            const int start = m_buffer.lineStart(line);
+            QString scratch;
+            const int to = m_cursor == m_buffer.lineEnd(line)
+                    ? m_cursor + 1
+                    : start + CaretMoves::nextCharacter(m_buffer.lineView(line, &scratch), m_cursor - start);
+            edit(m_cursor, to, {}, EditHistory::Kind::Erasing);
+        }
+    } else if (event == QKeySequence::DeleteStartOfWord) {
+        if (!hasSelection()) {
+            const int line = m_buffer.lineOfPosition(m_cursor);
+            const int start = m_buffer.lineStart(line);
+            QString scratch;
+            const int from = m_cursor == start
+                    ? std::max(0, m_cursor - 1)
+                    : start + CaretMoves::previousWord(m_buffer.lineView(line, &scratch), m_cursor - start);
+            m_anchor = from;
+        }
+        edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
+    } else if (event == QKeySequence::DeleteEndOfWord) {
+        if (!hasSelection()) {
+            const int line = m_buffer.lineOfPosition(m_cursor);
+            const int start = m_buffer.lineStart(line);
+            QString scratch;
+            const int to = m_cursor == m_buffer.lineEnd(line)
+                    ? std::min(length(), m_cursor + 1)
+                    : start + CaretMoves::nextWord(m_buffer.lineView(line, &scratch), m_cursor - start);
+            m_anchor = to;
+        }
+        edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
+    } else if (event == QKeySequence::InsertParagraphSeparator) {
+        edit(selectionStart(), selectionEnd(), QStringView(u"\n"), EditHistory::Kind::Other);
+    } else if (event == QKeySequence::InsertLineSeparator) {
+        // Shift+Enter: a line separator, which QPlainTextEdit keeps as it is.
+        const QChar separator = TextBuffer::kLineSeparator;
+        edit(selectionStart(), selectionEnd(), QStringView(&separator, 1), EditHistory::Kind::Other);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool OutputBox::handleMoveKey(QKeyEvent *event)
+{
+    struct Binding
+    {
+        QKeySequence::StandardKey moveKey;
+        QKeySequence::StandardKey selectKey;
+        int what;
+    };
+    enum {
+        NextChar,
+        PreviousChar,
+        NextWord,
+        PreviousWord,
+        NextLine,
+        PreviousLine,
+        LineStart,
+        LineEnd,
+        DocumentStart,
+        DocumentEnd,
+        NextPage,
+        PreviousPage
+    };
+    static const Binding bindings[] = {
+            {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, NextChar},
+            {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, PreviousChar},
+            {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, NextWord},
+            {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, PreviousWord},
+            {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, NextLine},
+            {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, PreviousLine},
+            {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, LineStart},
+            {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, LineEnd},
+            {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock, LineStart},
+            {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock, LineEnd},
+            {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, DocumentStart},
+            {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, DocumentEnd},
+            {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, NextPage},
+            {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, PreviousPage},
+    };
+    const Binding *found = nullptr;
+    Move move = Move::Keep;
+    for (const Binding &binding : bindings) {
+        if (event->matches(binding.moveKey)) {
+            found = &binding;
+            break;
+        }
+        if (event->matches(binding.selectKey)) {
+            found = &binding;
+            move = Move::Select;
+            break;
+        }
+    }
+    if (!found)
+        return false;
+
+    const int line = m_buffer.lineOfPosition(m_cursor);
+    const int start = m_buffer.lineStart(line);
+    const int end = m_buffer.lineEnd(line);
+    const int column = m_cursor - start;
+    QString scratch;
+    int target = m_cursor;
+    switch (found->what) {
+    case NextChar:
+        // With a selection and no Shift, the caret goes to the selection's end.
+        if (move == Move::Keep && hasSelection())
+            target = selectionEnd();
+        else
+            target = m_cursor == end ? m_cursor + 1
+                                     : start + CaretMoves::nextCharacter(m_buffer.lineView(line, &scratch), column);
+        break;
+    case PreviousChar:
+        if (move == Move::Keep && hasSelection())
+            target = selectionStart();
+        else
+            target = m_cursor == start
+                    ? m_cursor - 1
+                    : start + CaretMoves::previousCharacter(m_buffer.lineView(line, &scratch), column);
+        break;
+    case NextWord:
+        target = m_cursor == end ? m_cursor + 1
+                                 : start + CaretMoves::nextWord(m_buffer.lineView(line, &scratch), column);
+        break;
+    case PreviousWord:
+        target = m_cursor == start ? m_cursor - 1
+                                   : start + CaretMoves::previousWord(m_buffer.lineView(line, &scratch), column);
+        break;
+    case NextLine:
+    case PreviousLine:
+        moveVertically(found->what == NextLine ? 1 : -1, move);
+        return true;
+    case LineStart:
+        target = start;
+        break;
+    case LineEnd:
+        target = end;
+        break;
+    case DocumentStart:
+        target = 0;
+        break;
+    case DocumentEnd:
+        target = length();
+        break;
+    case NextPage:
+    case PreviousPage:
+        pageUpDown(found->what == NextPage, move);
+        return true;
+    }
+    m_preferredX = -1;
+    moveCursor(target, move);
+    return true;
+}
+
+void OutputBox::moveVertically(int lines, Move move)
+{
+    const int line = m_buffer.lineOfPosition(m_cursor);
+    const int target = line + lines;
+    if (target < 0 || target >= lineCount()) {
+        // Past the first or last line the caret stays; with Shift the selection
+        // runs to the start or end of the text.
+        if (move == Move::Select)
+            moveCursor(target < 0 ? 0 : length(), move);
+        return;
+    }
+    if (m_preferredX < 0)
+        m_preferredX = m_layouts.cursorToX(line, m_cursor - m_buffer.lineStart(line));
+    const qreal keep = m_preferredX;
+    moveCursor(m_buffer.lineStart(target) + m_layouts.xToCursor(target, keep), move);
+    m_preferredX = keep;
+}
+
+void OutputBox::pageUpDown(bool down, Move move)
+{
+    // As QPlainTextEdit pages: the view moves by the lines that fit whole, and
+    // the caret follows to the line at the height on screen it had when the
+    // first of a run of page keys was pressed.
+    const int lines = lineCount();
+    const int last = lines - 1;
+    const qreal height = viewport()->height();
+    int line = m_buffer.lineOfPosition(m_cursor);
+    if (!m_pageYValid) {
+        ensureCursorVisible();
+        m_pageY = lineTop(line);
+    }
+    qreal targetY = m_pageY;
+    const auto lineHeight = [&](int at) { return m_layouts.height(at) + (at == last ? kMargin : 0); };
+
+    if (down) {
+        qreal used = m_topLine == 0 ? kMargin : 0;
+        int top = m_topLine;
+        bool atEnd = false;
+        while (used + lineHeight(top) <= height) {
+            if (top == last) {
+                atEnd = true;
+                break;
+            }
+            used += lineHeight(top);
+            ++top;
+        }
+        if (atEnd)
+            targetY = std::numeric_limits<qreal>::max();
+        else
+            verticalScrollBar()->setValue(top);
+    } else {
+        // Back from the top line until a view's height of lines is above it.
+        qreal above = 0;
+        int top = m_topLine;
+        const qreal pageTop = (m_topLine == 0 ? -kMargin : 0) - height;
+        while (above >= pageTop) {
+            if (top == 0) {
+                if (m_topLine == 0)
+                    targetY = std::numeric_limits<qreal>::lowest();
+                break;
+            }
+            --top;
+            above -= lineHeight(top);
+        }
+        // A line that reaches above that page stays out of it.
+        if (above < pageTop && top + 1 < m_topLine)
+            ++top;
+        verticalScrollBar()->setValue(top);
+    }
+
+    if (m_preferredX < 0)
+        m_preferredX = m_layouts.cursorToX(line, m_cursor - m_buffer.lineStart(line));
+    const qreal keep = m_preferredX;
+    if (down) {
+        while (line < last) {
+            ++line;
+            if (lineTop(line) >= targetY)
+                break;
+        }
+    } else {
+        while (line > 0) {
+            --line;
+            if (lineTop(line) <= targetY)
+                break;
+        }
+    }
+    moveCursor(m_buffer.lineStart(line) + m_layouts.xToCursor(line, keep), move);
+    m_preferredX = keep;
+    m_pageYValid = true;
+}
+
+// ---------------------------------------------------------------------------
+// Input methods
+
+void OutputBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    const bool commits = !event->commitString().isEmpty() || event->replacementLength() > 0;
+    if (commits || !event->preeditString().isEmpty()) {
+        if (event->replacementStart() != 0 || event->replacementLength() > 0) {
+            // The input method rewrites text beside the caret; the caret stays
+            // with the text it was at.
+            const int from = std::clamp(m_cursor + event->replacementStart(), 0, length());
+            const int to = std::clamp(from + event->replacementLength(), from, length());
+            const int cursor = m_cursor;
+            edit(from, to, event->commitString(), EditHistory::Kind::Typing);
+            const int kept = cursor >= to ? cursor - (to - from) + int(event->commitString().size())
+                                          : std::min(cursor, from + int(event->commitString().size()));
+            setCursorPosition(kept);
+        } else if (hasSelection() || !event->commitString().isEmpty()) {
+            edit(selectionStart(), selectionEnd(), event->commitString(), EditHistory::Kind::Typing);
+        }
+    }
+
+    m_preedit = event->preeditString();
+    m_preeditCursor = m_preedit.size();
+    m_preeditCursorVisible = true;
+    m_preeditFormats.clear();
+    for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
+        if (attribute.type == QInputMethodEvent::Cursor) {
+            m_preeditCursor = attribute.start;
+            m_preeditCursorVisible = attribute.length != 0;
+        } else if (attribute.type == QInputMethodEvent::TextFormat) {
+            m_preeditFormats.append(attribute);
+        } else if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
+            const int line = m_buffer.lineOfPosition(m_cursor);
+            const int start = m_buffer.lineStart(line);
+            setSelection(start + attribute.start, start + attribute.start + attribute.length);
+        }
+    }
+    viewport()->update();
+    if (!m_preedit.isEmpty() || commits)
+        ensureCursorVisible();
+    updateMicroFocus();
+    event->accept();
+}
+
+QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    const int line = m_buffer.lineOfPosition(m_cursor);
+    int from = m_buffer.lineStart(line);
+    int to = m_buffer.lineEnd(line);
+    // An input method gets the caret's line, as from QPlainTextEdit; of a line
+    // of a million characters only the part around the caret.
+    if (to - from > 2 * kSurroundingReach) {
+        from = std::max(from, m_cursor - kSurroundingReach);
+        to = std::min(to, m_cursor + kSurroundingReach);
+    }
+    const QPoint toWidget = viewport()->pos();
+    switch (query) {
+    case Qt::ImEnabled:
+        return isEnabled();
+    case Qt::ImReadOnly:
+        return false;
+    case Qt::ImHints:
+    case Qt::ImInputItemClipRectangle:
+        return QWidget::inputMethodQuery(query);
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorRectangle: {
+        // In the box's own coordinates, as Qt asks for them (QPlainTextEdit
+        // answers in its viewport's, a frame's width off).
+        QRect caret = cursorRect();
+        if (!m_preedit.isEmpty()) {
+            const QFontMetricsF metrics(font());
+            caret.translate(int(metrics.horizontalAdvance(m_preedit.left(m_preeditCursor))), 0);
+        }
+        return caret.translated(toWidget);
+    }
+    case Qt::ImAnchorRectangle:
+        return characterRect(m_anchor, 1).translated(toWidget);
+    case Qt::ImCursorPosition:
+        return m_cursor - from;
+    case Qt::ImAnchorPosition:
+        return m_anchor - from;
+    case Qt::ImAbsolutePosition:
+        return m_cursor;
+    case Qt::ImSurroundingText:
+        return textRange(from, to);
+    case Qt::ImCurrentSelection:
+        return selectedText();
+    case Qt::ImTextBeforeCursor: {
+        // Whole lines back until there is enough, as QPlainTextEdit gives it.
+        int before = line;
+        int start = m_buffer.lineStart(before);
+        while (m_cursor - start < kSurroundingReach && before > 0)
+            start = m_buffer.lineStart(--before);
+        return textRange(std::max(start, m_cursor - 16 * kSurroundingReach), m_cursor);
+    }
+    case Qt::ImTextAfterCursor: {
+        int after = line;
+        int end = m_buffer.lineEnd(after);
+        while (end - m_cursor < kSurroundingReach && after + 1 < lineCount())
+            end = m_buffer.lineEnd(++after);
+        return textRange(m_cursor, std::min(end, m_cursor + 16 * kSurroundingReach));
+    }
+    case Qt::ImMaximumTextLength:
+        return QVariant();
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Mouse
+
+void OutputBox::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::MiddleButton) {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection()) {
+            setCursorPosition(positionAt(at));
+            insertFromMimeData(clipboard->mimeData(QClipboard::Selection));
+        }
+        event->accept();
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const int position = positionAt(at);
+    m_lastMouse = at;
+    m_preferredX = -1;
+    if (m_tripleClickTimer.isActive()
+        && (at - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+        // Third click: the whole line with its line break.
+        m_tripleClickTimer.stop();
+        const int line = m_buffer.lineOfPosition(position);
+        setSelection(m_buffer.lineStart(line), std::min(length(), m_buffer.lineEnd(line) + 1));
+        m_selecting = false;
+        event->accept();
+        return;
+    }
+    m_selecting = true;
+    m_selectingWords = false;
+    if (event->modifiers() & Qt::ShiftModifier) {
+        moveCursor(position, Move::Select);
+    } else {
+        moveCursor(position, Move::Keep);
+    }
+    event->accept();
+}
+
+void OutputBox::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_selecting || !(event->buttons() & Qt::LeftButton)) {
+        event->ignore();
+        return;
+    }
+    m_lastMouse = event->position().toPoint();
+    if (viewport()->rect().contains(m_lastMouse))
+        m_autoScrollTimer.stop();
+    else if (!m_autoScrollTimer.isActive())
+        m_autoScrollTimer.start(100, this);
+    const int position = positionAt(m_lastMouse);
+    if (m_selectingWords) {
+        const int line = m_buffer.lineOfPosition(position);
+        const int start = m_buffer.lineStart(line);
+        QString scratch;
+        const auto word = CaretMoves::wordAt(m_buffer.lineView(line, &scratch), position - start);
+        if (position < m_wordAnchorStart)
+            setSelection(m_wordAnchorEnd, start + word.first);
+        else
+            setSelection(m_wordAnchorStart, std::max(m_wordAnchorEnd, start + word.second));
+    } else {
+        moveCursor(position, Move::Select);
+    }
+    event->accept();
+}
+
+void OutputBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_selecting) {
+        m_selecting = false;
+        if (m_autoScrollTimer.isActive()) {
+            m_autoScrollTimer.stop();
+            ensureCursorVisible();
+        }
+        setSelectionClipboard();
+    }
+    event->accept();
+}
+
+void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    const int position = positionAt(at);
+    const int line = m_buffer.lineOfPosition(position);
+    const int start = m_buffer.lineStart(line);
+    QString scratch;
+    const auto word = CaretMoves::wordAt(m_buffer.lineView(line, &scratch), position - start);
+    m_wordAnchorStart = start + word.first;
+    m_wordAnchorEnd = start + word.second;
+    setSelection(m_wordAnchorStart, m_wordAnchorEnd);
+    m_selecting = true;
+    m_selectingWords = true;
+    m_tripleClickPoint = at;
+    m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
+    event->accept();
+}
+
+void OutputBox::setSelectionClipboard()
+{
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
+}
+
+void OutputBox::autoScroll()
+{
+    // Dragging past an edge scrolls faster the farther the mouse is outside.
+    const QRect visible = viewport()->rect();
+    const int deltaY = std::max(m_lastMouse.y() - visible.top(), visible.bottom() - m_lastMouse.y()) - visible.height();
+    const int deltaX = std::max(m_lastMouse.x() - visible.left(), visible.right() - m_lastMouse.x()) - visible.width();
+    int delta = std::max(deltaX, deltaY);
+    if (delta < 0)
+        return;
+    delta = std::max(delta, 7);
+    m_autoScrollTimer.start(4900 / (delta * delta), this);
+    if (deltaY > 0)
+        verticalScrollBar()->triggerAction(m_lastMouse.y() < visible.center().y()
+                                                   ? QAbstractSlider::SliderSingleStepSub
+                                                   : QAbstractSlider::SliderSingleStepAdd);
+    if (deltaX > 0)
+        horizontalScrollBar()->triggerAction(m_lastMouse.x() < visible.center().x()
+                                                     ? QAbstractSlider::SliderSingleStepSub
+                                                     : QAbstractSlider::SliderSingleStepAdd);
+    const int keepTop = m_topLine;
+    const int keepLeft = horizontalScrollBar()->value();
+    moveCursor(positionAt(m_lastMouse), Move::Select);
+    // The scroll bars moved the view already; following the caret must not
+    // move it back.
+    verticalScrollBar()->setValue(keepTop);
+    horizontalScrollBar()->setValue(keepLeft);
+}
+
+void OutputBox::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_blinkTimer.timerId()) {
+        m_cursorOn = !m_cursorOn;
+        updateCaret();
+    } else if (event->timerId() == m_autoScrollTimer.timerId()) {
+        autoScroll();
+    } else if (event->timerId() == m_tripleClickTimer.timerId()) {
+        m_tripleClickTimer.stop();
+    } else {
+        QAbstractScrollArea::timerEvent(event);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Context menu
+
+QMenu *OutputBox::createStandardContextMenu()
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("qt_edit_menu"));
+    const auto add = [this, menu](const char *text, QKeySequence::StandardKey key, const char *name, bool enabled,
+                                  void (OutputBox::*slot)()) {
+        QAction *action = menu->addAction(menuText(text, key), this, slot);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setIcon(QIcon::fromTheme(QString::fromLatin1(name)));
+        action->setEnabled(enabled);
+        return action;
+    };
+    const bool selected = hasSelection();
+    const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "&Undo"), QKeySequence::Undo, "edit-undo", isUndoAvailable(),
+        &OutputBox::undo);
+    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "&Redo"), QKeySequence::Redo, "edit-redo", isRedoAvailable(),
+        &OutputBox::redo);
+    menu->addSeparator();
+    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "Cu&t"), QKeySequence::Cut, "edit-cut", selected, &OutputBox::cut);
+    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "&Copy"), QKeySequence::Copy, "edit-copy", selected, &OutputBox::copy);
+    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "&Paste"), QKeySequence::Paste, "edit-paste",
+        clipboard && clipboard->hasText() && !clipboard->text().isEmpty(), &OutputBox::paste);
+    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "Delete"), QKeySequence::UnknownKey, "edit-delete", selected,
+        &OutputBox::deleteSelection);
+    menu->addSeparator();
+    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "Select All"), QKeySequence::SelectAll, "select-all", length() > 0,
+        &OutputBox::selectAll);
+    return menu;
+}
+
+void OutputBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------
+// Focus, caret and blinking
+
+void OutputBox::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    restartBlinking();
+    viewport()->update();
+}
+
+void OutputBox::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    m_blinkTimer.stop();
+    m_cursorOn = false;
+    m_autoScrollTimer.stop();
+    // The selection turns to the inactive colours.
+    viewport()->update();
+}
+
+void OutputBox::restartBlinking()
+{
+    if (!hasFocus()) {
+        m_blinkTimer.stop();
+        m_cursorOn = false;
+        return;
+    }
+    m_cursorOn = true;
+    const int flash = QApplication::cursorFlashTime();
+    if (flash >= 2)
+        m_blinkTimer.start(flash / 2, this);
+    else
+        m_blinkTimer.stop();
+    updateCaret();
+}
+
+void OutputBox::updateCaret()
+{
+    // The caret's line, whole: a cheap repaint, and the caret's old place on
+    // that line goes with it.
+    const int line = m_buffer.lineOfPosition(m_cursor);
+    const qreal top = lineTop(line);
+    viewport()->update(
+            QRect(0, int(std::floor(top)) - 1, viewport()->width(), int(std::ceil(m_layouts.height(line))) + 2));
+}
+
+// ---------------------------------------------------------------------------
+// Geometry and scrolling
+
+void OutputBox::setFontOfLayouts()
+{
+    m_layouts.setFont(font(), viewport());
+}
+
+void OutputBox::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::ApplicationFontChange) {
+        setFontOfLayouts();
+        adjustScrollbars();
+        viewport()->update();
+    } else if (event->type() == QEvent::ActivationChange || event->type() == QEvent::PaletteChange
+               || event->type() == QEvent::EnabledChange) {
+        viewport()->update();
+    }
+}
+
+void OutputBox::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    adjustScrollbars();
+}
+
+void OutputBox::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    adjustScrollbars();
+}
+
+void OutputBox::scrollContentsBy(int, int)
+{
+    m_topLine = verticalScrollBar()->value();
+    viewport()->update();
+    updateMicroFocus();
+}
+
+qreal OutputBox::documentWidth() const
+{
+    return m_layouts.widestSeen();
+}
+
+void OutputBox::adjustScrollbars()
+{
+    // As QPlainTextEdit: the vertical bar counts lines, and its end is the
+    // first line of the last page that fits whole.
+    int maximum = 0;
+    int page = 0;
+    const int lines = lineCount();
+    if (isVisible()) {
+        const qreal visible = viewport()->height() - kMargin - 1;
+        qreal y = 0;
+        int fromBottom = 0;
+        for (int line = lines - 1; line >= 0; --line) {
+            y += m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
+            if (y > visible)
+                break;
+            ++fromBottom;
+        }
+        maximum = std::max(0, lines - fromBottom);
+        page = fromBottom;
+    } else {
+        maximum = std::max(0, lines - 1);
+        const int spacing = fontMetrics().lineSpacing();
+        page = spacing != 0 ? viewport()->height() / spacing : 0;
+    }
+    QScrollBar *vertical = verticalScrollBar();
+    const int top = m_topLine;
+    vertical->setRange(0, maximum);
+    vertical->setPageStep(page);
+    vertical->setValue(top);
+    m_topLine = vertical->value();
+    updateHorizontalRange();
+}
+
+void OutputBox::updateHorizontalRange()
+{
+    QScrollBar *horizontal = horizontalScrollBar();
+    horizontal->setRange(0, int(documentWidth()) - viewport()->width());
+    horizontal->setPageStep(viewport()->width());
+}
+
+qreal OutputBox::lineTop(int line) const
+{
+    qreal y = m_topLine == 0 ? kMargin : 0;
+    if (std::abs(line - m_topLine) > kMeasuredReach)
+        return y + (line - m_topLine) * qreal(fontMetrics().height());
+    if (line >= m_topLine) {
+        for (int at = m_topLine; at < line; ++at)
+            y += m_layouts.height(at);
+    } else {
+        for (int at = m_topLine - 1; at >= line; --at)
+            y -= m_layouts.height(at);
+    }
+    return y;
+}
+
+int OutputBox::lineAtY(qreal y) const
+{
+    const int last = lineCount() - 1;
+    qreal top = m_topLine == 0 ? kMargin : 0;
+    int line = m_topLine;
+    if (y >= top) {
+        for (int steps = 0; line < last && steps < kMeasuredReach; ++steps) {
+            const qreal height = m_layouts.height(line);
+            if (y < top + height)
+                break;
+            top += height;
+            ++line;
+        }
+    } else {
+        for (int steps = 0; line > 0 && y < top && steps < kMeasuredReach; ++steps) {
+            --line;
+            top -= m_layouts.height(line);
+        }
+    }
+    return line;
+}
+
+qreal OutputBox::caretX(int position) const
+{
+    const int line = m_buffer.lineOfPosition(position);
+    return kMargin + m_layouts.cursorToX(line, position - m_buffer.lineStart(line)) - horizontalScrollBar()->value();
+}
+
+QRect OutputBox::characterRect(int position, int width) const
+{
+    position = std::clamp(position, 0, length());
+    const int line = m_buffer.lineOfPosition(position);
+    const QRectF rect(caretX(position), lineTop(line), width, m_layouts.height(line));
+    return rect.toRect();
+}
+
+int OutputBox::positionAt(const QPoint &viewportPoint) const
+{
+    const int line = lineAtY(viewportPoint.y());
+    // Above the first line (in the margin) is its start, below the last line
+    // its end, as QPlainTextEdit places the caret.
+    const qreal top = lineTop(line);
+    if (viewportPoint.y() < top)
+        return m_buffer.lineStart(line);
+    if (viewportPoint.y() >= top + m_layouts.height(line))
+        return m_buffer.lineEnd(line);
+    const qreal x = viewportPoint.x() + horizontalScrollBar()->value() - kMargin;
+    return m_buffer.lineStart(line) + m_layouts.xToCursor(line, x);
+}
+
+void OutputBox::ensureVisible(int position)
+{
+    position = std::clamp(position, 0, length());
+    const int line = m_buffer.lineOfPosition(position);
+    QScrollBar *vertical = verticalScrollBar();
+    const int height = viewport()->height();
+    if (line < m_topLine) {
+        vertical->setValue(line);
+    } else if (line - m_topLine > kMeasuredReach || lineTop(line) + m_layouts.height(line) >= height) {
+        // The caret's line goes to the bottom of the view, as few lines moving
+        // as can be.
+        qreal used = m_layouts.height(line);
+        int top = line;
+        int below = line;
+        while (used < height && top > 0) {
+            below = top;
+            --top;
+            used += m_layouts.height(top);
+        }
+        if (used + (top == 0 ? kMargin : 0) > height)
+            top = below;
+        vertical->setValue(top);
+    }
+
+    // Sideways, with a little room beside the caret.
+    QScrollBar *horizontal = horizontalScrollBar();
+    const qreal x = kMargin + m_layouts.cursorToX(line, position - m_buffer.lineStart(line));
+    updateHorizontalRange();
+    const int left = horizontal->value();
+    const int width = viewport()->width();
+    if (x - 5 < left)
+        horizontal->setValue(int(std::floor(x - 5)));
+    else if (x + kCursorWidth + 5 > left + width)
+        horizontal->setValue(int(std::ceil(x + kCursorWidth + 5 - width)));
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+
+void OutputBox::drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const QRectF &clip)
+{
+    // The text being composed is laid out into the caret's line for as long as
+    // it is composed, the way QPlainTextEdit shows it.
+    const int at = m_cursor - m_buffer.lineStart(line);
+    QTextLayout layout(m_buffer.lineText(line), font(), viewport());
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.setPreeditArea(at, m_preedit);
+    QList<QTextLayout::FormatRange> formats;
+    for (const QInputMethodEvent::Attribute &attribute : m_preeditFormats) {
+        const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
+        if (format.isValid())
+            formats.append({at + attribute.start, attribute.length, format});
+    }
+    layout.setFormats(formats);
+    layout.beginLayout();
+    QTextLine textLine = layout.createLine();
+    textLine.setLeadingIncluded(true);
+    textLine.setLineWidth(1e9);
+    layout.endLayout();
+    layout.draw(painter, origin, {}, clip);
+    if (hasFocus() && m_cursorOn && m_preeditCursorVisible)
+        layout.drawCursor(painter, origin, at + m_preeditCursor, kCursorWidth);
+}
+
+void OutputBox::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const qreal widestBefore = documentWidth();
+    QPointF offset(-horizontalScrollBar()->value(), m_topLine == 0 ? kMargin : 0);
+
+    // Drawing stops at the right edge of the widest line, as QPlainTextEdit
+    // keeps its right margin clear of full-width selections.
+    QRect area = event->rect();
+    const int maxX = int(offset.x() + std::max<qreal>(viewport()->width(), documentWidth()) - kMargin + kCursorWidth);
+    area.setRight(std::min(area.right(), maxX));
+    painter.setClipRect(area);
+    painter.setPen(palette().text().color());
+
+    // The selection's colours, active only while the box has the focus.
+    QTextCharFormat selectionFormat;
+    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+    selectionFormat.setBackground(palette().brush(group, QPalette::Highlight));
+    selectionFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
+    QStyleOption styleOption;
+    styleOption.initFrom(this);
+    if (style()->styleHint(QStyle::SH_RichText_FullWidthSelection, &styleOption, this))
+        selectionFormat.setProperty(QTextFormat::FullWidthSelection, true);
+
+    const bool caretShown = hasFocus() && m_cursorOn && isEnabled();
+    const int lines = lineCount();
+    const int height = viewport()->height();
+    const int cursorLine = m_buffer.lineOfPosition(m_cursor);
+    for (int line = m_topLine; line < lines; ++line) {
+        const qreal lineHeight = m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
+        const QRectF bounds(offset.x(), offset.y(), 1, lineHeight);
+        if (bounds.bottom() >= area.top() && bounds.top() <= area.bottom()) {
+            const QPointF origin(offset.x() + kMargin, offset.y());
+            if (!m_preedit.isEmpty() && line == cursorLine && m_buffer.lineLength(line) < WideLine::kMinLength) {
+                drawPreeditLine(&painter, line, origin, area);
+            } else {
+                const int start = m_buffer.lineStart(line);
+                LineLayouts::Paint paint;
+                paint.painter = &painter;
+                paint.origin = origin;
+                paint.clip = area;
+                const int lineLength = m_buffer.lineLength(line);
+                // QPlainTextEdit hands its layouts the selection as it is,
+                // reaching past the line on either side; the layout clips it.
+                if (hasSelection() && selectionStart() - start < lineLength + 1 && selectionEnd() - start > 0) {
+                    paint.selectionStart = selectionStart() - start;
+                    paint.selectionEnd = selectionEnd() - start;
+                    paint.selectionFormat = selectionFormat;
+                }
+                if (caretShown && m_preedit.isEmpty() && line == cursorLine)
+                    paint.cursor = m_cursor - start;
+                paint.cursorWidth = kCursorWidth;
+                m_layouts.draw(line, paint);
+                if (!m_preedit.isEmpty() && line == cursorLine) {
+                    // A long line shows the text being composed over the caret.
+                    const QRectF caret = characterRect(m_cursor, 1);
+                    const QFontMetricsF metrics(font());
+                    const QRectF box(caret.left(), caret.top(), metrics.horizontalAdvance(m_preedit), caret.height());
+                    painter.fillRect(box, palette().base());
+                    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, m_preedit);
+                    painter.drawLine(box.bottomLeft(), box.bottomRight());
+                }
+            }
+        }
+        offset.ry() += lineHeight;
+        if (offset.y() > height)
+            break;
+    }
+    if (documentWidth() > widestBefore)
+        updateHorizontalRange();
+}
