@@ -181,6 +181,8 @@ private slots:
     void clipboard();
     void undoRedo_data();
     void undoRedo();
+    void crlfBoundary_data();
+    void crlfBoundary();
     void tabLeavesTheBox();
     void contextMenu();
     void accessibleText();
@@ -789,6 +791,33 @@ void TestOutputBox::undoRedo()
     // A new text starts a new history.
     box.setText(u("new"));
     QVERIFY(!box.isUndoAvailable());
+}
+
+void TestOutputBox::crlfBoundary_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("lines") << u("a\r\n\r\nb");
+    QTest::newRow("trailing line end") << u("a\r\nb\r\n");
+    QTest::newRow("LF and lone CR come back as CR LF") << u("a\nb\rc\r\r\nd");
+    QTest::newRow("no-break space and tab kept") << u("a\u00a0b\tc");
+    QTest::newRow("wide text") << u("文件不存在！！\r\n文件不存在！！");
+}
+
+void TestOutputBox::crlfBoundary()
+{
+    // What goes in through BoxText comes back as it does from the QPlainTextEdit
+    // the box replaces.
+    QFETCH(QString, text);
+    OutputBox box;
+    QPlainTextEdit reference;
+    BoxText::setText(&box, text);
+    BoxText::setText(&reference, text);
+    QCOMPARE(BoxText::text(&box), BoxText::text(&reference));
+    QString moved = text;
+    BoxText::setText(&box, std::move(moved));
+    QCOMPARE(BoxText::text(&box), BoxText::text(&reference));
+    QCOMPARE(box.lineCount(), reference.blockCount());
 }
 
 void TestOutputBox::tabLeavesTheBox()

@@ -1,5 +1,7 @@
 #include "window/boxtext.h"
 
+#include "window/outputbox.h"
+
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
@@ -14,12 +16,27 @@ QString text(const QPlainTextEdit *box)
     return raw;
 }
 
+QString text(const OutputBox *box)
+{
+    return box->text();
+}
+
 void setText(QPlainTextEdit *box, const QString &text)
 {
     // The box's document takes CR LF as one line break by itself, so the text goes
     // in as it is: converting first would copy (and, with QString::replace,
     // shift) a text that can hold millions of lines.
     box->setPlainText(text);
+}
+
+void setText(OutputBox *box, QString &&text)
+{
+    box->setText(std::move(text));
+}
+
+void setText(OutputBox *box, const QString &text)
+{
+    box->setText(text);
 }
 
 } // namespace BoxText
