@@ -7,6 +7,7 @@
 #include "storage/textfile.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
+#include "window/outputbox.h"
 
 #include "filebytes.h"
 #include <QApplication>
@@ -177,7 +178,7 @@ void TestEndToEnd::purgeRemovesCachedObjects()
                                                         + FileBytes::read(Purge::resultPath(app, 2))
                                                         + FileBytes::read(Purge::resultPath(app, 3)));
     clickPurge({plain, QString(), query, never});
-    QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text3")), firstAnswers);
+    QCOMPARE(BoxText::text(control<OutputBox>("Text3")), firstAnswers);
     QVERIFY(waitForAnswer(Purge::resultPath(app, 3)));
 }
 
@@ -185,7 +186,7 @@ void TestEndToEnd::statusQueryShowsInfoPage()
 {
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
-    const QString shown = BoxText::text(control<QPlainTextEdit>("Text3"));
+    const QString shown = BoxText::text(control<OutputBox>("Text3"));
     QVERIFY2(shown.startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")), qPrintable(shown.left(300)));
     QVERIFY(shown.contains(QStringLiteral("Squid Object Cache: Version")));
 }
@@ -229,7 +230,7 @@ void TestEndToEnd::stoppedServerLeavesTheErrorInTheResult()
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     // squidclient says so on its error stream, which the script keeps.
-    const QString shown = BoxText::text(control<QPlainTextEdit>("Text3"));
+    const QString shown = BoxText::text(control<OutputBox>("Text3"));
     QVERIFY2(shown.contains(QStringLiteral("Cannot connect to 127.0.0.1:80")), qPrintable(shown));
 }
 

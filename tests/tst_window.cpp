@@ -9,6 +9,7 @@
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
+#include "window/outputbox.h"
 
 #include <QApplication>
 #include <QDir>
@@ -122,19 +123,29 @@ void TestWindow::controlsMatchTheLayoutTable()
             QCOMPARE(line->text(), caption);
         else if (auto *box = qobject_cast<QPlainTextEdit *>(widget))
             QCOMPARE(BoxText::text(box), caption);
+        else if (auto *output = qobject_cast<OutputBox *>(widget))
+            QCOMPARE(BoxText::text(output), caption);
     }
 }
 
 void TestWindow::multiLineBoxes()
 {
     openWindow();
-    for (const char *name : {"Text1", "Text3"}) {
-        auto *box = control<QPlainTextEdit>(name);
-        QCOMPARE(box->lineWrapMode(), QPlainTextEdit::NoWrap);
+    auto *urls = control<QPlainTextEdit>("Text1");
+    QCOMPARE(urls->lineWrapMode(), QPlainTextEdit::NoWrap);
+    QVERIFY(!urls->isReadOnly());
+    // The output box draws like the QPlainTextEdit it replaced (its own test
+    // compares the pixels); here: both scroll bars, and the operator can edit it.
+    auto *output = control<OutputBox>("Text3");
+    for (QAbstractScrollArea *box :
+         {static_cast<QAbstractScrollArea *>(urls), static_cast<QAbstractScrollArea *>(output)}) {
         QCOMPARE(box->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QVERIFY(!box->isReadOnly());
     }
+    BoxText::setText(output, QStringLiteral("ab\r\ncd"));
+    output->setCursorPosition(2);
+    QTest::keyClicks(output, QStringLiteral("!"));
+    QCOMPARE(BoxText::text(output), QStringLiteral("ab!\r\ncd"));
     QCOMPARE(control<QListWidget>("List1")->selectionMode(), QAbstractItemView::SingleSelection);
 }
 
@@ -280,7 +291,7 @@ void TestWindow::purgeClick()
     openWindow();
     control<QListWidget>("List1")->setCurrentRow(0);
     auto *text1 = control<QPlainTextEdit>("Text1");
-    auto *text3 = control<QPlainTextEdit>("Text3");
+    auto *text3 = control<OutputBox>("Text3");
     QTest::keyClicks(text1, QStringLiteral("http://a/x?p=1&q=2"));
     QTest::keyClick(text1, Qt::Key_Return);
     QTest::keyClick(text1, Qt::Key_Return);
@@ -324,7 +335,7 @@ void TestWindow::purgeThatCannotWriteItsScript()
     QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
     QVERIFY(watcher.seen().first().text.contains(Purge::scriptPath(m_window->folder())));
     QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
-    QVERIFY(BoxText::text(control<QPlainTextEdit>("Text3")).isEmpty());
+    QVERIFY(BoxText::text(control<OutputBox>("Text3")).isEmpty());
     QTest::qWait(200);
     QVERIFY(client.calls().isEmpty());
 }
@@ -333,7 +344,7 @@ void TestWindow::statusQueryClick()
 {
     StandInClient client(m_dir->path());
     openWindow();
-    auto *text3 = control<QPlainTextEdit>("Text3");
+    auto *text3 = control<OutputBox>("Text3");
     BoxText::setText(text3, QStringLiteral("replaced, not appended to"));
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
     // The pause itself is the status query's own test; a short one is enough

@@ -5,6 +5,7 @@
 #include "storage/serverlist.h"
 #include "window/boxtext.h"
 #include "window/layouttable.h"
+#include "window/outputbox.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -76,6 +77,10 @@ void CacheWindow::buildControls()
         case ControlKind::TextArea:
             widget = makeTextArea(this);
             break;
+        case ControlKind::OutputBox:
+            // No wrap, both scroll bars and Tab leaving it, as a TextArea.
+            widget = new OutputBox(this);
+            break;
         case ControlKind::Button:
             widget = new QPushButton(entry.caption, this);
             break;
@@ -89,7 +94,7 @@ void CacheWindow::buildControls()
 
     m_urlBox = findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
     m_requestBox = findChild<QLineEdit *>(QStringLiteral("Text2"));
-    m_outputBox = findChild<QPlainTextEdit *>(QStringLiteral("Text3"));
+    m_outputBox = findChild<OutputBox *>(QStringLiteral("Text3"));
     m_newServerBox = findChild<QLineEdit *>(QStringLiteral("Text4"));
     m_purgeButton = findChild<QPushButton *>(QStringLiteral("Command1"));
     m_statusButton = findChild<QPushButton *>(QStringLiteral("Command2"));
@@ -137,7 +142,8 @@ void CacheWindow::purge()
     if (!runOrReport(QStringLiteral("Purging"),
                      [&] { shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_urlBox)); }))
         return;
-    BoxText::setText(m_outputBox, shown);
+    // The answers can be tens of megabytes: the box takes the string over.
+    BoxText::setText(m_outputBox, std::move(shown));
 
     QMessageBox done(QMessageBox::NoIcon, kTitle, kPurgeDone, QMessageBox::Ok, this);
     done.setObjectName(QStringLiteral("purgeDoneBox"));

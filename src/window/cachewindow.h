@@ -9,6 +9,7 @@
 
 class QLabel;
 class QLineEdit;
+class OutputBox;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
@@ -56,7 +57,7 @@ private:
     QListWidget *m_serverList = nullptr;   // List1
     QPlainTextEdit *m_urlBox = nullptr;    // Text1
     QLineEdit *m_requestBox = nullptr;     // Text2
-    QPlainTextEdit *m_outputBox = nullptr; // Text3
+    OutputBox *m_outputBox = nullptr;      // Text3
     QLineEdit *m_newServerBox = nullptr;   // Text4
     QPushButton *m_purgeButton = nullptr;  // Command1
     QPushButton *m_statusButton = nullptr; // Command2

@@ -25,7 +25,7 @@ const std::vector<ControlPlace> &LayoutTable::controls()
             {QStringLiteral("Label1"), ControlKind::Label, QStringLiteral("网址："), 840, 840, 855, 375, 1},
             {QStringLiteral("Text1"), ControlKind::TextArea, QString(), 1920, 840, 5295, 2175, 0},
             {QStringLiteral("Command1"), ControlKind::Button, QStringLiteral("更新缓存"), 7440, 1560, 975, 495, 2},
-            {QStringLiteral("Text3"), ControlKind::TextArea, QString(), 120, 3240, 13575, 4815, 4},
+            {QStringLiteral("Text3"), ControlKind::OutputBox, QString(), 120, 3240, 13575, 4815, 4},
     };
     return table;
 }

@@ -14,6 +14,9 @@ enum class ControlKind {
     ListBox,
     LineEdit, // single-line text box
     TextArea, // multi-line text box, no wrapping, both scroll bars
+    // The multi-line box for the answers: looks and edits like a TextArea, and
+    // shows an answer of millions of lines without a wait
+    OutputBox,
     Button,
 };
 
