@@ -2,6 +2,7 @@
 // draws and edits like the QPlainTextEdit it replaces. A QPlainTextEdit set up
 // as Text3 was is the reference wherever the two can be compared.
 #include "window/boxtext.h"
+#include "window/edithistory.h"
 #include "window/lineshaper.h"
 #include "window/outputbox.h"
 #include "window/textbuffer.h"
@@ -14,9 +15,11 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -183,6 +186,11 @@ private slots:
     void undoRedo();
     void crlfBoundary_data();
     void crlfBoundary();
+    void screenMatchesAFreshPaint_data();
+    void screenMatchesAFreshPaint();
+    void dropMatchesReference_data();
+    void dropMatchesReference();
+    void movedTextIsOneUndoStep();
     void tabLeavesTheBox();
     void contextMenu();
     void accessibleText();
@@ -818,6 +826,134 @@ void TestOutputBox::crlfBoundary()
     BoxText::setText(&box, std::move(moved));
     QCOMPARE(BoxText::text(&box), BoxText::text(&reference));
     QCOMPARE(box.lineCount(), reference.blockCount());
+}
+
+void TestOutputBox::screenMatchesAFreshPaint_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("script");
+    QString manyLines;
+    for (int i = 0; i < 300; ++i)
+        manyLines += (i % 3 == 1 ? u("文件不存在！！ line %1\r\n") : u("line %1 of the answer\r\n")).arg(i);
+    QTest::newRow("caret over lines") << u("abc\r\ndefgh\r\n文件\r\n") << u("Down|Down|Right|Up|End|Ctrl+Home");
+    QTest::newRow("typing and erasing") << u("abc\r\ndef") << u("text:xyz|Return|Backspace|Backspace|Del|Ctrl+Z");
+    QTest::newRow("selecting") << u("abc\r\ndefgh\r\nij") << u("Shift+Down|Shift+Right|Shift+Up|Left|Shift+End");
+    QTest::newRow("scrolling by keys") << manyLines << u("PgDown|PgDown|Down|Ctrl+End|Shift+PgUp|Ctrl+Home");
+    QTest::newRow("long line") << u("文件不存在！！").repeated(3000) << u("End|Left|text:x|Home|Shift+Right");
+}
+
+void TestOutputBox::screenMatchesAFreshPaint()
+{
+    // After every step, what is on screen (the window's backing store) is what a
+    // full repaint gives: the box updates every place it changes, the caret's
+    // old place included.
+    QFETCH(QString, text);
+    QFETCH(QString, script);
+    const int flash = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0); // a caret that does not blink
+    QWidget window;
+    window.resize(kText3Size + QSize(20, 20));
+    auto *box = new OutputBox(&window);
+    box->setGeometry(QRect(QPoint(10, 10), kText3Size));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    box->setFocus();
+    box->setText(text);
+    for (const QString &step : script.split(u'|')) {
+        play(box, step);
+        QApplication::processEvents();
+        QApplication::processEvents();
+        const QRect area(box->viewport()->mapTo(&window, QPoint(0, 0)), box->viewport()->size());
+        const QImage screen = window.screen()->grabWindow(window.winId()).toImage().copy(area);
+        const QImage fresh = box->viewport()->grab().toImage();
+        const QString differs = difference(screen.convertToFormat(fresh.format()), fresh,
+                                           QString::fromLatin1(QTest::currentDataTag()) + u' ' + step);
+        QVERIFY2(differs.isEmpty(), qPrintable(step + QStringLiteral(": ") + differs));
+    }
+    QApplication::setCursorFlashTime(flash);
+}
+
+void TestOutputBox::dropMatchesReference_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QString>("dropped");
+    QTest::newRow("into a line") << u("abc def\r\nghi") << QPoint(20, 10) << u("XY");
+    QTest::newRow("lines below the text") << u("abc\r\ndef") << QPoint(20, 200) << u("x\r\ny\nz");
+    QTest::newRow("wide text") << u("文件不存在！！") << QPoint(40, 10) << u("存在");
+}
+
+void TestOutputBox::dropMatchesReference()
+{
+    // Text dragged in from another program lands where the reference puts it,
+    // and is selected as there.
+    QFETCH(QString, text);
+    QFETCH(QPoint, at);
+    QFETCH(QString, dropped);
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    boxes.setText(text);
+    for (QAbstractScrollArea *area :
+         {static_cast<QAbstractScrollArea *>(boxes.reference), static_cast<QAbstractScrollArea *>(boxes.box)}) {
+        QMimeData data;
+        data.setText(dropped);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(area->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(area->viewport(), &move);
+        QVERIFY(move.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(area->viewport(), &drop);
+        QVERIFY(drop.isAccepted());
+    }
+    QCOMPARE(boxes.box->text(), BoxText::text(boxes.reference));
+    QCOMPARE(boxes.box->cursorPosition(), boxes.reference->textCursor().position());
+    QCOMPARE(boxes.box->anchorPosition(), boxes.reference->textCursor().anchor());
+}
+
+void TestOutputBox::movedTextIsOneUndoStep()
+{
+    // Moving text puts it in and takes it out; undo and redo take both at once.
+    TextBuffer buffer;
+    buffer.setText(u("abcdef"));
+    EditHistory history;
+    const auto apply = [&buffer](int from, int to, const QString &text) {
+        EditHistory::Step step;
+        step.position = from;
+        const TextBuffer::Pieces inserted = buffer.store(text);
+        step.length = TextBuffer::length(inserted);
+        step.pieces = buffer.replace(from, to, inserted);
+        return step;
+    };
+    history.record(apply(6, 6, u("ab")), EditHistory::Kind::Other);
+    EditHistory::Step removal = apply(0, 2, QString());
+    removal.chained = true;
+    history.record(std::move(removal), EditHistory::Kind::Other);
+    QCOMPARE(buffer.text(0, buffer.length()), u("cdefab"));
+
+    const auto step = [&buffer](EditHistory::Step &done) {
+        const TextBuffer::Pieces back = buffer.replace(done.position, done.position + done.length, done.pieces);
+        done.length = TextBuffer::length(done.pieces);
+        done.pieces = back;
+    };
+    int undone = 0;
+    do {
+        step(history.nextUndo());
+        history.undone();
+        ++undone;
+    } while (history.undoGoesOn());
+    QCOMPARE(undone, 2);
+    QCOMPARE(buffer.text(0, buffer.length()), u("abcdef"));
+    int redone = 0;
+    do {
+        step(history.nextRedo());
+        history.redone();
+        ++redone;
+    } while (history.redoGoesOn());
+    QCOMPARE(redone, 2);
+    QCOMPARE(buffer.text(0, buffer.length()), u("cdefab"));
 }
 
 void TestOutputBox::tabLeavesTheBox()

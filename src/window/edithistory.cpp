@@ -12,7 +12,7 @@ void EditHistory::clear()
 void EditHistory::record(Step step, Kind kind)
 {
     m_redo.clear();
-    if (!m_sealed && kind == m_lastKind && !m_undo.empty()) {
+    if (!m_sealed && kind == m_lastKind && !m_undo.empty() && !step.chained) {
         Step &last = m_undo.back();
         const int removed = TextBuffer::length(step.pieces);
         if (kind == Kind::Typing && removed == 0 && step.position == last.position + last.length) {

@@ -29,6 +29,9 @@ public:
         int anchorBefore = 0;
         int cursorAfter = 0; // and on redo
         int anchorAfter = 0;
+        // Undone and redone together with the step before it: text moved by
+        // dragging is put in and taken out in two steps, undone as one.
+        bool chained = false;
     };
 
     void clear();
@@ -47,6 +50,10 @@ public:
     void undone();
     Step &nextRedo() { return m_redo.back(); }
     void redone();
+    // Whether the step just undone needs the one before it undone too, and
+    // whether the next redo belongs to the step just redone.
+    bool undoGoesOn() const { return !m_redo.empty() && m_redo.back().chained && !m_undo.empty(); }
+    bool redoGoesOn() const { return !m_redo.empty() && m_redo.back().chained; }
 
 private:
     std::vector<Step> m_undo;

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDrag>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QIcon>
@@ -56,6 +57,7 @@ OutputBox::OutputBox(QWidget *parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setBackgroundRole(QPalette::Base);
     viewport()->setCursor(Qt::IBeamCursor);
+    setAcceptDrops(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_KeyCompression);
     setAttribute(Qt::WA_InputMethodEnabled);
@@ -129,7 +131,7 @@ TextBuffer::Pieces OutputBox::applyReplace(int from, int to, const TextBuffer::P
     return removed;
 }
 
-void OutputBox::edit(int from, int to, QStringView text, EditHistory::Kind kind)
+void OutputBox::edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained)
 {
     from = std::clamp(from, 0, length());
     to = std::clamp(to, from, length());
@@ -146,6 +148,7 @@ void OutputBox::edit(int from, int to, QStringView text, EditHistory::Kind kind)
     step.pieces = applyReplace(from, to, inserted);
     m_cursor = m_anchor = from + step.length;
     step.cursorAfter = step.anchorAfter = m_cursor;
+    step.chained = chained;
     m_history.record(std::move(step), kind);
     m_preferredX = -1;
     caretMoved(oldCursor, oldAnchor);
@@ -167,6 +170,13 @@ void OutputBox::undo()
 {
     if (!m_history.canUndo())
         return;
+    undoOne();
+    while (m_history.undoGoesOn())
+        undoOne();
+}
+
+void OutputBox::undoOne()
+{
     const int oldCursor = m_cursor;
     const int oldAnchor = m_anchor;
     EditHistory::Step &step = m_history.nextUndo();
@@ -185,6 +195,13 @@ void OutputBox::redo()
 {
     if (!m_history.canRedo())
         return;
+    redoOne();
+    while (m_history.redoGoesOn())
+        redoOne();
+}
+
+void OutputBox::redoOne()
+{
     const int oldCursor = m_cursor;
     const int oldAnchor = m_anchor;
     EditHistory::Step &step = m_history.nextRedo();
@@ -270,7 +287,7 @@ void OutputBox::caretMoved(int oldCursor, int oldAnchor)
     if (selectionMoved || hadSelection != hasSelection())
         viewport()->update();
     else
-        updateCaret();
+        updateLineOf(oldCursor); // the caret leaves it; restartBlinking() showed the new one
     if (QAccessible::isActive()) {
         if (selectionMoved) {
             QAccessibleTextSelectionEvent event(this, selectionStart(), selectionEnd());
@@ -468,6 +485,13 @@ bool OutputBox::handleEditKey(QKeyEvent *event)
             m_anchor = to;
         }
         edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
+    } else if (event == QKeySequence::DeleteEndOfLine) {
+        // As in QPlainTextEdit the anchor stays: from it to the caret line's end.
+        const int end = m_buffer.lineEnd(m_buffer.lineOfPosition(m_cursor));
+        edit(std::min(m_anchor, end), std::max(m_anchor, end), {}, EditHistory::Kind::Other);
+    } else if (event == QKeySequence::DeleteCompleteLine) {
+        const int line = m_buffer.lineOfPosition(m_cursor);
+        edit(m_buffer.lineStart(line), m_buffer.lineEnd(line), {}, EditHistory::Kind::Other);
     } else if (event == QKeySequence::InsertParagraphSeparator) {
         edit(selectionStart(), selectionEnd(), QStringView(u"\n"), EditHistory::Kind::Other);
     } else if (event == QKeySequence::InsertLineSeparator) {
@@ -825,6 +849,15 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
+    if (!(event->modifiers() & Qt::ShiftModifier) && hasSelection() && position >= selectionStart()
+        && position < selectionEnd()) {
+        // Dragging the selection moves (or with Ctrl copies) it; a click
+        // without a drag puts the caret there on release.
+        m_mayDrag = true;
+        m_dragFrom = at;
+        event->accept();
+        return;
+    }
     m_selecting = true;
     m_selectingWords = false;
     if (event->modifiers() & Qt::ShiftModifier) {
@@ -837,6 +870,14 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
 
 void OutputBox::mouseMoveEvent(QMouseEvent *event)
 {
+    if (m_mayDrag && (event->buttons() & Qt::LeftButton)) {
+        if ((event->position().toPoint() - m_dragFrom).manhattanLength() >= QApplication::startDragDistance()) {
+            m_mayDrag = false;
+            startDrag();
+        }
+        event->accept();
+        return;
+    }
     if (!m_selecting || !(event->buttons() & Qt::LeftButton)) {
         event->ignore();
         return;
@@ -864,6 +905,10 @@ void OutputBox::mouseMoveEvent(QMouseEvent *event)
 
 void OutputBox::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::LeftButton && m_mayDrag) {
+        m_mayDrag = false;
+        moveCursor(positionAt(m_dragFrom), Move::Keep);
+    }
     if (event->button() == Qt::LeftButton && m_selecting) {
         m_selecting = false;
         if (m_autoScrollTimer.isActive()) {
@@ -936,7 +981,7 @@ void OutputBox::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_blinkTimer.timerId()) {
         m_cursorOn = !m_cursorOn;
-        updateCaret();
+        updateLineOf(m_cursor);
     } else if (event->timerId() == m_autoScrollTimer.timerId()) {
         autoScroll();
     } else if (event->timerId() == m_tripleClickTimer.timerId()) {
@@ -944,6 +989,94 @@ void OutputBox::timerEvent(QTimerEvent *event)
     } else {
         QAbstractScrollArea::timerEvent(event);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Drag and drop
+
+void OutputBox::startDrag()
+{
+    auto *data = new QMimeData;
+    data->setText(selectedText());
+    auto *drag = new QDrag(this);
+    drag->setMimeData(data);
+    const int from = selectionStart();
+    const int to = selectionEnd();
+    const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+    // Dropped into this box, the drop has moved the text already; dropped
+    // elsewhere, moving means the text leaves here.
+    if (action == Qt::MoveAction && drag->target() != this && drag->target() != viewport())
+        edit(from, to, {}, EditHistory::Kind::Other);
+}
+
+void OutputBox::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    m_dropPosition = positionAt(event->position().toPoint());
+    viewport()->update();
+}
+
+void OutputBox::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    const int position = positionAt(event->position().toPoint());
+    // Text dropped onto itself goes nowhere.
+    const bool ontoItself = event->source() == this && position >= selectionStart() && position <= selectionEnd();
+    if (ontoItself) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+    if (position != m_dropPosition) {
+        m_dropPosition = position;
+        viewport()->update();
+    }
+}
+
+void OutputBox::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    m_dropPosition = -1;
+    viewport()->update();
+    event->accept();
+}
+
+void OutputBox::dropEvent(QDropEvent *event)
+{
+    m_dropPosition = -1;
+    viewport()->update();
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    const int position = positionAt(event->position().toPoint());
+    const bool fromHere = event->source() == this;
+    if (fromHere && position >= selectionStart() && position <= selectionEnd()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    const int from = selectionStart();
+    const int to = selectionEnd();
+    edit(position, position, event->mimeData()->text(), EditHistory::Kind::Other);
+    const int inserted = cursorPosition() - position;
+    int start = position;
+    if (fromHere && event->dropAction() == Qt::MoveAction) {
+        // The text leaves its old place in the same undo step.
+        if (position < from) {
+            edit(from + inserted, to + inserted, {}, EditHistory::Kind::Other, true);
+        } else {
+            edit(from, to, {}, EditHistory::Kind::Other, true);
+            start -= to - from;
+        }
+    }
+    setCursorPosition(start + inserted);
 }
 
 // ---------------------------------------------------------------------------
@@ -1021,14 +1154,14 @@ void OutputBox::restartBlinking()
         m_blinkTimer.start(flash / 2, this);
     else
         m_blinkTimer.stop();
-    updateCaret();
+    updateLineOf(m_cursor);
 }
 
-void OutputBox::updateCaret()
+void OutputBox::updateLineOf(int position)
 {
-    // The caret's line, whole: a cheap repaint, and the caret's old place on
-    // that line goes with it.
-    const int line = m_buffer.lineOfPosition(m_cursor);
+    // The caret's line, whole: a cheap repaint that takes the caret's old
+    // place on that line along.
+    const int line = m_buffer.lineOfPosition(position);
     const qreal top = lineTop(line);
     viewport()->update(
             QRect(0, int(std::floor(top)) - 1, viewport()->width(), int(std::ceil(m_layouts.height(line))) + 2));
@@ -1318,6 +1451,8 @@ void OutputBox::paintEvent(QPaintEvent *event)
         if (offset.y() > height)
             break;
     }
+    if (m_dropPosition >= 0)
+        painter.fillRect(characterRect(m_dropPosition, kCursorWidth), palette().text());
     if (documentWidth() > widestBefore)
         updateHorizontalRange();
 }

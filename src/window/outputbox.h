@@ -100,6 +100,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void timerEvent(QTimerEvent *event) override;
@@ -109,8 +113,11 @@ private:
 
     // The one place text changes: every edit, undo and redo comes through here.
     TextBuffer::Pieces applyReplace(int from, int to, const TextBuffer::Pieces &with);
-    void edit(int from, int to, QStringView text, EditHistory::Kind kind);
+    void edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained = false);
+    void startDrag();
     void moveCursor(int position, Move move);
+    void undoOne();
+    void redoOne();
     void caretMoved(int oldCursor, int oldAnchor);
     bool handleEditKey(QKeyEvent *event);
     bool handleMoveKey(QKeyEvent *event);
@@ -128,7 +135,7 @@ private:
     int lineAtY(qreal y) const;
     qreal caretX(int position) const;
     void restartBlinking();
-    void updateCaret();
+    void updateLineOf(int position);
     void autoScroll();
     void setFontOfLayouts();
     void notifyAccessibility(int position, const TextBuffer::Pieces &removed, int inserted);
@@ -157,6 +164,10 @@ private:
     QBasicTimer m_autoScrollTimer;
     QBasicTimer m_tripleClickTimer;
     QPoint m_tripleClickPoint;
+    // A press inside the selection may start dragging it away.
+    bool m_mayDrag = false;
+    QPoint m_dragFrom;
+    int m_dropPosition = -1; // where a drag over the box would drop, shown as a caret
 
     // An input method's text still being composed, shown at the caret.
     QString m_preedit;
