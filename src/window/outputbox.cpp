@@ -464,27 +464,29 @@ bool OutputBox::handleEditKey(QKeyEvent *event)
             edit(m_cursor, to, {}, EditHistory::Kind::Erasing);
         }
     } else if (event == QKeySequence::DeleteStartOfWord) {
-        if (!hasSelection()) {
+        if (hasSelection()) {
+            edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
+        } else {
             const int line = m_buffer.lineOfPosition(m_cursor);
             const int start = m_buffer.lineStart(line);
             QString scratch;
             const int from = m_cursor == start
                     ? std::max(0, m_cursor - 1)
                     : start + CaretMoves::previousWord(m_buffer.lineView(line, &scratch), m_cursor - start);
-            m_anchor = from;
+            edit(from, m_cursor, {}, EditHistory::Kind::Other);
         }
-        edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
     } else if (event == QKeySequence::DeleteEndOfWord) {
-        if (!hasSelection()) {
+        if (hasSelection()) {
+            edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
+        } else {
             const int line = m_buffer.lineOfPosition(m_cursor);
             const int start = m_buffer.lineStart(line);
             QString scratch;
             const int to = m_cursor == m_buffer.lineEnd(line)
                     ? std::min(length(), m_cursor + 1)
                     : start + CaretMoves::nextWord(m_buffer.lineView(line, &scratch), m_cursor - start);
-            m_anchor = to;
+            edit(m_cursor, to, {}, EditHistory::Kind::Other);
         }
-        edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
     } else if (event == QKeySequence::DeleteEndOfLine) {
         // As in QPlainTextEdit the anchor stays: from it to the caret line's end.
         const int end = m_buffer.lineEnd(m_buffer.lineOfPosition(m_cursor));
