@@ -10,6 +10,7 @@
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
+#include "window/outputbox.h"
 
 #include "paintclock.h"
 
@@ -130,7 +131,7 @@ QAbstractScrollArea *outputBox(QWidget *window)
 
 QString outputText(QWidget *window)
 {
-    return BoxText::text(qobject_cast<QPlainTextEdit *>(outputBox(window)));
+    return BoxText::text(qobject_cast<OutputBox *>(outputBox(window)));
 }
 
 void drainEvents()
@@ -143,7 +144,7 @@ void drainEvents()
 
 void clearOutput(QWidget *window)
 {
-    qobject_cast<QPlainTextEdit *>(outputBox(window))->clear();
+    qobject_cast<OutputBox *>(outputBox(window))->clear();
     drainEvents();
 }
 
@@ -166,6 +167,8 @@ QWidget *bareWindow()
             list->setUniformItemSizes(true);
             list->addItems({kServer, QString()});
             control = list;
+        } else if (place.kind == ControlKind::OutputBox) {
+            control = new OutputBox(window);
         } else {
             auto *box = new QPlainTextEdit(window);
             box->setLineWrapMode(QPlainTextEdit::NoWrap);
