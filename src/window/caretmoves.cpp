@@ -45,31 +45,35 @@ int endOfWord(QStringView line, int column)
 
 namespace CaretMoves {
 
-int nextCharacter(QStringView line, int column)
+namespace {
+// The grapheme boundary after (or before) column, looked for in a window around
+// it, so a 700,000-character line is not scanned from its start.
+int graphemeBoundary(QStringView line, int column, bool forward)
 {
     const int size = int(line.size());
-    if (column >= size)
-        return size;
     const int from = std::max(0, column - kWindow);
     const int to = std::min(size, column + kWindow);
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.mid(from, to - from));
     finder.setPosition(column - from);
-    const qsizetype next = finder.toNextBoundary();
-    return next < 0 ? to : from + int(next);
+    const qsizetype found = forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
+    if (found < 0)
+        return forward ? to : from;
+    return from + int(found);
+}
+} // namespace
+
+int nextCharacter(QStringView line, int column)
+{
+    if (column >= int(line.size()))
+        return int(line.size());
+    return graphemeBoundary(line, column, true);
 }
 
 int previousCharacter(QStringView line, int column)
 {
     if (column <= 0)
         return 0;
-    const int size = int(line.size());
-    column = std::min(column, size);
-    const int from = std::max(0, column - kWindow);
-    const int to = std::min(size, column + kWindow);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.mid(from, to - from));
-    finder.setPosition(column - from);
-    const qsizetype previous = finder.toPreviousBoundary();
-    return previous < 0 ? from : from + int(previous);
+    return graphemeBoundary(line, std::min(column, int(line.size())), false);
 }
 
 int previousCodePoint(QStringView line, int column)

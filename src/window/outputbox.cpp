@@ -168,49 +168,40 @@ void OutputBox::deleteSelection()
 
 void OutputBox::undo()
 {
-    if (!m_history.canUndo())
-        return;
-    undoOne();
-    while (m_history.undoGoesOn())
-        undoOne();
-}
-
-void OutputBox::undoOne()
-{
-    const int oldCursor = m_cursor;
-    const int oldAnchor = m_anchor;
-    EditHistory::Step &step = m_history.nextUndo();
-    const TextBuffer::Pieces back = applyReplace(step.position, step.position + step.length, step.pieces);
-    step.length = TextBuffer::length(step.pieces);
-    step.pieces = back;
-    m_cursor = step.cursorBefore;
-    m_anchor = step.anchorBefore;
-    m_history.undone();
-    m_preferredX = -1;
-    caretMoved(oldCursor, oldAnchor);
-    ensureCursorVisible();
+    replay(true);
 }
 
 void OutputBox::redo()
 {
-    if (!m_history.canRedo())
-        return;
-    redoOne();
-    while (m_history.redoGoesOn())
-        redoOne();
+    replay(false);
 }
 
-void OutputBox::redoOne()
+void OutputBox::replay(bool undoing)
+{
+    // Steps that belong together (a drag's two halves) go back and forth as one.
+    if (undoing ? !m_history.canUndo() : !m_history.canRedo())
+        return;
+    do {
+        replayStep(undoing);
+    } while (undoing ? m_history.undoGoesOn() : m_history.redoGoesOn());
+}
+
+void OutputBox::replayStep(bool undoing)
 {
     const int oldCursor = m_cursor;
     const int oldAnchor = m_anchor;
-    EditHistory::Step &step = m_history.nextRedo();
+    // A step holds what its range held before; putting that back gives the
+    // text the step replaced, kept in its place for the way back.
+    EditHistory::Step &step = undoing ? m_history.nextUndo() : m_history.nextRedo();
     const TextBuffer::Pieces back = applyReplace(step.position, step.position + step.length, step.pieces);
     step.length = TextBuffer::length(step.pieces);
     step.pieces = back;
-    m_cursor = step.cursorAfter;
-    m_anchor = step.anchorAfter;
-    m_history.redone();
+    m_cursor = undoing ? step.cursorBefore : step.cursorAfter;
+    m_anchor = undoing ? step.anchorBefore : step.anchorAfter;
+    if (undoing)
+        m_history.undone();
+    else
+        m_history.redone();
     m_preferredX = -1;
     caretMoved(oldCursor, oldAnchor);
     ensureCursorVisible();
@@ -411,6 +402,25 @@ bool OutputBox::isTypedText(const QKeyEvent *event)
     return first.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate();
 }
 
+void OutputBox::eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind)
+{
+    // A selection goes whole; otherwise from the caret to where `move` takes it
+    // within its line, or across the line break at the line's edge.
+    if (hasSelection()) {
+        edit(selectionStart(), selectionEnd(), {}, kind);
+        return;
+    }
+    if (forward ? m_cursor >= length() : m_cursor <= 0)
+        return;
+    const int line = m_buffer.lineOfPosition(m_cursor);
+    const int start = m_buffer.lineStart(line);
+    const int edge = forward ? m_buffer.lineEnd(line) : start;
+    QString scratch;
+    const int other = m_cursor == edge ? m_cursor + (forward ? 1 : -1)
+                                       : start + move(m_buffer.lineView(line, &scratch), m_cursor - start);
+    edit(std::min(m_cursor, other), std::max(m_cursor, other), {}, kind);
+}
+
 void OutputBox::keyPressEvent(QKeyEvent *event)
 {
     if (handleMoveKey(event) || handleEditKey(event)) {
@@ -440,53 +450,13 @@ bool OutputBox::handleEditKey(QKeyEvent *event)
     } else if (event == QKeySequence::SelectAll) {
         selectAll();
     } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
-        if (hasSelection()) {
-            edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Erasing);
-        } else if (m_cursor > 0) {
-            const int line = m_buffer.lineOfPosition(m_cursor);
-            const int start = m_buffer.lineStart(line);
-            QString scratch;
-            const int from = m_cursor == start
-                    ? m_cursor - 1
-                    : start + CaretMoves::previousCodePoint(m_buffer.lineView(line, &scratch), m_cursor - start);
-            edit(from, m_cursor, {}, EditHistory::Kind::Erasing);
-        }
+        eraseFromCaret(false, CaretMoves::previousCodePoint, EditHistory::Kind::Erasing);
     } else if (event == QKeySequence::Delete) {
-        if (hasSelection()) {
-            edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Erasing);
-        } else if (m_cursor < length()) {
-            const int line = m_buffer.lineOfPosition(m_cursor);
-            const int start = m_buffer.lineStart(line);
-            QString scratch;
-            const int to = m_cursor == m_buffer.lineEnd(line)
-                    ? m_cursor + 1
-                    : start + CaretMoves::nextCharacter(m_buffer.lineView(line, &scratch), m_cursor - start);
-            edit(m_cursor, to, {}, EditHistory::Kind::Erasing);
-        }
+        eraseFromCaret(true, CaretMoves::nextCharacter, EditHistory::Kind::Erasing);
     } else if (event == QKeySequence::DeleteStartOfWord) {
-        if (hasSelection()) {
-            edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
-        } else {
-            const int line = m_buffer.lineOfPosition(m_cursor);
-            const int start = m_buffer.lineStart(line);
-            QString scratch;
-            const int from = m_cursor == start
-                    ? std::max(0, m_cursor - 1)
-                    : start + CaretMoves::previousWord(m_buffer.lineView(line, &scratch), m_cursor - start);
-            edit(from, m_cursor, {}, EditHistory::Kind::Other);
-        }
+        eraseFromCaret(false, CaretMoves::previousWord, EditHistory::Kind::Other);
     } else if (event == QKeySequence::DeleteEndOfWord) {
-        if (hasSelection()) {
-            edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
-        } else {
-            const int line = m_buffer.lineOfPosition(m_cursor);
-            const int start = m_buffer.lineStart(line);
-            QString scratch;
-            const int to = m_cursor == m_buffer.lineEnd(line)
-                    ? std::min(length(), m_cursor + 1)
-                    : start + CaretMoves::nextWord(m_buffer.lineView(line, &scratch), m_cursor - start);
-            edit(m_cursor, to, {}, EditHistory::Kind::Other);
-        }
+        eraseFromCaret(true, CaretMoves::nextWord, EditHistory::Kind::Other);
     } else if (event == QKeySequence::DeleteEndOfLine) {
         // As in QPlainTextEdit the anchor stays: from it to the caret line's end.
         const int end = m_buffer.lineEnd(m_buffer.lineOfPosition(m_cursor));

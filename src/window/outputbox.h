@@ -116,8 +116,11 @@ private:
     void edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained = false);
     void startDrag();
     void moveCursor(int position, Move move);
-    void undoOne();
-    void redoOne();
+    // Backspace, Delete and their word forms.
+    void eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind);
+    void replay(bool undoing);
+    // Undoes (or redoes) the next step of the history.
+    void replayStep(bool undoing);
     void caretMoved(int oldCursor, int oldAnchor);
     bool handleEditKey(QKeyEvent *event);
     bool handleMoveKey(QKeyEvent *event);
