@@ -201,7 +201,7 @@ void disarmScripts()
     QDir().mkpath(empty);
     qputenv("PATH", QFile::encodeName(empty));
     writeOrDie(probe + QStringLiteral(".bat"), ": > '" + QFile::encodeName(probe) + "'\r\n");
-    const qint64 pid = ScriptRunner::start(probe + QStringLiteral(".bat"));
+    const qint64 pid = ScriptRunner::start(probe + QStringLiteral(".bat")).pid;
     for (QDeadlineTimer deadline(2000); !deadline.hasExpired() && ::kill(pid_t(pid), 0) == 0;)
         QThread::msleep(5);
     if (QFile::exists(probe))

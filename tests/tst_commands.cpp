@@ -394,10 +394,27 @@ void TestCommands::stopSparesOtherProcesses()
     QProcess other;
     other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
     QVERIFY(other.waitForStarted());
-    ScriptRunner::stop(other.processId(), StatusQuery::scriptPath(folder()));
+    ScriptRunner::stop({other.processId(), 1}, StatusQuery::scriptPath(folder()));
     QVERIFY(!other.waitForFinished(300));
     other.kill();
     other.waitForFinished();
+
+    // Our own script, but under an id the system could have handed on: a start
+    // time that is not its own means another process.
+    const QString script = StatusQuery::scriptPath(folder());
+    QVERIFY(FileBytes::write(script, "sleep 30\r\n"));
+    const ScriptRunner::StartedScript started = ScriptRunner::start(script);
+    QVERIFY(started.startTime != 0);
+    // Running, and not a zombie left for whoever reaps orphans here.
+    const auto running = [&started] {
+        const QByteArray stat = FileBytes::read(QStringLiteral("/proc/%1/stat").arg(started.pid));
+        return stat != "<missing>" && !stat.contains(") Z ");
+    };
+    ScriptRunner::stop({started.pid, started.startTime + 1}, script);
+    QTest::qWait(100);
+    QVERIFY(running());
+    ScriptRunner::stop(started, script);
+    QTRY_VERIFY(!running());
 }
 
 void TestCommands::statusQuery()

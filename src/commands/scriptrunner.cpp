@@ -19,7 +19,11 @@
 #include <unistd.h>
 #endif
 
-qint64 ScriptRunner::start(const QString &scriptPath)
+namespace {
+quint64 startTimeOf(qint64 pid);
+}
+
+ScriptRunner::StartedScript ScriptRunner::start(const QString &scriptPath)
 {
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
@@ -44,36 +48,58 @@ qint64 ScriptRunner::start(const QString &scriptPath)
     qint64 pid = 0;
     if (!process.startDetached(&pid))
         throw FileError(QStringLiteral("Starting a command script"), scriptPath, process.errorString());
-    return pid;
+    return {pid, startTimeOf(pid)};
 }
 
 #ifdef Q_OS_WIN
 
-void ScriptRunner::stop(qint64 pid, const QString &scriptPath)
+namespace {
+quint64 startTimeOf(qint64 pid)
+{
+    return WinProcessTree::startTime(static_cast<unsigned long>(pid));
+}
+} // namespace
+
+void ScriptRunner::stop(const StartedScript &script, const QString &scriptPath)
 {
     Q_UNUSED(scriptPath);
-    if (pid > 0 && WinProcessTree::isOurInterpreter(static_cast<unsigned long>(pid)))
-        WinProcessTree::endTree(static_cast<unsigned long>(pid));
+    const auto id = static_cast<unsigned long>(script.pid);
+    if (script.pid > 0 && script.startTime != 0 && WinProcessTree::isOurInterpreter(id, script.startTime))
+        WinProcessTree::endTree(id);
 }
 
 #else
 
 namespace {
-// True while pid is the interpreter we started for scriptPath: its arguments end
-// with our marker and the script's path.
-bool isOurScript(qint64 pid, const QString &scriptPath)
+// The process's start time in clock ticks since boot (field 22 of its stat
+// line), or 0 when it is gone.
+quint64 startTimeOf(qint64 pid)
 {
-    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // The command name in parentheses may hold blanks; the fields follow it.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.size() > 19 ? fields.at(19).toULongLong() : 0;
+}
+
+// True while pid is the interpreter we started for scriptPath: its arguments end
+// with our marker and the script's path, and it started when we started it.
+bool isOurScript(const ScriptRunner::StartedScript &script, const QString &scriptPath)
+{
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(script.pid));
     if (!cmdline.open(QIODevice::ReadOnly))
         return false;
     const QByteArray tail = QByteArrayLiteral("quellory-script") + '\0' + QFile::encodeName(scriptPath) + '\0';
-    return cmdline.readAll().endsWith(tail);
+    return cmdline.readAll().endsWith(tail) && script.startTime != 0 && startTimeOf(script.pid) == script.startTime;
 }
 } // namespace
 
-void ScriptRunner::stop(qint64 pid, const QString &scriptPath)
+void ScriptRunner::stop(const StartedScript &script, const QString &scriptPath)
 {
-    if (pid <= 0 || !isOurScript(pid, scriptPath))
+    const qint64 pid = script.pid;
+    if (pid <= 0 || !isOurScript(script, scriptPath))
         return;
     // startDetached gives the script a session of its own, so its process group
     // holds the shell and every squidclient it started, and nothing else.
@@ -84,7 +110,7 @@ void ScriptRunner::stop(qint64 pid, const QString &scriptPath)
     // Return once the script is gone (or only a zombie), so nothing of it writes
     // after this; a moment at most.
     const QDeadlineTimer deadline(1000);
-    while (!deadline.hasExpired() && kill(-group, 0) == 0 && isOurScript(pid, scriptPath))
+    while (!deadline.hasExpired() && kill(-group, 0) == 0 && isOurScript(script, scriptPath))
         QThread::msleep(5);
 }
 

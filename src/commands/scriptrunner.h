@@ -7,11 +7,19 @@
 // on Windows under cmd.exe with no window.
 namespace ScriptRunner {
 
-// Gives back the id of the process it started. Throws FileError when it cannot start.
-qint64 start(const QString &scriptPath);
+// A started script: its process id, and when that process started, since the
+// system hands the id to another process once the script has ended.
+struct StartedScript
+{
+    qint64 pid = 0;
+    quint64 startTime = 0; // 0 when it had ended before it could be asked
+};
 
-// Ends a script that start() gave back pid for, with everything it started, if
-// it still runs. Does nothing when pid no longer belongs to that script.
-void stop(qint64 pid, const QString &scriptPath);
+// Throws FileError when the script cannot start.
+StartedScript start(const QString &scriptPath);
+
+// Ends a script that start() gave back, with everything it started, if it still
+// runs. Does nothing to a process that is not that very script.
+void stop(const StartedScript &script, const QString &scriptPath);
 
 } // namespace ScriptRunner

@@ -30,9 +30,9 @@ QString StatusQuery::run(const AppFolder &folder, const QString &server, const Q
     const QString script = scriptPath(folder);
     // The last query may still be writing into the result file (a slow server);
     // its answer is no longer wanted, and it must not mix with the new one.
-    if (m_lastScript != 0) {
+    if (m_lastScript.pid != 0) {
         ScriptRunner::stop(m_lastScript, script);
-        m_lastScript = 0;
+        m_lastScript = {};
     }
     ScriptWriter writer(script);
     writer.writeLine(command.status(request, resultPath(folder)));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/scriptrunner.h"
 #include "commands/shelldialect.h"
 #include "storage/appfolder.h"
 
@@ -32,5 +33,5 @@ public:
 private:
     int m_pauseMs;
     ShellDialect m_dialect;
-    qint64 m_lastScript = 0;
+    ScriptRunner::StartedScript m_lastScript;
 };

@@ -76,7 +76,19 @@ void endFrom(DWORD id, ULONGLONG notBefore)
 
 } // namespace
 
-bool WinProcessTree::isOurInterpreter(unsigned long id)
+unsigned long long WinProcessTree::startTime(unsigned long id)
+{
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process)
+        return 0;
+    ULONGLONG created = 0;
+    if (!creationTime(process, created))
+        created = 0;
+    CloseHandle(process);
+    return created;
+}
+
+bool WinProcessTree::isOurInterpreter(unsigned long id, unsigned long long startedAt)
 {
     const DWORD self = GetCurrentProcessId();
     for (const Entry &entry : processes()) {
@@ -87,9 +99,10 @@ bool WinProcessTree::isOurInterpreter(unsigned long id)
         HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
         if (!process)
             return false;
-        const bool cmd = isCmdImage(process);
+        ULONGLONG created = 0;
+        const bool ours = isCmdImage(process) && creationTime(process, created) && created == startedAt;
         CloseHandle(process);
-        return cmd;
+        return ours;
     }
     return false;
 }

@@ -5,10 +5,15 @@
 // and wine can run it in a test. Ids are Windows process ids (DWORD).
 namespace WinProcessTree {
 
-// True while id is a cmd.exe that this process started. A process id can be
-// handed to another program once ours has ended; one that is not a child of
-// ours, or not cmd.exe, is left alone.
-bool isOurInterpreter(unsigned long id);
+// When process id was created, in FILETIME units, or 0 when there is no such
+// process: together with the id it names one process for good.
+unsigned long long startTime(unsigned long id);
+
+// True while id is a cmd.exe that this process started at startedAt. A process
+// id can be handed to another program once ours has ended, even to another
+// cmd.exe of ours; one that is not a child of ours, not cmd.exe, or started at
+// another time is left alone.
+bool isOurInterpreter(unsigned long id, unsigned long long startedAt);
 
 // Ends id first, so it starts nothing more, then everything it started, and
 // theirs, waiting up to a second for each to go.

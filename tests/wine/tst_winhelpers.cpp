@@ -113,16 +113,22 @@ void processTree(const std::wstring &self)
     const DWORD sleeper = inner ? childOf(inner, L"tst_winhelpers.exe") : 0;
     check(sleeper != 0, "the inner cmd.exe has started the sleeper");
 
-    check(WinProcessTree::isOurInterpreter(cmd.id), "a cmd.exe we started is ours");
-    check(!WinProcessTree::isOurInterpreter(inner), "a cmd.exe someone else started is not");
-    check(!WinProcessTree::isOurInterpreter(sleeper), "a program that is no cmd.exe is not");
-    check(!WinProcessTree::isOurInterpreter(GetCurrentProcessId()), "we are not");
+    const unsigned long long started = WinProcessTree::startTime(cmd.id);
+    check(started != 0, "a running cmd.exe has a start time");
+    check(WinProcessTree::isOurInterpreter(cmd.id, started), "a cmd.exe we started is ours");
+    check(!WinProcessTree::isOurInterpreter(cmd.id, started + 1), "one of ours started at another time is not");
+    check(!WinProcessTree::isOurInterpreter(inner, WinProcessTree::startTime(inner)),
+          "a cmd.exe someone else started is not");
+    check(!WinProcessTree::isOurInterpreter(sleeper, WinProcessTree::startTime(sleeper)),
+          "a program that is no cmd.exe is not");
+    check(!WinProcessTree::isOurInterpreter(GetCurrentProcessId(), WinProcessTree::startTime(GetCurrentProcessId())),
+          "we are not");
 
     WinProcessTree::endTree(cmd.id);
     check(WaitForSingleObject(cmd.handle, 2000) == WAIT_OBJECT_0, "the outer cmd.exe has ended");
     check(isGone(inner), "the inner cmd.exe has ended");
     check(isGone(sleeper), "the sleeper has ended");
-    check(!WinProcessTree::isOurInterpreter(cmd.id), "an ended cmd.exe is no longer ours");
+    check(!WinProcessTree::isOurInterpreter(cmd.id, started), "an ended cmd.exe is no longer ours");
     CloseHandle(cmd.handle);
 }
 
