@@ -1,6 +1,8 @@
 # Quick start:
-#   make run    install what is missing, build, install into $(PREFIX) and start
+#   make run    install what is missing, build, install into $(PREFIX) with a
+#               menu entry, and start
 #   make test   install what is missing, build and run every test through CTest
+#   make e2e    the end-to-end tests alone, with their output and the purge rate
 #   make bench  build, run the benchmarks and print their summary table
 
 BUILD_DIR ?= build
@@ -9,11 +11,13 @@ BUILD_DIR ?= build
 PREFIX ?= $(HOME)/.local/share/quellory
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
+# util-linux and iproute2 give the end-to-end tests their private network
+# (unshare, setpriv, ip); desktop-file-utils and libglib2.0-bin check the menu
+# entry (desktop-file-validate, gio).
 PACKAGES := cmake make g++ qt6-base-dev libgl-dev libglx-dev libopengl-dev \
-            libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps iproute2 \
+            libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps \
+            util-linux iproute2 desktop-file-utils libglib2.0-bin \
             wine wine64 g++-mingw-w64-x86-64-win32 locales
-
-SUDO := $(if $(filter 0,$(shell id -u)),,sudo)
 
 .PHONY: all deps build run install test e2e bench clean
 
@@ -24,11 +28,19 @@ deps:
 	for p in $(PACKAGES); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
 	done; \
-	if [ -n "$$missing" ]; then \
-	    echo "Installing:$$missing"; \
-	    $(SUDO) apt-get update -qq && \
-	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
-	fi
+	[ -z "$$missing" ] && exit 0; \
+	if [ "$$(id -u)" = 0 ]; then sudo=""; \
+	elif command -v sudo >/dev/null 2>&1; then sudo=sudo; \
+	else \
+	    echo "Missing Debian packages:$$missing" >&2; \
+	    echo "There is no sudo here; as root, run" >&2; \
+	    echo "  apt-get update && apt-get install -y --no-install-recommends$$missing" >&2; \
+	    echo "and then make again." >&2; \
+	    exit 1; \
+	fi; \
+	echo "Installing:$$missing"; \
+	$$sudo apt-get update -qq && \
+	DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq --no-install-recommends $$missing
 
 $(BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELLORY_WERROR=ON
@@ -42,6 +54,7 @@ install: build
 	@if [ ! -e "$(PREFIX)/squidclient" ] && [ -x /usr/bin/squidclient ]; then \
 	    ln -s /usr/bin/squidclient "$(PREFIX)/squidclient"; \
 	fi
+	tools/install-desktop-entry "$(PREFIX)"
 
 run: install
 	cd "$(PREFIX)" && ./quellory
@@ -49,8 +62,9 @@ run: install
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 600
 
+# Verbose, so the test's own lines show, the purge rate among them.
 e2e: build
-	cd $(BUILD_DIR) && ctest --output-on-failure -L e2e
+	cd $(BUILD_DIR) && ctest -V -L e2e
 
 # Google Benchmark's figures go to bench.json beside the build; the script prints
 # the summary table from them. BENCH_ARGS, e.g. --benchmark_filter=purge/fresh
