@@ -11,6 +11,7 @@
 #include "window/cachewindow.h"
 #include "window/outputbox.h"
 
+#include "controls.h"
 #include "filebytes.h"
 #include <QApplication>
 #include <QDateTime>
@@ -106,7 +107,7 @@ private:
     template<typename T>
     T *control(const char *name) const
     {
-        return m_window->findChild<T *>(QString::fromLatin1(name));
+        return ::control<T>(m_window.get(), name);
     }
     void clickPurge(const QStringList &urls);
     QString url(const QString &path) const
