@@ -11,6 +11,7 @@
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
 #include "window/outputbox.h"
+#include "window/textarea.h"
 
 #include "paintclock.h"
 
@@ -170,11 +171,7 @@ QWidget *bareWindow()
         } else if (place.kind == ControlKind::OutputBox) {
             control = new OutputBox(window);
         } else {
-            auto *box = new QPlainTextEdit(window);
-            box->setLineWrapMode(QPlainTextEdit::NoWrap);
-            box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-            box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-            control = box;
+            control = TextArea::make(window);
         }
         control->setGeometry(place.pixelRect());
     }

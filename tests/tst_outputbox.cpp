@@ -5,6 +5,7 @@
 #include "window/edithistory.h"
 #include "window/lineshaper.h"
 #include "window/outputbox.h"
+#include "window/textarea.h"
 #include "window/textbuffer.h"
 #include "window/wideline.h"
 
@@ -28,17 +29,6 @@
 #include <memory>
 
 namespace {
-
-// A QPlainTextEdit as the window made Text3 before the output box.
-QPlainTextEdit *makeReference(QWidget *parent)
-{
-    auto *box = new QPlainTextEdit(parent);
-    box->setLineWrapMode(QPlainTextEdit::NoWrap);
-    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    box->setTabChangesFocus(true);
-    return box;
-}
 
 const QSize kText3Size(905, 321);
 
@@ -101,7 +91,7 @@ struct SideBySide
     SideBySide()
     {
         window.resize(kText3Size.width(), 2 * kText3Size.height() + 10);
-        reference = makeReference(&window);
+        reference = TextArea::make(&window);
         box = new OutputBox(&window);
         reference->setGeometry(QRect(QPoint(0, 0), kText3Size));
         box->setGeometry(QRect(QPoint(0, kText3Size.height() + 10), kText3Size));

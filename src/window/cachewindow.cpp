@@ -6,6 +6,7 @@
 #include "window/boxtext.h"
 #include "window/layouttable.h"
 #include "window/outputbox.h"
+#include "window/textarea.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -20,18 +21,6 @@
 namespace {
 const QString kTitle = QStringLiteral("Quellory");
 const QString kPurgeDone = QStringLiteral("更新完毕,请检查是否更新!");
-
-QPlainTextEdit *makeTextArea(QWidget *parent)
-{
-    auto *box = new QPlainTextEdit(parent);
-    box->setLineWrapMode(QPlainTextEdit::NoWrap);
-    box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    // Tab leaves the box instead of typing a tab, so the focus order works from
-    // every control.
-    box->setTabChangesFocus(true);
-    return box;
-}
 } // namespace
 
 CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
@@ -75,7 +64,7 @@ void CacheWindow::buildControls()
             widget = new QLineEdit(entry.caption, this);
             break;
         case ControlKind::TextArea:
-            widget = makeTextArea(this);
+            widget = TextArea::make(this);
             break;
         case ControlKind::OutputBox:
             // No wrap, both scroll bars and Tab leaving it, as a TextArea.
