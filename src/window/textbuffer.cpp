@@ -42,6 +42,22 @@ qsizetype rewriteBreaks(char16_t *data, qsizetype from, qsizetype end, std::vect
     return out;
 }
 
+// How many line breaks text holds, by the rules rewriteBreaks() follows.
+qsizetype countBreaks(const char16_t *text, qsizetype size)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = text[i];
+        if (isPlain(c))
+            continue;
+        if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
+            ++i;
+        if (becomesLineBreak(c) || c == 0x2028)
+            ++count;
+    }
+    return count;
+}
+
 } // namespace
 
 TextBuffer::TextBuffer()
@@ -64,6 +80,10 @@ void TextBuffer::setText(QString &&text)
     // at all, so a string shared with the caller is not copied either.
     const auto *read = reinterpret_cast<const char16_t *>(store->text.constData());
     const qsizetype size = store->text.size();
+    // Counted first, so the table of a million lines is allocated once, at its
+    // size: a doubling table would hold up to twice that, and three times while
+    // it grows.
+    breaks.reserve(size_t(countBreaks(read, size)));
     qsizetype i = 0;
     for (; i < size; ++i) {
         const char16_t c = read[i];
@@ -78,10 +98,6 @@ void TextBuffer::setText(QString &&text)
         auto *data = reinterpret_cast<char16_t *>(store->text.data());
         store->text.truncate(rewriteBreaks(data, i, size, breaks));
     }
-    // A doubling vector can hold twice what it needs; a million lines make that
-    // worth one copy of the table.
-    if (breaks.capacity() > breaks.size() + breaks.size() / 4 + 64)
-        breaks.shrink_to_fit();
 
     m_pieces.clear();
     if (!store->text.isEmpty())
