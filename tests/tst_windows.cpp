@@ -171,6 +171,7 @@ QProcessEnvironment TestWindows::environment(const QString &machine) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("WINEPREFIX"), kWineDir + QStringLiteral("/prefix"));
+    // Quiet unless QUELLORY_WINEDEBUG asks for wine's own messages (e.g. err+all).
     env.insert(QStringLiteral("WINEDEBUG"), qEnvironmentVariable("QUELLORY_WINEDEBUG", QStringLiteral("-all")));
     // No offer to download Mono or Gecko, no window of any kind, and no menu
     // entries or file types written into the home folder.
