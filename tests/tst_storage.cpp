@@ -18,6 +18,7 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 class TestStorage : public QObject
@@ -50,6 +51,11 @@ private slots:
     void fullFileSystemLeavesTheFileAsItWas();
     void onlyOrdinaryFilesAreOpened_data();
     void onlyOrdinaryFilesAreOpened();
+    void fileSwappedForAFifoNeverHangs();
+    void writersAtOnceLoseNothing_data();
+    void writersAtOnceLoseNothing();
+    void readingStopsAtSizeAndLimit_data();
+    void readingStopsAtSizeAndLimit();
     void appFolderMustBeAFolder_data();
     void appFolderMustBeAFolder();
     void appFolderJoins_data();
@@ -331,6 +337,140 @@ void TestStorage::onlyOrdinaryFilesAreOpened()
     QVERIFY_THROWS_EXCEPTION(FileError, TextFile::FileContent(file));
     QVERIFY_THROWS_EXCEPTION(FileError, TextFile::WriteContentLine(QStringLiteral("x"), file));
     QVERIFY(!quick.hasExpired());
+}
+
+void TestStorage::fileSwappedForAFifoNeverHangs()
+{
+    // Another process keeps putting a FIFO and a file in turn under the name; a
+    // check of the name followed by an open of it would sooner or later open the
+    // FIFO and wait for a writer that never comes.
+    const QString file = path("serverlist.txt");
+    const QByteArray fifo = QFile::encodeName(path("fifo"));
+    const QByteArray plain = QFile::encodeName(path("plain"));
+    const QByteArray name = QFile::encodeName(file);
+    const pid_t swapper = fork();
+    if (swapper == 0) {
+        for (;;) {
+            mkfifo(fifo.constData(), 0600);
+            rename(fifo.constData(), name.constData());
+            if (FILE *f = fopen(plain.constData(), "w")) {
+                fputs("a\r\n", f);
+                fclose(f);
+            }
+            rename(plain.constData(), name.constData());
+        }
+    }
+    QVERIFY(swapper > 0);
+    int refused = 0;
+    int read = 0;
+    QDeadlineTimer enough(1500);
+    while (!enough.hasExpired()) {
+        try {
+            const QString text = TextFile::FileContent(file);
+            read += text == QStringLiteral("a\r\n");
+            TextFile::WriteContentLine(QStringLiteral("b"), file);
+        } catch (const FileError &) {
+            ++refused;
+        }
+    }
+    kill(swapper, SIGKILL);
+    waitpid(swapper, nullptr, 0);
+    // Both kinds were met, and nothing blocked on the way.
+    QVERIFY2(refused > 0 && read > 0, qPrintable(QStringLiteral("%1 refused, %2 read").arg(refused).arg(read)));
+}
+
+void TestStorage::writersAtOnceLoseNothing_data()
+{
+    QTest::addColumn<QString>("other");
+    // Two copies of the program adding servers at the same moment.
+    QTest::newRow("another copy of the program") << "program";
+    // A writer that takes no lock but appends, like echo >> serverlist.txt.
+    QTest::newRow("a plain appender") << "shell";
+}
+
+void TestStorage::writersAtOnceLoseNothing()
+{
+    QFETCH(QString, other);
+    constexpr int kLines = 3000;
+    const QString file = path("serverlist.txt");
+    // Run as a writer: this binary, started again with the file and a name.
+    if (qEnvironmentVariableIsSet("QUELLORY_WRITER")) {
+        const QString writer = qEnvironmentVariable("QUELLORY_WRITER");
+        const QString target = qEnvironmentVariable("QUELLORY_WRITER_FILE");
+        for (int i = 0; i < kLines; ++i)
+            TextFile::WriteContentLine(writer + QLatin1Char('-') + QString::number(i), target);
+        return;
+    }
+    const auto program = [&](const QString &name) {
+        auto *p = new QProcess(this);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QUELLORY_WRITER"), name);
+        env.insert(QStringLiteral("QUELLORY_WRITER_FILE"), file);
+        p->setProcessEnvironment(env);
+        p->start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("writersAtOnceLoseNothing:another copy of the program")});
+        return p;
+    };
+    QList<QProcess *> writers{program(QStringLiteral("A"))};
+    if (other == QLatin1String("program")) {
+        writers.append(program(QStringLiteral("B")));
+    } else {
+        auto *shell = new QProcess(this);
+        shell->start(
+                QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("i=0; while [ $i -lt %1 ]; do echo \"B-$i\" >> \"$0\"; i=$((i+1)); done").arg(kLines),
+                 file});
+        writers.append(shell);
+    }
+    for (QProcess *w : writers) {
+        QVERIFY(w->waitForFinished(60000));
+        QVERIFY2(w->exitCode() == 0, w->readAll().constData());
+    }
+
+    // Every line whole, once; each writer's in its own order.
+    QSet<QByteArray> seen;
+    QHash<char, int> next{{'A', 0}, {'B', 0}};
+    const QList<QByteArray> lines = FileBytes::read(file).split('\n');
+    QCOMPARE(lines.last(), QByteArray());
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QByteArray line = lines.at(i).endsWith('\r') ? lines.at(i).chopped(1) : lines.at(i);
+        const char who = line.isEmpty() ? '?' : line.at(0);
+        // A writer without a lock can be seen in the middle of its line, which
+        // then gets a line break of ours after it: an empty line, nothing lost.
+        if (line.isEmpty() && other == QLatin1String("shell"))
+            continue;
+        QVERIFY2(next.contains(who) && line == who + QByteArray("-") + QByteArray::number(next[who]), line.constData());
+        ++next[who];
+    }
+    QCOMPARE(next['A'], kLines);
+    QCOMPARE(next['B'], kLines);
+}
+
+void TestStorage::readingStopsAtSizeAndLimit_data()
+{
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("cut");
+    QTest::newRow("under the limit") << qint64(100) << QByteArray("0123456789") << false;
+    QTest::newRow("exactly at the limit") << qint64(13) << QByteArray("0123456789") << false;
+    QTest::newRow("over the limit") << qint64(4) << QByteArray("0123") << true;
+    QTest::newRow("limit of nothing") << qint64(0) << QByteArray() << true;
+    // A character is never half shown: the cut one becomes the replacement mark.
+    QTest::newRow("cut inside a character") << qint64(11) << QByteArray("0123456789\xef\xbf\xbd") << true;
+}
+
+void TestStorage::readingStopsAtSizeAndLimit()
+{
+    QFETCH(qint64, limit);
+    QFETCH(QByteArray, expected);
+    QFETCH(bool, cut);
+    const QString file = path("info.txt ");
+    QVERIFY(FileBytes::write(file, "0123456789\xe4\xb8\xad"));
+    const TextFile::FilePart part = TextFile::FileContent(file, limit);
+    QCOMPARE(part.text.toUtf8(), cut ? expected : expected + "\xe4\xb8\xad");
+    QCOMPARE(part.bytes, qMin<qint64>(limit, 13));
+    QCOMPARE(part.cut, cut);
 }
 
 void TestStorage::appFolderMustBeAFolder_data()

@@ -2,31 +2,29 @@
 
 #include "commands/codepagerule.h"
 #include "storage/fileerror.h"
-#include "storage/textfile.h"
+
+#include <QCoreApplication>
 
 namespace {
 // Large enough that a 100,000-line script costs a few hundred writes, not 100,000.
 constexpr qsizetype kFlushAt = 256 * 1024;
-const QString kOperation = QStringLiteral("Writing a command script");
 } // namespace
 
 ScriptWriter::ScriptWriter(const QString &path, ShellDialect dialect, const CodePages &codePages)
-    : m_file(path)
+    : m_file(path, RegularFile::Mode::Write, QCoreApplication::translate("ScriptWriter", "Writing a command script"))
     , m_dialect(dialect)
     , m_codePages(codePages)
 {
-    TextFile::requireRegularFile(path, kOperation);
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        throw FileError(kOperation, path, m_file.errorString());
     m_buffer.reserve(kFlushAt + 4096);
 }
 
 ScriptWriter::~ScriptWriter()
 {
     // An abandoned script keeps what was written so far; errors no longer matter.
-    if (m_file.isOpen()) {
-        m_file.write(m_buffer);
-        m_file.close();
+    if (!m_closed) {
+        try {
+            m_file.writeAll(m_buffer);
+        } catch (const FileError &) { }
     }
 }
 
@@ -41,16 +39,19 @@ void ScriptWriter::writeLine(const QString &line)
 void ScriptWriter::close()
 {
     flushBuffer();
+    m_closed = true;
     m_file.close();
-    if (m_file.error() != QFileDevice::NoError)
-        throw FileError(kOperation, m_file.fileName(), m_file.errorString());
 }
 
 void ScriptWriter::flushBuffer()
 {
     if (m_buffer.isEmpty())
         return;
-    if (m_file.write(m_buffer) != m_buffer.size())
-        throw FileError(kOperation, m_file.fileName(), m_file.errorString());
+    try {
+        m_file.writeAll(m_buffer);
+    } catch (const FileError &) {
+        m_closed = true; // nothing more goes in, not even from the destructor
+        throw;
+    }
     m_buffer.clear();
 }

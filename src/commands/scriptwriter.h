@@ -2,9 +2,9 @@
 
 #include "commands/codepages.h"
 #include "commands/shelldialect.h"
+#include "storage/regularfile.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 // Writes a command script: the file is created or emptied on construction, every
@@ -28,7 +28,8 @@ public:
 private:
     void flushBuffer();
 
-    QFile m_file;
+    RegularFile m_file;
+    bool m_closed = false;
     QByteArray m_buffer;
     ShellDialect m_dialect;
     CodePages m_codePages;

@@ -1,8 +1,9 @@
 #include "storage/textfile.h"
 
 #include "storage/fileerror.h"
+#include "storage/regularfile.h"
 
-#include <QFile>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -25,53 +26,44 @@ bool FileExist(const QString &strfile)
     return !info.isDir() && info.exists();
 }
 
-void requireRegularFile(const QString &path, const QString &operation)
-{
-    // Asked of the entry's type, without opening it: opening a FIFO blocks until a
-    // writer comes, and a device such as /dev/zero never ends. A directory is left
-    // to fail on opening, in the system's own words.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile() && !info.isDir())
-        throw FileError(operation, path, QStringLiteral("This is not an ordinary file"));
-}
-
-QString FileContent(const QString &strfile)
+FilePart FileContent(const QString &strfile, qint64 maxBytes)
 {
     if (!FileExist(strfile))
-        return missingFileText();
+        return {missingFileText(), 0, false};
 
-    const QString operation = QStringLiteral("Reading a file");
-    requireRegularFile(strfile, operation);
-    QFile file(strfile);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw FileError(operation, strfile, file.errorString());
+    RegularFile file(strfile, RegularFile::Mode::Read, QCoreApplication::translate("TextFile", "Reading a file"));
+    // Only what is there now: squidclient may still be writing, and a server that
+    // never stops answering would otherwise keep us reading for good.
+    const qint64 size = file.size();
+    const qint64 wanted = qMin(size, qMax<qint64>(maxBytes, 0));
 
     // Decoded piece by piece straight into the text: a status answer can be
     // hundreds of megabytes, and the whole file as bytes beside the whole text
     // would take half as much memory again. The decoder keeps a character cut
-    // between two pieces.
+    // between two pieces. A little room is left at the end for a line the caller
+    // may add, so that adding it does not copy the whole text.
     QStringDecoder decoder(QStringDecoder::System);
     QString text;
-    text.resize(qsizetype(qMin<qint64>(file.size(), std::numeric_limits<qsizetype>::max() / 4)) + 1);
+    text.resize(qsizetype(qMin<qint64>(wanted, std::numeric_limits<qsizetype>::max() / 4)) + 256);
     qsizetype length = 0;
+    qint64 read = 0;
     QByteArray piece(qsizetype(1) << 20, Qt::Uninitialized);
-    for (;;) {
-        const qint64 n = file.read(piece.data(), piece.size());
-        if (n < 0)
-            throw FileError(operation, strfile, file.errorString());
+    while (read < wanted) {
+        const qint64 n = file.read(piece.data(), qMin<qint64>(piece.size(), wanted - read));
         if (n == 0)
-            break;
-        // The file may still grow while it is read (a result file being written).
+            break; // shortened meanwhile
+        read += n;
         const qsizetype needed = length + decoder.requiredSpace(qsizetype(n));
         if (needed > text.size())
             text.resize(qMax(needed, text.size() * 2));
         length = decoder.appendToBuffer(text.data() + length, QByteArrayView(piece.constData(), qsizetype(n)))
                 - text.constData();
     }
-    // A character cut off at the very end of the file would stay inside the
-    // decoder. A line break after it makes the decoder give it up as the
-    // replacement character; the line break is taken off again, where it came
-    // out at all (Qt 6.4 swallows the byte after a cut-off character).
+    // A character cut off at the very end (of the file, or where we stopped)
+    // would stay inside the decoder. A line break after it makes the decoder give
+    // it up as the replacement character; the line break is taken off again,
+    // where it came out at all (Qt 6.4 swallows the byte after a cut-off
+    // character).
     if (length + decoder.requiredSpace(1) > text.size())
         text.resize(length + decoder.requiredSpace(1));
     length = decoder.appendToBuffer(text.data() + length, QByteArrayView("\n", 1)) - text.constData();
@@ -81,62 +73,46 @@ QString FileContent(const QString &strfile)
     // Wide text takes fewer characters than bytes; give back a large unused tail.
     if (text.capacity() - length > length / 4 + 4096)
         text.squeeze();
-    return text;
+    return {text, read, read < size};
 }
 
 bool WriteContentLine(const QString &StrData, const QString &strfile)
 {
-    const QString operation = QStringLiteral("Appending a line to a file");
+    const QString operation = QCoreApplication::translate("TextFile", "Appending a line to a file");
     if (strfile.isEmpty())
-        throw FileError(operation, strfile, QStringLiteral("No file name given"));
-    requireRegularFile(strfile, operation);
+        throw FileError(operation, strfile, QCoreApplication::translate("TextFile", "No file name given"));
 
-    // Unbuffered, so every failing write reports the system's reason at once.
-    QFile file(strfile);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        throw FileError(operation, strfile, file.errorString());
-    const qint64 before = file.size();
+    RegularFile file(strfile, RegularFile::Mode::Append, operation);
+    // Held from the look at the last byte to the end of the write: another copy
+    // of the program adding a server at the same moment waits for its turn.
+    file.lock();
 
     QByteArray bytes;
     // A file saved by hand often lacks its last line break; without one the new
     // line would be glued onto the last line.
-    if (before > 0) {
-        char last = 0;
-        if (!file.seek(before - 1) || file.read(&last, 1) != 1)
-            throw FileError(operation, strfile, file.errorString());
-        if (last != '\n')
-            bytes.append("\r\n", 2);
+    // A writer that takes no lock may be in the middle of a line: its write can be
+    // seen half done where it crosses a page. Looked at again until the size holds
+    // still, so its line is not taken for an unfinished one.
+    qint64 size = file.size();
+    char last = '\n';
+    for (int look = 0; look < 100 && size > 0; ++look) {
+        if (file.read(&last, 1, size - 1) != 1)
+            last = '\n';
+        const qint64 now = file.size();
+        if (now == size)
+            break;
+        size = now;
     }
+    if (last != '\n')
+        bytes.append("\r\n", 2);
     bytes += StrData.toLocal8Bit();
     bytes.append("\r\n", 2);
 
     // All or nothing: a line cut short by a full disk would glue itself onto the
     // next server added, so whatever part of it got in is cut off again.
-    QString failure;
-    if (!file.seek(before)) {
-        failure = file.errorString();
-    } else {
-        qint64 done = 0;
-        while (done < bytes.size()) {
-            // A short write sets no error; writing the rest gives the reason.
-            const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
-            if (n <= 0) {
-                failure = file.errorString();
-                break;
-            }
-            done += n;
-        }
-    }
-    if (failure.isEmpty()) {
-        file.close();
-        if (file.error() == QFileDevice::NoError)
-            return true;
-        failure = file.errorString();
-        file.open(QIODevice::ReadWrite | QIODevice::Unbuffered);
-    }
-    if (file.isOpen())
-        file.resize(before);
-    throw FileError(operation, strfile, failure);
+    file.writeAll(bytes);
+    file.close();
+    return true;
 }
 
 } // namespace TextFile
