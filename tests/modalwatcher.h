@@ -1,14 +1,17 @@
 #pragma once
 
 #include <QApplication>
+#include <QHash>
 #include <QMessageBox>
 #include <QObject>
 #include <QPushButton>
 #include <QString>
+#include <QTest>
 #include <QTimer>
 
 // Closes the message boxes a handler opens while the test waits for the handler
-// to return, and remembers what each of them showed.
+// to return, and remembers what each of them showed. A box is closed with its OK
+// button, or with the key given for its object name, as the operator would.
 class ModalWatcher : public QObject
 {
     Q_OBJECT
@@ -31,6 +34,8 @@ public:
 
     const QList<Seen> &seen() const { return m_seen; }
 
+    void answer(const QString &objectName, Qt::Key key) { m_keys[objectName] = key; }
+
 private slots:
     void poll()
     {
@@ -39,10 +44,14 @@ private slots:
             return;
         m_seen.append(Seen{box->objectName(), box->windowTitle(), box->text(), box->icon(),
                            static_cast<int>(box->buttons().size())});
-        box->button(QMessageBox::Ok)->click();
+        if (m_keys.contains(box->objectName()))
+            QTest::keyClick(box, m_keys.value(box->objectName()));
+        else
+            box->button(QMessageBox::Ok)->click();
     }
 
 private:
     QTimer m_timer;
     QList<Seen> m_seen;
+    QHash<QString, Qt::Key> m_keys;
 };

@@ -9,11 +9,12 @@
 // A stand-in for squidclient, installed in a test's application folder. It talks
 // to no server: it records the arguments it was given (NUL-separated, so any byte
 // survives) and answers on both output streams, the way the real client writes
-// its errors to standard error.
+// its errors to standard error. `before` is shell code run before it answers: a
+// slow server, or one that never stops answering.
 class StandInClient
 {
 public:
-    explicit StandInClient(const QString &folder)
+    explicit StandInClient(const QString &folder, const QByteArray &before = QByteArray())
         : m_folder(folder)
     {
         const QString path = m_folder + QStringLiteral("/squidclient");
@@ -24,8 +25,9 @@ public:
                      "log=\"${0%/*}/argv.log\"\n"
                      "{ printf '%s\\0' \"$#\"; for a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done; } >> \"$log\"\n"
                      "for a in \"$@\"; do last=$a; done\n"
-                     "printf 'answer for %s\\n' \"$last\"\n"
-                     "printf 'stand-in error\\n' >&2\n");
+                     + before
+                     + "printf 'answer for %s\\n' \"$last\"\n"
+                       "printf 'stand-in error\\n' >&2\n");
         script.close();
         script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }

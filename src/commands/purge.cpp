@@ -1,48 +1,76 @@
 #include "commands/purge.h"
 
-#include "commands/scriptrunner.h"
+#include "commands/resultreader.h"
 #include "commands/scriptwriter.h"
 #include "commands/squidclientline.h"
 #include "storage/linesplit.h"
-#include "storage/textfile.h"
+
+#include <optional>
 
 QString Purge::scriptPath(const AppFolder &folder)
 {
     return folder.file(QStringLiteral("test.bat"));
 }
 
-QString Purge::resultPath(const AppFolder &folder, qsizetype line)
+QString Purge::resultName(qsizetype line)
 {
-    return folder.file(QStringLiteral("nslookup") + QString::number(line) + QStringLiteral(".txt"));
+    return QStringLiteral("nslookup") + QString::number(line) + QStringLiteral(".txt");
 }
 
-QString Purge::run(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect)
+QString Purge::resultPath(const AppFolder &folder, qsizetype line)
 {
-    const SquidclientLine command(dialect, folder, server);
+    return folder.file(resultName(line));
+}
+
+void Purge::script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
+                   const CodePages &codePages, const std::function<void(qsizetype urlLine, const QString &line)> &line)
+{
+    const SquidclientLine command(dialect, folder, server, codePages);
     // The appended line end only adds an empty last piece, which is skipped.
     const QStringList lines = SplitLines(urls + QStringLiteral("\r\n"));
 
-    // Every text is checked before the script is touched, so a refused URL leaves
-    // the previous script as it was.
+    // Every text is checked before the first line goes out, so a refused URL
+    // leaves the previous script as it was.
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (!lines.at(i).isEmpty())
             command.checkUrl(lines.at(i), i);
     }
-
-    const QString script = scriptPath(folder);
-    ScriptWriter writer(script);
-    QString shown;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString &url = lines.at(i);
-        if (url.isEmpty())
-            continue;
-        const QString result = resultPath(folder, i);
-        writer.writeLine(command.purge(url, result));
+        if (!lines.at(i).isEmpty())
+            line(i, command.purge(lines.at(i), command.folderFile(resultName(i))));
+    }
+}
+
+QString Purge::run(const AppFolder &folder, const QString &server, const QString &urls,
+                   ScriptRunner::StartedScript *last)
+{
+    const ShellDialect dialect = nativeShellDialect();
+    const CodePages codePages = CodePages::ofSystem();
+    const QString path = scriptPath(folder);
+    std::optional<ScriptWriter> writer;
+    const auto create = [&] {
+        if (last)
+            ScriptRunner::stop(*last, path);
+        writer.emplace(path, dialect, codePages);
+    };
+    ResultReader reader;
+    QString shown;
+    script(folder, server, urls, dialect, codePages, [&](qsizetype urlLine, const QString &line) {
+        // Created only now: every text has passed its check.
+        if (!writer)
+            create();
+        writer->writeLine(line);
         // The script has not run yet: this is what an earlier purge left under
         // this number.
-        shown += TextFile::FileContent(result);
-    }
-    writer.close();
-    ScriptRunner::start(script);
+        reader.append(shown, resultPath(folder, urlLine));
+    });
+    // Nothing to purge still gives an (empty) script, started as any other.
+    if (!writer)
+        create();
+    writer->close();
+    reader.finish(shown, ResultReader::Kind::Purge);
+    const ScriptRunner::StartedScript started = ScriptRunner::start(path);
+    if (last)
+        *last = started;
     return shown;
 }

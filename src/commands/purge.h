@@ -1,22 +1,41 @@
 #pragma once
 
+#include "commands/codepages.h"
+#include "commands/scriptrunner.h"
 #include "commands/shelldialect.h"
 #include "storage/appfolder.h"
 
 #include <QString>
+
+#include <functional>
 
 // The purge action: writes test.bat with one squidclient purge per non-empty URL
 // line, starts it, and gives back what the result files of those line numbers
 // held before the start (the previous run's answers, or the missing-file text).
 namespace Purge {
 
-// Line i of urls is purged with its answer in nslookup<i>.txt; blank lines are
-// skipped but keep their number. Throws UnsafeTextError before any file is
-// touched, and FileError when a file operation fails (then nothing is started).
+// Calls `line` with each line of the purge script for these texts, in order,
+// together with the number of the URL line it purges (counted from 0, blank
+// lines skipped but counted). Every text is checked before the first call, so a
+// refused one throws UnsafeTextError with nothing handed out. This is exactly
+// what run() writes; the scripts for cmd.exe can be made on any platform.
+void script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
+            const CodePages &codePages, const std::function<void(qsizetype urlLine, const QString &line)> &line);
+
+// Line i of urls is purged with its answer in nslookup<i>.txt. Throws
+// UnsafeTextError before any file is touched, and FileError when a file
+// operation fails (then nothing is started). What is shown is cut at
+// ResultReader's limit.
+//
+// `last`, when given, is the purge started before: if it still runs, it is
+// ended (with its squidclient) once every text has passed and before test.bat
+// is rewritten under it; afterwards it names the purge started now.
 QString run(const AppFolder &folder, const QString &server, const QString &urls,
-            ShellDialect dialect = nativeShellDialect());
+            ScriptRunner::StartedScript *last = nullptr);
 
 QString scriptPath(const AppFolder &folder);
+// "nslookup<line>.txt"
+QString resultName(qsizetype line);
 QString resultPath(const AppFolder &folder, qsizetype line);
 
 } // namespace Purge

@@ -60,6 +60,13 @@ quint64 startTimeOf(qint64 pid)
 }
 } // namespace
 
+bool ScriptRunner::isRunning(const StartedScript &script, const QString &scriptPath)
+{
+    Q_UNUSED(scriptPath);
+    return script.pid > 0 && script.startTime != 0
+            && WinProcessTree::isOurInterpreter(static_cast<unsigned long>(script.pid), script.startTime);
+}
+
 void ScriptRunner::stop(const StartedScript &script, const QString &scriptPath)
 {
     Q_UNUSED(scriptPath);
@@ -95,6 +102,12 @@ bool isOurScript(const ScriptRunner::StartedScript &script, const QString &scrip
     return cmdline.readAll().endsWith(tail) && script.startTime != 0 && startTimeOf(script.pid) == script.startTime;
 }
 } // namespace
+
+bool ScriptRunner::isRunning(const StartedScript &script, const QString &scriptPath)
+{
+    // A script that has ended is gone or a zombie, whose command line is empty.
+    return script.pid > 0 && isOurScript(script, scriptPath);
+}
 
 void ScriptRunner::stop(const StartedScript &script, const QString &scriptPath)
 {

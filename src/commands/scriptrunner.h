@@ -18,6 +18,9 @@ struct StartedScript
 // Throws FileError when the script cannot start.
 StartedScript start(const QString &scriptPath);
 
+// True while the script that start() gave back still runs.
+bool isRunning(const StartedScript &script, const QString &scriptPath);
+
 // Ends a script that start() gave back, with everything it started, if it still
 // runs. Does nothing to a process that is not that very script.
 void stop(const StartedScript &script, const QString &scriptPath);

@@ -10,11 +10,11 @@ const QString kProgram = QStringLiteral("squidclient");
 
 // cmd.exe gets the Windows path wherever the script was written; on Windows this
 // is exactly AppFolder::file.
-QString programPath(ShellDialect dialect, const AppFolder &folder)
+QString folderFileFor(ShellDialect dialect, const AppFolder &folder, const QString &name)
 {
     if (dialect == ShellDialect::Cmd)
-        return folder.path() + QLatin1Char('\\') + kProgram;
-    return folder.file(kProgram);
+        return folder.path() + QLatin1Char('\\') + name;
+    return folder.file(name);
 }
 } // namespace
 
@@ -22,6 +22,7 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
                                  const CodePages &codePages)
     : m_dialect(dialect)
     , m_codePages(codePages)
+    , m_folder(folder)
 {
     const QString folderWhat = QStringLiteral("The application folder");
     checkText(folder.path(), folderWhat);
@@ -31,7 +32,7 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
             throw UnsafeTextError(folderWhat, folder.path(), reason);
     }
     checkText(server, QStringLiteral("The server"));
-    m_head = ShellQuote::quote(dialect, programPath(dialect, folder)) + QStringLiteral(" -h ")
+    m_head = ShellQuote::quote(dialect, folderFileFor(dialect, folder, kProgram)) + QStringLiteral(" -h ")
             + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");
 }
 
@@ -92,4 +93,9 @@ QString SquidclientLine::status(const QString &request, const QString &resultPat
 QString SquidclientLine::redirect(const QString &resultPath) const
 {
     return QStringLiteral(" > ") + ShellQuote::quoteRedirectTarget(m_dialect, resultPath) + QStringLiteral(" 2>&1");
+}
+
+QString SquidclientLine::folderFile(const QString &name) const
+{
+    return folderFileFor(m_dialect, m_folder, name);
 }

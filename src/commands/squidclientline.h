@@ -35,6 +35,10 @@ public:
     // A cache-manager request. An empty request adds no argument at all.
     QString status(const QString &request, const QString &resultPath) const;
 
+    // A file of the application folder as the script names it: with a backslash
+    // for cmd.exe, whatever we were built on.
+    QString folderFile(const QString &name) const;
+
 private:
     // Why a text cannot go into a line at all (quoting, code pages), or empty.
     QString textRefusal(const QString &text) const;
@@ -45,5 +49,6 @@ private:
 
     ShellDialect m_dialect;
     CodePages m_codePages;
+    AppFolder m_folder;
     QString m_head; // program, host and port: the same for every line
 };

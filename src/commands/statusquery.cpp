@@ -1,10 +1,11 @@
 #include "commands/statusquery.h"
 
+#include "commands/resultreader.h"
 #include "commands/scriptrunner.h"
 #include "commands/scriptwriter.h"
 #include "commands/squidclientline.h"
-#include "storage/textfile.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 QString StatusQuery::scriptPath(const AppFolder &folder)
@@ -17,30 +18,42 @@ QString StatusQuery::resultPath(const AppFolder &folder)
     return folder.file(QStringLiteral("info.txt "));
 }
 
-StatusQuery::StatusQuery(int pauseMs, ShellDialect dialect)
+StatusQuery::StatusQuery(int pauseMs)
     : m_pauseMs(pauseMs)
-    , m_dialect(dialect)
 { }
+
+QString StatusQuery::script(const AppFolder &folder, const QString &server, const QString &request,
+                            ShellDialect dialect, const CodePages &codePages)
+{
+    const SquidclientLine command(dialect, folder, server, codePages);
+    command.check(request, QCoreApplication::translate("StatusQuery", "The request"));
+    return command.status(request, command.folderFile(QStringLiteral("info.txt ")));
+}
 
 QString StatusQuery::run(const AppFolder &folder, const QString &server, const QString &request)
 {
-    const SquidclientLine command(m_dialect, folder, server);
-    command.check(request, QStringLiteral("The request"));
+    const ShellDialect dialect = nativeShellDialect();
+    const CodePages codePages = CodePages::ofSystem();
+    const QString line = script(folder, server, request, dialect, codePages);
 
-    const QString script = scriptPath(folder);
+    const QString path = scriptPath(folder);
     // The last query may still be writing into the result file (a slow server);
     // its answer is no longer wanted, and it must not mix with the new one.
     if (m_lastScript.pid != 0) {
-        ScriptRunner::stop(m_lastScript, script);
+        ScriptRunner::stop(m_lastScript, path);
         m_lastScript = {};
     }
-    ScriptWriter writer(script);
-    writer.writeLine(command.status(request, resultPath(folder)));
+    ScriptWriter writer(path, dialect, codePages);
+    writer.writeLine(line);
     writer.close();
-    m_lastScript = ScriptRunner::start(script);
+    m_lastScript = ScriptRunner::start(path);
 
     // A fixed pause, not a wait for the script: whatever squidclient has written
     // by then is what the operator sees.
     QThread::msleep(static_cast<unsigned long>(m_pauseMs));
-    return TextFile::FileContent(resultPath(folder));
+    QString shown;
+    ResultReader reader;
+    reader.append(shown, resultPath(folder));
+    reader.finish(shown, ResultReader::Kind::Status);
+    return shown;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/codepages.h"
 #include "commands/scriptrunner.h"
 #include "commands/shelldialect.h"
 #include "storage/appfolder.h"
@@ -18,10 +19,16 @@ class StatusQuery
 public:
     static constexpr int kPauseMs = 2000;
 
-    explicit StatusQuery(int pauseMs = kPauseMs, ShellDialect dialect = nativeShellDialect());
+    explicit StatusQuery(int pauseMs = kPauseMs);
+
+    // The one line of the status script, exactly as run() writes it. Throws
+    // UnsafeTextError when a text cannot be passed.
+    static QString script(const AppFolder &folder, const QString &server, const QString &request, ShellDialect dialect,
+                          const CodePages &codePages);
 
     // Throws UnsafeTextError before anything is written, FileError on a failing
-    // file operation (then nothing is started and there is no pause).
+    // file operation (then nothing is started and there is no pause). What is
+    // shown is cut at ResultReader's limit.
     QString run(const AppFolder &folder, const QString &server, const QString &request);
 
     void setPause(int ms) { m_pauseMs = ms; }
@@ -32,6 +39,5 @@ public:
 
 private:
     int m_pauseMs;
-    ShellDialect m_dialect;
     ScriptRunner::StartedScript m_lastScript;
 };

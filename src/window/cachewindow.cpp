@@ -6,17 +6,13 @@
 #include "window/boxtext.h"
 #include "window/layouttable.h"
 #include "window/outputbox.h"
-#include "window/textarea.h"
+#include "window/windowcontrols.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-
-#include <algorithm>
-#include <map>
 
 namespace {
 const QString kTitle = QStringLiteral("Quellory");
@@ -30,75 +26,23 @@ CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     setObjectName(QStringLiteral("cache"));
     setWindowTitle(kTitle);
     setFixedSize(LayoutTable::clientSize());
-    buildControls();
+    const WindowControls controls = WindowControls::make(this);
+    m_serverList = controls.serverList;
+    m_urlBox = controls.urlBox;
+    m_requestBox = controls.requestBox;
+    m_outputBox = controls.outputBox;
+    m_newServerBox = controls.newServerBox;
+    m_purgeButton = controls.purgeButton;
+    m_statusButton = controls.statusButton;
+    m_addButton = controls.addButton;
 
     connect(m_purgeButton, &QPushButton::clicked, this, &CacheWindow::purge);
     connect(m_statusButton, &QPushButton::clicked, this, &CacheWindow::statusQuery);
     connect(m_addButton, &QPushButton::clicked, this, &CacheWindow::addServer);
 
     // A server list that cannot be read must not keep the window from opening.
-    runOrReport(QStringLiteral("Reading the server list"), [this] { LoadServerList(); });
+    runOrReport(tr("Reading the server list"), [this] { LoadServerList(); });
     m_urlBox->setFocus();
-}
-
-void CacheWindow::buildControls()
-{
-    std::map<int, QWidget *> byTab;
-    for (const ControlPlace &entry : LayoutTable::controls()) {
-        QWidget *widget = nullptr;
-        switch (entry.kind) {
-        case ControlKind::Label:
-            widget = new QLabel(entry.caption, this);
-            break;
-        case ControlKind::ListBox: {
-            auto *list = new QListWidget(this);
-            list->setSelectionMode(QAbstractItemView::SingleSelection);
-            list->setSortingEnabled(false);
-            // Items are plain texts from a file; many of them is the normal case.
-            list->setUniformItemSizes(true);
-            m_serverList = list;
-            widget = list;
-            break;
-        }
-        case ControlKind::LineEdit:
-            widget = new QLineEdit(entry.caption, this);
-            break;
-        case ControlKind::TextArea:
-            widget = TextArea::make(this);
-            break;
-        case ControlKind::OutputBox:
-            // No wrap, both scroll bars and Tab leaving it, as a TextArea.
-            widget = new OutputBox(this);
-            break;
-        case ControlKind::Button:
-            widget = new QPushButton(entry.caption, this);
-            break;
-        }
-        widget->setObjectName(entry.name);
-        widget->setAccessibleName(entry.name);
-        widget->setGeometry(entry.pixelRect());
-        if (entry.kind != ControlKind::Label)
-            byTab[entry.tab] = widget;
-    }
-
-    m_urlBox = findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
-    m_requestBox = findChild<QLineEdit *>(QStringLiteral("Text2"));
-    m_outputBox = findChild<OutputBox *>(QStringLiteral("Text3"));
-    m_newServerBox = findChild<QLineEdit *>(QStringLiteral("Text4"));
-    m_purgeButton = findChild<QPushButton *>(QStringLiteral("Command1"));
-    m_statusButton = findChild<QPushButton *>(QStringLiteral("Command2"));
-    m_addButton = findChild<QPushButton *>(QStringLiteral("Command3"));
-
-    // Buttons take the focus on Tab like every other control here.
-    for (auto *button : {m_purgeButton, m_statusButton, m_addButton})
-        button->setFocusPolicy(Qt::StrongFocus);
-
-    QWidget *previous = nullptr;
-    for (const auto &[tab, widget] : byTab) {
-        if (previous)
-            setTabOrder(previous, widget);
-        previous = widget;
-    }
 }
 
 void CacheWindow::LoadServerList()
@@ -118,7 +62,7 @@ QString CacheWindow::selectedServer() const
 
 void CacheWindow::addServer()
 {
-    runOrReport(QStringLiteral("Adding a server"), [this] {
+    runOrReport(tr("Adding a server"), [this] {
         ServerList(m_folder).add(m_newServerBox->text());
         LoadServerList();
     });
@@ -126,10 +70,16 @@ void CacheWindow::addServer()
 
 void CacheWindow::purge()
 {
+    // The script of the last purge still running would go on reading test.bat
+    // while it is rewritten (cmd.exe reads a batch file line by line, by offset),
+    // and both would answer into the same result files: only the operator can
+    // say which one is wanted.
+    if (ScriptRunner::isRunning(m_lastPurge, Purge::scriptPath(m_folder)) && !confirmStopRunningPurge())
+        return;
     m_outputBox->clear();
     QString shown;
-    if (!runOrReport(QStringLiteral("Purging"),
-                     [&] { shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_urlBox)); }))
+    if (!runOrReport(tr("Purging"),
+                     [&] { shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_urlBox), &m_lastPurge); }))
         return;
     // The answers can be tens of megabytes: the box takes the string over.
     BoxText::setText(m_outputBox, std::move(shown));
@@ -142,7 +92,7 @@ void CacheWindow::purge()
 void CacheWindow::statusQuery()
 {
     m_outputBox->clear();
-    runOrReport(QStringLiteral("Querying the server's status"), [this] {
+    runOrReport(tr("Querying the server's status"), [this] {
         BoxText::setText(m_outputBox, m_statusQuery.run(m_folder, selectedServer(), m_requestBox->text()));
     });
 }
@@ -156,13 +106,26 @@ bool CacheWindow::runOrReport(const QString &doing, const std::function<void()> 
     } catch (const ActionError &error) {
         showFailure(error.message());
     } catch (const std::bad_alloc &) {
-        showFailure(ActionError(doing, QStringLiteral("The text is too large for this computer's memory."),
-                                QStringLiteral("Out of memory"))
+        showFailure(ActionError(doing, tr("The text is too large for this computer's memory."), tr("Out of memory"))
                             .message());
     } catch (const std::exception &error) {
         showFailure(ActionError(doing, QString(), QString::fromLocal8Bit(error.what())).message());
     }
     return false;
+}
+
+bool CacheWindow::confirmStopRunningPurge()
+{
+    QMessageBox question(QMessageBox::Question, kTitle,
+                         tr("The previous purge is still running.\n\nStop it and start this one?"),
+                         QMessageBox::NoButton, this);
+    question.setObjectName(QStringLiteral("purgeRunningBox"));
+    QPushButton *stop = question.addButton(tr("Stop it and purge"), QMessageBox::AcceptRole);
+    QPushButton *keep = question.addButton(tr("Let it run"), QMessageBox::RejectRole);
+    question.setDefaultButton(stop);
+    question.setEscapeButton(keep);
+    question.exec();
+    return question.clickedButton() == stop;
 }
 
 void CacheWindow::showFailure(const QString &text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/scriptrunner.h"
 #include "commands/statusquery.h"
 #include "storage/appfolder.h"
 
@@ -7,7 +8,6 @@
 
 #include <functional>
 
-class QLabel;
 class QLineEdit;
 class OutputBox;
 class QListWidget;
@@ -41,7 +41,9 @@ public slots:
     void statusQuery(); // Command2
 
 private:
-    void buildControls();
+    // Asks whether the purge still running from before is to be ended for this
+    // one; true for yes.
+    bool confirmStopRunningPurge();
     // Runs one step of a handler. Any failure (a file operation, a refused text,
     // memory a huge file could not get) is shown to the operator, naming `doing`
     // where it has no words of its own, and gives false: the handler stops there
@@ -51,9 +53,10 @@ private:
 
     AppFolder m_folder;
     StatusQuery m_statusQuery;
+    // The purge started last, which may still be running.
+    ScriptRunner::StartedScript m_lastPurge;
 
-    // Bound by object name from the layout table; the names stay the window's
-    // outside names (tests and screen readers use them).
+    // Made from the layout table (see WindowControls).
     QListWidget *m_serverList = nullptr;   // List1
     QPlainTextEdit *m_urlBox = nullptr;    // Text1
     QLineEdit *m_requestBox = nullptr;     // Text2

@@ -22,7 +22,7 @@ enum class ControlKind {
 
 struct ControlPlace
 {
-    QString name; // objectName and accessible name
+    QString name; // objectName, which tests and the operator's scripts find it by
     ControlKind kind;
     QString caption; // label or button caption, or a text box's initial text
     int left;        // twips from the client area's top-left corner
@@ -30,6 +30,10 @@ struct ControlPlace
     int width;
     int height;
     int tab; // position in the focus order; labels keep theirs but take no focus
+    // A label: the control it names, for screen readers and its mnemonic.
+    // A box no label names: what a screen reader calls it. Otherwise empty: a
+    // button is called by its caption, a labelled control by its label.
+    QString names = QString();
 
     QRect pixelRect() const;
 };
