@@ -11,14 +11,13 @@
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
 #include "window/outputbox.h"
-#include "window/textarea.h"
+#include "window/windowcontrols.h"
 
 #include "paintclock.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -149,32 +148,14 @@ void clearOutput(QWidget *window)
     drainEvents();
 }
 
-// LayoutTable's controls with their texts at their places on a plain QWidget,
+// The window's controls with their texts at their places on a plain QWidget,
 // List1 filled as from a one-server list: what the window shows, and nothing else.
 QWidget *bareWindow()
 {
     auto *window = new QWidget;
     window->setWindowTitle(QStringLiteral("Quellory"));
     window->setFixedSize(LayoutTable::clientSize());
-    for (const ControlPlace &place : LayoutTable::controls()) {
-        QWidget *control = nullptr;
-        if (place.kind == ControlKind::Label)
-            control = new QLabel(place.caption, window);
-        else if (place.kind == ControlKind::LineEdit)
-            control = new QLineEdit(place.caption, window);
-        else if (place.kind == ControlKind::Button)
-            control = new QPushButton(place.caption, window);
-        else if (auto *list = place.kind == ControlKind::ListBox ? new QListWidget(window) : nullptr) {
-            list->setUniformItemSizes(true);
-            list->addItems({kServer, QString()});
-            control = list;
-        } else if (place.kind == ControlKind::OutputBox) {
-            control = new OutputBox(window);
-        } else {
-            control = TextArea::make(window);
-        }
-        control->setGeometry(place.pixelRect());
-    }
+    WindowControls::make(window).serverList->addItems({kServer, QString()});
     return window;
 }
 
