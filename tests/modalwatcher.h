@@ -33,6 +33,12 @@ public:
     }
 
     const QList<Seen> &seen() const { return m_seen; }
+    // Every box that any watcher saw, for checks that hold for all of them.
+    static QList<Seen> &everySeen()
+    {
+        static QList<Seen> all;
+        return all;
+    }
 
     void answer(const QString &objectName, Qt::Key key) { m_keys[objectName] = key; }
 
@@ -44,6 +50,7 @@ private slots:
             return;
         m_seen.append(Seen{box->objectName(), box->windowTitle(), box->text(), box->icon(),
                            static_cast<int>(box->buttons().size())});
+        everySeen().append(m_seen.last());
         if (m_keys.contains(box->objectName()))
             QTest::keyClick(box, m_keys.value(box->objectName()));
         else

@@ -354,7 +354,8 @@ void TestCommands::optionLikeTexts()
     } catch (const UnsafeTextError &error) {
         QVERIFY2(refused, qPrintable(error.message()));
         QCOMPARE(error.subject(),
-                 field == QLatin1String("url") ? QStringLiteral("URL line 2") : QStringLiteral("The request"));
+                 field == QLatin1String("url") ? QStringLiteral("URL line 2 (nslookup1.txt)")
+                                               : QStringLiteral("The request"));
         const QString script
                 = field == QLatin1String("url") ? Purge::scriptPath(folder()) : StatusQuery::scriptPath(folder());
         QCOMPARE(FileBytes::read(script), QByteArray("previous\r\n"));
@@ -679,7 +680,7 @@ void TestCommands::cmdRefusals_data()
                             << "The server";
     QTest::newRow("URL") << "C:\\q"
                          << "h" << cafe << "r"
-                         << "URL line 4";
+                         << "URL line 4 (nslookup3.txt)";
     QTest::newRow("request") << "C:\\q"
                              << "h"
                              << "u" << cafe << "The request";
@@ -695,7 +696,7 @@ void TestCommands::cmdRefusals()
     // A western machine: the script is written in code page 1252 and read in 437.
     try {
         const SquidclientLine command(ShellDialect::Cmd, AppFolder(folder), server, {1252, 437});
-        command.checkUrl(url, 3);
+        command.checkUrl(url, 3, QStringLiteral("nslookup3.txt"));
         command.check(request, QStringLiteral("The request"));
         QCOMPARE(QString(), what);
     } catch (const UnsafeTextError &error) {
@@ -703,7 +704,8 @@ void TestCommands::cmdRefusals()
     }
     // The same texts go through on a Chinese machine, except the network folder.
     if (!folder.startsWith(QStringLiteral("\\\\")))
-        SquidclientLine(ShellDialect::Cmd, AppFolder(folder), server, {936, 936}).checkUrl(url, 3);
+        SquidclientLine(ShellDialect::Cmd, AppFolder(folder), server, {936, 936})
+                .checkUrl(url, 3, QStringLiteral("nslookup3.txt"));
 }
 
 void TestCommands::codePagesRefusedBeforeScript()

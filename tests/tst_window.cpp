@@ -10,6 +10,7 @@
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
 #include "window/outputbox.h"
+#include "window/uilanguage.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -19,8 +20,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -29,13 +32,24 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+namespace {
+// A message in Chinese: it holds Chinese characters, and none of the program's
+// English words (file names and the system's reasons may still be ASCII).
+bool readsChinese(const QString &text)
+{
+    static const QRegularExpression han(QStringLiteral("[\\x{4e00}-\\x{9fff}]"));
+    return text.contains(han) && !text.contains(QStringLiteral(" failed.")) && !text.contains(QStringLiteral("Reason:"))
+            && !text.contains(QStringLiteral("still running"));
+}
+} // namespace
+
 class TestWindow : public QObject
 {
     Q_OBJECT
 
 private slots:
     void init();
-    void cleanup() { m_window.reset(); }
+    void cleanup();
 
     void windowFrame();
     void controlsMatchTheLayoutTable();
@@ -57,6 +71,8 @@ private slots:
     void purgeOverARunningPurge();
     void endlessAnswerIsCut();
     void serverListTooLargeForMemory();
+    void messagesInTheUiLanguage_data();
+    void messagesInTheUiLanguage();
 
 private:
     void openWindow();
@@ -75,6 +91,19 @@ void TestWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+}
+
+void TestWindow::cleanup()
+{
+    m_window.reset();
+    // The program's own messages are in the language the system asks for:
+    // Chinese unless it is English (see messagesInTheUiLanguage).
+    const bool chinese = UiLanguage::wantsChinese(QLocale::system().uiLanguages());
+    for (const ModalWatcher::Seen &box : std::as_const(ModalWatcher::everySeen())) {
+        if (box.objectName == QLatin1String("failureBox") || box.objectName == QLatin1String("purgeRunningBox"))
+            QVERIFY2(readsChinese(box.text) == chinese, qPrintable(box.text));
+    }
+    ModalWatcher::everySeen().clear();
 }
 
 void TestWindow::openWindow()
@@ -393,7 +422,9 @@ void TestWindow::refusedUrlLineNamed()
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
     QCOMPARE(watcher.seen().size(), 1); // the refusal, and no "done" message
     QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
-    QVERIFY2(watcher.seen().first().text.contains(QStringLiteral("URL line 2")),
+    // Counted from 1 as the operator counts, and named by its result file, which
+    // is counted from 0.
+    QVERIFY2(watcher.seen().first().text.contains(QStringLiteral("第 2 行 (nslookup1.txt)")),
              qPrintable(watcher.seen().first().text));
     QCOMPARE(FileBytes::read(Purge::scriptPath(m_window->folder())), QByteArray("previous\r\n"));
     QTest::qWait(200);
@@ -533,10 +564,43 @@ void TestWindow::serverListTooLargeForMemory()
     setrlimit(RLIMIT_AS, &saved);
     QCOMPARE(watcher.seen().size(), 1);
     QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
-    QVERIFY2(watcher.seen().first().text.contains(QStringLiteral("Adding a server")),
+    QVERIFY2(watcher.seen().first().text.contains(QStringLiteral("添加服务器失败")),
              qPrintable(watcher.seen().first().text));
     QVERIFY(m_window->isVisible());
 }
 
-QTEST_MAIN(TestWindow)
+void TestWindow::messagesInTheUiLanguage_data()
+{
+    QTest::addColumn<QStringList>("languages");
+    QTest::addColumn<bool>("chinese");
+    QTest::newRow("Chinese") << QStringList{"zh-CN", "zh", "en-US"} << true;
+    QTest::newRow("Taiwan") << QStringList{"zh-TW"} << true;
+    QTest::newRow("English") << QStringList{"en-US", "en"} << false;
+    QTest::newRow("German, then English") << QStringList{"de-DE", "en-GB"} << false;
+    QTest::newRow("German, then Chinese") << QStringList{"de-DE", "zh-CN"} << true;
+    // LANG=C: no language at all; the window's own language.
+    QTest::newRow("C locale") << QStringList{"C"} << true;
+    QTest::newRow("nothing said") << QStringList{} << true;
+}
+
+void TestWindow::messagesInTheUiLanguage()
+{
+    QFETCH(QStringList, languages);
+    QFETCH(bool, chinese);
+    QCOMPARE(UiLanguage::wantsChinese(languages), chinese);
+    // The environment this test runs in, as CTest sets it for each run of it.
+    const QByteArray expected = qgetenv("QUELLORY_EXPECT_MESSAGES");
+    if (!expected.isEmpty())
+        QCOMPARE(UiLanguage::wantsChinese(QLocale::system().uiLanguages()), expected == "zh");
+}
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // As the program does: the messages follow the system's UI language.
+    UiLanguage::install(&app);
+    TestWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_window.moc"

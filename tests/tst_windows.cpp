@@ -377,7 +377,7 @@ void TestWindows::scripts()
     const AppFolder windowsApp(windowsFolder);
     {
         const SquidclientLine command(ShellDialect::Cmd, windowsApp, hostile, pages);
-        command.checkUrl(hostile, 0);
+        command.checkUrl(hostile, 0, QStringLiteral("nslookup0.txt"));
         ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
         writer.writeLine(command.purge(hostile, windowsFile(windowsApp, QStringLiteral("nslookup0.txt"))));
         writer.writeLine(

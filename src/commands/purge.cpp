@@ -33,7 +33,7 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
     // leaves the previous script as it was.
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (!lines.at(i).isEmpty())
-            command.checkUrl(lines.at(i), i);
+            command.checkUrl(lines.at(i), i, resultName(i));
     }
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (!lines.at(i).isEmpty())

@@ -3,6 +3,7 @@
 #include "commands/cmdstartline.h"
 #include "storage/fileerror.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
@@ -47,7 +48,8 @@ ScriptRunner::StartedScript ScriptRunner::start(const QString &scriptPath)
 #endif
     qint64 pid = 0;
     if (!process.startDetached(&pid))
-        throw FileError(QStringLiteral("Starting a command script"), scriptPath, process.errorString());
+        throw FileError(QCoreApplication::translate("ScriptRunner", "Starting a command script"), scriptPath,
+                        process.errorString());
     return {pid, startTimeOf(pid)};
 }
 

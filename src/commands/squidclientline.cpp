@@ -5,6 +5,8 @@
 #include "commands/shellquote.h"
 #include "commands/unsafetexterror.h"
 
+#include <QCoreApplication>
+
 namespace {
 const QString kProgram = QStringLiteral("squidclient");
 
@@ -70,11 +72,15 @@ void SquidclientLine::check(const QString &text, const QString &what) const
         throw UnsafeTextError(what, text, reason);
 }
 
-void SquidclientLine::checkUrl(const QString &url, qsizetype line) const
+void SquidclientLine::checkUrl(const QString &url, qsizetype line, const QString &resultName) const
 {
     const QString reason = refusal(url);
+    // Counted from 1 as the operator counts lines, and named by the result file,
+    // whose number counts from 0: one name for the box and the folder alike.
     if (!reason.isEmpty())
-        throw UnsafeTextError(QStringLiteral("URL line %1").arg(line + 1), url, reason);
+        throw UnsafeTextError(
+                QCoreApplication::translate("SquidclientLine", "URL line %1 (%2)").arg(line + 1).arg(resultName), url,
+                reason);
 }
 
 QString SquidclientLine::purge(const QString &url, const QString &resultPath) const

@@ -26,8 +26,9 @@ public:
     // Checks a text that will be the argument after the options (the request);
     // throws UnsafeTextError when it cannot be quoted or starts with "-".
     void check(const QString &text, const QString &what) const;
-    // The same for URL line `line` (counted from 0), naming it only when refused.
-    void checkUrl(const QString &url, qsizetype line) const;
+    // The same for URL line `line` (counted from 0) whose answer goes to the
+    // result file `resultName`; both name it when it is refused.
+    void checkUrl(const QString &url, qsizetype line, const QString &resultName) const;
 
     // The purge of url; its output goes to resultPath.
     QString purge(const QString &url, const QString &resultPath) const;

@@ -1,5 +1,7 @@
 #include "storage/actionerror.h"
 
+#include <QCoreApplication>
+
 ActionError::ActionError(const QString &operation, const QString &subject, const QString &reason)
     : std::runtime_error(QString(operation + QStringLiteral(": ") + subject).toStdString())
     , m_operation(operation)
@@ -9,8 +11,8 @@ ActionError::ActionError(const QString &operation, const QString &subject, const
 
 QString ActionError::message() const
 {
-    QString text = m_operation + QStringLiteral(" failed.\n\n");
+    QString text = QCoreApplication::translate("ActionError", "%1 failed.").arg(m_operation) + QStringLiteral("\n\n");
     if (!m_subject.isEmpty())
         text += m_subject + QLatin1Char('\n');
-    return text + QStringLiteral("Reason: ") + m_reason;
+    return text + QCoreApplication::translate("ActionError", "Reason: %1").arg(m_reason);
 }

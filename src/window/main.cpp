@@ -1,6 +1,7 @@
 #include "storage/actionerror.h"
 #include "storage/appfolder.h"
 #include "window/cachewindow.h"
+#include "window/uilanguage.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
 #endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quellory"));
+    UiLanguage::install(&app);
 
     // Everything the program keeps lives beside the executable; without that
     // folder there is nothing it may touch.

@@ -1,0 +1,278 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>ActionError</name>
+    <message>
+        <location filename="../src/storage/actionerror.cpp" line="14"/>
+        <location filename="../src/storage/fileerror.cpp" line="11"/>
+        <source>%1 failed.</source>
+        <translation>%1失败。</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/actionerror.cpp" line="18"/>
+        <location filename="../src/storage/fileerror.cpp" line="13"/>
+        <source>Reason: %1</source>
+        <translation>原因：%1</translation>
+    </message>
+</context>
+<context>
+    <name>AppFolder</name>
+    <message>
+        <location filename="../src/storage/appfolder.cpp" line="12"/>
+        <source>Finding the program&apos;s own folder</source>
+        <translation>查找程序自身所在的文件夹</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/appfolder.cpp" line="21"/>
+        <source>The folder&apos;s path is empty</source>
+        <translation>文件夹的路径是空的</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/appfolder.cpp" line="39"/>
+        <source>Its name cannot be read. Move the program into a folder whose name is valid text.</source>
+        <translation>无法读取它的名称。请把程序移到名称为有效文字的文件夹中。</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/appfolder.cpp" line="42"/>
+        <source>It is not a folder that exists</source>
+        <translation>这不是一个存在的文件夹</translation>
+    </message>
+</context>
+<context>
+    <name>CacheWindow</name>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="44"/>
+        <source>Reading the server list</source>
+        <translation>读取服务器列表</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="65"/>
+        <source>Adding a server</source>
+        <translation>添加服务器</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="81"/>
+        <source>Purging</source>
+        <translation>更新缓存</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="95"/>
+        <source>Querying the server&apos;s status</source>
+        <translation>查看服务器状态</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="109"/>
+        <source>The text is too large for this computer&apos;s memory.</source>
+        <translation>文字太大，这台计算机的内存放不下。</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="109"/>
+        <source>Out of memory</source>
+        <translation>内存不足</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="120"/>
+        <source>The previous purge is still running.
+
+Stop it and start this one?</source>
+        <translation>上一次更新缓存仍在运行。
+
+要停止它并开始这一次吗？</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="123"/>
+        <source>Stop it and purge</source>
+        <translation>停止并更新</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="124"/>
+        <source>Let it run</source>
+        <translation>让它继续运行</translation>
+    </message>
+</context>
+<context>
+    <name>FileError</name>
+    <message>
+        <location filename="../src/storage/fileerror.cpp" line="12"/>
+        <source>File: %1</source>
+        <translation>文件：%1</translation>
+    </message>
+</context>
+<context>
+    <name>QLineEdit</name>
+    <message>
+        <location filename="../src/window/uilanguage.cpp" line="13"/>
+        <source>&amp;Undo</source>
+        <translation>撤销(&amp;U)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/uilanguage.cpp" line="14"/>
+        <source>&amp;Redo</source>
+        <translation>恢复(&amp;R)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/uilanguage.cpp" line="15"/>
+        <source>Cu&amp;t</source>
+        <translation>剪切(&amp;T)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/uilanguage.cpp" line="16"/>
+        <source>&amp;Copy</source>
+        <translation>复制(&amp;C)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/uilanguage.cpp" line="17"/>
+        <source>&amp;Paste</source>
+        <translation>粘贴(&amp;P)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/uilanguage.cpp" line="18"/>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <location filename="../src/window/uilanguage.cpp" line="19"/>
+        <source>Select All</source>
+        <translation>全选</translation>
+    </message>
+</context>
+<context>
+    <name>QPlatformTheme</name>
+    <message>
+        <location filename="../src/window/uilanguage.cpp" line="12"/>
+        <source>OK</source>
+        <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>QWidgetTextControl</name>
+    <message>
+        <location filename="../src/window/outputbox.cpp" line="1071"/>
+        <source>&amp;Undo</source>
+        <translation>撤销(&amp;U)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/outputbox.cpp" line="1073"/>
+        <source>&amp;Redo</source>
+        <translation>恢复(&amp;R)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/outputbox.cpp" line="1076"/>
+        <source>Cu&amp;t</source>
+        <translation>剪切(&amp;T)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/outputbox.cpp" line="1077"/>
+        <source>&amp;Copy</source>
+        <translation>复制(&amp;C)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/outputbox.cpp" line="1078"/>
+        <source>&amp;Paste</source>
+        <translation>粘贴(&amp;P)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/outputbox.cpp" line="1080"/>
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message>
+        <location filename="../src/window/outputbox.cpp" line="1083"/>
+        <source>Select All</source>
+        <translation>全选</translation>
+    </message>
+</context>
+<context>
+    <name>RegularFile</name>
+    <message>
+        <location filename="../src/storage/regularfile.cpp" line="21"/>
+        <source>This is not an ordinary file</source>
+        <translation>这不是普通文件</translation>
+    </message>
+</context>
+<context>
+    <name>ResultReader</name>
+    <message>
+        <location filename="../src/commands/resultreader.cpp" line="31"/>
+        <source>[The answer is cut here, at %1 MiB. All of it is in the result file %2]</source>
+        <translation>[回答在 %1 MiB 处截断，完整回答在结果文件 %2 中]</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/resultreader.cpp" line="34"/>
+        <source>[The answers are cut here, at %1 MiB. From the result file %2 on, they are whole in the result files]</source>
+        <translation>[回答在 %1 MiB 处截断；从结果文件 %2 起，完整回答都在各自的结果文件中]</translation>
+    </message>
+</context>
+<context>
+    <name>ScriptRunner</name>
+    <message>
+        <location filename="../src/commands/scriptrunner.cpp" line="51"/>
+        <source>Starting a command script</source>
+        <translation>启动命令脚本</translation>
+    </message>
+</context>
+<context>
+    <name>ScriptWriter</name>
+    <message>
+        <location filename="../src/commands/scriptwriter.cpp" line="14"/>
+        <source>Writing a command script</source>
+        <translation>写入命令脚本</translation>
+    </message>
+</context>
+<context>
+    <name>SquidclientLine</name>
+    <message>
+        <location filename="../src/commands/squidclientline.cpp" line="82"/>
+        <source>URL line %1 (%2)</source>
+        <translation>第 %1 行 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>StatusQuery</name>
+    <message>
+        <location filename="../src/commands/statusquery.cpp" line="29"/>
+        <source>The request</source>
+        <translation>请求</translation>
+    </message>
+</context>
+<context>
+    <name>TextFile</name>
+    <message>
+        <location filename="../src/storage/textfile.cpp" line="34"/>
+        <source>Reading a file</source>
+        <translation>读取文件</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/textfile.cpp" line="81"/>
+        <source>Appending a line to a file</source>
+        <translation>向文件追加一行</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/textfile.cpp" line="83"/>
+        <source>No file name given</source>
+        <translation>没有给出文件名</translation>
+    </message>
+</context>
+<context>
+    <name>UnsafeTextError</name>
+    <message>
+        <location filename="../src/commands/unsafetexterror.cpp" line="6"/>
+        <source>Passing a text to the command interpreter</source>
+        <translation>把文字传给命令解释器</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/unsafetexterror.cpp" line="16"/>
+        <source>Nothing was written or started.
+
+%1 cannot be passed safely to the command interpreter: it holds %2.
+
+%3</source>
+        <translation>没有写入或启动任何内容。
+
+%1无法安全地传给命令解释器：其中含有%2。
+
+%3</translation>
+    </message>
+</context>
+</TS>
