@@ -13,8 +13,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 # util-linux and iproute2 give the end-to-end tests their private network
 # (unshare, setpriv, ip); desktop-file-utils and libglib2.0-bin check the menu
-# entry (desktop-file-validate, gio).
-PACKAGES := cmake make g++ qt6-base-dev libgl-dev libglx-dev libopengl-dev \
+# entry (desktop-file-validate, gio); qt6-tools-dev and qt6-l10n-tools compile
+# the translations (lrelease) into the program.
+PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev libglx-dev libopengl-dev \
             libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps \
             util-linux iproute2 desktop-file-utils libglib2.0-bin \
             wine wine64 g++-mingw-w64-x86-64-win32 locales
@@ -24,23 +25,7 @@ PACKAGES := cmake make g++ qt6-base-dev libgl-dev libglx-dev libopengl-dev \
 all: build
 
 deps:
-	@missing=""; \
-	for p in $(PACKAGES); do \
-	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
-	done; \
-	[ -z "$$missing" ] && exit 0; \
-	if [ "$$(id -u)" = 0 ]; then sudo=""; \
-	elif command -v sudo >/dev/null 2>&1; then sudo=sudo; \
-	else \
-	    echo "Missing Debian packages:$$missing" >&2; \
-	    echo "There is no sudo here; as root, run" >&2; \
-	    echo "  apt-get update && apt-get install -y --no-install-recommends$$missing" >&2; \
-	    echo "and then make again." >&2; \
-	    exit 1; \
-	fi; \
-	echo "Installing:$$missing"; \
-	$$sudo apt-get update -qq && \
-	DEBIAN_FRONTEND=noninteractive $$sudo apt-get install -y -qq --no-install-recommends $$missing
+	@tools/install-packages $(PACKAGES)
 
 $(BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELLORY_WERROR=ON
