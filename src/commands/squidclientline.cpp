@@ -2,11 +2,18 @@
 
 #include "commands/cmdstartline.h"
 #include "commands/codepagerule.h"
+#include "commands/refusalreason.h"
 #include "commands/shellquote.h"
 #include "commands/unsafetexterror.h"
 
 namespace {
 const QString kProgram = QStringLiteral("squidclient");
+// cmd.exe reads at most this much of a script line and cuts the rest off: a cut
+// URL, or a lost redirection.
+constexpr qsizetype kCmdLineLimit = 8191;
+// The result files are "nslookup<line>.txt" and "info.txt "; a line number has
+// at most 19 digits.
+constexpr qsizetype kLongestResultName = 32;
 
 // cmd.exe gets the Windows path wherever the script was written; on Windows this
 // is exactly AppFolder::file.
@@ -30,9 +37,17 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
         if (!reason.isEmpty())
             throw UnsafeTextError(folderWhat, folder.path(), reason);
     }
-    checkText(server, QStringLiteral("The server"));
+    const QString serverWhat = QStringLiteral("The server");
+    checkText(server, serverWhat);
     m_head = ShellQuote::quote(dialect, programPath(dialect, folder)) + QStringLiteral(" -h ")
             + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");
+    if (dialect == ShellDialect::Cmd) {
+        m_longestResult = folder.path() + QLatin1Char('\\') + QString(kLongestResultName, QLatin1Char('x'));
+        // Every line holds the server: one that fills a line alone is named as such.
+        const QString reason = lengthRefusal(purge(QStringLiteral("x"), m_longestResult));
+        if (!reason.isEmpty())
+            throw UnsafeTextError(serverWhat, server, reason);
+    }
 }
 
 QString SquidclientLine::textRefusal(const QString &text) const
@@ -58,20 +73,34 @@ QString SquidclientLine::refusal(const QString &argument) const
     // Quoting keeps it one argument, but squidclient would still read it as an
     // option: "-h other" would address another host.
     if (argument.startsWith(QLatin1Char('-')))
-        return QStringLiteral("a leading \"-\", which squidclient would take as an option");
+        return RefusalReason::leadingDash();
     return QString();
+}
+
+QString SquidclientLine::lengthRefusal(const QString &line) const
+{
+    if (m_dialect != ShellDialect::Cmd)
+        return QString();
+    // Counted in bytes as written: a double-byte code page (936) may count a
+    // character twice, and a refusal too many is better than a cut line.
+    const qsizetype length = CodePageRule::toAnsi(m_codePages, line).size();
+    return length > kCmdLineLimit ? RefusalReason::lineTooLong(length, kCmdLineLimit) : QString();
 }
 
 void SquidclientLine::check(const QString &text, const QString &what) const
 {
-    const QString reason = refusal(text);
+    QString reason = refusal(text);
+    if (reason.isEmpty())
+        reason = lengthRefusal(status(text, m_longestResult));
     if (!reason.isEmpty())
         throw UnsafeTextError(what, text, reason);
 }
 
 void SquidclientLine::checkUrl(const QString &url, qsizetype line) const
 {
-    const QString reason = refusal(url);
+    QString reason = refusal(url);
+    if (reason.isEmpty())
+        reason = lengthRefusal(purge(url, m_longestResult));
     if (!reason.isEmpty())
         throw UnsafeTextError(QStringLiteral("URL line %1").arg(line + 1), url, reason);
 }

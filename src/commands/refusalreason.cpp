@@ -1,0 +1,78 @@
+#include "commands/refusalreason.h"
+
+namespace {
+QString codePoint(char16_t unit)
+{
+    return QStringLiteral("U+%1").arg(unsigned(unit), 4, 16, QLatin1Char('0')).toUpper();
+}
+} // namespace
+
+QString RefusalReason::nulCharacter()
+{
+    return QStringLiteral("a NUL character");
+}
+
+QString RefusalReason::loneSurrogate(char16_t unit)
+{
+    return QStringLiteral("half of a character (%1, a UTF-16 surrogate without its other half)").arg(codePoint(unit));
+}
+
+QString RefusalReason::crLf()
+{
+    return QStringLiteral("a line break (CR LF)");
+}
+
+QString RefusalReason::doubleQuote()
+{
+    return QStringLiteral("a double quote");
+}
+
+QString RefusalReason::lineBreak()
+{
+    return QStringLiteral("a line break");
+}
+
+QString RefusalReason::controlCharacter(char16_t unit)
+{
+    return QStringLiteral("a control character (%1) that cmd.exe would not pass on unchanged").arg(codePoint(unit));
+}
+
+QString RefusalReason::lineTooLong(qsizetype length, qsizetype limit)
+{
+    return QStringLiteral("too much text: its script line would be %L1 characters long, and cmd.exe reads no "
+                          "more than %L2 of a line")
+            .arg(length)
+            .arg(limit);
+}
+
+QString RefusalReason::leadingDash()
+{
+    return QStringLiteral("a leading \"-\", which squidclient would take as an option");
+}
+
+QString RefusalReason::networkFolder()
+{
+    return QStringLiteral("a network path, which cmd.exe cannot run a script from (give the share a drive "
+                          "letter and start the program from there)");
+}
+
+QString RefusalReason::notInCodePage(const QString &character, unsigned ansi)
+{
+    return QStringLiteral("\u201c%1\u201d, a character that Windows code page %2 has no place for")
+            .arg(character)
+            .arg(ansi);
+}
+
+QString RefusalReason::readAsOther(const QString &character, unsigned ansi, unsigned oem)
+{
+    return QStringLiteral("\u201c%1\u201d, which cmd.exe would read as another character (the script is "
+                          "written in code page %2, cmd.exe reads it in code page %3)")
+            .arg(character)
+            .arg(ansi)
+            .arg(oem);
+}
+
+QString RefusalReason::readDifferently(unsigned oem)
+{
+    return QStringLiteral("characters that cmd.exe would read differently in code page %1").arg(oem);
+}
