@@ -79,8 +79,6 @@ QString SquidclientLine::refusal(const QString &argument) const
 
 QString SquidclientLine::lengthRefusal(const QString &line) const
 {
-    if (m_dialect != ShellDialect::Cmd)
-        return QString();
     // Counted in bytes as written: a double-byte code page (936) may count a
     // character twice, and a refusal too many is better than a cut line.
     const qsizetype length = CodePageRule::toAnsi(m_codePages, line).size();
@@ -90,7 +88,7 @@ QString SquidclientLine::lengthRefusal(const QString &line) const
 void SquidclientLine::check(const QString &text, const QString &what) const
 {
     QString reason = refusal(text);
-    if (reason.isEmpty())
+    if (reason.isEmpty() && m_dialect == ShellDialect::Cmd)
         reason = lengthRefusal(status(text, m_longestResult));
     if (!reason.isEmpty())
         throw UnsafeTextError(what, text, reason);
@@ -99,7 +97,7 @@ void SquidclientLine::check(const QString &text, const QString &what) const
 void SquidclientLine::checkUrl(const QString &url, qsizetype line) const
 {
     QString reason = refusal(url);
-    if (reason.isEmpty())
+    if (reason.isEmpty() && m_dialect == ShellDialect::Cmd)
         reason = lengthRefusal(purge(url, m_longestResult));
     if (!reason.isEmpty())
         throw UnsafeTextError(QStringLiteral("URL line %1").arg(line + 1), url, reason);

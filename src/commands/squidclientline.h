@@ -41,7 +41,7 @@ private:
     void checkText(const QString &text, const QString &what) const;
     // The same for an argument after the options, which must not look like one.
     QString refusal(const QString &argument) const;
-    // Why cmd.exe would not read the whole of line, or empty.
+    // Why cmd.exe would not read the whole of line, or empty (for cmd.exe only).
     QString lengthRefusal(const QString &line) const;
     QString redirect(const QString &resultPath) const;
 
