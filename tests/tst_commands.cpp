@@ -84,6 +84,8 @@ private slots:
     void cmdLines();
     void cmdRefusals_data();
     void cmdRefusals();
+    void cmdLineLength_data();
+    void cmdLineLength();
     void codePagesRefusedBeforeScript();
     void cmdStartLine_data();
     void cmdStartLine();
@@ -208,6 +210,25 @@ void TestCommands::refusedTexts_data()
     QTest::newRow("sh lone CR") << sh << "a\rb" << false;
     QTest::newRow("sh CR LF") << sh << "a\r\nb" << true;
     QTest::newRow("sh NUL") << sh << QStringLiteral("a") + QChar(0) << true;
+    // cmd.exe of Windows reads Ctrl+Z as a line end; the other controls pass (the wine check shows it).
+    QTest::newRow("cmd Ctrl+Z") << cmd << QStringLiteral("a\x1a b") << true;
+    QString controls;
+    for (char16_t u = 1; u < 0x20; ++u) {
+        if (u != u'\n' && u != u'\r' && u != 0x1a)
+            controls += QChar(u);
+    }
+    controls += QChar(0x7f);
+    QTest::newRow("cmd other controls") << cmd << controls << false;
+    QTest::newRow("sh controls") << sh << controls + QChar(0x1a) << false;
+    // Half a pair would reach squidclient as U+FFFD or "?"; a whole pair is a character.
+    const QString pair = QString::fromUtf8("\xf0\x9f\x98\x80");
+    for (const int d : {sh, cmd}) {
+        const char *name = d == sh ? "sh" : "cmd";
+        QTest::addRow("%s lone high surrogate", name) << d << QStringLiteral("a") + pair.at(0) << true;
+        QTest::addRow("%s lone low surrogate", name) << d << pair.at(1) + QStringLiteral("a") << true;
+        QTest::addRow("%s swapped pair", name) << d << QString(pair.at(1)) + pair.at(0) << true;
+    }
+    QTest::newRow("sh surrogate pair") << sh << pair << false;
 }
 
 void TestCommands::refusedTexts()
@@ -684,6 +705,65 @@ void TestCommands::cmdRefusals_data()
     QTest::newRow("request") << "C:\\q"
                              << "h"
                              << "u" << cafe << "The request";
+}
+
+void TestCommands::cmdLineLength_data()
+{
+    QTest::addColumn<QString>("what"); // the field that is made long
+    QTest::addColumn<uint>("ansi");
+    QTest::addColumn<uint>("oem");
+    QTest::addColumn<QString>("unit"); // repeated to make the text
+    for (const char *what : {"URL line 4 (nslookup3.txt)", "The request", "The server"}) {
+        QTest::addRow("%s, western", what) << QString::fromLatin1(what) << 1252u << 437u << QStringLiteral("u");
+        QTest::addRow("%s, chinese", what) << QString::fromLatin1(what) << 936u << 936u << QString::fromUtf8("中");
+    }
+}
+
+void TestCommands::cmdLineLength()
+{
+    // Whatever field is long, an accepted text makes a line cmd.exe reads whole
+    // (8,191 bytes at most, with the longest result file name), and the refusal
+    // comes only a few characters later than it must.
+    QFETCH(QString, what);
+    QFETCH(uint, ansi);
+    QFETCH(uint, oem);
+    QFETCH(QString, unit);
+    const CodePages pages{ansi, oem};
+    const AppFolder folder(QStringLiteral("C:\\Quellory %OS%"));
+    const QString longestResult = folder.path() + QStringLiteral("\\nslookup9223372036854775807.txt");
+    const auto lineFor = [&](qsizetype units, QString &reason) {
+        const QString text = unit.repeated(units);
+        const bool isUrl = what.startsWith(QStringLiteral("URL"));
+        const bool isRequest = what == QStringLiteral("The request");
+        const QString url = isUrl ? text : QStringLiteral("u");
+        const QString request = isRequest ? text : QStringLiteral("r");
+        try {
+            const SquidclientLine command(ShellDialect::Cmd, folder, isUrl || isRequest ? QStringLiteral("h") : text,
+                                          pages);
+            command.checkUrl(url, 3, QStringLiteral("nslookup3.txt"));
+            command.check(request, QStringLiteral("The request"));
+            reason.clear();
+            const QString line = isRequest ? command.status(request, longestResult) : command.purge(url, longestResult);
+            return CodePageRule::toAnsi(pages, line).size();
+        } catch (const UnsafeTextError &error) {
+            reason = error.subject() + QStringLiteral(": ") + error.message();
+            return qsizetype(-1);
+        }
+    };
+    QString reason;
+    qsizetype accepted = 0;
+    qsizetype refused = 9000;
+    QVERIFY(lineFor(accepted, reason) > 0);
+    QVERIFY(lineFor(refused, reason) < 0);
+    QVERIFY2(reason.startsWith(what + QStringLiteral(": ")) && reason.contains(QStringLiteral("8,191")),
+             qPrintable(reason));
+    while (refused - accepted > 1) {
+        const qsizetype middle = (accepted + refused) / 2;
+        (lineFor(middle, reason) > 0 ? accepted : refused) = middle;
+    }
+    const qsizetype longest = lineFor(accepted, reason);
+    QVERIFY2(longest <= 8191, qPrintable(QString::number(longest)));
+    QVERIFY2(longest >= 8191 - 2 * 32, qPrintable(QString::number(longest)));
 }
 
 void TestCommands::cmdRefusals()

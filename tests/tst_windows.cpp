@@ -13,7 +13,9 @@
 // it received them, and the test compares them with what it sent.
 #include "commands/cmdstartline.h"
 #include "commands/codepages.h"
+#include "commands/purge.h"
 #include "commands/scriptwriter.h"
+#include "commands/statusquery.h"
 #include "commands/squidclientline.h"
 #include "commands/unsafetexterror.h"
 #include "storage/appfolder.h"
@@ -98,6 +100,10 @@ private slots:
     void scripts_data();
     void scripts();
     void westernBytesDiffer();
+    void controlCharacters_data();
+    void controlCharacters();
+    void longLines_data();
+    void longLines();
 
 private:
     QProcessEnvironment environment(const QString &machine) const;
@@ -372,24 +378,18 @@ void TestWindows::scripts()
         QVERIFY(FileBytes::write(trap + QStringLiteral("/info.bat"), trapLine));
     }
 
-    // The purge script, as Purge::run writes it: the text as server and URL,
-    // then a last line.
+    // The very lines the program writes for cmd.exe: the purge with the text as
+    // server and URL, then a last line; the status query with it as the request.
     const AppFolder windowsApp(windowsFolder);
     {
-        const SquidclientLine command(ShellDialect::Cmd, windowsApp, hostile, pages);
-        command.checkUrl(hostile, 0, QStringLiteral("nslookup0.txt"));
         ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
-        writer.writeLine(command.purge(hostile, windowsFile(windowsApp, QStringLiteral("nslookup0.txt"))));
-        writer.writeLine(
-                command.purge(QStringLiteral("last"), windowsFile(windowsApp, QStringLiteral("nslookup1.txt"))));
+        Purge::script(windowsApp, hostile, hostile + QStringLiteral("\r\nlast"), ShellDialect::Cmd, pages,
+                      [&](qsizetype, const QString &line) { writer.writeLine(line); });
         writer.close();
     }
-    // The status query's script, as StatusQuery::run writes it.
     {
-        const SquidclientLine command(ShellDialect::Cmd, windowsApp, hostile, pages);
-        command.check(hostile, QStringLiteral("The request"));
         ScriptWriter writer(appPath + QStringLiteral("/info.bat"), ShellDialect::Cmd, pages);
-        writer.writeLine(command.status(hostile, windowsFile(windowsApp, QStringLiteral("info.txt "))));
+        writer.writeLine(StatusQuery::script(windowsApp, hostile, hostile, ShellDialect::Cmd, pages));
         writer.close();
     }
     const QString error = runScripts(
@@ -454,6 +454,128 @@ void TestWindows::westernBytesDiffer()
     QCOMPARE(recordedCalls(appPath),
              (QList<QByteArray>{call({program, QStringLiteral("-h"), changed, QStringLiteral("-p"),
                                       QStringLiteral("80"), QStringLiteral("-m"), QStringLiteral("purge"), changed})}));
+}
+
+void TestWindows::controlCharacters_data()
+{
+    QTest::addColumn<QString>("machine");
+    QTest::newRow("western") << kWestern;
+    QTest::newRow("chinese") << kChinese;
+}
+
+void TestWindows::controlCharacters()
+{
+    // Each control character as a URL on a line of its own, written without the
+    // check, so the run shows what cmd.exe does with each. CR and LF are left
+    // out: they end the line whatever is done. The check must refuse exactly
+    // those that do not arrive whole, and Ctrl+Z, which wine passes but the
+    // cmd.exe of Windows reads as a line end.
+    QFETCH(QString, machine);
+    const CodePages pages = machine == kChinese ? CodePages{936, 936} : CodePages{1252, 437};
+    const QString appPath = m_dir->filePath(QStringLiteral("controls-") + machine);
+    QVERIFY(QDir().mkpath(appPath));
+    QVERIFY(QFile::copy(programFile(QStringLiteral("squidclient.exe")), appPath + QStringLiteral("/squidclient.exe")));
+    const AppFolder windowsApp(winePath(appPath));
+    const QString server = QStringLiteral("h");
+    const SquidclientLine command(ShellDialect::Cmd, windowsApp, server, pages);
+    const QString result = windowsFile(windowsApp, QStringLiteral("nslookup0.txt"));
+    const auto urlWith = [](char16_t u) {
+        return QStringLiteral("x%1").arg(unsigned(u), 2, 16, QLatin1Char('0')) + QChar(u) + u'y';
+    };
+    QList<char16_t> controls;
+    for (char16_t u = 1; u < 0x20; ++u) {
+        if (u != u'\n' && u != u'\r')
+            controls.append(u);
+    }
+    controls.append(0x7f);
+    {
+        ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
+        for (const char16_t u : controls)
+            writer.writeLine(command.purge(urlWith(u), result));
+        writer.writeLine(command.purge(QStringLiteral("last"), result));
+        writer.close();
+    }
+    const QString error = runScripts({windowsFile(windowsApp, QStringLiteral("test.bat"))}, appPath, machine);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    const QList<QByteArray> calls = recordedCalls(appPath);
+    const QStringList head = {windowsFile(windowsApp, QStringLiteral("squidclient")),
+                              QStringLiteral("-h"),
+                              server,
+                              QStringLiteral("-p"),
+                              QStringLiteral("80"),
+                              QStringLiteral("-m"),
+                              QStringLiteral("purge")};
+    QVERIFY2(!calls.isEmpty() && calls.last() == call(head + QStringList{QStringLiteral("last")}),
+             "the script did not run to its end");
+    QStringList whole, changed, refusedWhole, passedChanged;
+    for (const char16_t u : controls) {
+        const QString name = QStringLiteral("U+%1").arg(unsigned(u), 4, 16, QLatin1Char('0')).toUpper();
+        const bool arrived = calls.contains(call(head + QStringList{urlWith(u)}));
+        (arrived ? whole : changed).append(name);
+        bool refused = false;
+        try {
+            command.checkUrl(urlWith(u), 0, QStringLiteral("nslookup0.txt"));
+        } catch (const UnsafeTextError &) {
+            refused = true;
+        }
+        if (!arrived && !refused)
+            passedChanged.append(name);
+        if (arrived && refused && u != 0x1a)
+            refusedWhole.append(name);
+    }
+    qInfo("%s: arrive whole: %s; changed: %s", qPrintable(machine), qPrintable(whole.join(u' ')),
+          qPrintable(changed.isEmpty() ? QStringLiteral("none") : changed.join(u' ')));
+    QVERIFY2(passedChanged.isEmpty(),
+             qPrintable(QStringLiteral("not refused, but changed on the way: ") + passedChanged.join(u' ')));
+    QVERIFY2(refusedWhole.isEmpty(),
+             qPrintable(QStringLiteral("refused, but they arrive whole: ") + refusedWhole.join(u' ')));
+}
+
+void TestWindows::longLines_data()
+{
+    QTest::addColumn<int>("length"); // of the URL
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("7,000 characters") << 7000 << false;
+    QTest::newRow("9,000 characters") << 9000 << true;
+}
+
+void TestWindows::longLines()
+{
+    // cmd.exe reads no more than 8,191 characters of a line. The URL is written
+    // without the check, so the run shows that a refused one would be cut.
+    QFETCH(int, length);
+    QFETCH(bool, refused);
+    const QString appPath = m_dir->filePath(QStringLiteral("long-%1").arg(length));
+    QVERIFY(QDir().mkpath(appPath));
+    QVERIFY(QFile::copy(programFile(QStringLiteral("squidclient.exe")), appPath + QStringLiteral("/squidclient.exe")));
+    const AppFolder windowsApp(winePath(appPath));
+    const QString url = QStringLiteral("http://127.0.0.1/") + QString(length - 17, u'a');
+    const CodePages pages{1252, 437};
+    const SquidclientLine command(ShellDialect::Cmd, windowsApp, QStringLiteral("h"), pages);
+    bool threw = false;
+    try {
+        command.checkUrl(url, 0, QStringLiteral("nslookup0.txt"));
+    } catch (const UnsafeTextError &error) {
+        threw = true;
+        QVERIFY2(error.message().contains(QStringLiteral("8,191")), qPrintable(error.message()));
+    }
+    QCOMPARE(threw, refused);
+    {
+        ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
+        writer.writeLine(command.purge(url, windowsFile(windowsApp, QStringLiteral("nslookup0.txt"))));
+        writer.writeLine(
+                command.purge(QStringLiteral("last"), windowsFile(windowsApp, QStringLiteral("nslookup1.txt"))));
+        writer.close();
+    }
+    const QString error = runScripts({windowsFile(windowsApp, QStringLiteral("test.bat"))}, appPath, kWestern);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QString program = windowsFile(windowsApp, QStringLiteral("squidclient"));
+    const QByteArray whole = call({program, QStringLiteral("-h"), QStringLiteral("h"), QStringLiteral("-p"),
+                                   QStringLiteral("80"), QStringLiteral("-m"), QStringLiteral("purge"), url});
+    const bool arrived = recordedCalls(appPath).contains(whole)
+            && FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")).startsWith("answer for " + url.toUtf8());
+    QCOMPARE(arrived, !refused);
 }
 
 QTEST_GUILESS_MAIN(TestWindows)

@@ -10,7 +10,7 @@
         <translation>%1失败。</translation>
     </message>
     <message>
-        <location filename="../src/storage/actionerror.cpp" line="18"/>
+        <location filename="../src/storage/actionerror.cpp" line="17"/>
         <location filename="../src/storage/fileerror.cpp" line="13"/>
         <source>Reason: %1</source>
         <translation>原因：%1</translation>
@@ -34,7 +34,7 @@
         <translation>无法读取它的名称。请把程序移到名称为有效文字的文件夹中。</translation>
     </message>
     <message>
-        <location filename="../src/storage/appfolder.cpp" line="42"/>
+        <location filename="../src/storage/appfolder.cpp" line="43"/>
         <source>It is not a folder that exists</source>
         <translation>这不是一个存在的文件夹</translation>
     </message>
@@ -102,37 +102,37 @@ Stop it and start this one?</source>
 <context>
     <name>QLineEdit</name>
     <message>
-        <location filename="../src/window/uilanguage.cpp" line="13"/>
+        <location filename="../src/window/uilanguage.cpp" line="12"/>
         <source>&amp;Undo</source>
         <translation>撤销(&amp;U)</translation>
     </message>
     <message>
-        <location filename="../src/window/uilanguage.cpp" line="14"/>
+        <location filename="../src/window/uilanguage.cpp" line="13"/>
         <source>&amp;Redo</source>
         <translation>恢复(&amp;R)</translation>
     </message>
     <message>
-        <location filename="../src/window/uilanguage.cpp" line="15"/>
+        <location filename="../src/window/uilanguage.cpp" line="13"/>
         <source>Cu&amp;t</source>
         <translation>剪切(&amp;T)</translation>
     </message>
     <message>
-        <location filename="../src/window/uilanguage.cpp" line="16"/>
+        <location filename="../src/window/uilanguage.cpp" line="14"/>
         <source>&amp;Copy</source>
         <translation>复制(&amp;C)</translation>
     </message>
     <message>
-        <location filename="../src/window/uilanguage.cpp" line="17"/>
+        <location filename="../src/window/uilanguage.cpp" line="14"/>
         <source>&amp;Paste</source>
         <translation>粘贴(&amp;P)</translation>
     </message>
     <message>
-        <location filename="../src/window/uilanguage.cpp" line="18"/>
+        <location filename="../src/window/uilanguage.cpp" line="15"/>
         <source>Delete</source>
         <translation>删除</translation>
     </message>
     <message>
-        <location filename="../src/window/uilanguage.cpp" line="19"/>
+        <location filename="../src/window/uilanguage.cpp" line="15"/>
         <source>Select All</source>
         <translation>全选</translation>
     </message>
@@ -184,6 +184,69 @@ Stop it and start this one?</source>
     </message>
 </context>
 <context>
+    <name>RefusalReason</name>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="14"/>
+        <source>a NUL character</source>
+        <translation>NUL 字符</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="19"/>
+        <source>half of a character (%1, a UTF-16 surrogate without its other half)</source>
+        <translation>半个字符（%1，缺少另一半的 UTF-16 代理项）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="26"/>
+        <source>a line break (CR LF)</source>
+        <translation>换行 (CR LF)</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="31"/>
+        <source>a double quote</source>
+        <translation>双引号</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="36"/>
+        <source>a line break</source>
+        <translation>换行</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="41"/>
+        <source>a control character (%1) that cmd.exe would not pass on unchanged</source>
+        <translation>cmd.exe 无法原样传递的控制字符（%1）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="48"/>
+        <source>too much text: its script line would be %L1 characters long, and cmd.exe reads no more than %L2 of a line</source>
+        <translation>过多的文字：脚本中的这一行将有 %L1 个字符，而 cmd.exe 一行最多只读 %L2 个字符</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="58"/>
+        <source>a leading &quot;-&quot;, which squidclient would take as an option</source>
+        <translation>开头的“-”，squidclient 会把它当作选项</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="63"/>
+        <source>a network path, which cmd.exe cannot run a script from (give the share a drive letter and start the program from there)</source>
+        <translation>网络路径，cmd.exe 无法从那里运行脚本（请给共享文件夹分配一个驱动器号，并从那里启动程序）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="70"/>
+        <source>“%1”, a character that Windows code page %2 has no place for</source>
+        <translation>“%1”，Windows 代码页 %2 中没有的字符</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="77"/>
+        <source>“%1”, which cmd.exe would read as another character (the script is written in code page %2, cmd.exe reads it in code page %3)</source>
+        <translation>“%1”，cmd.exe 会把它读成别的字符（脚本以代码页 %2 写入，cmd.exe 以代码页 %3 读取）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="87"/>
+        <source>characters that cmd.exe would read differently in code page %1</source>
+        <translation>cmd.exe 在代码页 %1 中会读成别的字符的字符</translation>
+    </message>
+</context>
+<context>
     <name>RegularFile</name>
     <message>
         <location filename="../src/storage/regularfile.cpp" line="21"/>
@@ -223,7 +286,17 @@ Stop it and start this one?</source>
 <context>
     <name>SquidclientLine</name>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="82"/>
+        <location filename="../src/commands/squidclientline.cpp" line="36"/>
+        <source>The application folder</source>
+        <translation>程序所在的文件夹</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/squidclientline.cpp" line="43"/>
+        <source>The server</source>
+        <translation>服务器</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/squidclientline.cpp" line="109"/>
         <source>URL line %1 (%2)</source>
         <translation>第 %1 行 (%2)</translation>
     </message>

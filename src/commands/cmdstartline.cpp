@@ -1,5 +1,7 @@
 #include "commands/cmdstartline.h"
 
+#include "commands/refusalreason.h"
+
 namespace {
 // The script names we start (test.bat, info.bat) hold nothing that cmd.exe reads
 // specially anywhere.
@@ -38,7 +40,6 @@ CmdStartLine::CmdStartLine(const QString &scriptPath)
 QString CmdStartLine::folderRefusal(const QString &folder)
 {
     if (folder.startsWith(QStringLiteral("\\\\")) || folder.startsWith(QStringLiteral("//")))
-        return QStringLiteral("a network path, which cmd.exe cannot run a script from (give the share a drive "
-                              "letter and start the program from there)");
+        return RefusalReason::networkFolder();
     return QString();
 }

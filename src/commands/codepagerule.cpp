@@ -1,5 +1,7 @@
 #include "commands/codepagerule.h"
 
+#include "commands/refusalreason.h"
+
 #include <QStringView>
 
 #ifdef Q_OS_WIN
@@ -100,15 +102,9 @@ QString CodePageRule::refusal(const CodePages &pages, const QString &text)
         const QStringView character = QStringView(text).mid(i, length);
         switch (faultOf(pages, character)) {
         case Fault::NotInAnsi:
-            return QStringLiteral("\u201c%1\u201d, a character that Windows code page %2 has no place for")
-                    .arg(character.toString())
-                    .arg(pages.ansi);
+            return RefusalReason::notInCodePage(character.toString(), pages.ansi);
         case Fault::ReadDifferently:
-            return QStringLiteral("\u201c%1\u201d, which cmd.exe would read as another character (the script is "
-                                  "written in code page %2, cmd.exe reads it in code page %3)")
-                    .arg(character.toString())
-                    .arg(pages.ansi)
-                    .arg(pages.oem);
+            return RefusalReason::readAsOther(character.toString(), pages.ansi, pages.oem);
         case Fault::None:
             break;
         }
@@ -116,7 +112,7 @@ QString CodePageRule::refusal(const CodePages &pages, const QString &text)
     }
     // Every character passes alone but not all together (a code page with shift
     // states); refuse the whole text.
-    return QStringLiteral("characters that cmd.exe would read differently in code page %1").arg(pages.oem);
+    return RefusalReason::readDifferently(pages.oem);
 }
 
 QByteArray CodePageRule::toAnsi(const CodePages &pages, const QString &text)

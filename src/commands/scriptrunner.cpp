@@ -73,8 +73,8 @@ void ScriptRunner::stop(const StartedScript &script, const QString &scriptPath)
 {
     Q_UNUSED(scriptPath);
     const auto id = static_cast<unsigned long>(script.pid);
-    if (script.pid > 0 && script.startTime != 0 && WinProcessTree::isOurInterpreter(id, script.startTime))
-        WinProcessTree::endTree(id);
+    if (script.pid > 0 && script.startTime != 0)
+        WinProcessTree::endOurInterpreter(id, script.startTime);
 }
 
 #else

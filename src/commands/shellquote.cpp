@@ -1,5 +1,6 @@
 #include "commands/shellquote.h"
 
+#include "commands/refusalreason.h"
 #include "commands/unsafetexterror.h"
 
 namespace {
@@ -34,25 +35,59 @@ bool isBare(ShellDialect dialect, const QString &text)
     return true;
 }
 
+// The first half of a UTF-16 pair that has no other half, or 0.
+char16_t loneSurrogate(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return c.unicode();
+    }
+    return 0;
+}
+
+// Control characters that cmd.exe hands on unchanged inside double quotes; the
+// wine check (tests/tst_windows.cpp) runs a script with each of them. CR and LF
+// end the line and are refused as line breaks. Ctrl+Z arrives whole under wine,
+// but the cmd.exe of Windows reads it in a batch file as a line end, so the rest
+// of the line would run as a command of its own.
+bool cmdPassesControl(char16_t u)
+{
+    return u != 0x1a;
+}
+
+bool isControl(char16_t u)
+{
+    return (u >= 0x01 && u <= 0x1f) || u == 0x7f;
+}
+
 } // namespace
 
 QString ShellQuote::refusal(ShellDialect dialect, const QString &text)
 {
     // No argument vector can carry a NUL.
     if (text.contains(QChar(u'\0')))
-        return QStringLiteral("a NUL character");
+        return RefusalReason::nulCharacter();
+    if (const char16_t half = loneSurrogate(text))
+        return RefusalReason::loneSurrogate(half);
     if (dialect == ShellDialect::Sh) {
         // The runner takes CR LF as a line end and drops the CR, so a CR LF inside a
         // quoted text would lose its CR.
         if (text.contains(QStringLiteral("\r\n")))
-            return QStringLiteral("a line break (CR LF)");
+            return RefusalReason::crLf();
         return QString();
     }
     // cmd.exe has no way to quote these inside a batch file line.
     if (text.contains(QLatin1Char('"')))
-        return QStringLiteral("a double quote");
+        return RefusalReason::doubleQuote();
     if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')))
-        return QStringLiteral("a line break");
+        return RefusalReason::lineBreak();
+    for (const QChar c : text) {
+        if (isControl(c.unicode()) && !cmdPassesControl(c.unicode()))
+            return RefusalReason::controlCharacter(c.unicode());
+    }
     return QString();
 }
 

@@ -2,6 +2,7 @@
 
 #include "commands/cmdstartline.h"
 #include "commands/codepagerule.h"
+#include "commands/refusalreason.h"
 #include "commands/shellquote.h"
 #include "commands/unsafetexterror.h"
 
@@ -9,6 +10,12 @@
 
 namespace {
 const QString kProgram = QStringLiteral("squidclient");
+// cmd.exe reads at most this much of a script line and cuts the rest off: a cut
+// URL, or a lost redirection.
+constexpr qsizetype kCmdLineLimit = 8191;
+// The result files are "nslookup<line>.txt" and "info.txt "; a line number has
+// at most 19 digits.
+constexpr qsizetype kLongestResultName = 32;
 
 // cmd.exe gets the Windows path wherever the script was written; on Windows this
 // is exactly AppFolder::file.
@@ -26,16 +33,24 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
     , m_codePages(codePages)
     , m_folder(folder)
 {
-    const QString folderWhat = QStringLiteral("The application folder");
+    const QString folderWhat = QCoreApplication::translate("SquidclientLine", "The application folder");
     checkText(folder.path(), folderWhat);
     if (dialect == ShellDialect::Cmd) {
         const QString reason = CmdStartLine::folderRefusal(folder.path());
         if (!reason.isEmpty())
             throw UnsafeTextError(folderWhat, folder.path(), reason);
     }
-    checkText(server, QStringLiteral("The server"));
+    const QString serverWhat = QCoreApplication::translate("SquidclientLine", "The server");
+    checkText(server, serverWhat);
     m_head = ShellQuote::quote(dialect, folderFileFor(dialect, folder, kProgram)) + QStringLiteral(" -h ")
             + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");
+    if (dialect == ShellDialect::Cmd) {
+        m_longestResult = folder.path() + QLatin1Char('\\') + QString(kLongestResultName, QLatin1Char('x'));
+        // Every line holds the server: one that fills a line alone is named as such.
+        const QString reason = lengthRefusal(purge(QStringLiteral("x"), m_longestResult));
+        if (!reason.isEmpty())
+            throw UnsafeTextError(serverWhat, server, reason);
+    }
 }
 
 QString SquidclientLine::textRefusal(const QString &text) const
@@ -61,20 +76,32 @@ QString SquidclientLine::refusal(const QString &argument) const
     // Quoting keeps it one argument, but squidclient would still read it as an
     // option: "-h other" would address another host.
     if (argument.startsWith(QLatin1Char('-')))
-        return QStringLiteral("a leading \"-\", which squidclient would take as an option");
+        return RefusalReason::leadingDash();
     return QString();
+}
+
+QString SquidclientLine::lengthRefusal(const QString &line) const
+{
+    // Counted in bytes as written: a double-byte code page (936) may count a
+    // character twice, and a refusal too many is better than a cut line.
+    const qsizetype length = CodePageRule::toAnsi(m_codePages, line).size();
+    return length > kCmdLineLimit ? RefusalReason::lineTooLong(length, kCmdLineLimit) : QString();
 }
 
 void SquidclientLine::check(const QString &text, const QString &what) const
 {
-    const QString reason = refusal(text);
+    QString reason = refusal(text);
+    if (reason.isEmpty() && m_dialect == ShellDialect::Cmd)
+        reason = lengthRefusal(status(text, m_longestResult));
     if (!reason.isEmpty())
         throw UnsafeTextError(what, text, reason);
 }
 
 void SquidclientLine::checkUrl(const QString &url, qsizetype line, const QString &resultName) const
 {
-    const QString reason = refusal(url);
+    QString reason = refusal(url);
+    if (reason.isEmpty() && m_dialect == ShellDialect::Cmd)
+        reason = lengthRefusal(purge(url, m_longestResult));
     // Counted from 1 as the operator counts lines, and named by the result file,
     // whose number counts from 0: one name for the box and the folder alike.
     if (!reason.isEmpty())

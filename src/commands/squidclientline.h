@@ -46,10 +46,13 @@ private:
     void checkText(const QString &text, const QString &what) const;
     // The same for an argument after the options, which must not look like one.
     QString refusal(const QString &argument) const;
+    // Why cmd.exe would not read the whole of line, or empty (for cmd.exe only).
+    QString lengthRefusal(const QString &line) const;
     QString redirect(const QString &resultPath) const;
 
     ShellDialect m_dialect;
     CodePages m_codePages;
     AppFolder m_folder;
-    QString m_head; // program, host and port: the same for every line
+    QString m_head;          // program, host and port: the same for every line
+    QString m_longestResult; // no result file of ours has a longer path (cmd.exe)
 };

@@ -51,27 +51,45 @@ bool isCmdImage(HANDLE process)
     return size >= suffixLength && _wcsicmp(name + size - suffixLength, suffix) == 0;
 }
 
-// Ends the process, then what it started, when it was created no earlier than
-// `notBefore`: a parent id in the list may still name a process that ended long
-// ago and whose id went to ours since, and only what was created after ours can
-// be its child. The list is taken after the process has ended, so it cannot have
-// started anything the list misses, and while we still hold it open, so its id
-// cannot pass to a new process meanwhile.
-void endFrom(DWORD id, ULONGLONG notBefore)
+// True when the process behind the handle is a child of ours running cmd.exe
+// and was created at startedAt. Asked of the handle, so the answer holds for
+// as long as the handle is open.
+bool isOurs(HANDLE process, DWORD id, ULONGLONG startedAt)
 {
-    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-    if (!process)
-        return;
     ULONGLONG created = 0;
-    if (creationTime(process, created) && created >= notBefore) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, 1000);
-        for (const Entry &entry : processes()) {
-            if (entry.parent == id && entry.id != id)
-                endFrom(entry.id, created);
-        }
+    if (!creationTime(process, created) || created != startedAt || !isCmdImage(process))
+        return false;
+    const DWORD self = GetCurrentProcessId();
+    for (const Entry &entry : processes()) {
+        if (entry.id == id)
+            return entry.parent == self;
     }
-    CloseHandle(process);
+    return false;
+}
+
+// Ends the process behind the handle, created at `created`, then what it
+// started. A parent id in the list may still name a process that ended long
+// ago and whose id went to ours since, and only what was created after ours
+// can be its child. The list is taken after the process has ended, so it cannot
+// have started anything the list misses, and while we still hold it open, so
+// its id cannot pass to a new process meanwhile.
+void endFrom(HANDLE process, DWORD id, ULONGLONG created)
+{
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 1000);
+    for (const Entry &entry : processes()) {
+        if (entry.parent != id || entry.id == id)
+            continue;
+        // Checked and ended through the same handle, like the script itself.
+        HANDLE child
+                = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.id);
+        if (!child)
+            continue;
+        ULONGLONG childCreated = 0;
+        if (creationTime(child, childCreated) && childCreated >= created)
+            endFrom(child, entry.id, childCreated);
+        CloseHandle(child);
+    }
 }
 
 } // namespace
@@ -90,24 +108,22 @@ unsigned long long WinProcessTree::startTime(unsigned long id)
 
 bool WinProcessTree::isOurInterpreter(unsigned long id, unsigned long long startedAt)
 {
-    const DWORD self = GetCurrentProcessId();
-    for (const Entry &entry : processes()) {
-        if (entry.id != id)
-            continue;
-        if (entry.parent != self)
-            return false;
-        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
-        if (!process)
-            return false;
-        ULONGLONG created = 0;
-        const bool ours = isCmdImage(process) && creationTime(process, created) && created == startedAt;
-        CloseHandle(process);
-        return ours;
-    }
-    return false;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process)
+        return false;
+    const bool ours = isOurs(process, id, startedAt);
+    CloseHandle(process);
+    return ours;
 }
 
-void WinProcessTree::endTree(unsigned long id)
+bool WinProcessTree::endOurInterpreter(unsigned long id, unsigned long long startedAt)
 {
-    endFrom(id, 0);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process)
+        return false;
+    const bool ours = isOurs(process, id, startedAt);
+    if (ours)
+        endFrom(process, id, startedAt);
+    CloseHandle(process);
+    return ours;
 }

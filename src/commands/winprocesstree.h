@@ -15,8 +15,11 @@ unsigned long long startTime(unsigned long id);
 // another time is left alone.
 bool isOurInterpreter(unsigned long id, unsigned long long startedAt);
 
-// Ends id first, so it starts nothing more, then everything it started, and
-// theirs, waiting up to a second for each to go.
-void endTree(unsigned long id);
+// When id is a cmd.exe of ours started at startedAt (as isOurInterpreter says),
+// ends it first, so it starts nothing more, then everything it started, and
+// theirs, waiting up to a second for each to go; true if it did. The check and
+// the end go through one handle, which keeps the id from passing to another
+// process in between: the process checked is the one ended.
+bool endOurInterpreter(unsigned long id, unsigned long long startedAt);
 
 } // namespace WinProcessTree

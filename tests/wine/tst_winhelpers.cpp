@@ -91,12 +91,12 @@ DWORD childOf(DWORD id, const wchar_t *name)
     return 0;
 }
 
-bool isGone(DWORD id)
+bool isGone(DWORD id, DWORD waitMs = 2000)
 {
     HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
     if (!process)
         return true;
-    const bool gone = WaitForSingleObject(process, 2000) == WAIT_OBJECT_0;
+    const bool gone = WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0;
     CloseHandle(process);
     return gone;
 }
@@ -124,11 +124,21 @@ void processTree(const std::wstring &self)
     check(!WinProcessTree::isOurInterpreter(GetCurrentProcessId(), WinProcessTree::startTime(GetCurrentProcessId())),
           "we are not");
 
-    WinProcessTree::endTree(cmd.id);
+    // Ending checks first, on the handle it ends through: none of these is ours.
+    check(!WinProcessTree::endOurInterpreter(cmd.id, started + 1), "one of ours started at another time is not ended");
+    check(!WinProcessTree::endOurInterpreter(inner, WinProcessTree::startTime(inner)),
+          "a cmd.exe someone else started is not ended");
+    check(!WinProcessTree::endOurInterpreter(sleeper, WinProcessTree::startTime(sleeper)),
+          "a program that is no cmd.exe is not ended");
+    check(WaitForSingleObject(cmd.handle, 0) == WAIT_TIMEOUT && !isGone(inner, 0) && !isGone(sleeper, 0),
+          "all three still run after the refused ends");
+
+    check(WinProcessTree::endOurInterpreter(cmd.id, started), "ours is ended");
     check(WaitForSingleObject(cmd.handle, 2000) == WAIT_OBJECT_0, "the outer cmd.exe has ended");
     check(isGone(inner), "the inner cmd.exe has ended");
     check(isGone(sleeper), "the sleeper has ended");
     check(!WinProcessTree::isOurInterpreter(cmd.id, started), "an ended cmd.exe is no longer ours");
+    check(!WinProcessTree::endOurInterpreter(cmd.id, started), "an ended cmd.exe is not ended again");
     CloseHandle(cmd.handle);
 }
 

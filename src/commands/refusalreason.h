@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+// Why a text from the window cannot go into a command script, all in one place.
+// Each is the end of the sentence "... cannot be passed safely to the command
+// interpreter: it holds ..." (see UnsafeTextError).
+namespace RefusalReason {
+
+QString nulCharacter();
+// Half of a UTF-16 pair with no other half: no code page, UTF-8 included, has a
+// place for it, so it would reach squidclient as U+FFFD or a "?".
+QString loneSurrogate(char16_t unit);
+QString crLf();
+QString doubleQuote();
+QString lineBreak();
+QString controlCharacter(char16_t unit);
+QString lineTooLong(qsizetype length, qsizetype limit);
+QString leadingDash();
+QString networkFolder();
+QString notInCodePage(const QString &character, unsigned ansi);
+QString readAsOther(const QString &character, unsigned ansi, unsigned oem);
+QString readDifferently(unsigned oem);
+
+} // namespace RefusalReason
