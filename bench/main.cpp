@@ -383,6 +383,32 @@ void longLineCase(State &state, bool scroll)
     });
 }
 
+// Text3 holding one line of 20,000,000 characters (the missing-file text over
+// and over), with the focus and the caret in its middle, where an edit moves
+// the most text. Times a letter typed, up to Text3's paint.
+void hugeLineCase(State &state)
+{
+    constexpr int kLength = 20000000;
+    CacheWindow *w = window(QStringLiteral("huge"));
+    auto *box = qobject_cast<OutputBox *>(outputBox(w));
+    if (box->length() < kLength) {
+        const QString missing = QStringLiteral("文件不存在！！");
+        box->setText(missing.repeated(kLength / missing.size() + 1).left(kLength));
+        w->activateWindow();
+        box->setFocus();
+        box->setCursorPosition(kLength / 2);
+        drainEvents();
+    }
+    if (box->lineCount() != 1 || box->cursorPosition() < kLength / 2)
+        return state.SkipWithError("Text3 does not hold one line with the caret in its middle");
+    timeEach(state, [box](QString *error) {
+        const double seconds = PaintClock(box->viewport()).time([box] { QTest::keyClick(box, Qt::Key_X); });
+        if (seconds < 0)
+            *error = QStringLiteral("Text3 was not painted");
+        return seconds;
+    });
+}
+
 // The program starts with no other window open; a window left with a long line
 // in a focused Text3 would repaint it when the new window takes the focus.
 void startCase(State &state, const std::function<QWidget *()> &make)
@@ -477,6 +503,7 @@ void registerAll()
     add("baseline/status_query/50MiB", [](State &s) { baselineCase(s, QStringLiteral("status")); });
     add("text3_key_after_fresh_purge", [](State &s) { longLineCase(s, false); });
     add("text3_scroll_to_end", [](State &s) { longLineCase(s, true); });
+    add("text3_key_in_20M_line", hugeLineCase);
     add("window_start",
         [](State &s) { startCase(s, [] { return new CacheWindow(folder(QStringLiteral("start"))); }); });
     add("baseline/window_start", [](State &s) { startCase(s, bareWindow); });
