@@ -9,7 +9,7 @@
 #include "storage/textfile.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
-#include "window/outputbox.h"
+#include "outputbox/outputbox.h"
 
 #include "controls.h"
 #include "filebytes.h"

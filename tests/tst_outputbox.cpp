@@ -2,12 +2,13 @@
 // draws and edits like the QPlainTextEdit it replaces. A QPlainTextEdit set up
 // as Text3 was is the reference wherever the two can be compared.
 #include "window/boxtext.h"
-#include "window/edithistory.h"
-#include "window/lineshaper.h"
-#include "window/outputbox.h"
+#include "outputbox/edithistory.h"
+#include "outputbox/lineshaper.h"
+#include "outputbox/outputbox.h"
+#include "outputbox/outputboxaccessible.h"
 #include "window/textarea.h"
-#include "window/textbuffer.h"
-#include "window/wideline.h"
+#include "outputbox/textbuffer.h"
+#include "outputbox/wideline.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -1017,6 +1018,7 @@ void TestOutputBox::contextMenu()
 
 void TestOutputBox::accessibleText()
 {
+    OutputBoxAccessible::install();
     QWidget window;
     auto *box = new OutputBox(&window);
     box->setGeometry(QRect(QPoint(0, 0), kText3Size));

@@ -5,7 +5,7 @@
 #include "storage/serverlist.h"
 #include "window/boxtext.h"
 #include "window/layouttable.h"
-#include "window/outputbox.h"
+#include "outputbox/outputbox.h"
 #include "window/textarea.h"
 
 #include <QLabel>

@@ -1,8 +1,6 @@
-#include "window/outputbox.h"
+#include "outputbox/outputbox.h"
 
-#include "window/caretmoves.h"
-#include "window/outputboxaccessible.h"
-#include "window/wideline.h"
+#include "outputbox/wideline.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -24,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -33,8 +32,6 @@ constexpr int kCursorWidth = 1;
 // Past this many lines from the top of the view a line's place is estimated
 // instead of laying out every line in between.
 constexpr int kMeasuredReach = 2000;
-// An input method sees this much of the caret's line on each side.
-constexpr int kSurroundingReach = 1024;
 
 QString menuText(const char *text, QKeySequence::StandardKey key)
 {
@@ -50,9 +47,12 @@ QString menuText(const char *text, QKeySequence::StandardKey key)
 
 OutputBox::OutputBox(QWidget *parent)
     : QAbstractScrollArea(parent)
+    , m_buffer(m_document.buffer())
     , m_layouts(m_buffer)
 {
-    OutputBoxAccessible::install();
+    connect(&m_document, &OutputDocument::textReset, this, &OutputBox::textReset);
+    connect(&m_document, &OutputDocument::textReplaced, this, &OutputBox::textReplaced);
+    connect(&m_document, &OutputDocument::caretMoved, this, &OutputBox::caretMoved);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     viewport()->setBackgroundRole(QPalette::Base);
@@ -72,17 +72,11 @@ OutputBox::OutputBox(QWidget *parent)
 OutputBox::~OutputBox() = default;
 
 // ---------------------------------------------------------------------------
-// Text in and out
+// Following the document
 
-void OutputBox::setText(QString &&text)
+void OutputBox::textReset(int oldCursor, int oldAnchor)
 {
-    const bool hadSelection = hasSelection();
-    const int oldCursor = m_cursor;
-    m_buffer.setText(std::move(text));
     m_layouts.clear();
-    m_history.clear();
-    m_cursor = m_anchor = 0;
-    m_preferredX = -1;
     m_topLine = 0;
     m_preedit.clear();
     m_preeditFormats.clear();
@@ -95,116 +89,20 @@ void OutputBox::setText(QString &&text)
         QAccessible::updateAccessibility(&event);
     }
     emit textChanged();
-    if (hadSelection)
+    if (oldCursor != oldAnchor)
         emit selectionChanged();
     if (oldCursor != 0)
         emit cursorPositionChanged();
     updateMicroFocus();
 }
 
-QString OutputBox::text() const
+void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
-    return m_buffer.crlfText();
-}
-
-QString OutputBox::textRange(int from, int to) const
-{
-    QString range = m_buffer.text(from, to);
-    // A line separator shows as a line break, so it goes out as one.
-    range.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
-    return range;
-}
-
-// ---------------------------------------------------------------------------
-// Editing
-
-TextBuffer::Pieces OutputBox::applyReplace(int from, int to, const TextBuffer::Pieces &with)
-{
-    const int firstLine = m_buffer.lineOfPosition(from);
-    const int lastLine = m_buffer.lineOfPosition(to);
-    TextBuffer::Pieces removed = m_buffer.replace(from, to, with);
-    m_layouts.linesReplaced(firstLine, lastLine - firstLine + 1, TextBuffer::breaks(with) + 1);
-    notifyAccessibility(from, removed, TextBuffer::length(with));
+    m_layouts.linesReplaced(change.firstLine, change.removedLines, change.addedLines);
+    notifyAccessibility(change.position, *change.removed, change.inserted);
     adjustScrollbars();
     viewport()->update();
     emit textChanged();
-    return removed;
-}
-
-void OutputBox::edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained)
-{
-    from = std::clamp(from, 0, length());
-    to = std::clamp(to, from, length());
-    if (from == to && text.isEmpty())
-        return;
-    const int oldCursor = m_cursor;
-    const int oldAnchor = m_anchor;
-    const TextBuffer::Pieces inserted = m_buffer.store(text);
-    EditHistory::Step step;
-    step.position = from;
-    step.length = TextBuffer::length(inserted);
-    step.cursorBefore = oldCursor;
-    step.anchorBefore = oldAnchor;
-    step.pieces = applyReplace(from, to, inserted);
-    m_cursor = m_anchor = from + step.length;
-    step.cursorAfter = step.anchorAfter = m_cursor;
-    step.chained = chained;
-    m_history.record(std::move(step), kind);
-    m_preferredX = -1;
-    caretMoved(oldCursor, oldAnchor);
-    ensureCursorVisible();
-}
-
-void OutputBox::replaceRange(int from, int to, const QString &text)
-{
-    edit(from, to, text, EditHistory::Kind::Other);
-}
-
-void OutputBox::deleteSelection()
-{
-    if (hasSelection())
-        edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
-}
-
-void OutputBox::undo()
-{
-    replay(true);
-}
-
-void OutputBox::redo()
-{
-    replay(false);
-}
-
-void OutputBox::replay(bool undoing)
-{
-    // Steps that belong together (a drag's two halves) go back and forth as one.
-    if (undoing ? !m_history.canUndo() : !m_history.canRedo())
-        return;
-    do {
-        replayStep(undoing);
-    } while (undoing ? m_history.undoGoesOn() : m_history.redoGoesOn());
-}
-
-void OutputBox::replayStep(bool undoing)
-{
-    const int oldCursor = m_cursor;
-    const int oldAnchor = m_anchor;
-    // A step holds what its range held before; putting that back gives the
-    // text the step replaced, kept in its place for the way back.
-    EditHistory::Step &step = undoing ? m_history.nextUndo() : m_history.nextRedo();
-    const TextBuffer::Pieces back = applyReplace(step.position, step.position + step.length, step.pieces);
-    step.length = TextBuffer::length(step.pieces);
-    step.pieces = back;
-    m_cursor = undoing ? step.cursorBefore : step.cursorAfter;
-    m_anchor = undoing ? step.anchorBefore : step.anchorAfter;
-    if (undoing)
-        m_history.undone();
-    else
-        m_history.redone();
-    m_preferredX = -1;
-    caretMoved(oldCursor, oldAnchor);
-    ensureCursorVisible();
 }
 
 void OutputBox::cut()
@@ -233,43 +131,12 @@ void OutputBox::insertFromMimeData(const QMimeData *source)
 {
     if (!source || !source->hasText())
         return;
-    const QString text = source->text();
-    if (text.isEmpty())
-        return;
-    edit(selectionStart(), selectionEnd(), text, EditHistory::Kind::Other);
-}
-
-void OutputBox::selectAll()
-{
-    setSelection(0, length());
-}
-
-void OutputBox::setSelection(int anchor, int cursor)
-{
-    const int oldCursor = m_cursor;
-    const int oldAnchor = m_anchor;
-    m_anchor = std::clamp(anchor, 0, length());
-    m_cursor = std::clamp(cursor, 0, length());
-    m_preferredX = -1;
-    m_history.seal();
-    caretMoved(oldCursor, oldAnchor);
-    ensureCursorVisible();
-}
-
-void OutputBox::moveCursor(int position, Move move)
-{
-    const int oldCursor = m_cursor;
-    const int oldAnchor = m_anchor;
-    m_cursor = std::clamp(position, 0, length());
-    if (move == Move::Keep)
-        m_anchor = m_cursor;
-    m_history.seal();
-    caretMoved(oldCursor, oldAnchor);
-    ensureCursorVisible();
+    m_document.paste(source->text());
 }
 
 void OutputBox::caretMoved(int oldCursor, int oldAnchor)
 {
+    const int cursor = cursorPosition();
     m_pageYValid = false;
     restartBlinking();
     const bool hadSelection = oldCursor != oldAnchor;
@@ -282,18 +149,19 @@ void OutputBox::caretMoved(int oldCursor, int oldAnchor)
     if (QAccessible::isActive()) {
         if (selectionMoved) {
             QAccessibleTextSelectionEvent event(this, selectionStart(), selectionEnd());
-            event.setCursorPosition(m_cursor);
+            event.setCursorPosition(cursor);
             QAccessible::updateAccessibility(&event);
-        } else if (oldCursor != m_cursor) {
-            QAccessibleTextCursorEvent event(this, m_cursor);
+        } else if (oldCursor != cursor) {
+            QAccessibleTextCursorEvent event(this, cursor);
             QAccessible::updateAccessibility(&event);
         }
     }
-    if (oldCursor != m_cursor)
+    if (oldCursor != cursor)
         emit cursorPositionChanged();
     if (selectionMoved)
         emit selectionChanged();
     updateMicroFocus();
+    ensureCursorVisible();
 }
 
 void OutputBox::notifyAccessibility(int position, const TextBuffer::Pieces &removed, int inserted)
@@ -402,25 +270,6 @@ bool OutputBox::isTypedText(const QKeyEvent *event)
     return first.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate();
 }
 
-void OutputBox::eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind)
-{
-    // A selection goes whole; otherwise from the caret to where `move` takes it
-    // within its line, or across the line break at the line's edge.
-    if (hasSelection()) {
-        edit(selectionStart(), selectionEnd(), {}, kind);
-        return;
-    }
-    if (forward ? m_cursor >= length() : m_cursor <= 0)
-        return;
-    const int line = m_buffer.lineOfPosition(m_cursor);
-    const int start = m_buffer.lineStart(line);
-    const int edge = forward ? m_buffer.lineEnd(line) : start;
-    QString scratch;
-    const int other = m_cursor == edge ? m_cursor + (forward ? 1 : -1)
-                                       : start + move(m_buffer.lineView(line, &scratch), m_cursor - start);
-    edit(std::min(m_cursor, other), std::max(m_cursor, other), {}, kind);
-}
-
 void OutputBox::keyPressEvent(QKeyEvent *event)
 {
     if (handleMoveKey(event) || handleEditKey(event)) {
@@ -428,7 +277,7 @@ void OutputBox::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (isTypedText(event)) {
-        edit(selectionStart(), selectionEnd(), event->text(), EditHistory::Kind::Typing);
+        m_document.type(event->text());
         event->accept();
         return;
     }
@@ -450,26 +299,23 @@ bool OutputBox::handleEditKey(QKeyEvent *event)
     } else if (event == QKeySequence::SelectAll) {
         selectAll();
     } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
-        eraseFromCaret(false, CaretMoves::previousCodePoint, EditHistory::Kind::Erasing);
+        m_document.erase(false, false);
     } else if (event == QKeySequence::Delete) {
-        eraseFromCaret(true, CaretMoves::nextCharacter, EditHistory::Kind::Erasing);
+        m_document.erase(true, false);
     } else if (event == QKeySequence::DeleteStartOfWord) {
-        eraseFromCaret(false, CaretMoves::previousWord, EditHistory::Kind::Other);
+        m_document.erase(false, true);
     } else if (event == QKeySequence::DeleteEndOfWord) {
-        eraseFromCaret(true, CaretMoves::nextWord, EditHistory::Kind::Other);
+        m_document.erase(true, true);
     } else if (event == QKeySequence::DeleteEndOfLine) {
-        // As in QPlainTextEdit the anchor stays: from it to the caret line's end.
-        const int end = m_buffer.lineEnd(m_buffer.lineOfPosition(m_cursor));
-        edit(std::min(m_anchor, end), std::max(m_anchor, end), {}, EditHistory::Kind::Other);
+        m_document.eraseToLineEnd();
     } else if (event == QKeySequence::DeleteCompleteLine) {
-        const int line = m_buffer.lineOfPosition(m_cursor);
-        edit(m_buffer.lineStart(line), m_buffer.lineEnd(line), {}, EditHistory::Kind::Other);
+        m_document.eraseLine();
     } else if (event == QKeySequence::InsertParagraphSeparator) {
-        edit(selectionStart(), selectionEnd(), QStringView(u"\n"), EditHistory::Kind::Other);
+        m_document.insert(QStringView(u"\n"));
     } else if (event == QKeySequence::InsertLineSeparator) {
         // Shift+Enter: a line separator, which QPlainTextEdit keeps as it is.
         const QChar separator = TextBuffer::kLineSeparator;
-        edit(selectionStart(), selectionEnd(), QStringView(&separator, 1), EditHistory::Kind::Other);
+        m_document.insert(QStringView(&separator, 1));
     } else {
         return false;
     }
@@ -478,134 +324,72 @@ bool OutputBox::handleEditKey(QKeyEvent *event)
 
 bool OutputBox::handleMoveKey(QKeyEvent *event)
 {
+    using Move = OutputDocument::Move;
+    // Moves by line and by page go by how the lines are laid out; the rest are
+    // the document's.
+    enum { ByText, NextLine, PreviousLine, NextPage, PreviousPage };
     struct Binding
     {
         QKeySequence::StandardKey moveKey;
         QKeySequence::StandardKey selectKey;
-        int what;
-    };
-    enum {
-        NextChar,
-        PreviousChar,
-        NextWord,
-        PreviousWord,
-        NextLine,
-        PreviousLine,
-        LineStart,
-        LineEnd,
-        DocumentStart,
-        DocumentEnd,
-        NextPage,
-        PreviousPage
+        int how;
+        Move move;
     };
     static const Binding bindings[] = {
-            {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, NextChar},
-            {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, PreviousChar},
-            {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, NextWord},
-            {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, PreviousWord},
-            {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, NextLine},
-            {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, PreviousLine},
-            {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, LineStart},
-            {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, LineEnd},
-            {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock, LineStart},
-            {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock, LineEnd},
-            {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, DocumentStart},
-            {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, DocumentEnd},
-            {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, NextPage},
-            {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, PreviousPage},
+            {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, ByText, Move::NextCharacter},
+            {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, ByText, Move::PreviousCharacter},
+            {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, ByText, Move::NextWord},
+            {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, ByText, Move::PreviousWord},
+            {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, NextLine, {}},
+            {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, PreviousLine, {}},
+            {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, ByText, Move::LineStart},
+            {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, ByText, Move::LineEnd},
+            {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock, ByText, Move::LineStart},
+            {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock, ByText, Move::LineEnd},
+            {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, ByText, Move::DocumentStart},
+            {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, ByText, Move::DocumentEnd},
+            {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, NextPage, {}},
+            {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, PreviousPage, {}},
     };
-    const Binding *found = nullptr;
-    Move move = Move::Keep;
     for (const Binding &binding : bindings) {
-        if (event->matches(binding.moveKey)) {
-            found = &binding;
-            break;
-        }
-        if (event->matches(binding.selectKey)) {
-            found = &binding;
-            move = Move::Select;
-            break;
-        }
-    }
-    if (!found)
-        return false;
-
-    const int line = m_buffer.lineOfPosition(m_cursor);
-    const int start = m_buffer.lineStart(line);
-    const int end = m_buffer.lineEnd(line);
-    const int column = m_cursor - start;
-    QString scratch;
-    int target = m_cursor;
-    switch (found->what) {
-    case NextChar:
-        // With a selection and no Shift, the caret goes to the selection's end.
-        if (move == Move::Keep && hasSelection())
-            target = selectionEnd();
+        const bool moves = event->matches(binding.moveKey);
+        if (!moves && !event->matches(binding.selectKey))
+            continue;
+        const MoveMode mode = moves ? MoveMode::MoveAnchor : MoveMode::KeepAnchor;
+        if (binding.how == ByText)
+            m_document.move(binding.move, mode);
+        else if (binding.how == NextLine || binding.how == PreviousLine)
+            moveVertically(binding.how == NextLine ? 1 : -1, mode);
         else
-            target = m_cursor == end ? m_cursor + 1
-                                     : start + CaretMoves::nextCharacter(m_buffer.lineView(line, &scratch), column);
-        break;
-    case PreviousChar:
-        if (move == Move::Keep && hasSelection())
-            target = selectionStart();
-        else
-            target = m_cursor == start
-                    ? m_cursor - 1
-                    : start + CaretMoves::previousCharacter(m_buffer.lineView(line, &scratch), column);
-        break;
-    case NextWord:
-        target = m_cursor == end ? m_cursor + 1
-                                 : start + CaretMoves::nextWord(m_buffer.lineView(line, &scratch), column);
-        break;
-    case PreviousWord:
-        target = m_cursor == start ? m_cursor - 1
-                                   : start + CaretMoves::previousWord(m_buffer.lineView(line, &scratch), column);
-        break;
-    case NextLine:
-    case PreviousLine:
-        moveVertically(found->what == NextLine ? 1 : -1, move);
-        return true;
-    case LineStart:
-        target = start;
-        break;
-    case LineEnd:
-        target = end;
-        break;
-    case DocumentStart:
-        target = 0;
-        break;
-    case DocumentEnd:
-        target = length();
-        break;
-    case NextPage:
-    case PreviousPage:
-        pageUpDown(found->what == NextPage, move);
+            pageUpDown(binding.how == NextPage, mode);
         return true;
     }
-    m_preferredX = -1;
-    moveCursor(target, move);
-    return true;
+    return false;
 }
 
-void OutputBox::moveVertically(int lines, Move move)
+qreal OutputBox::preferredX()
 {
-    const int line = m_buffer.lineOfPosition(m_cursor);
-    const int target = line + lines;
+    if (m_document.preferredX() < 0) {
+        const int line = m_buffer.lineOfPosition(cursorPosition());
+        m_document.setPreferredX(m_layouts.cursorToX(line, cursorPosition() - m_buffer.lineStart(line)));
+    }
+    return m_document.preferredX();
+}
+
+void OutputBox::moveVertically(int lines, MoveMode mode)
+{
+    const int target = m_buffer.lineOfPosition(cursorPosition()) + lines;
     if (target < 0 || target >= lineCount()) {
         // Past the first or last line the caret stays; with Shift the selection
         // runs to the start or end of the text.
-        if (move == Move::Select)
-            moveCursor(target < 0 ? 0 : length(), move);
+        if (mode == MoveMode::KeepAnchor)
+            m_document.moveCursor(target < 0 ? 0 : length(), mode);
         return;
     }
-    if (m_preferredX < 0)
-        m_preferredX = m_layouts.cursorToX(line, m_cursor - m_buffer.lineStart(line));
-    const qreal keep = m_preferredX;
-    moveCursor(m_buffer.lineStart(target) + m_layouts.xToCursor(target, keep), move);
-    m_preferredX = keep;
+    m_document.moveCursor(m_buffer.lineStart(target) + m_layouts.xToCursor(target, preferredX()), mode);
 }
 
-void OutputBox::pageUpDown(bool down, Move move)
+void OutputBox::pageUpDown(bool down, MoveMode mode)
 {
     // As QPlainTextEdit pages: the view moves by the lines that fit whole, and
     // the caret follows to the line at the height on screen it had when the
@@ -613,7 +397,7 @@ void OutputBox::pageUpDown(bool down, Move move)
     const int lines = lineCount();
     const int last = lines - 1;
     const qreal height = viewport()->height();
-    int line = m_buffer.lineOfPosition(m_cursor);
+    int line = m_buffer.lineOfPosition(cursorPosition());
     if (!m_pageYValid) {
         ensureCursorVisible();
         m_pageY = lineTop(line);
@@ -657,9 +441,7 @@ void OutputBox::pageUpDown(bool down, Move move)
         verticalScrollBar()->setValue(top);
     }
 
-    if (m_preferredX < 0)
-        m_preferredX = m_layouts.cursorToX(line, m_cursor - m_buffer.lineStart(line));
-    const qreal keep = m_preferredX;
+    const qreal keep = preferredX();
     if (down) {
         while (line < last) {
             ++line;
@@ -673,8 +455,7 @@ void OutputBox::pageUpDown(bool down, Move move)
                 break;
         }
     }
-    moveCursor(m_buffer.lineStart(line) + m_layouts.xToCursor(line, keep), move);
-    m_preferredX = keep;
+    m_document.moveCursor(m_buffer.lineStart(line) + m_layouts.xToCursor(line, keep), mode);
     m_pageYValid = true;
 }
 
@@ -684,21 +465,8 @@ void OutputBox::pageUpDown(bool down, Move move)
 void OutputBox::inputMethodEvent(QInputMethodEvent *event)
 {
     const bool commits = !event->commitString().isEmpty() || event->replacementLength() > 0;
-    if (commits || !event->preeditString().isEmpty()) {
-        if (event->replacementStart() != 0 || event->replacementLength() > 0) {
-            // The input method rewrites text beside the caret; the caret stays
-            // with the text it was at.
-            const int from = std::clamp(m_cursor + event->replacementStart(), 0, length());
-            const int to = std::clamp(from + event->replacementLength(), from, length());
-            const int cursor = m_cursor;
-            edit(from, to, event->commitString(), EditHistory::Kind::Typing);
-            const int kept = cursor >= to ? cursor - (to - from) + int(event->commitString().size())
-                                          : std::min(cursor, from + int(event->commitString().size()));
-            setCursorPosition(kept);
-        } else if (hasSelection() || !event->commitString().isEmpty()) {
-            edit(selectionStart(), selectionEnd(), event->commitString(), EditHistory::Kind::Typing);
-        }
-    }
+    m_document.commitInput(event->commitString(), event->replacementStart(), event->replacementLength(),
+                           !event->preeditString().isEmpty());
 
     m_preedit = event->preeditString();
     m_preeditCursor = m_preedit.size();
@@ -711,8 +479,7 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
         } else if (attribute.type == QInputMethodEvent::TextFormat) {
             m_preeditFormats.append(attribute);
         } else if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
-            const int line = m_buffer.lineOfPosition(m_cursor);
-            const int start = m_buffer.lineStart(line);
+            const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition()));
             setSelection(start + attribute.start, start + attribute.start + attribute.length);
         }
     }
@@ -725,15 +492,6 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
 
 QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
 {
-    const int line = m_buffer.lineOfPosition(m_cursor);
-    int from = m_buffer.lineStart(line);
-    int to = m_buffer.lineEnd(line);
-    // An input method gets the caret's line, as from QPlainTextEdit; of a line
-    // of a million characters only the part around the caret.
-    if (to - from > 2 * kSurroundingReach) {
-        from = std::max(from, m_cursor - kSurroundingReach);
-        to = std::min(to, m_cursor + kSurroundingReach);
-    }
     const QPoint toWidget = viewport()->pos();
     switch (query) {
     case Qt::ImEnabled:
@@ -756,36 +514,13 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
         return caret.translated(toWidget);
     }
     case Qt::ImAnchorRectangle:
-        return characterRect(m_anchor, 1).translated(toWidget);
-    case Qt::ImCursorPosition:
-        return m_cursor - from;
-    case Qt::ImAnchorPosition:
-        return m_anchor - from;
-    case Qt::ImAbsolutePosition:
-        return m_cursor;
-    case Qt::ImSurroundingText:
-        return textRange(from, to);
-    case Qt::ImCurrentSelection:
-        return selectedText();
-    case Qt::ImTextBeforeCursor: {
-        // Whole lines back until there is enough, as QPlainTextEdit gives it.
-        int before = line;
-        int start = m_buffer.lineStart(before);
-        while (m_cursor - start < kSurroundingReach && before > 0)
-            start = m_buffer.lineStart(--before);
-        return textRange(std::max(start, m_cursor - 16 * kSurroundingReach), m_cursor);
-    }
-    case Qt::ImTextAfterCursor: {
-        int after = line;
-        int end = m_buffer.lineEnd(after);
-        while (end - m_cursor < kSurroundingReach && after + 1 < lineCount())
-            end = m_buffer.lineEnd(++after);
-        return textRange(m_cursor, std::min(end, m_cursor + 16 * kSurroundingReach));
-    }
+        return characterRect(anchorPosition(), 1).translated(toWidget);
     case Qt::ImMaximumTextLength:
         return QVariant();
-    default:
-        return QAbstractScrollArea::inputMethodQuery(query);
+    default: {
+        const QVariant text = m_document.inputMethodQuery(query);
+        return text.isValid() ? text : QAbstractScrollArea::inputMethodQuery(query);
+    }
     }
 }
 
@@ -810,7 +545,7 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
     }
     const int position = positionAt(at);
     m_lastMouse = at;
-    m_preferredX = -1;
+    m_document.setPreferredX(-1);
     if (m_tripleClickTimer.isActive()
         && (at - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
         // Third click: the whole line with its line break.
@@ -832,11 +567,8 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
     }
     m_selecting = true;
     m_selectingWords = false;
-    if (event->modifiers() & Qt::ShiftModifier) {
-        moveCursor(position, Move::Select);
-    } else {
-        moveCursor(position, Move::Keep);
-    }
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    m_document.moveCursor(position, extend ? MoveMode::KeepAnchor : MoveMode::MoveAnchor);
     event->accept();
 }
 
@@ -861,16 +593,13 @@ void OutputBox::mouseMoveEvent(QMouseEvent *event)
         m_autoScrollTimer.start(100, this);
     const int position = positionAt(m_lastMouse);
     if (m_selectingWords) {
-        const int line = m_buffer.lineOfPosition(position);
-        const int start = m_buffer.lineStart(line);
-        QString scratch;
-        const auto word = CaretMoves::wordAt(m_buffer.lineView(line, &scratch), position - start);
+        const auto word = m_document.wordAt(position);
         if (position < m_wordAnchorStart)
-            setSelection(m_wordAnchorEnd, start + word.first);
+            setSelection(m_wordAnchorEnd, word.first);
         else
-            setSelection(m_wordAnchorStart, std::max(m_wordAnchorEnd, start + word.second));
+            setSelection(m_wordAnchorStart, std::max(m_wordAnchorEnd, word.second));
     } else {
-        moveCursor(position, Move::Select);
+        m_document.moveCursor(position, MoveMode::KeepAnchor);
     }
     event->accept();
 }
@@ -879,7 +608,7 @@ void OutputBox::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() == Qt::LeftButton && m_mayDrag) {
         m_mayDrag = false;
-        moveCursor(positionAt(m_dragFrom), Move::Keep);
+        m_document.moveCursor(positionAt(m_dragFrom), MoveMode::MoveAnchor);
     }
     if (event->button() == Qt::LeftButton && m_selecting) {
         m_selecting = false;
@@ -900,12 +629,7 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
     }
     const QPoint at = event->position().toPoint();
     const int position = positionAt(at);
-    const int line = m_buffer.lineOfPosition(position);
-    const int start = m_buffer.lineStart(line);
-    QString scratch;
-    const auto word = CaretMoves::wordAt(m_buffer.lineView(line, &scratch), position - start);
-    m_wordAnchorStart = start + word.first;
-    m_wordAnchorEnd = start + word.second;
+    std::tie(m_wordAnchorStart, m_wordAnchorEnd) = m_document.wordAt(position);
     setSelection(m_wordAnchorStart, m_wordAnchorEnd);
     m_selecting = true;
     m_selectingWords = true;
@@ -942,7 +666,7 @@ void OutputBox::autoScroll()
                                                      : QAbstractSlider::SliderSingleStepAdd);
     const int keepTop = m_topLine;
     const int keepLeft = horizontalScrollBar()->value();
-    moveCursor(positionAt(m_lastMouse), Move::Select);
+    m_document.moveCursor(positionAt(m_lastMouse), MoveMode::KeepAnchor);
     // The scroll bars moved the view already; following the caret must not
     // move it back.
     verticalScrollBar()->setValue(keepTop);
@@ -953,7 +677,7 @@ void OutputBox::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_blinkTimer.timerId()) {
         m_cursorOn = !m_cursorOn;
-        updateLineOf(m_cursor);
+        updateLineOf(cursorPosition());
     } else if (event->timerId() == m_autoScrollTimer.timerId()) {
         autoScroll();
     } else if (event->timerId() == m_tripleClickTimer.timerId()) {
@@ -978,7 +702,7 @@ void OutputBox::startDrag()
     // Dropped into this box, the drop has moved the text already; dropped
     // elsewhere, moving means the text leaves here.
     if (action == Qt::MoveAction && drag->target() != this && drag->target() != viewport())
-        edit(from, to, {}, EditHistory::Kind::Other);
+        m_document.replaceRange(from, to, {});
 }
 
 void OutputBox::dragEnterEvent(QDragEnterEvent *event)
@@ -1034,21 +758,7 @@ void OutputBox::dropEvent(QDropEvent *event)
         return;
     }
     event->acceptProposedAction();
-    const int from = selectionStart();
-    const int to = selectionEnd();
-    edit(position, position, event->mimeData()->text(), EditHistory::Kind::Other);
-    const int inserted = cursorPosition() - position;
-    int start = position;
-    if (fromHere && event->dropAction() == Qt::MoveAction) {
-        // The text leaves its old place in the same undo step.
-        if (position < from) {
-            edit(from + inserted, to + inserted, {}, EditHistory::Kind::Other, true);
-        } else {
-            edit(from, to, {}, EditHistory::Kind::Other, true);
-            start -= to - from;
-        }
-    }
-    setCursorPosition(start + inserted);
+    m_document.drop(position, event->mimeData()->text(), fromHere && event->dropAction() == Qt::MoveAction);
 }
 
 // ---------------------------------------------------------------------------
@@ -1126,7 +836,7 @@ void OutputBox::restartBlinking()
         m_blinkTimer.start(flash / 2, this);
     else
         m_blinkTimer.stop();
-    updateLineOf(m_cursor);
+    updateLineOf(cursorPosition());
 }
 
 void OutputBox::updateLineOf(int position)
@@ -1332,7 +1042,7 @@ void OutputBox::drawPreeditLine(QPainter *painter, int line, const QPointF &orig
 {
     // The text being composed is laid out into the caret's line for as long as
     // it is composed, the way QPlainTextEdit shows it.
-    const int at = m_cursor - m_buffer.lineStart(line);
+    const int at = cursorPosition() - m_buffer.lineStart(line);
     QTextLayout layout(m_buffer.lineText(line), font(), viewport());
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
@@ -1382,7 +1092,8 @@ void OutputBox::paintEvent(QPaintEvent *event)
     const bool caretShown = hasFocus() && m_cursorOn && isEnabled();
     const int lines = lineCount();
     const int height = viewport()->height();
-    const int cursorLine = m_buffer.lineOfPosition(m_cursor);
+    const int cursor = cursorPosition();
+    const int cursorLine = m_buffer.lineOfPosition(cursor);
     for (int line = m_topLine; line < lines; ++line) {
         const qreal lineHeight = m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
         const QRectF bounds(offset.x(), offset.y(), 1, lineHeight);
@@ -1392,7 +1103,7 @@ void OutputBox::paintEvent(QPaintEvent *event)
                 drawPreeditLine(&painter, line, origin, area);
             } else {
                 const int start = m_buffer.lineStart(line);
-                LineLayouts::Paint paint;
+                LinePaint paint;
                 paint.painter = &painter;
                 paint.origin = origin;
                 paint.clip = area;
@@ -1405,12 +1116,12 @@ void OutputBox::paintEvent(QPaintEvent *event)
                     paint.selectionFormat = selectionFormat;
                 }
                 if (caretShown && m_preedit.isEmpty() && line == cursorLine)
-                    paint.cursor = m_cursor - start;
+                    paint.cursor = cursor - start;
                 paint.cursorWidth = kCursorWidth;
                 m_layouts.draw(line, paint);
                 if (!m_preedit.isEmpty() && line == cursorLine) {
                     // A long line shows the text being composed over the caret.
-                    const QRectF caret = characterRect(m_cursor, 1);
+                    const QRectF caret = characterRect(cursor, 1);
                     const QFontMetricsF metrics(font());
                     const QRectF box(caret.left(), caret.top(), metrics.horizontalAdvance(m_preedit), caret.height());
                     painter.fillRect(box, palette().base());

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "window/edithistory.h"
-#include "window/linelayouts.h"
-#include "window/textbuffer.h"
+#include "outputbox/linelayouts.h"
+#include "outputbox/outputdocument.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -18,8 +17,9 @@ class QMimeData;
 // shows at once and stays quick to scroll and edit: the text sits in one buffer
 // with a table of line starts, and only the lines in view are ever laid out.
 //
-// Inside the box a line break is one position, as in QPlainTextEdit; setText()
-// and text() are where the program's CR LF line ends come in and go out.
+// The text, caret and editing are the OutputDocument's; the box shows it and
+// turns keys, mouse, input methods and drops into its edits. The text and caret
+// functions here are the document's, for callers that know only the widget.
 class OutputBox : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -30,42 +30,42 @@ public:
 
     // CR LF, LF and a lone CR each end a line. The string is taken over, not
     // copied; undo history and selection are reset, as setPlainText() does.
-    void setText(QString &&text);
+    void setText(QString &&text) { m_document.setText(std::move(text)); }
     void setText(const QString &text) { setText(QString(text)); }
-    // CR LF between lines, every other character as it is in the box.
-    QString text() const;
+    QString text() const { return m_document.text(); }
     void clear() { setText(QString()); }
 
-    // Positions: one per character, one per line break.
-    int length() const { return m_buffer.length(); }
-    int lineCount() const { return m_buffer.lineCount(); }
-    int lineOfPosition(int position) const { return m_buffer.lineOfPosition(position); }
-    int lineStart(int line) const { return m_buffer.lineStart(line); }
-    int lineEnd(int line) const { return m_buffer.lineEnd(line); }
-    // [from, to) with '\n' for every line break, as the clipboard gets it.
-    QString textRange(int from, int to) const;
+    OutputDocument *document() { return &m_document; }
+    const OutputDocument *document() const { return &m_document; }
 
-    int cursorPosition() const { return m_cursor; }
-    int anchorPosition() const { return m_anchor; }
-    void setCursorPosition(int position) { setSelection(position, position); }
-    void setSelection(int anchor, int cursor);
-    bool hasSelection() const { return m_cursor != m_anchor; }
-    int selectionStart() const { return std::min(m_cursor, m_anchor); }
-    int selectionEnd() const { return std::max(m_cursor, m_anchor); }
-    QString selectedText() const { return textRange(selectionStart(), selectionEnd()); }
+    int length() const { return m_document.length(); }
+    int lineCount() const { return m_document.lineCount(); }
+    int lineOfPosition(int position) const { return m_document.lineOfPosition(position); }
+    int lineStart(int line) const { return m_document.lineStart(line); }
+    int lineEnd(int line) const { return m_document.lineEnd(line); }
+    QString textRange(int from, int to) const { return m_document.textRange(from, to); }
+
+    int cursorPosition() const { return m_document.cursorPosition(); }
+    int anchorPosition() const { return m_document.anchorPosition(); }
+    void setCursorPosition(int position) { m_document.setCursorPosition(position); }
+    void setSelection(int anchor, int cursor) { m_document.setSelection(anchor, cursor); }
+    bool hasSelection() const { return m_document.hasSelection(); }
+    int selectionStart() const { return m_document.selectionStart(); }
+    int selectionEnd() const { return m_document.selectionEnd(); }
+    QString selectedText() const { return m_document.selectedText(); }
 
     // Replaces [from, to) as an edit the operator can undo; the caret ends after it.
-    void replaceRange(int from, int to, const QString &text);
+    void replaceRange(int from, int to, const QString &text) { m_document.replaceRange(from, to, text); }
 
-    bool isUndoAvailable() const { return m_history.canUndo(); }
-    bool isRedoAvailable() const { return m_history.canRedo(); }
+    bool isUndoAvailable() const { return m_document.isUndoAvailable(); }
+    bool isRedoAvailable() const { return m_document.isRedoAvailable(); }
 
     int firstVisibleLine() const { return m_topLine; }
     // Viewport coordinates.
-    QRect cursorRect() const { return characterRect(m_cursor, 1); }
+    QRect cursorRect() const { return characterRect(cursorPosition(), 1); }
     QRect characterRect(int position, int width) const;
     int positionAt(const QPoint &viewportPoint) const;
-    void ensureCursorVisible() { ensureVisible(m_cursor); }
+    void ensureCursorVisible() { ensureVisible(cursorPosition()); }
     // Scrolls as little as it takes to show the position.
     void ensureVisible(int position);
 
@@ -73,13 +73,13 @@ public:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 public slots:
-    void undo();
-    void redo();
+    void undo() { m_document.undo(); }
+    void redo() { m_document.redo(); }
     void cut();
     void copy();
     void paste();
-    void selectAll();
-    void deleteSelection();
+    void selectAll() { m_document.selectAll(); }
+    void deleteSelection() { m_document.deleteSelection(); }
 
 signals:
     void textChanged();
@@ -109,26 +109,24 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    enum class Move { Keep, Select };
+    using MoveMode = OutputDocument::MoveMode;
 
-    // The one place text changes: every edit, undo and redo comes through here.
-    TextBuffer::Pieces applyReplace(int from, int to, const TextBuffer::Pieces &with);
-    void edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained = false);
-    void startDrag();
-    void moveCursor(int position, Move move);
-    // Backspace, Delete and their word forms.
-    void eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind);
-    void replay(bool undoing);
-    // Undoes (or redoes) the next step of the history.
-    void replayStep(bool undoing);
+    // What the document's changes mean for the view.
+    void textReset(int oldCursor, int oldAnchor);
+    void textReplaced(const OutputDocument::Change &change);
     void caretMoved(int oldCursor, int oldAnchor);
+
+    void startDrag();
     bool handleEditKey(QKeyEvent *event);
     bool handleMoveKey(QKeyEvent *event);
     static bool isTypedText(const QKeyEvent *event);
-    void moveVertically(int lines, Move move);
-    void pageUpDown(bool down, Move move);
+    // The caret's x kept over moves up and down, measured when there is none.
+    qreal preferredX();
+    void moveVertically(int lines, MoveMode mode);
+    void pageUpDown(bool down, MoveMode mode);
     void insertFromMimeData(const QMimeData *source);
     void setSelectionClipboard();
+    void notifyAccessibility(int position, const TextBuffer::Pieces &removed, int inserted);
 
     void adjustScrollbars();
     void updateHorizontalRange();
@@ -141,19 +139,15 @@ private:
     void updateLineOf(int position);
     void autoScroll();
     void setFontOfLayouts();
-    void notifyAccessibility(int position, const TextBuffer::Pieces &removed, int inserted);
 
     void drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const QRectF &clip);
 
-    TextBuffer m_buffer;
+    OutputDocument m_document;
+    const TextBuffer &m_buffer; // the document's, for drawing and measuring
     mutable LineLayouts m_layouts;
-    EditHistory m_history;
 
-    int m_cursor = 0;
-    int m_anchor = 0;
     int m_topLine = 0;
-    qreal m_preferredX = -1; // kept over Up and Down
-    qreal m_pageY = 0;       // the caret's height on screen over a run of page keys
+    qreal m_pageY = 0; // the caret's height on screen over a run of page keys
     bool m_pageYValid = false;
     bool m_cursorOn = false;
     QBasicTimer m_blinkTimer;
