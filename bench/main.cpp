@@ -10,7 +10,7 @@
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
-#include "window/outputbox.h"
+#include "outputbox/outputbox.h"
 #include "window/textarea.h"
 
 #include "paintclock.h"
