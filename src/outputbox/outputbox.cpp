@@ -1,6 +1,7 @@
 #include "outputbox/outputbox.h"
 
-#include "outputbox/wideline.h"
+#include "outputbox/editkeys.h"
+#include "outputbox/viewlines.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -26,13 +27,6 @@
 
 namespace {
 
-// QTextDocument's default margin around the text, which QPlainTextEdit shows.
-constexpr qreal kMargin = 4;
-constexpr int kCursorWidth = 1;
-// Past this many lines from the top of the view a line's place is estimated
-// instead of laying out every line in between.
-constexpr int kMeasuredReach = 2000;
-
 QString menuText(const char *text, QKeySequence::StandardKey key)
 {
     // Qt's own translations of the text control's menu apply here too.
@@ -48,7 +42,7 @@ QString menuText(const char *text, QKeySequence::StandardKey key)
 OutputBox::OutputBox(QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_buffer(m_document.buffer())
-    , m_layouts(m_buffer)
+    , m_lines(m_buffer)
 {
     connect(&m_document, &OutputDocument::textReset, this, &OutputBox::textReset);
     connect(&m_document, &OutputDocument::textReplaced, this, &OutputBox::textReplaced);
@@ -64,7 +58,6 @@ OutputBox::OutputBox(QWidget *parent)
     setInputMethodHints(Qt::ImhMultiLine);
     horizontalScrollBar()->setSingleStep(20);
     verticalScrollBar()->setSingleStep(1);
-    m_layouts.setMargin(kMargin);
     setFontOfLayouts();
     adjustScrollbars();
 }
@@ -76,10 +69,8 @@ OutputBox::~OutputBox() = default;
 
 void OutputBox::textReset(int oldCursor, int oldAnchor)
 {
-    m_layouts.clear();
-    m_topLine = 0;
+    m_lines.clear();
     m_preedit.clear();
-    m_preeditFormats.clear();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     adjustScrollbars();
@@ -98,7 +89,7 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 
 void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
-    m_layouts.linesReplaced(change.firstLine, change.removedLines, change.addedLines);
+    m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines);
     notifyAccessibility(change.position, *change.removed, change.inserted);
     adjustScrollbars();
     viewport()->update();
@@ -195,44 +186,13 @@ void OutputBox::notifyAccessibility(int position, const TextBuffer::Pieces &remo
 bool OutputBox::event(QEvent *event)
 {
     switch (event->type()) {
-    case QEvent::ShortcutOverride: {
+    case QEvent::ShortcutOverride:
         // Keys the box handles itself are not taken by a window shortcut.
-        auto *key = static_cast<QKeyEvent *>(event);
-        const QKeySequence::StandardKey own[] = {
-                QKeySequence::Copy,
-                QKeySequence::Paste,
-                QKeySequence::Cut,
-                QKeySequence::Undo,
-                QKeySequence::Redo,
-                QKeySequence::SelectAll,
-                QKeySequence::Delete,
-                QKeySequence::DeleteEndOfWord,
-                QKeySequence::DeleteStartOfWord,
-                QKeySequence::MoveToStartOfLine,
-                QKeySequence::MoveToEndOfLine,
-                QKeySequence::MoveToStartOfDocument,
-                QKeySequence::MoveToEndOfDocument,
-                QKeySequence::MoveToNextWord,
-                QKeySequence::MoveToPreviousWord,
-                QKeySequence::SelectStartOfLine,
-                QKeySequence::SelectEndOfLine,
-                QKeySequence::SelectStartOfDocument,
-                QKeySequence::SelectEndOfDocument,
-                QKeySequence::SelectNextWord,
-                QKeySequence::SelectPreviousWord,
-        };
-        for (QKeySequence::StandardKey standard : own) {
-            if (key->matches(standard)) {
-                event->accept();
-                return true;
-            }
-        }
-        if (isTypedText(key) || key->key() == Qt::Key_Backspace) {
+        if (EditKeys::isOwnShortcut(static_cast<QKeyEvent *>(event))) {
             event->accept();
             return true;
         }
         break;
-    }
     case QEvent::ContextMenu: {
         auto *menuEvent = static_cast<QContextMenuEvent *>(event);
         if (menuEvent->reason() == QContextMenuEvent::Keyboard) {
@@ -252,126 +212,41 @@ bool OutputBox::event(QEvent *event)
     return QAbstractScrollArea::event(event);
 }
 
-bool OutputBox::isTypedText(const QKeyEvent *event)
-{
-    const QString text = event->text();
-    if (text.isEmpty())
-        return false;
-    const QChar first = text.at(0);
-    // Zero-width joiners and the like are typed with Ctrl+Shift on some systems.
-    if (first.category() == QChar::Other_Format)
-        return true;
-    // Ctrl with a letter is a command, not text; AltGr (Ctrl+Alt) types text.
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
-        return false;
-    if (first.isPrint() || first.category() == QChar::Other_PrivateUse)
-        return true;
-    return first.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate();
-}
-
 void OutputBox::keyPressEvent(QKeyEvent *event)
 {
-    if (handleMoveKey(event) || handleEditKey(event)) {
-        event->accept();
+    const EditKeys::Result key = EditKeys::press(m_document, event);
+    switch (key.request) {
+    case EditKeys::Request::None:
+        event->ignore();
         return;
-    }
-    if (isTypedText(event)) {
-        m_document.type(event->text());
-        event->accept();
-        return;
-    }
-    event->ignore();
-}
-
-bool OutputBox::handleEditKey(QKeyEvent *event)
-{
-    if (event == QKeySequence::Undo) {
-        undo();
-    } else if (event == QKeySequence::Redo) {
-        redo();
-    } else if (event == QKeySequence::Cut) {
+    case EditKeys::Request::Done:
+        break;
+    case EditKeys::Request::Cut:
         cut();
-    } else if (event == QKeySequence::Copy) {
+        break;
+    case EditKeys::Request::Copy:
         copy();
-    } else if (event == QKeySequence::Paste) {
+        break;
+    case EditKeys::Request::Paste:
         paste();
-    } else if (event == QKeySequence::SelectAll) {
-        selectAll();
-    } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
-        m_document.erase(false, false);
-    } else if (event == QKeySequence::Delete) {
-        m_document.erase(true, false);
-    } else if (event == QKeySequence::DeleteStartOfWord) {
-        m_document.erase(false, true);
-    } else if (event == QKeySequence::DeleteEndOfWord) {
-        m_document.erase(true, true);
-    } else if (event == QKeySequence::DeleteEndOfLine) {
-        m_document.eraseToLineEnd();
-    } else if (event == QKeySequence::DeleteCompleteLine) {
-        m_document.eraseLine();
-    } else if (event == QKeySequence::InsertParagraphSeparator) {
-        m_document.insert(QStringView(u"\n"));
-    } else if (event == QKeySequence::InsertLineSeparator) {
-        // Shift+Enter: a line separator, which QPlainTextEdit keeps as it is.
-        const QChar separator = TextBuffer::kLineSeparator;
-        m_document.insert(QStringView(&separator, 1));
-    } else {
-        return false;
+        break;
+    case EditKeys::Request::LineUp:
+    case EditKeys::Request::LineDown:
+        moveVertically(key.request == EditKeys::Request::LineDown ? 1 : -1, key.mode);
+        break;
+    case EditKeys::Request::PageUp:
+    case EditKeys::Request::PageDown:
+        pageUpDown(key.request == EditKeys::Request::PageDown, key.mode);
+        break;
     }
-    return true;
-}
-
-bool OutputBox::handleMoveKey(QKeyEvent *event)
-{
-    using Move = OutputDocument::Move;
-    // Moves by line and by page go by how the lines are laid out; the rest are
-    // the document's.
-    enum { ByText, NextLine, PreviousLine, NextPage, PreviousPage };
-    struct Binding
-    {
-        QKeySequence::StandardKey moveKey;
-        QKeySequence::StandardKey selectKey;
-        int how;
-        Move move;
-    };
-    static const Binding bindings[] = {
-            {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, ByText, Move::NextCharacter},
-            {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, ByText, Move::PreviousCharacter},
-            {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, ByText, Move::NextWord},
-            {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, ByText, Move::PreviousWord},
-            {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, NextLine, {}},
-            {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, PreviousLine, {}},
-            {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, ByText, Move::LineStart},
-            {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, ByText, Move::LineEnd},
-            {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock, ByText, Move::LineStart},
-            {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock, ByText, Move::LineEnd},
-            {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, ByText, Move::DocumentStart},
-            {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, ByText, Move::DocumentEnd},
-            {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, NextPage, {}},
-            {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, PreviousPage, {}},
-    };
-    for (const Binding &binding : bindings) {
-        const bool moves = event->matches(binding.moveKey);
-        if (!moves && !event->matches(binding.selectKey))
-            continue;
-        const MoveMode mode = moves ? MoveMode::MoveAnchor : MoveMode::KeepAnchor;
-        if (binding.how == ByText)
-            m_document.move(binding.move, mode);
-        else if (binding.how == NextLine || binding.how == PreviousLine)
-            moveVertically(binding.how == NextLine ? 1 : -1, mode);
-        else
-            pageUpDown(binding.how == NextPage, mode);
-        return true;
-    }
-    return false;
+    event->accept();
 }
 
 qreal OutputBox::preferredX()
 {
     if (m_document.preferredX() < 0) {
         const int line = m_buffer.lineOfPosition(cursorPosition());
-        m_document.setPreferredX(m_layouts.cursorToX(line, cursorPosition() - m_buffer.lineStart(line)));
+        m_document.setPreferredX(m_lines.layouts().cursorToX(line, cursorPosition() - m_buffer.lineStart(line)));
     }
     return m_document.preferredX();
 }
@@ -386,7 +261,7 @@ void OutputBox::moveVertically(int lines, MoveMode mode)
             m_document.moveCursor(target < 0 ? 0 : length(), mode);
         return;
     }
-    m_document.moveCursor(m_buffer.lineStart(target) + m_layouts.xToCursor(target, preferredX()), mode);
+    m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
 }
 
 void OutputBox::pageUpDown(bool down, MoveMode mode)
@@ -394,68 +269,27 @@ void OutputBox::pageUpDown(bool down, MoveMode mode)
     // As QPlainTextEdit pages: the view moves by the lines that fit whole, and
     // the caret follows to the line at the height on screen it had when the
     // first of a run of page keys was pressed.
-    const int lines = lineCount();
-    const int last = lines - 1;
     const qreal height = viewport()->height();
-    int line = m_buffer.lineOfPosition(cursorPosition());
+    const int line = m_buffer.lineOfPosition(cursorPosition());
     if (!m_pageYValid) {
         ensureCursorVisible();
-        m_pageY = lineTop(line);
+        m_pageY = m_lines.lineTop(line);
     }
     qreal targetY = m_pageY;
-    const auto lineHeight = [&](int at) { return m_layouts.height(at) + (at == last ? kMargin : 0); };
-
     if (down) {
-        qreal used = m_topLine == 0 ? kMargin : 0;
-        int top = m_topLine;
-        bool atEnd = false;
-        while (used + lineHeight(top) <= height) {
-            if (top == last) {
-                atEnd = true;
-                break;
-            }
-            used += lineHeight(top);
-            ++top;
-        }
-        if (atEnd)
+        const int top = m_lines.pageDownTop(height);
+        if (top < 0)
             targetY = std::numeric_limits<qreal>::max();
         else
             verticalScrollBar()->setValue(top);
     } else {
-        // Back from the top line until a view's height of lines is above it.
-        qreal above = 0;
-        int top = m_topLine;
-        const qreal pageTop = (m_topLine == 0 ? -kMargin : 0) - height;
-        while (above >= pageTop) {
-            if (top == 0) {
-                if (m_topLine == 0)
-                    targetY = std::numeric_limits<qreal>::lowest();
-                break;
-            }
-            --top;
-            above -= lineHeight(top);
-        }
-        // A line that reaches above that page stays out of it.
-        if (above < pageTop && top + 1 < m_topLine)
-            ++top;
-        verticalScrollBar()->setValue(top);
+        if (m_lines.topLine() == 0)
+            targetY = std::numeric_limits<qreal>::lowest();
+        verticalScrollBar()->setValue(m_lines.pageUpTop(height));
     }
-
     const qreal keep = preferredX();
-    if (down) {
-        while (line < last) {
-            ++line;
-            if (lineTop(line) >= targetY)
-                break;
-        }
-    } else {
-        while (line > 0) {
-            --line;
-            if (lineTop(line) <= targetY)
-                break;
-        }
-    }
-    m_document.moveCursor(m_buffer.lineStart(line) + m_layouts.xToCursor(line, keep), mode);
+    const int target = m_lines.lineReaching(line, targetY, down);
+    m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, keep), mode);
     m_pageYValid = true;
 }
 
@@ -468,16 +302,16 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
     m_document.commitInput(event->commitString(), event->replacementStart(), event->replacementLength(),
                            !event->preeditString().isEmpty());
 
-    m_preedit = event->preeditString();
-    m_preeditCursor = m_preedit.size();
-    m_preeditCursorVisible = true;
-    m_preeditFormats.clear();
+    m_preedit.text = event->preeditString();
+    m_preedit.cursor = m_preedit.text.size();
+    m_preedit.cursorVisible = true;
+    m_preedit.formats.clear();
     for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
         if (attribute.type == QInputMethodEvent::Cursor) {
-            m_preeditCursor = attribute.start;
-            m_preeditCursorVisible = attribute.length != 0;
+            m_preedit.cursor = attribute.start;
+            m_preedit.cursorVisible = attribute.length != 0;
         } else if (attribute.type == QInputMethodEvent::TextFormat) {
-            m_preeditFormats.append(attribute);
+            m_preedit.formats.append(attribute);
         } else if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
             const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition()));
             setSelection(start + attribute.start, start + attribute.start + attribute.length);
@@ -509,7 +343,7 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
         QRect caret = cursorRect();
         if (!m_preedit.isEmpty()) {
             const QFontMetricsF metrics(font());
-            caret.translate(int(metrics.horizontalAdvance(m_preedit.left(m_preeditCursor))), 0);
+            caret.translate(int(metrics.horizontalAdvance(m_preedit.text.left(m_preedit.cursor))), 0);
         }
         return caret.translated(toWidget);
     }
@@ -664,7 +498,7 @@ void OutputBox::autoScroll()
         horizontalScrollBar()->triggerAction(m_lastMouse.x() < visible.center().x()
                                                      ? QAbstractSlider::SliderSingleStepSub
                                                      : QAbstractSlider::SliderSingleStepAdd);
-    const int keepTop = m_topLine;
+    const int keepTop = m_lines.topLine();
     const int keepLeft = horizontalScrollBar()->value();
     m_document.moveCursor(positionAt(m_lastMouse), MoveMode::KeepAnchor);
     // The scroll bars moved the view already; following the caret must not
@@ -844,9 +678,9 @@ void OutputBox::updateLineOf(int position)
     // The caret's line, whole: a cheap repaint that takes the caret's old
     // place on that line along.
     const int line = m_buffer.lineOfPosition(position);
-    const qreal top = lineTop(line);
-    viewport()->update(
-            QRect(0, int(std::floor(top)) - 1, viewport()->width(), int(std::ceil(m_layouts.height(line))) + 2));
+    const qreal top = m_lines.lineTop(line);
+    const int height = int(std::ceil(m_lines.layouts().height(line)));
+    viewport()->update(QRect(0, int(std::floor(top)) - 1, viewport()->width(), height + 2));
 }
 
 // ---------------------------------------------------------------------------
@@ -854,7 +688,7 @@ void OutputBox::updateLineOf(int position)
 
 void OutputBox::setFontOfLayouts()
 {
-    m_layouts.setFont(font(), viewport());
+    m_lines.setFont(font(), viewport());
 }
 
 void OutputBox::changeEvent(QEvent *event)
@@ -884,46 +718,32 @@ void OutputBox::showEvent(QShowEvent *event)
 
 void OutputBox::scrollContentsBy(int, int)
 {
-    m_topLine = verticalScrollBar()->value();
+    m_lines.setTopLine(verticalScrollBar()->value());
     viewport()->update();
     updateMicroFocus();
 }
 
 qreal OutputBox::documentWidth() const
 {
-    return m_layouts.widestSeen();
+    return m_lines.layouts().widestSeen();
 }
 
 void OutputBox::adjustScrollbars()
 {
-    // As QPlainTextEdit: the vertical bar counts lines, and its end is the
-    // first line of the last page that fits whole.
-    int maximum = 0;
+    int maximum = std::max(0, lineCount() - 1);
     int page = 0;
-    const int lines = lineCount();
     if (isVisible()) {
-        const qreal visible = viewport()->height() - kMargin - 1;
-        qreal y = 0;
-        int fromBottom = 0;
-        for (int line = lines - 1; line >= 0; --line) {
-            y += m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
-            if (y > visible)
-                break;
-            ++fromBottom;
-        }
-        maximum = std::max(0, lines - fromBottom);
-        page = fromBottom;
+        std::tie(maximum, page) = m_lines.scrollRange(viewport()->height());
     } else {
-        maximum = std::max(0, lines - 1);
         const int spacing = fontMetrics().lineSpacing();
         page = spacing != 0 ? viewport()->height() / spacing : 0;
     }
     QScrollBar *vertical = verticalScrollBar();
-    const int top = m_topLine;
+    const int top = m_lines.topLine();
     vertical->setRange(0, maximum);
     vertical->setPageStep(page);
     vertical->setValue(top);
-    m_topLine = vertical->value();
+    m_lines.setTopLine(vertical->value());
     updateHorizontalRange();
 }
 
@@ -934,208 +754,74 @@ void OutputBox::updateHorizontalRange()
     horizontal->setPageStep(viewport()->width());
 }
 
-qreal OutputBox::lineTop(int line) const
-{
-    qreal y = m_topLine == 0 ? kMargin : 0;
-    if (std::abs(line - m_topLine) > kMeasuredReach)
-        return y + (line - m_topLine) * qreal(fontMetrics().height());
-    if (line >= m_topLine) {
-        for (int at = m_topLine; at < line; ++at)
-            y += m_layouts.height(at);
-    } else {
-        for (int at = m_topLine - 1; at >= line; --at)
-            y -= m_layouts.height(at);
-    }
-    return y;
-}
-
-int OutputBox::lineAtY(qreal y) const
-{
-    const int last = lineCount() - 1;
-    qreal top = m_topLine == 0 ? kMargin : 0;
-    int line = m_topLine;
-    if (y >= top) {
-        for (int steps = 0; line < last && steps < kMeasuredReach; ++steps) {
-            const qreal height = m_layouts.height(line);
-            if (y < top + height)
-                break;
-            top += height;
-            ++line;
-        }
-    } else {
-        for (int steps = 0; line > 0 && y < top && steps < kMeasuredReach; ++steps) {
-            --line;
-            top -= m_layouts.height(line);
-        }
-    }
-    return line;
-}
-
-qreal OutputBox::caretX(int position) const
-{
-    const int line = m_buffer.lineOfPosition(position);
-    return kMargin + m_layouts.cursorToX(line, position - m_buffer.lineStart(line)) - horizontalScrollBar()->value();
-}
-
 QRect OutputBox::characterRect(int position, int width) const
 {
-    position = std::clamp(position, 0, length());
-    const int line = m_buffer.lineOfPosition(position);
-    const QRectF rect(caretX(position), lineTop(line), width, m_layouts.height(line));
-    return rect.toRect();
+    return m_lines.characterRect(position, width, horizontalScrollBar()->value()).toRect();
 }
 
 int OutputBox::positionAt(const QPoint &viewportPoint) const
 {
-    const int line = lineAtY(viewportPoint.y());
-    // Above the first line (in the margin) is its start, below the last line
-    // its end, as QPlainTextEdit places the caret.
-    const qreal top = lineTop(line);
-    if (viewportPoint.y() < top)
-        return m_buffer.lineStart(line);
-    if (viewportPoint.y() >= top + m_layouts.height(line))
-        return m_buffer.lineEnd(line);
-    const qreal x = viewportPoint.x() + horizontalScrollBar()->value() - kMargin;
-    return m_buffer.lineStart(line) + m_layouts.xToCursor(line, x);
+    return m_lines.positionAt(viewportPoint, horizontalScrollBar()->value());
 }
 
 void OutputBox::ensureVisible(int position)
 {
     position = std::clamp(position, 0, length());
-    const int line = m_buffer.lineOfPosition(position);
-    QScrollBar *vertical = verticalScrollBar();
-    const int height = viewport()->height();
-    if (line < m_topLine) {
-        vertical->setValue(line);
-    } else if (line - m_topLine > kMeasuredReach || lineTop(line) + m_layouts.height(line) >= height) {
-        // The caret's line goes to the bottom of the view, as few lines moving
-        // as can be.
-        qreal used = m_layouts.height(line);
-        int top = line;
-        int below = line;
-        while (used < height && top > 0) {
-            below = top;
-            --top;
-            used += m_layouts.height(top);
-        }
-        if (used + (top == 0 ? kMargin : 0) > height)
-            top = below;
-        vertical->setValue(top);
-    }
+    const int top = m_lines.topShowing(lineOfPosition(position), viewport()->height());
+    if (top != m_lines.topLine())
+        verticalScrollBar()->setValue(top);
 
     // Sideways, with a little room beside the caret.
     QScrollBar *horizontal = horizontalScrollBar();
-    const qreal x = kMargin + m_layouts.cursorToX(line, position - m_buffer.lineStart(line));
+    const qreal x = ViewLines::kMargin + m_lines.textX(position);
     updateHorizontalRange();
     const int left = horizontal->value();
     const int width = viewport()->width();
     if (x - 5 < left)
         horizontal->setValue(int(std::floor(x - 5)));
-    else if (x + kCursorWidth + 5 > left + width)
-        horizontal->setValue(int(std::ceil(x + kCursorWidth + 5 - width)));
+    else if (x + ViewLines::kCursorWidth + 5 > left + width)
+        horizontal->setValue(int(std::ceil(x + ViewLines::kCursorWidth + 5 - width)));
 }
 
 // ---------------------------------------------------------------------------
 // Painting
 
-void OutputBox::drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const QRectF &clip)
-{
-    // The text being composed is laid out into the caret's line for as long as
-    // it is composed, the way QPlainTextEdit shows it.
-    const int at = cursorPosition() - m_buffer.lineStart(line);
-    QTextLayout layout(m_buffer.lineText(line), font(), viewport());
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    layout.setTextOption(option);
-    layout.setPreeditArea(at, m_preedit);
-    QList<QTextLayout::FormatRange> formats;
-    for (const QInputMethodEvent::Attribute &attribute : m_preeditFormats) {
-        const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
-        if (format.isValid())
-            formats.append({at + attribute.start, attribute.length, format});
-    }
-    layout.setFormats(formats);
-    layout.beginLayout();
-    QTextLine textLine = layout.createLine();
-    textLine.setLeadingIncluded(true);
-    textLine.setLineWidth(1e9);
-    layout.endLayout();
-    layout.draw(painter, origin, {}, clip);
-    if (hasFocus() && m_cursorOn && m_preeditCursorVisible)
-        layout.drawCursor(painter, origin, at + m_preeditCursor, kCursorWidth);
-}
-
 void OutputBox::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     const qreal widestBefore = documentWidth();
-    QPointF offset(-horizontalScrollBar()->value(), m_topLine == 0 ? kMargin : 0);
+    ViewLines::Frame frame;
+    frame.scrollX = horizontalScrollBar()->value();
 
     // Drawing stops at the right edge of the widest line, as QPlainTextEdit
     // keeps its right margin clear of full-width selections.
-    QRect area = event->rect();
-    const int maxX = int(offset.x() + std::max<qreal>(viewport()->width(), documentWidth()) - kMargin + kCursorWidth);
-    area.setRight(std::min(area.right(), maxX));
-    painter.setClipRect(area);
+    frame.area = event->rect();
+    const int maxX = int(-frame.scrollX + std::max<qreal>(viewport()->width(), documentWidth()) - ViewLines::kMargin
+                         + ViewLines::kCursorWidth);
+    frame.area.setRight(std::min(frame.area.right(), maxX));
+    painter.setClipRect(frame.area);
     painter.setPen(palette().text().color());
 
     // The selection's colours, active only while the box has the focus.
-    QTextCharFormat selectionFormat;
     const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
-    selectionFormat.setBackground(palette().brush(group, QPalette::Highlight));
-    selectionFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
+    frame.selectionFormat.setBackground(palette().brush(group, QPalette::Highlight));
+    frame.selectionFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
     QStyleOption styleOption;
     styleOption.initFrom(this);
     if (style()->styleHint(QStyle::SH_RichText_FullWidthSelection, &styleOption, this))
-        selectionFormat.setProperty(QTextFormat::FullWidthSelection, true);
+        frame.selectionFormat.setProperty(QTextFormat::FullWidthSelection, true);
+    frame.selectionStart = selectionStart();
+    frame.selectionEnd = selectionEnd();
+    frame.cursor = cursorPosition();
+    frame.caretShown = hasFocus() && m_cursorOn && isEnabled();
+    frame.preeditCaretShown = hasFocus() && m_cursorOn;
+    frame.preedit = &m_preedit;
+    frame.base = palette().base();
+    frame.viewHeight = viewport()->height();
+    m_lines.draw(&painter, frame);
 
-    const bool caretShown = hasFocus() && m_cursorOn && isEnabled();
-    const int lines = lineCount();
-    const int height = viewport()->height();
-    const int cursor = cursorPosition();
-    const int cursorLine = m_buffer.lineOfPosition(cursor);
-    for (int line = m_topLine; line < lines; ++line) {
-        const qreal lineHeight = m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
-        const QRectF bounds(offset.x(), offset.y(), 1, lineHeight);
-        if (bounds.bottom() >= area.top() && bounds.top() <= area.bottom()) {
-            const QPointF origin(offset.x() + kMargin, offset.y());
-            if (!m_preedit.isEmpty() && line == cursorLine && m_buffer.lineLength(line) < WideLine::kMinLength) {
-                drawPreeditLine(&painter, line, origin, area);
-            } else {
-                const int start = m_buffer.lineStart(line);
-                LinePaint paint;
-                paint.painter = &painter;
-                paint.origin = origin;
-                paint.clip = area;
-                const int lineLength = m_buffer.lineLength(line);
-                // QPlainTextEdit hands its layouts the selection as it is,
-                // reaching past the line on either side; the layout clips it.
-                if (hasSelection() && selectionStart() - start < lineLength + 1 && selectionEnd() - start > 0) {
-                    paint.selectionStart = selectionStart() - start;
-                    paint.selectionEnd = selectionEnd() - start;
-                    paint.selectionFormat = selectionFormat;
-                }
-                if (caretShown && m_preedit.isEmpty() && line == cursorLine)
-                    paint.cursor = cursor - start;
-                paint.cursorWidth = kCursorWidth;
-                m_layouts.draw(line, paint);
-                if (!m_preedit.isEmpty() && line == cursorLine) {
-                    // A long line shows the text being composed over the caret.
-                    const QRectF caret = characterRect(cursor, 1);
-                    const QFontMetricsF metrics(font());
-                    const QRectF box(caret.left(), caret.top(), metrics.horizontalAdvance(m_preedit), caret.height());
-                    painter.fillRect(box, palette().base());
-                    painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, m_preedit);
-                    painter.drawLine(box.bottomLeft(), box.bottomRight());
-                }
-            }
-        }
-        offset.ry() += lineHeight;
-        if (offset.y() > height)
-            break;
-    }
     if (m_dropPosition >= 0)
-        painter.fillRect(characterRect(m_dropPosition, kCursorWidth), palette().text());
+        painter.fillRect(characterRect(m_dropPosition, ViewLines::kCursorWidth), palette().text());
     if (documentWidth() > widestBefore)
         updateHorizontalRange();
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "outputbox/linelayouts.h"
 #include "outputbox/outputdocument.h"
+#include "outputbox/preedit.h"
+#include "outputbox/viewlines.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -60,7 +61,7 @@ public:
     bool isUndoAvailable() const { return m_document.isUndoAvailable(); }
     bool isRedoAvailable() const { return m_document.isRedoAvailable(); }
 
-    int firstVisibleLine() const { return m_topLine; }
+    int firstVisibleLine() const { return m_lines.topLine(); }
     // Viewport coordinates.
     QRect cursorRect() const { return characterRect(cursorPosition(), 1); }
     QRect characterRect(int position, int width) const;
@@ -117,9 +118,6 @@ private:
     void caretMoved(int oldCursor, int oldAnchor);
 
     void startDrag();
-    bool handleEditKey(QKeyEvent *event);
-    bool handleMoveKey(QKeyEvent *event);
-    static bool isTypedText(const QKeyEvent *event);
     // The caret's x kept over moves up and down, measured when there is none.
     qreal preferredX();
     void moveVertically(int lines, MoveMode mode);
@@ -131,22 +129,15 @@ private:
     void adjustScrollbars();
     void updateHorizontalRange();
     qreal documentWidth() const;
-    // Top of a line in viewport coordinates (lines above the view too).
-    qreal lineTop(int line) const;
-    int lineAtY(qreal y) const;
-    qreal caretX(int position) const;
     void restartBlinking();
     void updateLineOf(int position);
     void autoScroll();
     void setFontOfLayouts();
 
-    void drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const QRectF &clip);
-
     OutputDocument m_document;
     const TextBuffer &m_buffer; // the document's, for drawing and measuring
-    mutable LineLayouts m_layouts;
+    ViewLines m_lines;
 
-    int m_topLine = 0;
     qreal m_pageY = 0; // the caret's height on screen over a run of page keys
     bool m_pageYValid = false;
     bool m_cursorOn = false;
@@ -166,9 +157,5 @@ private:
     QPoint m_dragFrom;
     int m_dropPosition = -1; // where a drag over the box would drop, shown as a caret
 
-    // An input method's text still being composed, shown at the caret.
-    QString m_preedit;
-    int m_preeditCursor = 0;
-    bool m_preeditCursorVisible = true;
-    QList<QInputMethodEvent::Attribute> m_preeditFormats;
+    Preedit m_preedit;
 };

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "outputbox/outputdocument.h"
+
+class QKeyEvent;
+
+// Which key does what in the output box, as in QPlainTextEdit: the keys that
+// only edit or move within the text go straight to the document; what needs
+// the view (the clipboard, moves by line and page, which depend on how lines
+// are laid out) comes back as a request.
+namespace EditKeys {
+
+enum class Request { None, Done, Cut, Copy, Paste, LineUp, LineDown, PageUp, PageDown };
+
+struct Result
+{
+    Request request = Request::None;
+    OutputDocument::MoveMode mode = OutputDocument::MoveMode::MoveAnchor;
+};
+
+Result press(OutputDocument &document, const QKeyEvent *event);
+
+// Keys the box takes itself, before a window shortcut can.
+bool isOwnShortcut(const QKeyEvent *event);
+// Whether the key types its text (AltGr does, Ctrl with a letter does not).
+bool isTypedText(const QKeyEvent *event);
+
+} // namespace EditKeys
