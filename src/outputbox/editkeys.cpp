@@ -1,5 +1,7 @@
 #include "outputbox/editkeys.h"
 
+#include "outputbox/boxclipboard.h"
+
 #include <QKeyEvent>
 #include <QKeySequence>
 
@@ -59,11 +61,11 @@ Request edit(OutputDocument &document, const QKeyEvent *event)
     } else if (event->matches(QKeySequence::Redo)) {
         document.redo();
     } else if (event->matches(QKeySequence::Cut)) {
-        return Request::Cut;
+        BoxClipboard::cut(document);
     } else if (event->matches(QKeySequence::Copy)) {
-        return Request::Copy;
+        BoxClipboard::copy(document);
     } else if (event->matches(QKeySequence::Paste)) {
-        return Request::Paste;
+        BoxClipboard::paste(document);
     } else if (event->matches(QKeySequence::SelectAll)) {
         document.selectAll();
     } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {

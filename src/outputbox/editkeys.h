@@ -5,12 +5,12 @@
 class QKeyEvent;
 
 // Which key does what in the output box, as in QPlainTextEdit: the keys that
-// only edit or move within the text go straight to the document; what needs
-// the view (the clipboard, moves by line and page, which depend on how lines
-// are laid out) comes back as a request.
+// edit, use the clipboard or move within the text go straight to the document;
+// moves by line and by page depend on how lines are laid out and come back to
+// the view as a request.
 namespace EditKeys {
 
-enum class Request { None, Done, Cut, Copy, Paste, LineUp, LineDown, PageUp, PageDown };
+enum class Request { None, Done, LineUp, LineDown, PageUp, PageDown };
 
 struct Result
 {

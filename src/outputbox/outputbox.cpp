@@ -1,16 +1,16 @@
 #include "outputbox/outputbox.h"
 
+#include "outputbox/accessibleevents.h"
+#include "outputbox/boxclipboard.h"
 #include "outputbox/editkeys.h"
+#include "outputbox/editmenu.h"
 #include "outputbox/viewlines.h"
 
-#include <QAccessible>
-#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QDrag>
 #include <QFontMetrics>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -24,20 +24,6 @@
 #include <cmath>
 #include <limits>
 #include <tuple>
-
-namespace {
-
-QString menuText(const char *text, QKeySequence::StandardKey key)
-{
-    // Qt's own translations of the text control's menu apply here too.
-    QString label = QCoreApplication::translate("QWidgetTextControl", text);
-    const QKeySequence sequence(key);
-    if (!sequence.isEmpty())
-        label += u'\t' + sequence.toString(QKeySequence::NativeText);
-    return label;
-}
-
-} // namespace
 
 OutputBox::OutputBox(QWidget *parent)
     : QAbstractScrollArea(parent)
@@ -75,10 +61,7 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
     horizontalScrollBar()->setValue(0);
     adjustScrollbars();
     viewport()->update();
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::TextUpdated);
-        QAccessible::updateAccessibility(&event);
-    }
+    AccessibleEvents::textReset(this);
     emit textChanged();
     if (oldCursor != oldAnchor)
         emit selectionChanged();
@@ -90,39 +73,10 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
     m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines);
-    notifyAccessibility(change.position, *change.removed, change.inserted);
+    AccessibleEvents::textReplaced(this, m_document, change);
     adjustScrollbars();
     viewport()->update();
     emit textChanged();
-}
-
-void OutputBox::cut()
-{
-    if (!hasSelection())
-        return;
-    copy();
-    deleteSelection();
-}
-
-void OutputBox::copy()
-{
-    if (!hasSelection())
-        return;
-    // Plain text with '\n' between lines, as QPlainTextEdit copies and as other
-    // programs on this system expect; pasting it back gives the same lines.
-    QGuiApplication::clipboard()->setText(selectedText(), QClipboard::Clipboard);
-}
-
-void OutputBox::paste()
-{
-    insertFromMimeData(QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard));
-}
-
-void OutputBox::insertFromMimeData(const QMimeData *source)
-{
-    if (!source || !source->hasText())
-        return;
-    m_document.paste(source->text());
 }
 
 void OutputBox::caretMoved(int oldCursor, int oldAnchor)
@@ -137,47 +91,13 @@ void OutputBox::caretMoved(int oldCursor, int oldAnchor)
         viewport()->update();
     else
         updateLineOf(oldCursor); // the caret leaves it; restartBlinking() showed the new one
-    if (QAccessible::isActive()) {
-        if (selectionMoved) {
-            QAccessibleTextSelectionEvent event(this, selectionStart(), selectionEnd());
-            event.setCursorPosition(cursor);
-            QAccessible::updateAccessibility(&event);
-        } else if (oldCursor != cursor) {
-            QAccessibleTextCursorEvent event(this, cursor);
-            QAccessible::updateAccessibility(&event);
-        }
-    }
+    AccessibleEvents::caretMoved(this, m_document, oldCursor, selectionMoved);
     if (oldCursor != cursor)
         emit cursorPositionChanged();
     if (selectionMoved)
         emit selectionChanged();
     updateMicroFocus();
     ensureCursorVisible();
-}
-
-void OutputBox::notifyAccessibility(int position, const TextBuffer::Pieces &removed, int inserted)
-{
-    if (!QAccessible::isActive())
-        return;
-    // A screen reader gets the text that changed, unless it is too big to be
-    // worth reading out; then it hears that the text changed.
-    constexpr int kReadable = 64 * 1024;
-    const int removedLength = TextBuffer::length(removed);
-    if (removedLength > kReadable || inserted > kReadable) {
-        QAccessibleEvent event(this, QAccessible::TextUpdated);
-        QAccessible::updateAccessibility(&event);
-        return;
-    }
-    if (removedLength > 0) {
-        QString text = TextBuffer::text(removed);
-        text.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
-        QAccessibleTextRemoveEvent event(this, position, text);
-        QAccessible::updateAccessibility(&event);
-    }
-    if (inserted > 0) {
-        QAccessibleTextInsertEvent event(this, position, textRange(position, position + inserted));
-        QAccessible::updateAccessibility(&event);
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -214,32 +134,13 @@ bool OutputBox::event(QEvent *event)
 
 void OutputBox::keyPressEvent(QKeyEvent *event)
 {
+    using Request = EditKeys::Request;
     const EditKeys::Result key = EditKeys::press(m_document, event);
-    switch (key.request) {
-    case EditKeys::Request::None:
-        event->ignore();
-        return;
-    case EditKeys::Request::Done:
-        break;
-    case EditKeys::Request::Cut:
-        cut();
-        break;
-    case EditKeys::Request::Copy:
-        copy();
-        break;
-    case EditKeys::Request::Paste:
-        paste();
-        break;
-    case EditKeys::Request::LineUp:
-    case EditKeys::Request::LineDown:
-        moveVertically(key.request == EditKeys::Request::LineDown ? 1 : -1, key.mode);
-        break;
-    case EditKeys::Request::PageUp:
-    case EditKeys::Request::PageDown:
-        pageUpDown(key.request == EditKeys::Request::PageDown, key.mode);
-        break;
-    }
-    event->accept();
+    if (key.request == Request::LineUp || key.request == Request::LineDown)
+        moveVertically(key.request == Request::LineDown ? 1 : -1, key.mode);
+    else if (key.request == Request::PageUp || key.request == Request::PageDown)
+        pageUpDown(key.request == Request::PageDown, key.mode);
+    event->setAccepted(key.request != Request::None);
 }
 
 qreal OutputBox::preferredX()
@@ -302,21 +203,9 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
     m_document.commitInput(event->commitString(), event->replacementStart(), event->replacementLength(),
                            !event->preeditString().isEmpty());
 
-    m_preedit.text = event->preeditString();
-    m_preedit.cursor = m_preedit.text.size();
-    m_preedit.cursorVisible = true;
-    m_preedit.formats.clear();
-    for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
-        if (attribute.type == QInputMethodEvent::Cursor) {
-            m_preedit.cursor = attribute.start;
-            m_preedit.cursorVisible = attribute.length != 0;
-        } else if (attribute.type == QInputMethodEvent::TextFormat) {
-            m_preedit.formats.append(attribute);
-        } else if (attribute.type == QInputMethodEvent::Selection && m_preedit.isEmpty()) {
-            const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition()));
-            setSelection(start + attribute.start, start + attribute.start + attribute.length);
-        }
-    }
+    const int lineStart = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition()));
+    for (const QInputMethodEvent::Attribute &selection : m_preedit.take(event))
+        setSelection(lineStart + selection.start, lineStart + selection.start + selection.length);
     viewport()->update();
     if (!m_preedit.isEmpty() || commits)
         ensureCursorVisible();
@@ -368,7 +257,7 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
         QClipboard *clipboard = QGuiApplication::clipboard();
         if (clipboard->supportsSelection()) {
             setCursorPosition(positionAt(at));
-            insertFromMimeData(clipboard->mimeData(QClipboard::Selection));
+            BoxClipboard::paste(m_document, QClipboard::Selection);
         }
         event->accept();
         return;
@@ -384,8 +273,7 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
         && (at - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
         // Third click: the whole line with its line break.
         m_tripleClickTimer.stop();
-        const int line = m_buffer.lineOfPosition(position);
-        setSelection(m_buffer.lineStart(line), std::min(length(), m_buffer.lineEnd(line) + 1));
+        m_document.selectLine(position);
         m_selecting = false;
         event->accept();
         return;
@@ -427,11 +315,7 @@ void OutputBox::mouseMoveEvent(QMouseEvent *event)
         m_autoScrollTimer.start(100, this);
     const int position = positionAt(m_lastMouse);
     if (m_selectingWords) {
-        const auto word = m_document.wordAt(position);
-        if (position < m_wordAnchorStart)
-            setSelection(m_wordAnchorEnd, word.first);
-        else
-            setSelection(m_wordAnchorStart, std::max(m_wordAnchorEnd, word.second));
+        m_document.selectWords(m_wordAnchorStart, m_wordAnchorEnd, position);
     } else {
         m_document.moveCursor(position, MoveMode::KeepAnchor);
     }
@@ -450,7 +334,7 @@ void OutputBox::mouseReleaseEvent(QMouseEvent *event)
             m_autoScrollTimer.stop();
             ensureCursorVisible();
         }
-        setSelectionClipboard();
+        BoxClipboard::shareSelection(m_document);
     }
     event->accept();
 }
@@ -470,13 +354,6 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
     m_tripleClickPoint = at;
     m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
     event->accept();
-}
-
-void OutputBox::setSelectionClipboard()
-{
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    if (hasSelection() && clipboard->supportsSelection())
-        clipboard->setText(selectedText(), QClipboard::Selection);
 }
 
 void OutputBox::autoScroll()
@@ -600,33 +477,7 @@ void OutputBox::dropEvent(QDropEvent *event)
 
 QMenu *OutputBox::createStandardContextMenu()
 {
-    auto *menu = new QMenu(this);
-    menu->setObjectName(QStringLiteral("qt_edit_menu"));
-    const auto add = [this, menu](const char *text, QKeySequence::StandardKey key, const char *name, bool enabled,
-                                  void (OutputBox::*slot)()) {
-        QAction *action = menu->addAction(menuText(text, key), this, slot);
-        action->setObjectName(QString::fromLatin1(name));
-        action->setIcon(QIcon::fromTheme(QString::fromLatin1(name)));
-        action->setEnabled(enabled);
-        return action;
-    };
-    const bool selected = hasSelection();
-    const QMimeData *clipboard = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
-    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "&Undo"), QKeySequence::Undo, "edit-undo", isUndoAvailable(),
-        &OutputBox::undo);
-    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "&Redo"), QKeySequence::Redo, "edit-redo", isRedoAvailable(),
-        &OutputBox::redo);
-    menu->addSeparator();
-    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "Cu&t"), QKeySequence::Cut, "edit-cut", selected, &OutputBox::cut);
-    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "&Copy"), QKeySequence::Copy, "edit-copy", selected, &OutputBox::copy);
-    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "&Paste"), QKeySequence::Paste, "edit-paste",
-        clipboard && clipboard->hasText() && !clipboard->text().isEmpty(), &OutputBox::paste);
-    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "Delete"), QKeySequence::UnknownKey, "edit-delete", selected,
-        &OutputBox::deleteSelection);
-    menu->addSeparator();
-    add(QT_TRANSLATE_NOOP("QWidgetTextControl", "Select All"), QKeySequence::SelectAll, "select-all", length() > 0,
-        &OutputBox::selectAll);
-    return menu;
+    return EditMenu::make(this, &m_document);
 }
 
 void OutputBox::contextMenuEvent(QContextMenuEvent *event)
@@ -677,10 +528,7 @@ void OutputBox::updateLineOf(int position)
 {
     // The caret's line, whole: a cheap repaint that takes the caret's old
     // place on that line along.
-    const int line = m_buffer.lineOfPosition(position);
-    const qreal top = m_lines.lineTop(line);
-    const int height = int(std::ceil(m_lines.layouts().height(line)));
-    viewport()->update(QRect(0, int(std::floor(top)) - 1, viewport()->width(), height + 2));
+    viewport()->update(m_lines.lineArea(position, viewport()->width()));
 }
 
 // ---------------------------------------------------------------------------
@@ -771,16 +619,8 @@ void OutputBox::ensureVisible(int position)
     if (top != m_lines.topLine())
         verticalScrollBar()->setValue(top);
 
-    // Sideways, with a little room beside the caret.
-    QScrollBar *horizontal = horizontalScrollBar();
-    const qreal x = ViewLines::kMargin + m_lines.textX(position);
     updateHorizontalRange();
-    const int left = horizontal->value();
-    const int width = viewport()->width();
-    if (x - 5 < left)
-        horizontal->setValue(int(std::floor(x - 5)));
-    else if (x + ViewLines::kCursorWidth + 5 > left + width)
-        horizontal->setValue(int(std::ceil(x + ViewLines::kCursorWidth + 5 - width)));
+    horizontalScrollBar()->setValue(m_lines.leftShowing(position, horizontalScrollBar()->value(), viewport()->width()));
 }
 
 // ---------------------------------------------------------------------------

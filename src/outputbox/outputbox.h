@@ -1,5 +1,6 @@
 #pragma once
 
+#include "outputbox/boxclipboard.h"
 #include "outputbox/outputdocument.h"
 #include "outputbox/preedit.h"
 #include "outputbox/viewlines.h"
@@ -10,7 +11,6 @@
 #include <QPoint>
 
 class QMenu;
-class QMimeData;
 
 // The window's output box (Text3). It looks and behaves like the QPlainTextEdit
 // it replaces (no wrap, both scroll bars, the widget's font, the same pixels),
@@ -76,9 +76,9 @@ public:
 public slots:
     void undo() { m_document.undo(); }
     void redo() { m_document.redo(); }
-    void cut();
-    void copy();
-    void paste();
+    void cut() { BoxClipboard::cut(m_document); }
+    void copy() { BoxClipboard::copy(m_document); }
+    void paste() { BoxClipboard::paste(m_document); }
     void selectAll() { m_document.selectAll(); }
     void deleteSelection() { m_document.deleteSelection(); }
 
@@ -122,9 +122,6 @@ private:
     qreal preferredX();
     void moveVertically(int lines, MoveMode mode);
     void pageUpDown(bool down, MoveMode mode);
-    void insertFromMimeData(const QMimeData *source);
-    void setSelectionClipboard();
-    void notifyAccessibility(int position, const TextBuffer::Pieces &removed, int inserted);
 
     void adjustScrollbars();
     void updateHorizontalRange();

@@ -14,6 +14,27 @@ struct Preedit
     QList<QInputMethodEvent::Attribute> formats;
 
     bool isEmpty() const { return text.isEmpty(); }
+    // Takes what the event composes; gives back the selections it asks for
+    // (columns of the caret's line) when it composes nothing.
+    QList<QInputMethodEvent::Attribute> take(const QInputMethodEvent *event)
+    {
+        text = event->preeditString();
+        cursor = text.size();
+        cursorVisible = true;
+        formats.clear();
+        QList<QInputMethodEvent::Attribute> selections;
+        for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
+            if (attribute.type == QInputMethodEvent::Cursor) {
+                cursor = attribute.start;
+                cursorVisible = attribute.length != 0;
+            } else if (attribute.type == QInputMethodEvent::TextFormat) {
+                formats.append(attribute);
+            } else if (attribute.type == QInputMethodEvent::Selection && text.isEmpty()) {
+                selections.append(attribute);
+            }
+        }
+        return selections;
+    }
     void clear()
     {
         text.clear();

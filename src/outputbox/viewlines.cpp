@@ -114,6 +114,23 @@ std::pair<int, int> ViewLines::scrollRange(qreal viewHeight) const
     return {std::max(0, lines - fromBottom), fromBottom};
 }
 
+int ViewLines::leftShowing(int position, int left, int viewWidth) const
+{
+    const qreal x = kMargin + textX(position);
+    if (x - 5 < left)
+        return int(std::floor(x - 5));
+    if (x + kCursorWidth + 5 > left + viewWidth)
+        return int(std::ceil(x + kCursorWidth + 5 - viewWidth));
+    return left;
+}
+
+QRect ViewLines::lineArea(int position, int viewWidth) const
+{
+    const int line = m_buffer.lineOfPosition(position);
+    const qreal top = lineTop(line);
+    return QRect(0, int(std::floor(top)) - 1, viewWidth, int(std::ceil(m_layouts.height(line))) + 2);
+}
+
 int ViewLines::topShowing(int line, qreal viewHeight) const
 {
     if (line < m_topLine)

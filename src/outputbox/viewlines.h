@@ -45,6 +45,12 @@ public:
     // The vertical scroll bar's end and page when the view is this high: it
     // counts lines, and its end is the first line of the last page that fits whole.
     std::pair<int, int> scrollRange(qreal viewHeight) const;
+    // Where the view's left edge goes to show a position with a little room
+    // beside it, moving as little as it can.
+    int leftShowing(int position, int left, int viewWidth) const;
+    // The line that holds a position, whole and a pixel more: a cheap repaint
+    // that takes the caret's old place on that line along.
+    QRect lineArea(int position, int viewWidth) const;
     // The top line that shows a line with as few lines moving as can be.
     int topShowing(int line, qreal viewHeight) const;
     // The top line Page Down scrolls to, by the lines that fit whole; -1 when
