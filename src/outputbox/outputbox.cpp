@@ -167,30 +167,17 @@ void OutputBox::moveVertically(int lines, MoveMode mode)
 
 void OutputBox::pageUpDown(bool down, MoveMode mode)
 {
-    // As QPlainTextEdit pages: the view moves by the lines that fit whole, and
-    // the caret follows to the line at the height on screen it had when the
-    // first of a run of page keys was pressed.
-    const qreal height = viewport()->height();
+    // The caret keeps the height on screen it had at the first of a run of page keys.
     const int line = m_buffer.lineOfPosition(cursorPosition());
     if (!m_pageYValid) {
         ensureCursorVisible();
         m_pageY = m_lines.lineTop(line);
     }
-    qreal targetY = m_pageY;
-    if (down) {
-        const int top = m_lines.pageDownTop(height);
-        if (top < 0)
-            targetY = std::numeric_limits<qreal>::max();
-        else
-            verticalScrollBar()->setValue(top);
-    } else {
-        if (m_lines.topLine() == 0)
-            targetY = std::numeric_limits<qreal>::lowest();
-        verticalScrollBar()->setValue(m_lines.pageUpTop(height));
-    }
-    const qreal keep = preferredX();
-    const int target = m_lines.lineReaching(line, targetY, down);
-    m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, keep), mode);
+    QScrollBar *vertical = verticalScrollBar();
+    const ViewLines::Page page = m_lines.page(down, line, m_pageY, viewport()->height(), vertical->maximum());
+    vertical->setValue(page.top);
+    const int target = page.line;
+    m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
     m_pageYValid = true;
 }
 
@@ -203,9 +190,10 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
     m_document.commitInput(event->commitString(), event->replacementStart(), event->replacementLength(),
                            !event->preeditString().isEmpty());
 
-    const int lineStart = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition()));
-    for (const QInputMethodEvent::Attribute &selection : m_preedit.take(event))
-        setSelection(lineStart + selection.start, lineStart + selection.start + selection.length);
+    for (const QInputMethodEvent::Attribute &selection : m_preedit.take(event)) {
+        const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition())) + selection.start;
+        setSelection(start, start + selection.length);
+    }
     viewport()->update();
     if (!m_preedit.isEmpty() || commits)
         ensureCursorVisible();
@@ -229,12 +217,7 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImCursorRectangle: {
         // In the box's own coordinates, as Qt asks for them (QPlainTextEdit
         // answers in its viewport's, a frame's width off).
-        QRect caret = cursorRect();
-        if (!m_preedit.isEmpty()) {
-            const QFontMetricsF metrics(font());
-            caret.translate(int(metrics.horizontalAdvance(m_preedit.text.left(m_preedit.cursor))), 0);
-        }
-        return caret.translated(toWidget);
+        return cursorRect().translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
     }
     case Qt::ImAnchorRectangle:
         return characterRect(anchorPosition(), 1).translated(toWidget);

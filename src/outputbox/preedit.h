@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFontMetricsF>
 #include <QInputMethodEvent>
 #include <QList>
 #include <QString>
@@ -14,6 +15,11 @@ struct Preedit
     QList<QInputMethodEvent::Attribute> formats;
 
     bool isEmpty() const { return text.isEmpty(); }
+    // How far the composing caret stands from the box's caret.
+    int caretOffset(const QFont &font) const
+    {
+        return isEmpty() ? 0 : int(QFontMetricsF(font).horizontalAdvance(text.left(cursor)));
+    }
     // Takes what the event composes; gives back the selections it asks for
     // (columns of the caret's line) when it composes nothing.
     QList<QInputMethodEvent::Attribute> take(const QInputMethodEvent *event)

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 // Past this many lines from the top of the view a line's place is estimated
@@ -38,14 +39,19 @@ void ViewLines::clear()
 
 qreal ViewLines::lineTop(int line) const
 {
-    qreal y = m_topLine == 0 ? kMargin : 0;
-    if (std::abs(line - m_topLine) > kMeasuredReach)
-        return y + (line - m_topLine) * qreal(QFontMetrics(m_font).height());
-    if (line >= m_topLine) {
-        for (int at = m_topLine; at < line; ++at)
+    return lineTop(m_topLine, line);
+}
+
+qreal ViewLines::lineTop(int topLine, int line) const
+{
+    qreal y = topLine == 0 ? kMargin : 0;
+    if (std::abs(line - topLine) > kMeasuredReach)
+        return y + (line - topLine) * qreal(QFontMetrics(m_font).height());
+    if (line >= topLine) {
+        for (int at = topLine; at < line; ++at)
             y += m_layouts.height(at);
     } else {
-        for (int at = m_topLine - 1; at >= line; --at)
+        for (int at = topLine - 1; at >= line; --at)
             y -= m_layouts.height(at);
     }
     return y;
@@ -184,18 +190,38 @@ int ViewLines::pageUpTop(qreal viewHeight) const
     return top;
 }
 
-int ViewLines::lineReaching(int line, qreal y, bool down) const
+ViewLines::Page ViewLines::page(bool down, int caretLine, qreal pageY, qreal viewHeight, int maxTop) const
+{
+    Page page{m_topLine, caretLine};
+    qreal targetY = pageY;
+    if (down) {
+        const int top = pageDownTop(viewHeight);
+        if (top < 0)
+            targetY = std::numeric_limits<qreal>::max();
+        else
+            page.top = std::clamp(top, 0, maxTop);
+    } else {
+        if (m_topLine == 0)
+            targetY = std::numeric_limits<qreal>::lowest();
+        page.top = std::clamp(pageUpTop(viewHeight), 0, maxTop);
+    }
+    // The caret's line is found with the view where it will be.
+    page.line = lineReaching(page.top, caretLine, targetY, down);
+    return page;
+}
+
+int ViewLines::lineReaching(int topLine, int line, qreal y, bool down) const
 {
     if (down) {
         while (line < m_buffer.lineCount() - 1) {
             ++line;
-            if (lineTop(line) >= y)
+            if (lineTop(topLine, line) >= y)
                 break;
         }
     } else {
         while (line > 0) {
             --line;
-            if (lineTop(line) <= y)
+            if (lineTop(topLine, line) <= y)
                 break;
         }
     }

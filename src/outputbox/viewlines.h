@@ -53,13 +53,16 @@ public:
     QRect lineArea(int position, int viewWidth) const;
     // The top line that shows a line with as few lines moving as can be.
     int topShowing(int line, qreal viewHeight) const;
-    // The top line Page Down scrolls to, by the lines that fit whole; -1 when
-    // the last line shows already and the caret goes to it instead.
-    int pageDownTop(qreal viewHeight) const;
-    // The top line Page Up scrolls to: a view's height of lines above this one.
-    int pageUpTop(qreal viewHeight) const;
-    // From a line on, the first line whose top is past (down) or before y.
-    int lineReaching(int line, qreal y, bool down) const;
+    // Where Page Down or Up takes the view (its top line, at most maxTop, as
+    // the scroll bar has it) and the caret (its line), as QPlainTextEdit pages:
+    // the view moves by the lines that fit whole, and the caret goes to the
+    // line at the height pageY on screen.
+    struct Page
+    {
+        int top;
+        int line;
+    };
+    Page page(bool down, int caretLine, qreal pageY, qreal viewHeight, int maxTop) const;
 
     struct Frame
     {
@@ -78,6 +81,15 @@ public:
     void draw(QPainter *painter, const Frame &frame) const;
 
 private:
+    // The top line Page Down scrolls to, by the lines that fit whole; -1 when
+    // the last line shows already and the caret goes to it instead.
+    int pageDownTop(qreal viewHeight) const;
+    // The top line Page Up scrolls to: a view's height of lines above this one.
+    int pageUpTop(qreal viewHeight) const;
+    // With the view at topLine: a line's top, and from a line on, the first
+    // line whose top is past (down) or before y.
+    qreal lineTop(int topLine, int line) const;
+    int lineReaching(int topLine, int line, qreal y, bool down) const;
     void drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const Frame &frame) const;
 
     const TextBuffer &m_buffer;
