@@ -1,14 +1,14 @@
 // The output box (Text3): its text buffer, its long-line geometry, and that it
 // draws and edits like the QPlainTextEdit it replaces. A QPlainTextEdit set up
 // as Text3 was is the reference wherever the two can be compared.
-#include "window/boxtext.h"
 #include "outputbox/lineshaper.h"
 #include "outputbox/outputbox.h"
 #include "outputbox/outputboxaccessible.h"
 #include "outputbox/outputdocument.h"
-#include "window/textarea.h"
 #include "outputbox/textbuffer.h"
 #include "outputbox/wideline.h"
+#include "window/boxtext.h"
+#include "window/textarea.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -4,12 +4,12 @@
 #include "controls.h"
 #include "filebytes.h"
 #include "modalwatcher.h"
+#include "outputbox/outputbox.h"
 #include "standinclient.h"
 #include "storage/textfile.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
-#include "outputbox/outputbox.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "window/cachewindow.h"
 
 #include "commands/purge.h"
+#include "outputbox/outputbox.h"
 #include "storage/actionerror.h"
 #include "storage/serverlist.h"
 #include "window/boxtext.h"
 #include "window/layouttable.h"
-#include "outputbox/outputbox.h"
 #include "window/textarea.h"
 
 #include <QLabel>
