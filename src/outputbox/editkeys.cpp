@@ -12,6 +12,25 @@ namespace {
 using Mode = OutputDocument::MoveMode;
 using Move = OutputDocument::Move;
 
+// Whether the key types its text (AltGr does, Ctrl with a letter does not).
+bool isTypedText(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    const QChar first = text.at(0);
+    // Zero-width joiners and the like are typed with Ctrl+Shift on some systems.
+    if (first.category() == QChar::Other_Format)
+        return true;
+    // Ctrl with a letter is a command, not text; AltGr (Ctrl+Alt) types text.
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    if (first.isPrint() || first.category() == QChar::Other_PrivateUse)
+        return true;
+    return first.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate();
+}
+
 bool move(OutputDocument &document, const QKeyEvent *event, Result *result)
 {
     // Moves by line and by page go by how the lines are laid out; the rest are
@@ -134,24 +153,6 @@ bool isOwnShortcut(const QKeyEvent *event)
             return true;
     }
     return isTypedText(event) || event->key() == Qt::Key_Backspace;
-}
-
-bool isTypedText(const QKeyEvent *event)
-{
-    const QString text = event->text();
-    if (text.isEmpty())
-        return false;
-    const QChar first = text.at(0);
-    // Zero-width joiners and the like are typed with Ctrl+Shift on some systems.
-    if (first.category() == QChar::Other_Format)
-        return true;
-    // Ctrl with a letter is a command, not text; AltGr (Ctrl+Alt) types text.
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
-        return false;
-    if (first.isPrint() || first.category() == QChar::Other_PrivateUse)
-        return true;
-    return first.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate();
 }
 
 } // namespace EditKeys

@@ -22,7 +22,5 @@ Result press(OutputDocument &document, const QKeyEvent *event);
 
 // Keys the box takes itself, before a window shortcut can.
 bool isOwnShortcut(const QKeyEvent *event);
-// Whether the key types its text (AltGr does, Ctrl with a letter does not).
-bool isTypedText(const QKeyEvent *event);
 
 } // namespace EditKeys

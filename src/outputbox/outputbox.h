@@ -7,7 +7,6 @@
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
-#include <QInputMethodEvent>
 #include <QPoint>
 
 class QMenu;

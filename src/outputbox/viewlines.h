@@ -36,7 +36,6 @@ public:
 
     // Top of a line (lines above the view too).
     qreal lineTop(int line) const;
-    int lineAtY(qreal y) const;
     // x from the start of the text, without margin and scrolling.
     qreal textX(int position) const;
     QRectF characterRect(int position, int width, qreal scrollX) const;
@@ -81,6 +80,7 @@ public:
     void draw(QPainter *painter, const Frame &frame) const;
 
 private:
+    int lineAtY(qreal y) const;
     // The top line Page Down scrolls to, by the lines that fit whole; -1 when
     // the last line shows already and the caret goes to it instead.
     int pageDownTop(qreal viewHeight) const;
