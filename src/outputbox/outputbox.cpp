@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDrag>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -18,11 +17,8 @@
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOption>
-#include <QTextLayout>
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 #include <tuple>
 
 OutputBox::OutputBox(QWidget *parent)
