@@ -7,10 +7,10 @@
 #include "commands/purge.h"
 #include "commands/scriptrunner.h"
 #include "commands/statusquery.h"
+#include "outputbox/outputbox.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
-#include "window/outputbox.h"
 #include "window/windowcontrols.h"
 
 #include "paintclock.h"

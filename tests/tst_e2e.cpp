@@ -6,10 +6,10 @@
 #include "commands/purge.h"
 #include "commands/statusquery.h"
 #include "modalwatcher.h"
+#include "outputbox/outputbox.h"
 #include "storage/textfile.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
-#include "window/outputbox.h"
 
 #include "controls.h"
 #include "filebytes.h"

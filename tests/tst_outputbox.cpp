@@ -1,13 +1,14 @@
 // The output box (Text3): its text buffer, its long-line geometry, and that it
 // draws and edits like the QPlainTextEdit it replaces. A QPlainTextEdit set up
 // as Text3 was is the reference wherever the two can be compared.
+#include "outputbox/lineshaper.h"
+#include "outputbox/outputbox.h"
+#include "outputbox/outputboxaccessible.h"
+#include "outputbox/outputdocument.h"
+#include "outputbox/textbuffer.h"
+#include "outputbox/wideline.h"
 #include "window/boxtext.h"
-#include "window/edithistory.h"
-#include "window/lineshaper.h"
-#include "window/outputbox.h"
 #include "window/textarea.h"
-#include "window/textbuffer.h"
-#include "window/wideline.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -906,44 +907,17 @@ void TestOutputBox::dropMatchesReference()
 void TestOutputBox::movedTextIsOneUndoStep()
 {
     // Moving text puts it in and takes it out; undo and redo take both at once.
-    TextBuffer buffer;
-    buffer.setText(u("abcdef"));
-    EditHistory history;
-    const auto apply = [&buffer](int from, int to, const QString &text) {
-        EditHistory::Step step;
-        step.position = from;
-        const TextBuffer::Pieces inserted = buffer.store(text);
-        step.length = TextBuffer::length(inserted);
-        step.pieces = buffer.replace(from, to, inserted);
-        return step;
-    };
-    history.record(apply(6, 6, u("ab")), EditHistory::Kind::Other);
-    EditHistory::Step removal = apply(0, 2, QString());
-    removal.chained = true;
-    history.record(std::move(removal), EditHistory::Kind::Other);
-    QCOMPARE(buffer.text(0, buffer.length()), u("cdefab"));
-
-    const auto step = [&buffer](EditHistory::Step &done) {
-        const TextBuffer::Pieces back = buffer.replace(done.position, done.position + done.length, done.pieces);
-        done.length = TextBuffer::length(done.pieces);
-        done.pieces = back;
-    };
-    int undone = 0;
-    do {
-        step(history.nextUndo());
-        history.undone();
-        ++undone;
-    } while (history.undoGoesOn());
-    QCOMPARE(undone, 2);
-    QCOMPARE(buffer.text(0, buffer.length()), u("abcdef"));
-    int redone = 0;
-    do {
-        step(history.nextRedo());
-        history.redone();
-        ++redone;
-    } while (history.redoGoesOn());
-    QCOMPARE(redone, 2);
-    QCOMPARE(buffer.text(0, buffer.length()), u("cdefab"));
+    OutputDocument document;
+    document.setText(u("abcdef"));
+    document.setSelection(0, 2);
+    document.drop(6, u("ab"), true);
+    QCOMPARE(document.text(), u("cdefab"));
+    document.undo();
+    QCOMPARE(document.text(), u("abcdef"));
+    QVERIFY(!document.isUndoAvailable());
+    document.redo();
+    QCOMPARE(document.text(), u("cdefab"));
+    QVERIFY(!document.isRedoAvailable());
 }
 
 void TestOutputBox::tabLeavesTheBox()
@@ -1017,6 +991,7 @@ void TestOutputBox::contextMenu()
 
 void TestOutputBox::accessibleText()
 {
+    OutputBoxAccessible::install();
     QWidget window;
     auto *box = new OutputBox(&window);
     box->setGeometry(QRect(QPoint(0, 0), kText3Size));

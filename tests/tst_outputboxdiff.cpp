@@ -7,13 +7,7 @@
 // shortest step list that still shows it, ready to paste as a row.
 #include "window/boxtext.h"
 #include "window/textarea.h"
-// The box is becoming a component of its own folder; the test plays on it
-// wherever it lives.
-#if __has_include("outputbox/outputbox.h")
 #include "outputbox/outputbox.h"
-#else
-#include "window/outputbox.h"
-#endif
 
 #include <QApplication>
 #include <QClipboard>

@@ -4,12 +4,13 @@
 #include "controls.h"
 #include "filebytes.h"
 #include "modalwatcher.h"
+#include "outputbox/outputbox.h"
+#include "outputbox/outputboxaccessible.h"
 #include "standinclient.h"
 #include "storage/textfile.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
-#include "window/outputbox.h"
 #include "window/uilanguage.h"
 
 #include <QAccessible>
@@ -597,8 +598,10 @@ void TestWindow::messagesInTheUiLanguage()
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // As the program does: the messages follow the system's UI language.
+    // As the program does: the messages follow the system's UI language, and a
+    // screen reader gets the output box's own interface.
     UiLanguage::install(&app);
+    OutputBoxAccessible::install();
     TestWindow test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);

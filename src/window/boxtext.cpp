@@ -1,6 +1,6 @@
 #include "window/boxtext.h"
 
-#include "window/outputbox.h"
+#include "outputbox/outputbox.h"
 
 #include <QPlainTextEdit>
 #include <QTextDocument>

@@ -1,11 +1,11 @@
 #include "window/cachewindow.h"
 
 #include "commands/purge.h"
+#include "outputbox/outputbox.h"
 #include "storage/actionerror.h"
 #include "storage/serverlist.h"
 #include "window/boxtext.h"
 #include "window/layouttable.h"
-#include "window/outputbox.h"
 #include "window/windowcontrols.h"
 
 #include <QLineEdit>

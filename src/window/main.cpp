@@ -1,3 +1,4 @@
+#include "outputbox/outputboxaccessible.h"
 #include "storage/actionerror.h"
 #include "storage/appfolder.h"
 #include "window/cachewindow.h"
@@ -19,6 +20,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quellory"));
     UiLanguage::install(&app);
+    // A screen reader reads the output box as the text field it is.
+    OutputBoxAccessible::install();
 
     // Everything the program keeps lives beside the executable; without that
     // folder there is nothing it may touch.

@@ -55,7 +55,6 @@ public:
     int length() const { return m_length; }
     int lineCount() const { return m_breakCount + 1; }
 
-    QChar at(int position) const;
     int lineOfPosition(int position) const;
     int lineStart(int line) const;
     // Where the line's own characters end: its line break, or the end of the text.

@@ -1,6 +1,6 @@
-#include "window/wideline.h"
+#include "outputbox/wideline.h"
 
-#include "window/lineshaper.h"
+#include "outputbox/lineshaper.h"
 
 #include <QPainter>
 #include <QTextBoundaryFinder>
@@ -212,14 +212,17 @@ int WideLine::xToCursor(QStringView line, qreal x, LineShaper &shaper) const
     return std::clamp(column, int(block.start), end);
 }
 
-void WideLine::draw(QStringView line, const Paint &paint, LineShaper &shaper) const
+void WideLine::draw(QStringView line, const LinePaint &paint, LineShaper &shaper) const
 {
     if (m_blocks.empty())
         return;
-    const auto visible = std::upper_bound(m_x.begin(), m_x.end() - 1, double(paint.left));
+    // The part of the line in view, from its start.
+    const qreal left = paint.clip.left() - paint.origin.x();
+    const qreal right = paint.clip.right() + 1 - paint.origin.x();
+    const auto visible = std::upper_bound(m_x.begin(), m_x.end() - 1, double(left));
     const int first = std::max(0, int(visible - m_x.begin()) - 1);
-    const QRectF clip(paint.origin.x() + paint.left, paint.origin.y(), paint.right - paint.left, m_height);
-    for (int k = first; k < int(m_blocks.size()) && m_x[k] < paint.right; ++k) {
+    const QRectF clip(paint.origin.x() + left, paint.origin.y(), right - left, m_height);
+    for (int k = first; k < int(m_blocks.size()) && m_x[k] < right; ++k) {
         const Block &block = m_blocks[k];
         const int end = blockEnd(k);
         const bool last = end == m_length;

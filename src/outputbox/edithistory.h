@@ -1,6 +1,6 @@
 #pragma once
 
-#include "window/textbuffer.h"
+#include "outputbox/textbuffer.h"
 
 #include <vector>
 

@@ -1,6 +1,7 @@
-#include "window/outputboxaccessible.h"
+#include "outputbox/outputboxaccessible.h"
 
-#include "window/outputbox.h"
+#include "outputbox/outputbox.h"
+#include "outputbox/outputdocument.h"
 
 #include <QTextBoundaryFinder>
 
@@ -39,6 +40,11 @@ OutputBox *OutputBoxAccessible::box() const
     return static_cast<OutputBox *>(widget());
 }
 
+OutputDocument *OutputBoxAccessible::document() const
+{
+    return box()->document();
+}
+
 void *OutputBoxAccessible::interface_cast(QAccessible::InterfaceType type)
 {
     if (type == QAccessible::TextInterface)
@@ -60,22 +66,22 @@ QAccessible::State OutputBoxAccessible::state() const
 QString OutputBoxAccessible::text(QAccessible::Text type) const
 {
     if (type == QAccessible::Value)
-        return box()->textRange(0, box()->length());
+        return document()->textRange(0, document()->length());
     return QAccessibleWidget::text(type);
 }
 
 void OutputBoxAccessible::selection(int selectionIndex, int *startOffset, int *endOffset) const
 {
     *startOffset = *endOffset = 0;
-    if (selectionIndex != 0 || !box()->hasSelection())
+    if (selectionIndex != 0 || !document()->hasSelection())
         return;
-    *startOffset = box()->selectionStart();
-    *endOffset = box()->selectionEnd();
+    *startOffset = document()->selectionStart();
+    *endOffset = document()->selectionEnd();
 }
 
 int OutputBoxAccessible::selectionCount() const
 {
-    return box()->hasSelection() ? 1 : 0;
+    return document()->hasSelection() ? 1 : 0;
 }
 
 void OutputBoxAccessible::addSelection(int startOffset, int endOffset)
@@ -86,37 +92,37 @@ void OutputBoxAccessible::addSelection(int startOffset, int endOffset)
 void OutputBoxAccessible::removeSelection(int selectionIndex)
 {
     if (selectionIndex == 0)
-        box()->setCursorPosition(box()->cursorPosition());
+        document()->setCursorPosition(document()->cursorPosition());
 }
 
 void OutputBoxAccessible::setSelection(int selectionIndex, int startOffset, int endOffset)
 {
     if (selectionIndex == 0)
-        box()->setSelection(startOffset, endOffset);
+        document()->setSelection(startOffset, endOffset);
 }
 
 int OutputBoxAccessible::cursorPosition() const
 {
-    return box()->cursorPosition();
+    return document()->cursorPosition();
 }
 
 void OutputBoxAccessible::setCursorPosition(int position)
 {
-    box()->setCursorPosition(position);
+    document()->setCursorPosition(position);
 }
 
 QString OutputBoxAccessible::text(int startOffset, int endOffset) const
 {
-    return box()->textRange(startOffset, endOffset);
+    return document()->textRange(startOffset, endOffset);
 }
 
 std::pair<int, int> OutputBoxAccessible::unitAt(int offset, QAccessible::TextBoundaryType boundaryType) const
 {
-    const int size = box()->length();
+    const int size = document()->length();
     offset = std::clamp(offset, 0, size);
-    const int line = box()->lineOfPosition(offset);
-    const int start = box()->lineStart(line);
-    const int end = box()->lineEnd(line);
+    const int line = document()->lineOfPosition(offset);
+    const int start = document()->lineStart(line);
+    const int end = document()->lineEnd(line);
     switch (boundaryType) {
     case QAccessible::NoBoundary:
         return {0, size};
@@ -131,7 +137,7 @@ std::pair<int, int> OutputBoxAccessible::unitAt(int offset, QAccessible::TextBou
             return {offset, std::min(size, offset + 1)};
         const int from = std::max(start, offset - kReach);
         const int to = std::min(end, offset + kReach);
-        const QString window = box()->textRange(from, to);
+        const QString window = document()->textRange(from, to);
         const QTextBoundaryFinder::BoundaryType type = boundaryType == QAccessible::CharBoundary
                 ? QTextBoundaryFinder::Grapheme
                 : boundaryType == QAccessible::WordBoundary ? QTextBoundaryFinder::Word
@@ -176,7 +182,7 @@ QString OutputBoxAccessible::textAfterOffset(int offset, QAccessible::TextBounda
                                              int *endOffset) const
 {
     const int last = unitAt(offset, boundaryType).second;
-    if (last >= box()->length()) {
+    if (last >= document()->length()) {
         *startOffset = *endOffset = -1;
         return QString();
     }
@@ -185,14 +191,15 @@ QString OutputBoxAccessible::textAfterOffset(int offset, QAccessible::TextBounda
 
 int OutputBoxAccessible::characterCount() const
 {
-    return box()->length();
+    return document()->length();
 }
 
 QRect OutputBoxAccessible::characterRect(int offset) const
 {
     OutputBox *target = box();
     QRect rect = target->characterRect(offset, 1);
-    if (offset + 1 <= target->length() && target->lineOfPosition(offset + 1) == target->lineOfPosition(offset)) {
+    const OutputDocument *text = document();
+    if (offset + 1 <= text->length() && text->lineOfPosition(offset + 1) == text->lineOfPosition(offset)) {
         const QRect next = target->characterRect(offset + 1, 1);
         rect.setRight(std::max(rect.left(), next.left() - 1));
     }
@@ -221,21 +228,21 @@ QString OutputBoxAccessible::attributes(int offset, int *startOffset, int *endOf
     // One font and colour for the whole text.
     Q_UNUSED(offset);
     *startOffset = 0;
-    *endOffset = box()->length();
+    *endOffset = document()->length();
     return QString();
 }
 
 void OutputBoxAccessible::deleteText(int startOffset, int endOffset)
 {
-    box()->replaceRange(startOffset, endOffset, QString());
+    document()->replaceRange(startOffset, endOffset, QString());
 }
 
 void OutputBoxAccessible::insertText(int offset, const QString &text)
 {
-    box()->replaceRange(offset, offset, text);
+    document()->replaceRange(offset, offset, text);
 }
 
 void OutputBoxAccessible::replaceText(int startOffset, int endOffset, const QString &text)
 {
-    box()->replaceRange(startOffset, endOffset, text);
+    document()->replaceRange(startOffset, endOffset, text);
 }

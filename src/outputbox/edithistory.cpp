@@ -1,4 +1,4 @@
-#include "window/edithistory.h"
+#include "outputbox/edithistory.h"
 
 #include <utility>
 

@@ -31,8 +31,6 @@ public:
 
     // A new font or paint device forgets every measurement.
     void setFont(const QFont &font, QPaintDevice *device);
-    const QFont &font() const { return m_font; }
-    QPaintDevice *device() const { return m_device; }
 
     // One line holding all of text, laid out at (0, 0).
     std::unique_ptr<QTextLayout> layout(const QString &text) const;

@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QPointF>
+#include "outputbox/linepaint.h"
+
 #include <QStringView>
-#include <QTextCharFormat>
 
 #include <vector>
 
 class LineShaper;
-class QPainter;
 
 // Geometry of one very long line (a purge of 100,000 URLs can answer with a
 // single line of 700,000 characters) without laying out the whole line: the
@@ -30,7 +29,6 @@ public:
 
     void build(QStringView line, LineShaper &shaper);
 
-    int length() const { return m_length; }
     qreal naturalWidth() const { return m_naturalWidth; }
     qreal height() const { return m_height; }
     // From the top of the line to its baseline.
@@ -40,19 +38,7 @@ public:
     qreal cursorToX(QStringView line, int column, LineShaper &shaper) const;
     int xToCursor(QStringView line, qreal x, LineShaper &shaper) const;
 
-    struct Paint
-    {
-        QPainter *painter = nullptr;
-        QPointF origin; // where the line's text starts, at the line's top
-        qreal left = 0; // the part of the line in view, from its start
-        qreal right = 0;
-        int selectionStart = 0; // columns, either may lie outside the line; the
-        int selectionEnd = 0;   // line break is selected when the end passes it
-        QTextCharFormat selectionFormat;
-        int cursor = -1; // column of the caret, or -1
-        int cursorWidth = 1;
-    };
-    void draw(QStringView line, const Paint &paint, LineShaper &shaper) const;
+    void draw(QStringView line, const LinePaint &paint, LineShaper &shaper) const;
 
 private:
     struct Block

@@ -1,17 +1,14 @@
 #pragma once
 
-#include "window/lineshaper.h"
+#include "outputbox/linepaint.h"
+#include "outputbox/lineshaper.h"
 
-#include <QPointF>
-#include <QRectF>
 #include <QString>
-#include <QTextCharFormat>
 
 #include <cstdint>
 #include <memory>
 #include <unordered_map>
 
-class QPainter;
 class QTextLayout;
 class TextBuffer;
 class WideLine;
@@ -34,7 +31,6 @@ public:
 
     // As QPlainTextEdit's document layout counts a line's height.
     qreal height(int line);
-    qreal naturalWidth(int line);
     // From the start of the line's text.
     qreal cursorToX(int line, int column);
     int xToCursor(int line, qreal x);
@@ -44,18 +40,7 @@ public:
     qreal widestSeen() const { return m_widest; }
     void setMargin(qreal margin) { m_margin = margin; }
 
-    struct Paint
-    {
-        QPainter *painter = nullptr;
-        QPointF origin; // the line's text start, at the line's top
-        QRectF clip;
-        int selectionStart = 0; // columns, either may lie outside the line; the
-        int selectionEnd = 0;   // line break is selected when the end passes it
-        QTextCharFormat selectionFormat;
-        int cursor = -1;
-        int cursorWidth = 1;
-    };
-    void draw(int line, const Paint &paint);
+    void draw(int line, const LinePaint &paint);
 
 private:
     struct Entry;

@@ -1,4 +1,4 @@
-#include "window/caretmoves.h"
+#include "outputbox/caretmoves.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,4 +1,4 @@
-#include "window/lineshaper.h"
+#include "outputbox/lineshaper.h"
 
 #include <QHashFunctions>
 #include <QTextLayout>

@@ -1,4 +1,4 @@
-#include "window/textbuffer.h"
+#include "outputbox/textbuffer.h"
 
 #include <QtGlobal>
 
@@ -128,15 +128,6 @@ void TextBuffer::setText(QString &&text)
         m_pieces.push_back(Piece{store, 0, int(store->text.size()), int(breaks.size())});
     m_appendable = std::make_shared<Store>();
     recount();
-}
-
-QChar TextBuffer::at(int position) const
-{
-    const int p = pieceAt(position);
-    if (p >= int(m_pieces.size()))
-        return QChar();
-    const Piece &piece = m_pieces[p];
-    return piece.store->text.at(piece.start + position - m_pieceStart[p]);
 }
 
 int TextBuffer::lineOfPosition(int position) const

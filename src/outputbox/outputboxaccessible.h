@@ -3,6 +3,7 @@
 #include <QAccessibleWidget>
 
 class OutputBox;
+class OutputDocument;
 
 // What a screen reader sees of the output box: an editable text field with its
 // text, caret and selection, as it sees a QPlainTextEdit. Offsets are the box's
@@ -15,7 +16,8 @@ class OutputBoxAccessible : public QAccessibleWidget,
 public:
     explicit OutputBoxAccessible(OutputBox *box);
 
-    // Registers the factory with QAccessible, once per program.
+    // Registers the factory with QAccessible, once per program; main() does,
+    // before any box is made, and so does a test that reads a box this way.
     static void install();
 
     void *interface_cast(QAccessible::InterfaceType type) override;
@@ -48,6 +50,8 @@ public:
 
 private:
     OutputBox *box() const;
+    // Text, caret and selection are the document's; places on screen the box's.
+    OutputDocument *document() const;
     // The unit (character, word, line...) that holds offset, as [start, end).
     std::pair<int, int> unitAt(int offset, QAccessible::TextBoundaryType boundaryType) const;
 };

@@ -1,7 +1,7 @@
-#include "window/linelayouts.h"
+#include "outputbox/linelayouts.h"
 
-#include "window/textbuffer.h"
-#include "window/wideline.h"
+#include "outputbox/textbuffer.h"
+#include "outputbox/wideline.h"
 
 #include <QPainter>
 #include <QTextLayout>
@@ -138,11 +138,6 @@ qreal LineLayouts::height(int line)
     return entry(line).height;
 }
 
-qreal LineLayouts::naturalWidth(int line)
-{
-    return entry(line).width;
-}
-
 qreal LineLayouts::cursorToX(int line, int column)
 {
     Entry &found = entry(line);
@@ -159,21 +154,11 @@ int LineLayouts::xToCursor(int line, qreal x)
     return found.layout->lineAt(0).xToCursor(x);
 }
 
-void LineLayouts::draw(int line, const Paint &paint)
+void LineLayouts::draw(int line, const LinePaint &paint)
 {
     Entry &found = entry(line);
     if (found.wide) {
-        WideLine::Paint wide;
-        wide.painter = paint.painter;
-        wide.origin = paint.origin;
-        wide.left = paint.clip.left() - paint.origin.x();
-        wide.right = paint.clip.right() + 1 - paint.origin.x();
-        wide.selectionStart = paint.selectionStart;
-        wide.selectionEnd = paint.selectionEnd;
-        wide.selectionFormat = paint.selectionFormat;
-        wide.cursor = paint.cursor;
-        wide.cursorWidth = paint.cursorWidth;
-        found.wide->draw(textOf(line, found), wide, m_shaper);
+        found.wide->draw(textOf(line, found), paint, m_shaper);
         return;
     }
     QList<QTextLayout::FormatRange> selections;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "outputbox/outputdocument.h"
+
+class QKeyEvent;
+
+// Which key does what in the output box, as in QPlainTextEdit: the keys that
+// edit, use the clipboard or move within the text go straight to the document;
+// moves by line and by page depend on how lines are laid out and come back to
+// the view as a request.
+namespace EditKeys {
+
+enum class Request { None, Done, LineUp, LineDown, PageUp, PageDown };
+
+struct Result
+{
+    Request request = Request::None;
+    OutputDocument::MoveMode mode = OutputDocument::MoveMode::MoveAnchor;
+};
+
+Result press(OutputDocument &document, const QKeyEvent *event);
+
+// Keys the box takes itself, before a window shortcut can.
+bool isOwnShortcut(const QKeyEvent *event);
+
+} // namespace EditKeys

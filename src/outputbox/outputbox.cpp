@@ -1,0 +1,646 @@
+#include "outputbox/outputbox.h"
+
+#include "outputbox/accessibleevents.h"
+#include "outputbox/boxclipboard.h"
+#include "outputbox/editkeys.h"
+#include "outputbox/editmenu.h"
+#include "outputbox/viewlines.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDrag>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOption>
+
+#include <algorithm>
+#include <tuple>
+
+OutputBox::OutputBox(QWidget *parent)
+    : QAbstractScrollArea(parent)
+    , m_buffer(m_document.buffer())
+    , m_lines(m_buffer)
+{
+    connect(&m_document, &OutputDocument::textReset, this, &OutputBox::textReset);
+    connect(&m_document, &OutputDocument::textReplaced, this, &OutputBox::textReplaced);
+    connect(&m_document, &OutputDocument::caretMoved, this, &OutputBox::caretMoved);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setCursor(Qt::IBeamCursor);
+    setAcceptDrops(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_KeyCompression);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setInputMethodHints(Qt::ImhMultiLine);
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setSingleStep(1);
+    setFontOfLayouts();
+    adjustScrollbars();
+}
+
+OutputBox::~OutputBox() = default;
+
+// ---------------------------------------------------------------------------
+// Following the document
+
+void OutputBox::textReset(int oldCursor, int oldAnchor)
+{
+    m_lines.clear();
+    m_preedit.clear();
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+    adjustScrollbars();
+    viewport()->update();
+    AccessibleEvents::textReset(this);
+    emit textChanged();
+    if (oldCursor != oldAnchor)
+        emit selectionChanged();
+    if (oldCursor != 0)
+        emit cursorPositionChanged();
+    updateMicroFocus();
+}
+
+void OutputBox::textReplaced(const OutputDocument::Change &change)
+{
+    m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines);
+    AccessibleEvents::textReplaced(this, m_document, change);
+    adjustScrollbars();
+    viewport()->update();
+    emit textChanged();
+}
+
+void OutputBox::caretMoved(int oldCursor, int oldAnchor)
+{
+    const int cursor = cursorPosition();
+    m_pageYValid = false;
+    restartBlinking();
+    const bool hadSelection = oldCursor != oldAnchor;
+    const bool selectionMoved = (hadSelection || hasSelection())
+            && (std::min(oldCursor, oldAnchor) != selectionStart() || std::max(oldCursor, oldAnchor) != selectionEnd());
+    if (selectionMoved || hadSelection != hasSelection())
+        viewport()->update();
+    else
+        updateLineOf(oldCursor); // the caret leaves it; restartBlinking() showed the new one
+    AccessibleEvents::caretMoved(this, m_document, oldCursor, selectionMoved);
+    if (oldCursor != cursor)
+        emit cursorPositionChanged();
+    if (selectionMoved)
+        emit selectionChanged();
+    updateMicroFocus();
+    ensureCursorVisible();
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+bool OutputBox::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ShortcutOverride:
+        // Keys the box handles itself are not taken by a window shortcut.
+        if (EditKeys::isOwnShortcut(static_cast<QKeyEvent *>(event))) {
+            event->accept();
+            return true;
+        }
+        break;
+    case QEvent::ContextMenu: {
+        auto *menuEvent = static_cast<QContextMenuEvent *>(event);
+        if (menuEvent->reason() == QContextMenuEvent::Keyboard) {
+            // From the keyboard the menu opens at the caret.
+            ensureCursorVisible();
+            const QPoint at = cursorRect().center();
+            QContextMenuEvent atCaret(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
+            contextMenuEvent(&atCaret);
+            event->accept();
+            return true;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void OutputBox::keyPressEvent(QKeyEvent *event)
+{
+    using Request = EditKeys::Request;
+    const EditKeys::Result key = EditKeys::press(m_document, event);
+    if (key.request == Request::LineUp || key.request == Request::LineDown)
+        moveVertically(key.request == Request::LineDown ? 1 : -1, key.mode);
+    else if (key.request == Request::PageUp || key.request == Request::PageDown)
+        pageUpDown(key.request == Request::PageDown, key.mode);
+    event->setAccepted(key.request != Request::None);
+}
+
+qreal OutputBox::preferredX()
+{
+    if (m_document.preferredX() < 0) {
+        const int line = m_buffer.lineOfPosition(cursorPosition());
+        m_document.setPreferredX(m_lines.layouts().cursorToX(line, cursorPosition() - m_buffer.lineStart(line)));
+    }
+    return m_document.preferredX();
+}
+
+void OutputBox::moveVertically(int lines, MoveMode mode)
+{
+    const int target = m_buffer.lineOfPosition(cursorPosition()) + lines;
+    if (target < 0 || target >= lineCount()) {
+        // Past the first or last line the caret stays; with Shift the selection
+        // runs to the start or end of the text.
+        if (mode == MoveMode::KeepAnchor)
+            m_document.moveCursor(target < 0 ? 0 : length(), mode);
+        return;
+    }
+    m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+}
+
+void OutputBox::pageUpDown(bool down, MoveMode mode)
+{
+    // The caret keeps the height on screen it had at the first of a run of page keys.
+    const int line = m_buffer.lineOfPosition(cursorPosition());
+    if (!m_pageYValid) {
+        ensureCursorVisible();
+        m_pageY = m_lines.lineTop(line);
+    }
+    QScrollBar *vertical = verticalScrollBar();
+    const ViewLines::Page page = m_lines.page(down, line, m_pageY, viewport()->height(), vertical->maximum());
+    vertical->setValue(page.top);
+    const int target = page.line;
+    m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+    m_pageYValid = true;
+}
+
+// ---------------------------------------------------------------------------
+// Input methods
+
+void OutputBox::inputMethodEvent(QInputMethodEvent *event)
+{
+    const bool commits = !event->commitString().isEmpty() || event->replacementLength() > 0;
+    m_document.commitInput(event->commitString(), event->replacementStart(), event->replacementLength(),
+                           !event->preeditString().isEmpty());
+
+    for (const QInputMethodEvent::Attribute &selection : m_preedit.take(event)) {
+        const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition())) + selection.start;
+        setSelection(start, start + selection.length);
+    }
+    viewport()->update();
+    if (!m_preedit.isEmpty() || commits)
+        ensureCursorVisible();
+    updateMicroFocus();
+    event->accept();
+}
+
+QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    const QPoint toWidget = viewport()->pos();
+    switch (query) {
+    case Qt::ImEnabled:
+        return isEnabled();
+    case Qt::ImReadOnly:
+        return false;
+    case Qt::ImHints:
+    case Qt::ImInputItemClipRectangle:
+        return QWidget::inputMethodQuery(query);
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorRectangle: {
+        // In the box's own coordinates, as Qt asks for them (QPlainTextEdit
+        // answers in its viewport's, a frame's width off).
+        return cursorRect().translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
+    }
+    case Qt::ImAnchorRectangle:
+        return characterRect(anchorPosition(), 1).translated(toWidget);
+    case Qt::ImMaximumTextLength:
+        return QVariant();
+    default: {
+        const QVariant text = m_document.inputMethodQuery(query);
+        return text.isValid() ? text : QAbstractScrollArea::inputMethodQuery(query);
+    }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Mouse
+
+void OutputBox::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::MiddleButton) {
+        QClipboard *clipboard = QGuiApplication::clipboard();
+        if (clipboard->supportsSelection()) {
+            setCursorPosition(positionAt(at));
+            BoxClipboard::paste(m_document, QClipboard::Selection);
+        }
+        event->accept();
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const int position = positionAt(at);
+    m_lastMouse = at;
+    m_document.setPreferredX(-1);
+    if (m_tripleClickTimer.isActive()
+        && (at - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+        // Third click: the whole line with its line break.
+        m_tripleClickTimer.stop();
+        m_document.selectLine(position);
+        m_selecting = false;
+        event->accept();
+        return;
+    }
+    if (!(event->modifiers() & Qt::ShiftModifier) && hasSelection() && position >= selectionStart()
+        && position < selectionEnd()) {
+        // Dragging the selection moves (or with Ctrl copies) it; a click
+        // without a drag puts the caret there on release.
+        m_mayDrag = true;
+        m_dragFrom = at;
+        event->accept();
+        return;
+    }
+    m_selecting = true;
+    m_selectingWords = false;
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    m_document.moveCursor(position, extend ? MoveMode::KeepAnchor : MoveMode::MoveAnchor);
+    event->accept();
+}
+
+void OutputBox::mouseMoveEvent(QMouseEvent *event)
+{
+    if (m_mayDrag && (event->buttons() & Qt::LeftButton)) {
+        if ((event->position().toPoint() - m_dragFrom).manhattanLength() >= QApplication::startDragDistance()) {
+            m_mayDrag = false;
+            startDrag();
+        }
+        event->accept();
+        return;
+    }
+    if (!m_selecting || !(event->buttons() & Qt::LeftButton)) {
+        event->ignore();
+        return;
+    }
+    m_lastMouse = event->position().toPoint();
+    if (viewport()->rect().contains(m_lastMouse))
+        m_autoScrollTimer.stop();
+    else if (!m_autoScrollTimer.isActive())
+        m_autoScrollTimer.start(100, this);
+    const int position = positionAt(m_lastMouse);
+    if (m_selectingWords) {
+        m_document.selectWords(m_wordAnchorStart, m_wordAnchorEnd, position);
+    } else {
+        m_document.moveCursor(position, MoveMode::KeepAnchor);
+    }
+    event->accept();
+}
+
+void OutputBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_mayDrag) {
+        m_mayDrag = false;
+        m_document.moveCursor(positionAt(m_dragFrom), MoveMode::MoveAnchor);
+    }
+    if (event->button() == Qt::LeftButton && m_selecting) {
+        m_selecting = false;
+        if (m_autoScrollTimer.isActive()) {
+            m_autoScrollTimer.stop();
+            ensureCursorVisible();
+        }
+        BoxClipboard::shareSelection(m_document);
+    }
+    event->accept();
+}
+
+void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->ignore();
+        return;
+    }
+    const QPoint at = event->position().toPoint();
+    const int position = positionAt(at);
+    std::tie(m_wordAnchorStart, m_wordAnchorEnd) = m_document.wordAt(position);
+    setSelection(m_wordAnchorStart, m_wordAnchorEnd);
+    m_selecting = true;
+    m_selectingWords = true;
+    m_tripleClickPoint = at;
+    m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
+    event->accept();
+}
+
+void OutputBox::autoScroll()
+{
+    // Dragging past an edge scrolls faster the farther the mouse is outside.
+    const QRect visible = viewport()->rect();
+    const int deltaY = std::max(m_lastMouse.y() - visible.top(), visible.bottom() - m_lastMouse.y()) - visible.height();
+    const int deltaX = std::max(m_lastMouse.x() - visible.left(), visible.right() - m_lastMouse.x()) - visible.width();
+    int delta = std::max(deltaX, deltaY);
+    if (delta < 0)
+        return;
+    delta = std::max(delta, 7);
+    m_autoScrollTimer.start(4900 / (delta * delta), this);
+    if (deltaY > 0)
+        verticalScrollBar()->triggerAction(m_lastMouse.y() < visible.center().y()
+                                                   ? QAbstractSlider::SliderSingleStepSub
+                                                   : QAbstractSlider::SliderSingleStepAdd);
+    if (deltaX > 0)
+        horizontalScrollBar()->triggerAction(m_lastMouse.x() < visible.center().x()
+                                                     ? QAbstractSlider::SliderSingleStepSub
+                                                     : QAbstractSlider::SliderSingleStepAdd);
+    const int keepTop = m_lines.topLine();
+    const int keepLeft = horizontalScrollBar()->value();
+    m_document.moveCursor(positionAt(m_lastMouse), MoveMode::KeepAnchor);
+    // The scroll bars moved the view already; following the caret must not
+    // move it back.
+    verticalScrollBar()->setValue(keepTop);
+    horizontalScrollBar()->setValue(keepLeft);
+}
+
+void OutputBox::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_blinkTimer.timerId()) {
+        m_cursorOn = !m_cursorOn;
+        updateLineOf(cursorPosition());
+    } else if (event->timerId() == m_autoScrollTimer.timerId()) {
+        autoScroll();
+    } else if (event->timerId() == m_tripleClickTimer.timerId()) {
+        m_tripleClickTimer.stop();
+    } else {
+        QAbstractScrollArea::timerEvent(event);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Drag and drop
+
+void OutputBox::startDrag()
+{
+    auto *data = new QMimeData;
+    data->setText(selectedText());
+    auto *drag = new QDrag(this);
+    drag->setMimeData(data);
+    const int from = selectionStart();
+    const int to = selectionEnd();
+    const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+    // Dropped into this box, the drop has moved the text already; dropped
+    // elsewhere, moving means the text leaves here.
+    if (action == Qt::MoveAction && drag->target() != this && drag->target() != viewport())
+        m_document.replaceRange(from, to, {});
+}
+
+void OutputBox::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    m_dropPosition = positionAt(event->position().toPoint());
+    viewport()->update();
+}
+
+void OutputBox::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    const int position = positionAt(event->position().toPoint());
+    // Text dropped onto itself goes nowhere.
+    const bool ontoItself = event->source() == this && position >= selectionStart() && position <= selectionEnd();
+    if (ontoItself) {
+        event->ignore();
+    } else {
+        event->acceptProposedAction();
+    }
+    if (position != m_dropPosition) {
+        m_dropPosition = position;
+        viewport()->update();
+    }
+}
+
+void OutputBox::dragLeaveEvent(QDragLeaveEvent *event)
+{
+    m_dropPosition = -1;
+    viewport()->update();
+    event->accept();
+}
+
+void OutputBox::dropEvent(QDropEvent *event)
+{
+    m_dropPosition = -1;
+    viewport()->update();
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    const int position = positionAt(event->position().toPoint());
+    const bool fromHere = event->source() == this;
+    if (fromHere && position >= selectionStart() && position <= selectionEnd()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    m_document.drop(position, event->mimeData()->text(), fromHere && event->dropAction() == Qt::MoveAction);
+}
+
+// ---------------------------------------------------------------------------
+// Context menu
+
+QMenu *OutputBox::createStandardContextMenu()
+{
+    return EditMenu::make(this, &m_document);
+}
+
+void OutputBox::contextMenuEvent(QContextMenuEvent *event)
+{
+    QMenu *menu = createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(event->globalPos());
+    event->accept();
+}
+
+// ---------------------------------------------------------------------------
+// Focus, caret and blinking
+
+void OutputBox::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    restartBlinking();
+    viewport()->update();
+}
+
+void OutputBox::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    m_blinkTimer.stop();
+    m_cursorOn = false;
+    m_autoScrollTimer.stop();
+    // The selection turns to the inactive colours.
+    viewport()->update();
+}
+
+void OutputBox::restartBlinking()
+{
+    if (!hasFocus()) {
+        m_blinkTimer.stop();
+        m_cursorOn = false;
+        return;
+    }
+    m_cursorOn = true;
+    const int flash = QApplication::cursorFlashTime();
+    if (flash >= 2)
+        m_blinkTimer.start(flash / 2, this);
+    else
+        m_blinkTimer.stop();
+    updateLineOf(cursorPosition());
+}
+
+void OutputBox::updateLineOf(int position)
+{
+    // The caret's line, whole: a cheap repaint that takes the caret's old
+    // place on that line along.
+    viewport()->update(m_lines.lineArea(position, viewport()->width()));
+}
+
+// ---------------------------------------------------------------------------
+// Geometry and scrolling
+
+void OutputBox::setFontOfLayouts()
+{
+    m_lines.setFont(font(), viewport());
+}
+
+void OutputBox::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::ApplicationFontChange) {
+        setFontOfLayouts();
+        adjustScrollbars();
+        viewport()->update();
+    } else if (event->type() == QEvent::ActivationChange || event->type() == QEvent::PaletteChange
+               || event->type() == QEvent::EnabledChange) {
+        viewport()->update();
+    }
+}
+
+void OutputBox::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    adjustScrollbars();
+}
+
+void OutputBox::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    adjustScrollbars();
+}
+
+void OutputBox::scrollContentsBy(int, int)
+{
+    m_lines.setTopLine(verticalScrollBar()->value());
+    viewport()->update();
+    updateMicroFocus();
+}
+
+qreal OutputBox::documentWidth() const
+{
+    return m_lines.layouts().widestSeen();
+}
+
+void OutputBox::adjustScrollbars()
+{
+    int maximum = std::max(0, lineCount() - 1);
+    int page = 0;
+    if (isVisible()) {
+        std::tie(maximum, page) = m_lines.scrollRange(viewport()->height());
+    } else {
+        const int spacing = fontMetrics().lineSpacing();
+        page = spacing != 0 ? viewport()->height() / spacing : 0;
+    }
+    QScrollBar *vertical = verticalScrollBar();
+    const int top = m_lines.topLine();
+    vertical->setRange(0, maximum);
+    vertical->setPageStep(page);
+    vertical->setValue(top);
+    m_lines.setTopLine(vertical->value());
+    updateHorizontalRange();
+}
+
+void OutputBox::updateHorizontalRange()
+{
+    QScrollBar *horizontal = horizontalScrollBar();
+    horizontal->setRange(0, int(documentWidth()) - viewport()->width());
+    horizontal->setPageStep(viewport()->width());
+}
+
+QRect OutputBox::characterRect(int position, int width) const
+{
+    return m_lines.characterRect(position, width, horizontalScrollBar()->value()).toRect();
+}
+
+int OutputBox::positionAt(const QPoint &viewportPoint) const
+{
+    return m_lines.positionAt(viewportPoint, horizontalScrollBar()->value());
+}
+
+void OutputBox::ensureVisible(int position)
+{
+    position = std::clamp(position, 0, length());
+    const int top = m_lines.topShowing(lineOfPosition(position), viewport()->height());
+    if (top != m_lines.topLine())
+        verticalScrollBar()->setValue(top);
+
+    updateHorizontalRange();
+    horizontalScrollBar()->setValue(m_lines.leftShowing(position, horizontalScrollBar()->value(), viewport()->width()));
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+
+void OutputBox::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(viewport());
+    const qreal widestBefore = documentWidth();
+    ViewLines::Frame frame;
+    frame.scrollX = horizontalScrollBar()->value();
+
+    // Drawing stops at the right edge of the widest line, as QPlainTextEdit
+    // keeps its right margin clear of full-width selections.
+    frame.area = event->rect();
+    const int maxX = int(-frame.scrollX + std::max<qreal>(viewport()->width(), documentWidth()) - ViewLines::kMargin
+                         + ViewLines::kCursorWidth);
+    frame.area.setRight(std::min(frame.area.right(), maxX));
+    painter.setClipRect(frame.area);
+    painter.setPen(palette().text().color());
+
+    // The selection's colours, active only while the box has the focus.
+    const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
+    frame.selectionFormat.setBackground(palette().brush(group, QPalette::Highlight));
+    frame.selectionFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
+    QStyleOption styleOption;
+    styleOption.initFrom(this);
+    if (style()->styleHint(QStyle::SH_RichText_FullWidthSelection, &styleOption, this))
+        frame.selectionFormat.setProperty(QTextFormat::FullWidthSelection, true);
+    frame.selectionStart = selectionStart();
+    frame.selectionEnd = selectionEnd();
+    frame.cursor = cursorPosition();
+    frame.caretShown = hasFocus() && m_cursorOn && isEnabled();
+    frame.preeditCaretShown = hasFocus() && m_cursorOn;
+    frame.preedit = &m_preedit;
+    frame.base = palette().base();
+    frame.viewHeight = viewport()->height();
+    m_lines.draw(&painter, frame);
+
+    if (m_dropPosition >= 0)
+        painter.fillRect(characterRect(m_dropPosition, ViewLines::kCursorWidth), palette().text());
+    if (documentWidth() > widestBefore)
+        updateHorizontalRange();
+}

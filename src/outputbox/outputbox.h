@@ -1,0 +1,157 @@
+#pragma once
+
+#include "outputbox/boxclipboard.h"
+#include "outputbox/outputdocument.h"
+#include "outputbox/preedit.h"
+#include "outputbox/viewlines.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QPoint>
+
+class QMenu;
+
+// The window's output box (Text3). It looks and behaves like the QPlainTextEdit
+// it replaces (no wrap, both scroll bars, the widget's font, the same pixels),
+// but an answer of 50 MB, a million lines or one line of 700,000 characters
+// shows at once and stays quick to scroll and edit: the text sits in one buffer
+// with a table of line starts, and only the lines in view are ever laid out.
+//
+// The text, caret and editing are the OutputDocument's; the box shows it and
+// turns keys, mouse, input methods and drops into its edits. The text and caret
+// functions here are the document's, for callers that know only the widget.
+class OutputBox : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    explicit OutputBox(QWidget *parent = nullptr);
+    ~OutputBox() override;
+
+    // CR LF, LF and a lone CR each end a line. The string is taken over, not
+    // copied; undo history and selection are reset, as setPlainText() does.
+    void setText(QString &&text) { m_document.setText(std::move(text)); }
+    void setText(const QString &text) { setText(QString(text)); }
+    QString text() const { return m_document.text(); }
+    void clear() { setText(QString()); }
+
+    OutputDocument *document() { return &m_document; }
+    const OutputDocument *document() const { return &m_document; }
+
+    int length() const { return m_document.length(); }
+    int lineCount() const { return m_document.lineCount(); }
+    int lineOfPosition(int position) const { return m_document.lineOfPosition(position); }
+    int lineStart(int line) const { return m_document.lineStart(line); }
+    int lineEnd(int line) const { return m_document.lineEnd(line); }
+    QString textRange(int from, int to) const { return m_document.textRange(from, to); }
+
+    int cursorPosition() const { return m_document.cursorPosition(); }
+    int anchorPosition() const { return m_document.anchorPosition(); }
+    void setCursorPosition(int position) { m_document.setCursorPosition(position); }
+    void setSelection(int anchor, int cursor) { m_document.setSelection(anchor, cursor); }
+    bool hasSelection() const { return m_document.hasSelection(); }
+    int selectionStart() const { return m_document.selectionStart(); }
+    int selectionEnd() const { return m_document.selectionEnd(); }
+    QString selectedText() const { return m_document.selectedText(); }
+
+    // Replaces [from, to) as an edit the operator can undo; the caret ends after it.
+    void replaceRange(int from, int to, const QString &text) { m_document.replaceRange(from, to, text); }
+
+    bool isUndoAvailable() const { return m_document.isUndoAvailable(); }
+    bool isRedoAvailable() const { return m_document.isRedoAvailable(); }
+
+    int firstVisibleLine() const { return m_lines.topLine(); }
+    // Viewport coordinates.
+    QRect cursorRect() const { return characterRect(cursorPosition(), 1); }
+    QRect characterRect(int position, int width) const;
+    int positionAt(const QPoint &viewportPoint) const;
+    void ensureCursorVisible() { ensureVisible(cursorPosition()); }
+    // Scrolls as little as it takes to show the position.
+    void ensureVisible(int position);
+
+    QMenu *createStandardContextMenu();
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+public slots:
+    void undo() { m_document.undo(); }
+    void redo() { m_document.redo(); }
+    void cut() { BoxClipboard::cut(m_document); }
+    void copy() { BoxClipboard::copy(m_document); }
+    void paste() { BoxClipboard::paste(m_document); }
+    void selectAll() { m_document.selectAll(); }
+    void deleteSelection() { m_document.deleteSelection(); }
+
+signals:
+    void textChanged();
+    void cursorPositionChanged();
+    void selectionChanged();
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+
+private:
+    using MoveMode = OutputDocument::MoveMode;
+
+    // What the document's changes mean for the view.
+    void textReset(int oldCursor, int oldAnchor);
+    void textReplaced(const OutputDocument::Change &change);
+    void caretMoved(int oldCursor, int oldAnchor);
+
+    void startDrag();
+    // The caret's x kept over moves up and down, measured when there is none.
+    qreal preferredX();
+    void moveVertically(int lines, MoveMode mode);
+    void pageUpDown(bool down, MoveMode mode);
+
+    void adjustScrollbars();
+    void updateHorizontalRange();
+    qreal documentWidth() const;
+    void restartBlinking();
+    void updateLineOf(int position);
+    void autoScroll();
+    void setFontOfLayouts();
+
+    OutputDocument m_document;
+    const TextBuffer &m_buffer; // the document's, for drawing and measuring
+    ViewLines m_lines;
+
+    qreal m_pageY = 0; // the caret's height on screen over a run of page keys
+    bool m_pageYValid = false;
+    bool m_cursorOn = false;
+    QBasicTimer m_blinkTimer;
+
+    // Mouse selection
+    bool m_selecting = false;
+    bool m_selectingWords = false;
+    int m_wordAnchorStart = 0;
+    int m_wordAnchorEnd = 0;
+    QPoint m_lastMouse;
+    QBasicTimer m_autoScrollTimer;
+    QBasicTimer m_tripleClickTimer;
+    QPoint m_tripleClickPoint;
+    // A press inside the selection may start dragging it away.
+    bool m_mayDrag = false;
+    QPoint m_dragFrom;
+    int m_dropPosition = -1; // where a drag over the box would drop, shown as a caret
+
+    Preedit m_preedit;
+};

@@ -1,0 +1,348 @@
+#include "outputbox/outputdocument.h"
+
+#include "outputbox/caretmoves.h"
+
+#include <QVariant>
+
+namespace {
+// An input method sees this much of the caret's line on each side.
+constexpr int kSurroundingReach = 1024;
+} // namespace
+
+OutputDocument::OutputDocument(QObject *parent)
+    : QObject(parent)
+{ }
+
+void OutputDocument::setText(QString &&text)
+{
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    m_buffer.setText(std::move(text));
+    m_history.clear();
+    m_cursor = m_anchor = 0;
+    m_preferredX = -1;
+    emit textReset(oldCursor, oldAnchor);
+}
+
+QString OutputDocument::textRange(int from, int to) const
+{
+    QString range = m_buffer.text(from, to);
+    // A line separator shows as a line break, so it goes out as one.
+    range.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
+    return range;
+}
+
+std::pair<int, int> OutputDocument::wordAt(int position) const
+{
+    const int line = m_buffer.lineOfPosition(position);
+    const int start = m_buffer.lineStart(line);
+    QString scratch;
+    const auto word = CaretMoves::wordAt(m_buffer.lineView(line, &scratch), position - start);
+    return {start + word.first, start + word.second};
+}
+
+QVariant OutputDocument::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    const int line = m_buffer.lineOfPosition(m_cursor);
+    int from = m_buffer.lineStart(line);
+    int to = m_buffer.lineEnd(line);
+    // An input method gets the caret's line, as from QPlainTextEdit; of a line
+    // of a million characters only the part around the caret.
+    if (to - from > 2 * kSurroundingReach) {
+        from = std::max(from, m_cursor - kSurroundingReach);
+        to = std::min(to, m_cursor + kSurroundingReach);
+    }
+    switch (query) {
+    case Qt::ImCursorPosition:
+        return m_cursor - from;
+    case Qt::ImAnchorPosition:
+        return m_anchor - from;
+    case Qt::ImAbsolutePosition:
+        return m_cursor;
+    case Qt::ImSurroundingText:
+        return textRange(from, to);
+    case Qt::ImCurrentSelection:
+        return selectedText();
+    case Qt::ImTextBeforeCursor: {
+        // Whole lines back until there is enough, as QPlainTextEdit gives it.
+        int before = line;
+        int start = m_buffer.lineStart(before);
+        while (m_cursor - start < kSurroundingReach && before > 0)
+            start = m_buffer.lineStart(--before);
+        return textRange(std::max(start, m_cursor - 16 * kSurroundingReach), m_cursor);
+    }
+    case Qt::ImTextAfterCursor: {
+        int after = line;
+        int end = m_buffer.lineEnd(after);
+        while (end - m_cursor < kSurroundingReach && after + 1 < lineCount())
+            end = m_buffer.lineEnd(++after);
+        return textRange(m_cursor, std::min(end, m_cursor + 16 * kSurroundingReach));
+    }
+    default:
+        return QVariant();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Caret
+
+void OutputDocument::setSelection(int anchor, int cursor)
+{
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    m_anchor = std::clamp(anchor, 0, length());
+    m_cursor = std::clamp(cursor, 0, length());
+    m_preferredX = -1;
+    m_history.seal();
+    emit caretMoved(oldCursor, oldAnchor);
+}
+
+void OutputDocument::selectWords(int first, int last, int position)
+{
+    const auto word = wordAt(position);
+    if (position < first)
+        setSelection(last, word.first);
+    else
+        setSelection(first, std::max(last, word.second));
+}
+
+void OutputDocument::selectLine(int position)
+{
+    const int line = m_buffer.lineOfPosition(position);
+    setSelection(m_buffer.lineStart(line), std::min(length(), m_buffer.lineEnd(line) + 1));
+}
+
+void OutputDocument::moveCursor(int position, MoveMode mode)
+{
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    m_cursor = std::clamp(position, 0, length());
+    if (mode == MoveMode::MoveAnchor)
+        m_anchor = m_cursor;
+    m_history.seal();
+    emit caretMoved(oldCursor, oldAnchor);
+}
+
+void OutputDocument::move(Move move, MoveMode mode)
+{
+    const int to = target(move, mode);
+    m_preferredX = -1;
+    moveCursor(to, mode);
+}
+
+int OutputDocument::target(Move move, MoveMode mode) const
+{
+    const int line = m_buffer.lineOfPosition(m_cursor);
+    const int start = m_buffer.lineStart(line);
+    const int end = m_buffer.lineEnd(line);
+    const int column = m_cursor - start;
+    QString scratch;
+    // Across a line's edge every move takes one step, over the line break.
+    switch (move) {
+    case Move::NextCharacter:
+        // With a selection and no Shift, the caret goes to the selection's end.
+        if (mode == MoveMode::MoveAnchor && hasSelection())
+            return selectionEnd();
+        return m_cursor == end ? m_cursor + 1
+                               : start + CaretMoves::nextCharacter(m_buffer.lineView(line, &scratch), column);
+    case Move::PreviousCharacter:
+        if (mode == MoveMode::MoveAnchor && hasSelection())
+            return selectionStart();
+        return m_cursor == start ? m_cursor - 1
+                                 : start + CaretMoves::previousCharacter(m_buffer.lineView(line, &scratch), column);
+    case Move::NextWord:
+        return m_cursor == end ? m_cursor + 1 : start + CaretMoves::nextWord(m_buffer.lineView(line, &scratch), column);
+    case Move::PreviousWord:
+        return m_cursor == start ? m_cursor - 1
+                                 : start + CaretMoves::previousWord(m_buffer.lineView(line, &scratch), column);
+    case Move::LineStart:
+        return start;
+    case Move::LineEnd:
+        return end;
+    case Move::DocumentStart:
+        return 0;
+    case Move::DocumentEnd:
+        return length();
+    }
+    return m_cursor;
+}
+
+// ---------------------------------------------------------------------------
+// Editing
+
+TextBuffer::Pieces OutputDocument::applyReplace(int from, int to, const TextBuffer::Pieces &with)
+{
+    Change change;
+    change.position = from;
+    change.firstLine = m_buffer.lineOfPosition(from);
+    change.removedLines = m_buffer.lineOfPosition(to) - change.firstLine + 1;
+    change.addedLines = TextBuffer::breaks(with) + 1;
+    change.inserted = TextBuffer::length(with);
+    TextBuffer::Pieces removed = m_buffer.replace(from, to, with);
+    change.removed = &removed;
+    m_preferredX = -1;
+    emit textReplaced(change);
+    return removed;
+}
+
+void OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained)
+{
+    from = std::clamp(from, 0, length());
+    to = std::clamp(to, from, length());
+    if (from == to && text.isEmpty())
+        return;
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    const TextBuffer::Pieces inserted = m_buffer.store(text);
+    EditHistory::Step step;
+    step.position = from;
+    step.length = TextBuffer::length(inserted);
+    step.cursorBefore = oldCursor;
+    step.anchorBefore = oldAnchor;
+    step.pieces = applyReplace(from, to, inserted);
+    m_cursor = m_anchor = from + step.length;
+    step.cursorAfter = step.anchorAfter = m_cursor;
+    step.chained = chained;
+    m_history.record(std::move(step), kind);
+    emit caretMoved(oldCursor, oldAnchor);
+}
+
+void OutputDocument::type(QStringView text)
+{
+    edit(selectionStart(), selectionEnd(), text, EditHistory::Kind::Typing);
+}
+
+void OutputDocument::insert(QStringView text)
+{
+    edit(selectionStart(), selectionEnd(), text, EditHistory::Kind::Other);
+}
+
+void OutputDocument::paste(const QString &text)
+{
+    // The buffer turns CR LF, LF and CR into its one line break as it stores.
+    if (!text.isEmpty())
+        insert(text);
+}
+
+void OutputDocument::deleteSelection()
+{
+    if (hasSelection())
+        edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
+}
+
+void OutputDocument::replaceRange(int from, int to, QStringView text)
+{
+    edit(from, to, text, EditHistory::Kind::Other);
+}
+
+void OutputDocument::erase(bool forward, bool byWord)
+{
+    // Backspace takes one code point, so an accent can be taken off its letter;
+    // a run of Backspaces (or of Deletes) is undone as one, word erasing is not.
+    if (byWord)
+        eraseFromCaret(forward, forward ? CaretMoves::nextWord : CaretMoves::previousWord, EditHistory::Kind::Other);
+    else
+        eraseFromCaret(forward, forward ? CaretMoves::nextCharacter : CaretMoves::previousCodePoint,
+                       EditHistory::Kind::Erasing);
+}
+
+void OutputDocument::eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind)
+{
+    // A selection goes whole; otherwise from the caret to where `move` takes it
+    // within its line, or across the line break at the line's edge.
+    if (hasSelection()) {
+        edit(selectionStart(), selectionEnd(), {}, kind);
+        return;
+    }
+    if (forward ? m_cursor >= length() : m_cursor <= 0)
+        return;
+    const int line = m_buffer.lineOfPosition(m_cursor);
+    const int start = m_buffer.lineStart(line);
+    const int edge = forward ? m_buffer.lineEnd(line) : start;
+    QString scratch;
+    const int other = m_cursor == edge ? m_cursor + (forward ? 1 : -1)
+                                       : start + move(m_buffer.lineView(line, &scratch), m_cursor - start);
+    edit(std::min(m_cursor, other), std::max(m_cursor, other), {}, kind);
+}
+
+void OutputDocument::eraseToLineEnd()
+{
+    const int end = m_buffer.lineEnd(m_buffer.lineOfPosition(m_cursor));
+    edit(std::min(m_anchor, end), std::max(m_anchor, end), {}, EditHistory::Kind::Other);
+}
+
+void OutputDocument::eraseLine()
+{
+    const int line = m_buffer.lineOfPosition(m_cursor);
+    edit(m_buffer.lineStart(line), m_buffer.lineEnd(line), {}, EditHistory::Kind::Other);
+}
+
+void OutputDocument::commitInput(const QString &text, int replacementStart, int replacementLength, bool composing)
+{
+    if (text.isEmpty() && replacementLength <= 0 && !composing)
+        return;
+    if (replacementStart != 0 || replacementLength > 0) {
+        // The input method rewrites text beside the caret; the caret stays
+        // with the text it was at.
+        const int from = std::clamp(m_cursor + replacementStart, 0, length());
+        const int to = std::clamp(from + replacementLength, from, length());
+        const int cursor = m_cursor;
+        edit(from, to, text, EditHistory::Kind::Typing);
+        const int kept
+                = cursor >= to ? cursor - (to - from) + int(text.size()) : std::min(cursor, from + int(text.size()));
+        setCursorPosition(kept);
+    } else if (hasSelection() || !text.isEmpty()) {
+        edit(selectionStart(), selectionEnd(), text, EditHistory::Kind::Typing);
+    }
+}
+
+void OutputDocument::drop(int position, QStringView text, bool moveSelection)
+{
+    const int from = selectionStart();
+    const int to = selectionEnd();
+    edit(position, position, text, EditHistory::Kind::Other);
+    const int inserted = m_cursor - position;
+    int start = position;
+    if (moveSelection) {
+        // The text leaves its old place in the same undo step.
+        if (position < from) {
+            edit(from + inserted, to + inserted, {}, EditHistory::Kind::Other, true);
+        } else {
+            edit(from, to, {}, EditHistory::Kind::Other, true);
+            start -= to - from;
+        }
+    }
+    setCursorPosition(start + inserted);
+}
+
+// ---------------------------------------------------------------------------
+// Undo and redo
+
+void OutputDocument::replay(bool undoing)
+{
+    // Steps that belong together (a drag's two halves) go back and forth as one.
+    if (undoing ? !m_history.canUndo() : !m_history.canRedo())
+        return;
+    do {
+        replayStep(undoing);
+    } while (undoing ? m_history.undoGoesOn() : m_history.redoGoesOn());
+}
+
+void OutputDocument::replayStep(bool undoing)
+{
+    const int oldCursor = m_cursor;
+    const int oldAnchor = m_anchor;
+    // A step holds what its range held before; putting that back gives the
+    // text the step replaced, kept in its place for the way back.
+    EditHistory::Step &step = undoing ? m_history.nextUndo() : m_history.nextRedo();
+    const TextBuffer::Pieces back = applyReplace(step.position, step.position + step.length, step.pieces);
+    step.length = TextBuffer::length(step.pieces);
+    step.pieces = back;
+    m_cursor = undoing ? step.cursorBefore : step.cursorAfter;
+    m_anchor = undoing ? step.anchorBefore : step.anchorAfter;
+    if (undoing)
+        m_history.undone();
+    else
+        m_history.redone();
+    emit caretMoved(oldCursor, oldAnchor);
+}

@@ -1,0 +1,311 @@
+#include "outputbox/viewlines.h"
+
+#include "outputbox/textbuffer.h"
+#include "outputbox/wideline.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+// Past this many lines from the top of the view a line's place is estimated
+// instead of laying out every line in between.
+constexpr int kMeasuredReach = 2000;
+} // namespace
+
+ViewLines::ViewLines(const TextBuffer &buffer)
+    : m_buffer(buffer)
+    , m_layouts(buffer)
+{
+    m_layouts.setMargin(kMargin);
+}
+
+void ViewLines::setFont(const QFont &font, QPaintDevice *device)
+{
+    m_font = font;
+    m_device = device;
+    m_layouts.setFont(font, device);
+}
+
+void ViewLines::clear()
+{
+    m_layouts.clear();
+    m_topLine = 0;
+}
+
+qreal ViewLines::lineTop(int line) const
+{
+    return lineTop(m_topLine, line);
+}
+
+qreal ViewLines::lineTop(int topLine, int line) const
+{
+    qreal y = topLine == 0 ? kMargin : 0;
+    if (std::abs(line - topLine) > kMeasuredReach)
+        return y + (line - topLine) * qreal(QFontMetrics(m_font).height());
+    if (line >= topLine) {
+        for (int at = topLine; at < line; ++at)
+            y += m_layouts.height(at);
+    } else {
+        for (int at = topLine - 1; at >= line; --at)
+            y -= m_layouts.height(at);
+    }
+    return y;
+}
+
+int ViewLines::lineAtY(qreal y) const
+{
+    const int last = m_buffer.lineCount() - 1;
+    qreal top = m_topLine == 0 ? kMargin : 0;
+    int line = m_topLine;
+    if (y >= top) {
+        for (int steps = 0; line < last && steps < kMeasuredReach; ++steps) {
+            const qreal height = m_layouts.height(line);
+            if (y < top + height)
+                break;
+            top += height;
+            ++line;
+        }
+    } else {
+        for (int steps = 0; line > 0 && y < top && steps < kMeasuredReach; ++steps) {
+            --line;
+            top -= m_layouts.height(line);
+        }
+    }
+    return line;
+}
+
+qreal ViewLines::textX(int position) const
+{
+    const int line = m_buffer.lineOfPosition(position);
+    return m_layouts.cursorToX(line, position - m_buffer.lineStart(line));
+}
+
+QRectF ViewLines::characterRect(int position, int width, qreal scrollX) const
+{
+    position = std::clamp(position, 0, m_buffer.length());
+    const int line = m_buffer.lineOfPosition(position);
+    return QRectF(kMargin + textX(position) - scrollX, lineTop(line), width, m_layouts.height(line));
+}
+
+int ViewLines::positionAt(const QPointF &point, qreal scrollX) const
+{
+    const int line = lineAtY(point.y());
+    // Above the first line (in the margin) is its start, below the last line
+    // its end, as QPlainTextEdit places the caret.
+    const qreal top = lineTop(line);
+    if (point.y() < top)
+        return m_buffer.lineStart(line);
+    if (point.y() >= top + m_layouts.height(line))
+        return m_buffer.lineEnd(line);
+    return m_buffer.lineStart(line) + m_layouts.xToCursor(line, point.x() + scrollX - kMargin);
+}
+
+std::pair<int, int> ViewLines::scrollRange(qreal viewHeight) const
+{
+    const int lines = m_buffer.lineCount();
+    const qreal visible = viewHeight - kMargin - 1;
+    qreal y = 0;
+    int fromBottom = 0;
+    for (int line = lines - 1; line >= 0; --line) {
+        y += m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
+        if (y > visible)
+            break;
+        ++fromBottom;
+    }
+    return {std::max(0, lines - fromBottom), fromBottom};
+}
+
+int ViewLines::leftShowing(int position, int left, int viewWidth) const
+{
+    const qreal x = kMargin + textX(position);
+    if (x - 5 < left)
+        return int(std::floor(x - 5));
+    if (x + kCursorWidth + 5 > left + viewWidth)
+        return int(std::ceil(x + kCursorWidth + 5 - viewWidth));
+    return left;
+}
+
+QRect ViewLines::lineArea(int position, int viewWidth) const
+{
+    const int line = m_buffer.lineOfPosition(position);
+    const qreal top = lineTop(line);
+    return QRect(0, int(std::floor(top)) - 1, viewWidth, int(std::ceil(m_layouts.height(line))) + 2);
+}
+
+int ViewLines::topShowing(int line, qreal viewHeight) const
+{
+    if (line < m_topLine)
+        return line;
+    if (line - m_topLine <= kMeasuredReach && lineTop(line) + m_layouts.height(line) < viewHeight)
+        return m_topLine;
+    // The line goes to the bottom of the view.
+    qreal used = m_layouts.height(line);
+    int top = line;
+    int below = line;
+    while (used < viewHeight && top > 0) {
+        below = top;
+        --top;
+        used += m_layouts.height(top);
+    }
+    if (used + (top == 0 ? kMargin : 0) > viewHeight)
+        top = below;
+    return top;
+}
+
+int ViewLines::pageDownTop(qreal viewHeight) const
+{
+    const int last = m_buffer.lineCount() - 1;
+    qreal used = m_topLine == 0 ? kMargin : 0;
+    int top = m_topLine;
+    while (true) {
+        const qreal height = m_layouts.height(top) + (top == last ? kMargin : 0);
+        if (used + height > viewHeight)
+            return top;
+        if (top == last)
+            return -1;
+        used += height;
+        ++top;
+    }
+}
+
+int ViewLines::pageUpTop(qreal viewHeight) const
+{
+    // Back from the top line until a view's height of lines is above it.
+    const int last = m_buffer.lineCount() - 1;
+    qreal above = 0;
+    int top = m_topLine;
+    const qreal pageTop = (m_topLine == 0 ? -kMargin : 0) - viewHeight;
+    while (above >= pageTop && top > 0) {
+        --top;
+        above -= m_layouts.height(top) + (top == last ? kMargin : 0);
+    }
+    // A line that reaches above that page stays out of it.
+    if (above < pageTop && top + 1 < m_topLine)
+        ++top;
+    return top;
+}
+
+ViewLines::Page ViewLines::page(bool down, int caretLine, qreal pageY, qreal viewHeight, int maxTop) const
+{
+    Page page{m_topLine, caretLine};
+    qreal targetY = pageY;
+    if (down) {
+        const int top = pageDownTop(viewHeight);
+        if (top < 0)
+            targetY = std::numeric_limits<qreal>::max();
+        else
+            page.top = std::clamp(top, 0, maxTop);
+    } else {
+        if (m_topLine == 0)
+            targetY = std::numeric_limits<qreal>::lowest();
+        page.top = std::clamp(pageUpTop(viewHeight), 0, maxTop);
+    }
+    // The caret's line is found with the view where it will be.
+    page.line = lineReaching(page.top, caretLine, targetY, down);
+    return page;
+}
+
+int ViewLines::lineReaching(int topLine, int line, qreal y, bool down) const
+{
+    if (down) {
+        while (line < m_buffer.lineCount() - 1) {
+            ++line;
+            if (lineTop(topLine, line) >= y)
+                break;
+        }
+    } else {
+        while (line > 0) {
+            --line;
+            if (lineTop(topLine, line) <= y)
+                break;
+        }
+    }
+    return line;
+}
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+void ViewLines::drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const Frame &frame) const
+{
+    // The text being composed is laid out into the caret's line for as long as
+    // it is composed, the way QPlainTextEdit shows it.
+    const Preedit &preedit = *frame.preedit;
+    const int at = frame.cursor - m_buffer.lineStart(line);
+    QTextLayout layout(m_buffer.lineText(line), m_font, m_device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.setPreeditArea(at, preedit.text);
+    QList<QTextLayout::FormatRange> formats;
+    for (const QInputMethodEvent::Attribute &attribute : preedit.formats) {
+        const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
+        if (format.isValid())
+            formats.append({at + attribute.start, attribute.length, format});
+    }
+    layout.setFormats(formats);
+    layout.beginLayout();
+    QTextLine textLine = layout.createLine();
+    textLine.setLeadingIncluded(true);
+    textLine.setLineWidth(1e9);
+    layout.endLayout();
+    layout.draw(painter, origin, {}, frame.area);
+    if (frame.preeditCaretShown && preedit.cursorVisible)
+        layout.drawCursor(painter, origin, at + preedit.cursor, kCursorWidth);
+}
+
+void ViewLines::draw(QPainter *painter, const Frame &frame) const
+{
+    const QRect &area = frame.area;
+    const bool composing = frame.preedit && !frame.preedit->isEmpty();
+    QPointF offset(-frame.scrollX, m_topLine == 0 ? kMargin : 0);
+    const int lines = m_buffer.lineCount();
+    const int cursorLine = m_buffer.lineOfPosition(frame.cursor);
+    for (int line = m_topLine; line < lines; ++line) {
+        const qreal lineHeight = m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
+        const QRectF bounds(offset.x(), offset.y(), 1, lineHeight);
+        if (bounds.bottom() >= area.top() && bounds.top() <= area.bottom()) {
+            const QPointF origin(offset.x() + kMargin, offset.y());
+            if (composing && line == cursorLine && m_buffer.lineLength(line) < WideLine::kMinLength) {
+                drawPreeditLine(painter, line, origin, frame);
+            } else {
+                const int start = m_buffer.lineStart(line);
+                LinePaint paint;
+                paint.painter = painter;
+                paint.origin = origin;
+                paint.clip = area;
+                const int lineLength = m_buffer.lineLength(line);
+                // QPlainTextEdit hands its layouts the selection as it is,
+                // reaching past the line on either side; the layout clips it.
+                if (frame.selectionEnd > frame.selectionStart && frame.selectionStart - start < lineLength + 1
+                    && frame.selectionEnd - start > 0) {
+                    paint.selectionStart = frame.selectionStart - start;
+                    paint.selectionEnd = frame.selectionEnd - start;
+                    paint.selectionFormat = frame.selectionFormat;
+                }
+                if (frame.caretShown && !composing && line == cursorLine)
+                    paint.cursor = frame.cursor - start;
+                paint.cursorWidth = kCursorWidth;
+                m_layouts.draw(line, paint);
+                if (composing && line == cursorLine) {
+                    // A long line shows the text being composed over the caret.
+                    const QString &text = frame.preedit->text;
+                    const QRectF caret = characterRect(frame.cursor, 1, frame.scrollX).toRect();
+                    const QFontMetricsF metrics(m_font);
+                    const QRectF box(caret.left(), caret.top(), metrics.horizontalAdvance(text), caret.height());
+                    painter->fillRect(box, frame.base);
+                    painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
+                    painter->drawLine(box.bottomLeft(), box.bottomRight());
+                }
+            }
+        }
+        offset.ry() += lineHeight;
+        if (offset.y() > frame.viewHeight)
+            break;
+    }
+}
