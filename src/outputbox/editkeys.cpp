@@ -86,7 +86,7 @@ Request edit(OutputDocument &document, const QKeyEvent *event)
     } else if (event->matches(QKeySequence::Paste)) {
         BoxClipboard::paste(document);
     } else if (event->matches(QKeySequence::SelectAll)) {
-        document.selectAll();
+        return Request::SelectAll;
     } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
         document.erase(false, false);
     } else if (event->matches(QKeySequence::Delete)) {

@@ -6,11 +6,11 @@ class QKeyEvent;
 
 // Which key does what in the output box, as in QPlainTextEdit: the keys that
 // edit, use the clipboard or move within the text go straight to the document;
-// moves by line and by page depend on how lines are laid out and come back to
-// the view as a request.
+// moves by line and by page depend on how lines are laid out, and Select All
+// leaves the view where it is: these come back to the view as a request.
 namespace EditKeys {
 
-enum class Request { None, Done, LineUp, LineDown, PageUp, PageDown };
+enum class Request { None, Done, LineUp, LineDown, PageUp, PageDown, SelectAll };
 
 struct Result
 {

@@ -27,7 +27,7 @@ QString menuText(const char *text, QKeySequence::StandardKey key)
 
 namespace EditMenu {
 
-QMenu *make(QWidget *parent, OutputDocument *document)
+QMenu *make(QWidget *parent, OutputDocument *document, const std::function<void()> &selectAll)
 {
     auto *menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("qt_edit_menu"));
@@ -54,7 +54,7 @@ QMenu *make(QWidget *parent, OutputDocument *document)
         [document] { document->deleteSelection(); });
     menu->addSeparator();
     add(QT_TRANSLATE_NOOP("QWidgetTextControl", "Select All"), QKeySequence::SelectAll, "select-all",
-        document->length() > 0, [document] { document->selectAll(); });
+        document->length() > 0, selectAll);
     return menu;
 }
 

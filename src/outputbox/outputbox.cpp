@@ -20,6 +20,28 @@
 
 #include <algorithm>
 #include <tuple>
+#include <utility>
+
+namespace {
+
+// Holds the view still over the caret moves made while it lives.
+class KeepView
+{
+public:
+    explicit KeepView(int &depth)
+        : m_depth(depth)
+    {
+        ++m_depth;
+    }
+    ~KeepView() { --m_depth; }
+    KeepView(const KeepView &) = delete;
+    KeepView &operator=(const KeepView &) = delete;
+
+private:
+    int &m_depth;
+};
+
+} // namespace
 
 OutputBox::OutputBox(QWidget *parent)
     : QAbstractScrollArea(parent)
@@ -53,6 +75,7 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 {
     m_lines.clear();
     m_preedit.clear();
+    forgetClickUnits();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     adjustScrollbars();
@@ -69,6 +92,13 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
     m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines);
+    // The double- or triple-clicked unit moves with the text, as a text cursor
+    // on the document would: text put in at its edge pushes it along.
+    const int removed = change.removed ? TextBuffer::length(*change.removed) : 0;
+    for (int *at : {&m_wordStart, &m_wordEnd, &m_lineStart, &m_lineEnd}) {
+        if (*at >= change.position)
+            *at = *at < change.position + removed ? change.position + change.inserted : *at - removed + change.inserted;
+    }
     AccessibleEvents::textReplaced(this, m_document, change);
     adjustScrollbars();
     viewport()->update();
@@ -93,7 +123,8 @@ void OutputBox::caretMoved(int oldCursor, int oldAnchor)
     if (selectionMoved)
         emit selectionChanged();
     updateMicroFocus();
-    ensureCursorVisible();
+    if (m_keepView == 0)
+        ensureCursorVisible();
 }
 
 // ---------------------------------------------------------------------------
@@ -136,6 +167,8 @@ void OutputBox::keyPressEvent(QKeyEvent *event)
         moveVertically(key.request == Request::LineDown ? 1 : -1, key.mode);
     else if (key.request == Request::PageUp || key.request == Request::PageDown)
         pageUpDown(key.request == Request::PageDown, key.mode);
+    else if (key.request == Request::SelectAll)
+        selectAll();
     event->setAccepted(key.request != Request::None);
 }
 
@@ -156,6 +189,8 @@ void OutputBox::moveVertically(int lines, MoveMode mode)
         // runs to the start or end of the text.
         if (mode == MoveMode::KeepAnchor)
             m_document.moveCursor(target < 0 ? 0 : length(), mode);
+        else
+            ensureCursorVisible(); // a view scrolled away from the caret comes back to it
         return;
     }
     m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
@@ -173,7 +208,13 @@ void OutputBox::pageUpDown(bool down, MoveMode mode)
     const ViewLines::Page page = m_lines.page(down, line, m_pageY, viewport()->height(), vertical->maximum());
     vertical->setValue(page.top);
     const int target = page.line;
-    m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+    if (target == line) {
+        // On the first or last line the caret has nowhere to go: it stays, and
+        // so does the selection.
+        ensureCursorVisible();
+    } else {
+        m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+    }
     m_pageYValid = true;
 }
 
@@ -247,35 +288,39 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
     }
     const int position = positionAt(at);
     m_lastMouse = at;
+    m_mayDrag = false;
+    m_selecting = true;
     m_document.setPreferredX(-1);
     if (m_tripleClickTimer.isActive()
         && (at - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
-        // Third click: the whole line with its line break.
+        // Third click: the caret's line with its line break, which dragging
+        // and Shift+clicking then extend by whole lines.
         m_tripleClickTimer.stop();
-        m_document.selectLine(position);
-        m_selecting = false;
-        event->accept();
-        return;
-    }
-    if (!(event->modifiers() & Qt::ShiftModifier) && hasSelection() && position >= selectionStart()
-        && position < selectionEnd()) {
+        m_document.selectLine(cursorPosition());
+        m_lineStart = selectionStart();
+        m_lineEnd = selectionEnd();
+    } else if (event->modifiers() == Qt::ShiftModifier) {
+        extendSelection(position, at.x() + horizontalScrollBar()->value());
+        ensureCursorVisible();
+    } else if (hasSelection() && position >= selectionStart() && position <= selectionEnd()) {
         // Dragging the selection moves (or with Ctrl copies) it; a click
         // without a drag puts the caret there on release.
         m_mayDrag = true;
         m_dragFrom = at;
-        event->accept();
-        return;
+    } else {
+        forgetClickUnits();
+        m_document.moveCursor(position, MoveMode::MoveAnchor);
     }
-    m_selecting = true;
-    m_selectingWords = false;
-    const bool extend = event->modifiers() & Qt::ShiftModifier;
-    m_document.moveCursor(position, extend ? MoveMode::KeepAnchor : MoveMode::MoveAnchor);
     event->accept();
 }
 
 void OutputBox::mouseMoveEvent(QMouseEvent *event)
 {
-    if (m_mayDrag && (event->buttons() & Qt::LeftButton)) {
+    if (!(event->buttons() & Qt::LeftButton)) {
+        event->ignore();
+        return;
+    }
+    if (m_mayDrag) {
         if ((event->position().toPoint() - m_dragFrom).manhattanLength() >= QApplication::startDragDistance()) {
             m_mayDrag = false;
             startDrag();
@@ -283,36 +328,33 @@ void OutputBox::mouseMoveEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    if (!m_selecting || !(event->buttons() & Qt::LeftButton)) {
-        event->ignore();
-        return;
-    }
     m_lastMouse = event->position().toPoint();
     if (viewport()->rect().contains(m_lastMouse))
         m_autoScrollTimer.stop();
     else if (!m_autoScrollTimer.isActive())
         m_autoScrollTimer.start(100, this);
-    const int position = positionAt(m_lastMouse);
-    if (m_selectingWords) {
-        m_document.selectWords(m_wordAnchorStart, m_wordAnchorEnd, position);
-    } else {
-        m_document.moveCursor(position, MoveMode::KeepAnchor);
-    }
+    // A drag leaves the view where it is; past an edge, autoScroll() moves it.
+    KeepView keep(m_keepView);
+    extendSelection(positionAt(m_lastMouse), m_lastMouse.x() + horizontalScrollBar()->value());
     event->accept();
 }
 
 void OutputBox::mouseReleaseEvent(QMouseEvent *event)
 {
+    if (event->button() == Qt::LeftButton && m_autoScrollTimer.isActive()) {
+        m_autoScrollTimer.stop();
+        ensureCursorVisible();
+    }
     if (event->button() == Qt::LeftButton && m_mayDrag) {
+        // Only the selection goes: dragging and Shift+clicking go on by the
+        // unit of the last double or triple click.
         m_mayDrag = false;
-        m_document.moveCursor(positionAt(m_dragFrom), MoveMode::MoveAnchor);
+        m_selecting = false;
+        KeepView keep(m_keepView);
+        m_document.moveCursor(positionAt(event->position().toPoint()), MoveMode::MoveAnchor);
     }
     if (event->button() == Qt::LeftButton && m_selecting) {
         m_selecting = false;
-        if (m_autoScrollTimer.isActive()) {
-            m_autoScrollTimer.stop();
-            ensureCursorVisible();
-        }
         BoxClipboard::shareSelection(m_document);
     }
     event->accept();
@@ -326,13 +368,66 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
     }
     const QPoint at = event->position().toPoint();
     const int position = positionAt(at);
-    std::tie(m_wordAnchorStart, m_wordAnchorEnd) = m_document.wordAt(position);
-    setSelection(m_wordAnchorStart, m_wordAnchorEnd);
-    m_selecting = true;
-    m_selectingWords = true;
+    m_mayDrag = false;
+    std::tie(m_wordStart, m_wordEnd) = m_document.wordAt(position);
+    {
+        KeepView keep(m_keepView);
+        setSelection(m_wordStart, m_wordEnd);
+    }
     m_tripleClickPoint = at;
     m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
     event->accept();
+}
+
+void OutputBox::forgetClickUnits()
+{
+    m_wordStart = m_wordEnd = m_lineStart = m_lineEnd = 0;
+}
+
+void OutputBox::extendSelection(int position, qreal mouseX)
+{
+    if (m_lineStart < m_lineEnd)
+        extendByLines(position);
+    else if (m_wordStart < m_wordEnd)
+        extendByWords(position, mouseX);
+    else if (m_selecting)
+        m_document.moveCursor(position, MoveMode::KeepAnchor);
+}
+
+void OutputBox::extendByWords(int position, qreal mouseX)
+{
+    if (position >= m_wordStart && position <= m_wordEnd) {
+        // Back over the first word: that word alone, and shown.
+        const int kept = std::exchange(m_keepView, 0);
+        setSelection(m_wordStart, m_wordEnd);
+        m_keepView = kept;
+        return;
+    }
+    // Only over a word does the selection take it in, up to its nearer edge;
+    // between words or past the line's end it stays as it is.
+    const auto [start, end] = m_document.wordAt(position);
+    if (start == end)
+        return;
+    const qreal startX = ViewLines::kMargin + m_lines.textX(start);
+    const qreal endX = ViewLines::kMargin + m_lines.textX(end);
+    if (mouseX < startX || mouseX > endX)
+        return;
+    setSelection(position < m_wordStart ? m_wordEnd : m_wordStart, mouseX - startX < endX - mouseX ? start : end);
+}
+
+void OutputBox::extendByLines(int position)
+{
+    if (position >= m_lineStart && position <= m_lineEnd) {
+        const int kept = std::exchange(m_keepView, 0);
+        setSelection(m_lineStart, m_lineEnd);
+        m_keepView = kept;
+        return;
+    }
+    const int line = lineOfPosition(position);
+    if (position < m_lineStart)
+        setSelection(m_lineEnd, lineStart(line));
+    else
+        setSelection(m_lineStart, std::min(length(), lineEnd(line) + 1));
 }
 
 void OutputBox::autoScroll()
@@ -354,13 +449,10 @@ void OutputBox::autoScroll()
         horizontalScrollBar()->triggerAction(m_lastMouse.x() < visible.center().x()
                                                      ? QAbstractSlider::SliderSingleStepSub
                                                      : QAbstractSlider::SliderSingleStepAdd);
-    const int keepTop = m_lines.topLine();
-    const int keepLeft = horizontalScrollBar()->value();
-    m_document.moveCursor(positionAt(m_lastMouse), MoveMode::KeepAnchor);
     // The scroll bars moved the view already; following the caret must not
     // move it back.
-    verticalScrollBar()->setValue(keepTop);
-    horizontalScrollBar()->setValue(keepLeft);
+    KeepView keep(m_keepView);
+    extendSelection(positionAt(m_lastMouse), m_lastMouse.x() + horizontalScrollBar()->value());
 }
 
 void OutputBox::timerEvent(QTimerEvent *event)
@@ -379,6 +471,12 @@ void OutputBox::timerEvent(QTimerEvent *event)
 
 // ---------------------------------------------------------------------------
 // Drag and drop
+
+void OutputBox::selectAll()
+{
+    KeepView keep(m_keepView);
+    m_document.selectAll();
+}
 
 void OutputBox::startDrag()
 {
@@ -456,7 +554,7 @@ void OutputBox::dropEvent(QDropEvent *event)
 
 QMenu *OutputBox::createStandardContextMenu()
 {
-    return EditMenu::make(this, &m_document);
+    return EditMenu::make(this, &m_document, [this] { selectAll(); });
 }
 
 void OutputBox::contextMenuEvent(QContextMenuEvent *event)

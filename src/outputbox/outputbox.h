@@ -66,7 +66,8 @@ public:
     QRect characterRect(int position, int width) const;
     int positionAt(const QPoint &viewportPoint) const;
     void ensureCursorVisible() { ensureVisible(cursorPosition()); }
-    // Scrolls as little as it takes to show the position.
+    // Shows the position as QPlainTextEdit shows its caret: the fewest lines
+    // scrolled up or down, and sideways back to the middle once it left the view.
     void ensureVisible(int position);
 
     QMenu *createStandardContextMenu();
@@ -78,7 +79,8 @@ public slots:
     void cut() { BoxClipboard::cut(m_document); }
     void copy() { BoxClipboard::copy(m_document); }
     void paste() { BoxClipboard::paste(m_document); }
-    void selectAll() { m_document.selectAll(); }
+    // Selects everything and, as QPlainTextEdit does, leaves the view where it is.
+    void selectAll();
     void deleteSelection() { m_document.deleteSelection(); }
 
 signals:
@@ -117,6 +119,12 @@ private:
     void caretMoved(int oldCursor, int oldAnchor);
 
     void startDrag();
+    // A press, or a drag after a double or triple click, extending the
+    // selection by words or whole lines as the click that started it chose.
+    void extendSelection(int position, qreal mouseX);
+    void extendByWords(int position, qreal mouseX);
+    void extendByLines(int position);
+    void forgetClickUnits();
     // The caret's x kept over moves up and down, measured when there is none.
     qreal preferredX();
     void moveVertically(int lines, MoveMode mode);
@@ -141,9 +149,16 @@ private:
 
     // Mouse selection
     bool m_selecting = false;
-    bool m_selectingWords = false;
-    int m_wordAnchorStart = 0;
-    int m_wordAnchorEnd = 0;
+    // The word of the last double click and the line of the last triple click
+    // ([start, end), empty for none): until a plain click, dragging and
+    // Shift+clicking extend by these units. Edits move them as they move text.
+    int m_wordStart = 0;
+    int m_wordEnd = 0;
+    int m_lineStart = 0;
+    int m_lineEnd = 0;
+    // Above zero while a caret move must not scroll: a drag, a double click or
+    // Select All leave the view where it is, as QPlainTextEdit's do.
+    int m_keepView = 0;
     QPoint m_lastMouse;
     QBasicTimer m_autoScrollTimer;
     QBasicTimer m_tripleClickTimer;

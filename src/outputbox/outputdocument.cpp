@@ -97,15 +97,6 @@ void OutputDocument::setSelection(int anchor, int cursor)
     emit caretMoved(oldCursor, oldAnchor);
 }
 
-void OutputDocument::selectWords(int first, int last, int position)
-{
-    const auto word = wordAt(position);
-    if (position < first)
-        setSelection(last, word.first);
-    else
-        setSelection(first, std::max(last, word.second));
-}
-
 void OutputDocument::selectLine(int position)
 {
     const int line = m_buffer.lineOfPosition(position);

@@ -84,9 +84,6 @@ public:
     void setSelection(int anchor, int cursor);
     void setCursorPosition(int position) { setSelection(position, position); }
     void selectAll() { setSelection(0, length()); }
-    // Whole words from the word [first, last) to the one at a position, as
-    // dragging after a double click selects them.
-    void selectWords(int first, int last, int position);
     // The whole line with its line break, as a triple click selects it.
     void selectLine(int position);
     // A move ends the typing that undo takes back as one step.

@@ -122,11 +122,11 @@ std::pair<int, int> ViewLines::scrollRange(qreal viewHeight) const
 
 int ViewLines::leftShowing(int position, int left, int viewWidth) const
 {
-    const qreal x = kMargin + textX(position);
-    if (x - 5 < left)
-        return int(std::floor(x - 5));
-    if (x + kCursorWidth + 5 > left + viewWidth)
-        return int(std::ceil(x + kCursorWidth + 5 - viewWidth));
+    // QPlainTextEdit measures with its caret's rectangle in whole pixels, and a
+    // caret that left the view comes back in its middle rather than at an edge.
+    const QRect caret = characterRect(position, kCursorWidth, left).toRect();
+    if (caret.left() < 0 || caret.right() > viewWidth - 1)
+        return caret.center().x() + left - viewWidth / 2;
     return left;
 }
 

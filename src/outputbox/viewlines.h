@@ -44,8 +44,8 @@ public:
     // The vertical scroll bar's end and page when the view is this high: it
     // counts lines, and its end is the first line of the last page that fits whole.
     std::pair<int, int> scrollRange(qreal viewHeight) const;
-    // Where the view's left edge goes to show a position with a little room
-    // beside it, moving as little as it can.
+    // Where the view's left edge goes to show a position: where it is while
+    // the position shows, else with the position in the middle.
     int leftShowing(int position, int left, int viewWidth) const;
     // The line that holds a position, whole and a pixel more: a cheap repaint
     // that takes the caret's old place on that line along.
