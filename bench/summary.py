@@ -13,7 +13,7 @@ for run in json.load(open(sys.argv[1]))["benchmarks"]:
         errors.append(f"error in {name}: {run.get('error_message')}")
     elif run.get("aggregate_name") == "median":
         median[name] = run["real_time"] * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1}[run["time_unit"]]
-    elif "max_bytes_used" in run:
+    elif "max_bytes_used" in run and "rss_before" in run:  # peak cases only
         peak[name] = (run["max_bytes_used"] / 2**20, run["rss_before"] / 2**20)
 rows = [("case", "median", "baseline", "ratio", "target", "")]
 

@@ -68,13 +68,18 @@ void CacheWindow::addServer()
     });
 }
 
+bool CacheWindow::purgeRunning() const
+{
+    return ScriptRunner::isRunning(m_lastPurge, Purge::scriptPath(m_folder));
+}
+
 void CacheWindow::purge()
 {
     // The script of the last purge still running would go on reading test.bat
     // while it is rewritten (cmd.exe reads a batch file line by line, by offset),
     // and both would answer into the same result files: only the operator can
     // say which one is wanted.
-    if (ScriptRunner::isRunning(m_lastPurge, Purge::scriptPath(m_folder)) && !confirmStopRunningPurge())
+    if (purgeRunning() && !confirmStopRunningPurge())
         return;
     m_outputBox->clear();
     QString shown;

@@ -32,6 +32,9 @@ public:
     // The selected server, or the empty text when no item is selected.
     QString selectedServer() const;
 
+    // Whether the purge started last is still running: a new purge would ask.
+    bool purgeRunning() const;
+
     // The status query's pause; only benchmarks change it.
     void setStatusPause(int ms) { m_statusQuery.setPause(ms); }
 
