@@ -68,7 +68,8 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 
 void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
-    m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines);
+    m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines, change.position,
+                                    TextBuffer::length(*change.removed), change.inserted);
     AccessibleEvents::textReplaced(this, m_document, change);
     adjustScrollbars();
     viewport()->update();
