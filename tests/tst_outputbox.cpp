@@ -2,6 +2,7 @@
 // draws and edits like the QPlainTextEdit it replaces. A QPlainTextEdit set up
 // as Text3 was is the reference wherever the two can be compared.
 #include "outputbox/lineshaper.h"
+#include "outputbox/linetext.h"
 #include "outputbox/outputbox.h"
 #include "outputbox/outputboxaccessible.h"
 #include "outputbox/outputdocument.h"
@@ -158,6 +159,8 @@ private slots:
 
     void wideLineMatchesWholeLayout_data();
     void wideLineMatchesWholeLayout();
+    void wideLineFollowsEdits_data();
+    void wideLineFollowsEdits();
 
     void pixelsMatchReference_data();
     void pixelsMatchReference();
@@ -359,6 +362,52 @@ void TestOutputBox::wideLineMatchesWholeLayout()
         QCOMPARE(wide.xToCursor(line, x, shaper), reference.xToCursor(x));
     }
     QCOMPARE(wide.cursorToX(line, int(line.size()), shaper), reference.cursorToX(int(line.size())));
+}
+
+void TestOutputBox::wideLineFollowsEdits_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<quint32>("seed");
+    QTest::newRow("wide text") << u("文件不存在！！").repeated(1300) << 1u;
+    QTest::newRow("kerned Latin and tabs") << u("AVAVA To Wa\tLT yY fi ffl r. ").repeated(330) << 2u;
+    QTest::newRow("digits before the first letter") << (u("12, 34. ").repeated(600) + u("文件ab").repeated(500)) << 3u;
+    QTest::newRow("scripts and surrogates") << u("ab 文件 жд e\u0301 😀1 ").repeated(500) << 4u;
+}
+
+void TestOutputBox::wideLineFollowsEdits()
+{
+    // An edit updates a long line's table in place; after each one it must be
+    // the table a fresh build of the edited line gives. The line is read from
+    // the buffer, in the pieces the edits leave it in.
+    QFETCH(QString, line);
+    QFETCH(quint32, seed);
+    QRandomGenerator random(seed);
+    QWidget device;
+    LineShaper shaper;
+    shaper.setFont(device.font(), &device);
+    TextBuffer buffer;
+    buffer.setText(QString(line));
+    WideLine wide;
+    wide.build(LineText(buffer, 0), shaper);
+    // Single UTF-16 units, so halves of the emoji pair up or stand alone.
+    const QString alphabet = u("aV 文！\t\u0301ж1😀x");
+    int caret = buffer.length() / 2;
+    for (int round = 0; round < 150; ++round) {
+        const int length = buffer.length();
+        const int pick = random.bounded(10);
+        const int from = pick == 0 ? 0 : pick == 1 ? length : pick < 5 ? caret : random.bounded(length + 1);
+        const int to = from + random.bounded(std::min(pick < 5 ? 1 : 4, length - from) + 1);
+        QString text;
+        for (int i = random.bounded(pick < 5 ? 2 : 4); i > 0; --i)
+            text += alphabet.at(random.bounded(int(alphabet.size())));
+        buffer.replace(from, to, buffer.store(text));
+        caret = from + int(text.size());
+        wide.replace(LineText(buffer, 0), from, to - from, int(text.size()), shaper);
+        WideLine fresh;
+        fresh.build(LineText(buffer, 0), shaper);
+        QVERIFY2(wide == fresh,
+                 qPrintable(QStringLiteral("edit %1: [%2, %3) became \"%4\"").arg(round).arg(from).arg(to).arg(text)));
+    }
 }
 
 // ---------------------------------------------------------------------------

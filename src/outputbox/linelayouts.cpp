@@ -1,5 +1,6 @@
 #include "outputbox/linelayouts.h"
 
+#include "outputbox/linetext.h"
 #include "outputbox/textbuffer.h"
 #include "outputbox/wideline.h"
 
@@ -19,9 +20,6 @@ struct LineLayouts::Entry
 {
     std::unique_ptr<QTextLayout> layout;
     std::unique_ptr<WideLine> wide;
-    // A line spread over several pieces of the buffer, put together once.
-    QString joined;
-    bool isJoined = false;
     qreal height = 0;
     qreal width = 0;
     std::uint64_t used = 0;
@@ -46,8 +44,25 @@ void LineLayouts::clear()
     m_widestLine = -1;
 }
 
-void LineLayouts::linesReplaced(int first, int removed, int added)
+void LineLayouts::linesReplaced(int first, int removed, int added, int position, int removedLength, int insertedLength)
 {
+    if (removed == 1 && added == 1) {
+        const auto found = m_entries.find(first);
+        if (found != m_entries.end() && found->second.wide && m_buffer.lineLength(first) >= WideLine::kMinLength) {
+            // Typing into a line of millions of characters: measuring it all
+            // again would cost more than a frame.
+            Entry &edited = found->second;
+            edited.wide->replace(textOf(first), position - m_buffer.lineStart(first), removedLength, insertedLength,
+                                 m_shaper);
+            edited.height = edited.wide->height();
+            edited.width = edited.wide->naturalWidth();
+            if (m_widestLine == first)
+                forgetWidest();
+            else
+                noteWidth(first, edited.width);
+            return;
+        }
+    }
     std::unordered_map<int, Entry> kept;
     kept.reserve(m_entries.size());
     for (auto &[line, entry] : m_entries) {
@@ -61,26 +76,23 @@ void LineLayouts::linesReplaced(int first, int removed, int added)
     if (m_widestLine >= first + removed) {
         m_widestLine += added - removed;
     } else if (m_widestLine >= first) {
-        // The widest line changed: what is left decides, as QPlainTextEdit looks
-        // again at the lines it has laid out.
-        m_widest = 0;
-        m_widestLine = -1;
-        for (const auto &[line, entry] : m_entries)
-            noteWidth(line, entry.width);
+        forgetWidest();
     }
 }
 
-QStringView LineLayouts::textOf(int line, Entry &entry) const
+void LineLayouts::forgetWidest()
 {
-    if (entry.isJoined)
-        return entry.joined;
-    QString scratch;
-    const QStringView view = m_buffer.lineView(line, &scratch);
-    if (scratch.isNull())
-        return view;
-    entry.joined = std::move(scratch);
-    entry.isJoined = true;
-    return entry.joined;
+    // The widest line changed: what is left decides, as QPlainTextEdit looks
+    // again at the lines it has laid out.
+    m_widest = 0;
+    m_widestLine = -1;
+    for (const auto &[line, entry] : m_entries)
+        noteWidth(line, entry.width);
+}
+
+LineText LineLayouts::textOf(int line) const
+{
+    return LineText(m_buffer, line);
 }
 
 LineLayouts::Entry &LineLayouts::entry(int line)
@@ -105,9 +117,8 @@ LineLayouts::Entry &LineLayouts::entry(int line)
     Entry &made = m_entries[line];
     made.used = m_uses;
     if (m_buffer.lineLength(line) >= WideLine::kMinLength) {
-        const QStringView text = textOf(line, made);
         made.wide = std::make_unique<WideLine>();
-        made.wide->build(text, m_shaper);
+        made.wide->build(textOf(line), m_shaper);
         made.height = made.wide->height();
         made.width = made.wide->naturalWidth();
     } else {
@@ -142,7 +153,7 @@ qreal LineLayouts::cursorToX(int line, int column)
 {
     Entry &found = entry(line);
     if (found.wide)
-        return found.wide->cursorToX(textOf(line, found), column, m_shaper);
+        return found.wide->cursorToX(textOf(line), column, m_shaper);
     return found.layout->lineAt(0).cursorToX(column);
 }
 
@@ -150,7 +161,7 @@ int LineLayouts::xToCursor(int line, qreal x)
 {
     Entry &found = entry(line);
     if (found.wide)
-        return found.wide->xToCursor(textOf(line, found), x, m_shaper);
+        return found.wide->xToCursor(textOf(line), x, m_shaper);
     return found.layout->lineAt(0).xToCursor(x);
 }
 
@@ -158,7 +169,7 @@ void LineLayouts::draw(int line, const LinePaint &paint)
 {
     Entry &found = entry(line);
     if (found.wide) {
-        found.wide->draw(textOf(line, found), paint, m_shaper);
+        found.wide->draw(textOf(line), paint, m_shaper);
         return;
     }
     QList<QTextLayout::FormatRange> selections;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <unordered_map>
 
+class LineText;
 class QTextLayout;
 class TextBuffer;
 class WideLine;
@@ -26,8 +27,10 @@ public:
     void setFont(const QFont &font, QPaintDevice *device);
     // Forgets every line (the text was replaced).
     void clear();
-    // Lines [first, first + removed) were replaced by `added` new ones.
-    void linesReplaced(int first, int removed, int added);
+    // Lines [first, first + removed) were replaced by `added` new ones: the
+    // text's [position, position + removedLength) became insertedLength
+    // characters. An edit inside one long line updates its table in place.
+    void linesReplaced(int first, int removed, int added, int position, int removedLength, int insertedLength);
 
     // As QPlainTextEdit's document layout counts a line's height.
     qreal height(int line);
@@ -45,7 +48,8 @@ public:
 private:
     struct Entry;
     Entry &entry(int line);
-    QStringView textOf(int line, Entry &entry) const;
+    LineText textOf(int line) const;
+    void forgetWidest();
     void noteWidth(int line, qreal width);
 
     const TextBuffer &m_buffer;

@@ -166,17 +166,28 @@ int TextBuffer::lineEnd(int line) const
 
 QStringView TextBuffer::lineView(int line, QString *scratch) const
 {
-    const int start = lineStart(line);
-    const int end = lineEnd(line);
-    if (start == end)
-        return QStringView();
-    const int p = pieceAt(start);
-    const Piece &piece = m_pieces[p];
-    const int offset = start - m_pieceStart[p];
-    if (offset + (end - start) <= piece.length)
-        return QStringView(piece.store->text).mid(piece.start + offset, end - start);
-    *scratch = text(start, end);
+    return view(lineStart(line), lineEnd(line), scratch);
+}
+
+QStringView TextBuffer::view(int from, int to, QString *scratch) const
+{
+    const QStringView first = chunk(from, to);
+    if (first.size() >= to - from)
+        return first;
+    *scratch = text(from, to);
     return *scratch;
+}
+
+QStringView TextBuffer::chunk(int from, int to) const
+{
+    from = std::clamp(from, 0, m_length);
+    to = std::clamp(to, from, m_length);
+    if (from == to)
+        return QStringView();
+    const int p = pieceAt(from);
+    const Piece &piece = m_pieces[p];
+    const int offset = from - m_pieceStart[p];
+    return QStringView(piece.store->text).mid(piece.start + offset, std::min(to - from, piece.length - offset));
 }
 
 QString TextBuffer::lineText(int line) const

@@ -66,6 +66,13 @@ public:
     // way it is good only until the next edit.
     QStringView lineView(int line, QString *scratch) const;
     QString lineText(int line) const;
+    // [from, to), pointing into the buffer when it lies in one piece and into
+    // *scratch otherwise; good only until the next edit.
+    QStringView view(int from, int to, QString *scratch) const;
+    // The characters from `from` up to `to` or to the end of the piece that
+    // holds `from`, whichever comes first: a line edited many times can be read
+    // through this way without putting it together.
+    QStringView chunk(int from, int to) const;
 
     // The characters in [from, to), line breaks as they are kept inside.
     QString text(int from, int to) const;

@@ -1,12 +1,14 @@
 #include "outputbox/wideline.h"
 
 #include "outputbox/lineshaper.h"
+#include "outputbox/linetext.h"
 
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <QTextLayout>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -15,37 +17,59 @@ constexpr int kBlock = 64;
 constexpr int kContext = 8;
 // Qt shapes no run longer than this; it starts a new one after as many characters.
 constexpr int kQtRunLimit = 4096;
+constexpr int kNone = INT_MAX;
 
-// Where Qt starts a new script run: a character of a real script other than the
-// run's own, unless it is a combining mark; characters of no script of their
-// own (spaces, punctuation, digits, marks) stay in the run before them.
-std::vector<int> scriptRunStarts(QStringView line)
+// Qt's script runs, read from `at` on: gives back whether a run starts at the
+// character, and keeps `script`, the run's own, up to date. A character of a real
+// script other than the run's own starts one, unless it is a combining mark;
+// characters of no script of their own (spaces, punctuation, digits, marks) stay
+// in the run before them, and the first run takes the script of its first
+// character that has one.
+bool startsRun(char32_t ucs4, QChar::Script &script)
 {
-    std::vector<int> starts{0};
-    QChar::Script script = QChar::Script_Common;
-    const qsizetype size = line.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const qsizetype at = i;
-        char32_t ucs4 = line[i].unicode();
-        if (QChar::isHighSurrogate(ucs4) && i + 1 < size && line[i + 1].isLowSurrogate()) {
-            ucs4 = QChar::surrogateToUcs4(line[i], line[i + 1]);
-            ++i;
-        }
-        const QChar::Script next = QChar::script(ucs4);
-        if (next == script || next <= QChar::Script_Common)
-            continue;
-        if (script <= QChar::Script_Common) {
-            script = next;
-            continue;
-        }
-        const QChar::Category category = QChar::category(ucs4);
-        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
-            || category == QChar::Mark_Enclosing)
-            continue;
-        starts.push_back(int(at));
+    const QChar::Script next = QChar::script(ucs4);
+    if (next == script || next <= QChar::Script_Common)
+        return false;
+    if (script <= QChar::Script_Common) {
         script = next;
+        return false;
     }
-    return starts;
+    const QChar::Category category = QChar::category(ucs4);
+    if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
+        || category == QChar::Mark_Enclosing)
+        return false;
+    script = next;
+    return true;
+}
+
+// Hands visit(position, code point) the line's characters from `from` on, a
+// piece of the buffer at a time, until it says to stop; gives back where it
+// stopped, or the line's length.
+template<typename Visit>
+int forEachCharacter(const LineText &line, int from, Visit visit)
+{
+    const int size = line.size();
+    int i = from;
+    while (i < size) {
+        const QStringView chunk = line.chunk(i, size);
+        const int base = i;
+        const int end = base + int(chunk.size());
+        while (i < end) {
+            char32_t ucs4 = chunk[i - base].unicode();
+            int step = 1;
+            if (QChar::isHighSurrogate(ucs4) && i + 1 < size) {
+                const QChar low = i + 1 < end ? chunk[i + 1 - base] : line.at(i + 1);
+                if (low.isLowSurrogate()) {
+                    ucs4 = QChar::surrogateToUcs4(char16_t(ucs4), low.unicode());
+                    step = 2;
+                }
+            }
+            if (!visit(i, ucs4))
+                return i;
+            i += step;
+        }
+    }
+    return size;
 }
 
 // Characters that always stand alone as a grapheme: the common case is decided
@@ -93,46 +117,243 @@ int blockBoundary(QStringView line, int at, int from, int to)
 
 } // namespace
 
-void WideLine::build(QStringView line, LineShaper &shaper)
+void WideLine::build(const LineText &line, LineShaper &shaper)
 {
     m_blocks.clear();
-    m_length = int(line.size());
-    m_ascent = m_descent = m_leading = 0;
+    m_extents.clear();
+    m_extentsFull = false;
+    m_length = line.size();
+    m_runs.assign(1, Run{0, QChar::Script_Common});
+    m_firstScripted = kNone;
+    QChar::Script script = QChar::Script_Common;
+    forEachCharacter(line, 0, [&](int at, char32_t ucs4) {
+        const bool unscripted = script <= QChar::Script_Common;
+        if (startsRun(ucs4, script)) {
+            m_runs.push_back(Run{at, script});
+        } else if (unscripted && script > QChar::Script_Common) {
+            m_firstScripted = at;
+            m_runs.front().script = script;
+        }
+        return true;
+    });
+    addBlocks(line, 0, m_blocks, shaper, [](int) { return false; });
+    finish(line, 0, shaper);
+}
 
-    std::vector<int> runs = scriptRunStarts(line);
-    runs.push_back(m_length);
-    for (size_t r = 0; r + 1 < runs.size(); ++r) {
-        int at = runs[r];
-        const int runEnd = runs[r + 1];
-        while (at < runEnd) {
-            // A tab is a run of its own and starts the count of the next one.
-            qsizetype tab = line.mid(at, runEnd - at).indexOf(u'\t');
-            const int textEnd = tab < 0 ? runEnd : at + int(tab);
-            for (int from = at; from < textEnd; from += kQtRunLimit)
-                addItem(line, from, std::min(textEnd, from + kQtRunLimit), shaper);
-            if (tab < 0)
-                break;
-            m_blocks.push_back(Block{textEnd, 0, 0, true, 0});
-            const LineShaper::Metrics blank = shaper.measure(u"\t", 0, 1);
-            m_ascent = std::max(m_ascent, blank.ascent);
-            m_descent = std::max(m_descent, blank.descent);
-            m_leading = std::max(m_leading, blank.leading);
-            at = textEnd + 1;
+void WideLine::replace(const LineText &line, int position, int removed, int inserted, LineShaper &shaper)
+{
+    const int delta = inserted - removed;
+    const int size = line.size();
+    if (m_extentsFull || m_blocks.empty() || size != m_length + delta || position < 0 || removed < 0 || inserted < 0
+        || position + inserted > size) {
+        build(line, shaper);
+        return;
+    }
+    const int editEnd = position + inserted;
+    // A high surrogate whose low half the edit took away or moved is read
+    // again.
+    int from = position;
+    if (from > 0 && line.at(from - 1).isHighSurrogate())
+        --from;
+
+    // Script runs: read again from the edit on until Qt's run at a character
+    // after the edit is in the script it was in at that character before; from
+    // there on the runs are the old ones, moved.
+    const auto runsUpTo = [this](int at) {
+        return size_t(std::upper_bound(m_runs.begin(), m_runs.end(), at,
+                                       [](int value, const Run &run) { return value < run.start; })
+                      - m_runs.begin());
+    };
+    const auto scriptBefore = [this](size_t run, int at) {
+        return run == 0 && m_firstScripted >= at ? QChar::Script_Common : m_runs[run].script;
+    };
+    const size_t kept = from == 0 ? 1 : runsUpTo(from - 1);
+    size_t oldRun = kept - 1;
+    QChar::Script script = from == 0 ? QChar::Script_Common : scriptBefore(oldRun, from);
+    const bool wasUnscripted = script <= QChar::Script_Common;
+    std::vector<Run> found;
+    int firstScripted = kNone;
+    QChar::Script firstScript = QChar::Script_Common;
+    int synced = size;
+    forEachCharacter(line, from, [&](int at, char32_t ucs4) {
+        if (at > editEnd) {
+            const int old = at - delta;
+            while (oldRun + 1 < m_runs.size() && m_runs[oldRun + 1].start < old)
+                ++oldRun;
+            if (scriptBefore(oldRun, old) == script) {
+                synced = at;
+                return false;
+            }
+        }
+        const bool unscripted = script <= QChar::Script_Common;
+        if (startsRun(ucs4, script))
+            found.push_back(Run{at, script});
+        else if (unscripted && script > QChar::Script_Common) {
+            firstScripted = at;
+            firstScript = script;
+        }
+        return true;
+    });
+    if (firstScripted != kNone) {
+        m_firstScripted = firstScripted;
+        m_runs.front().script = firstScript;
+    } else if (wasUnscripted) {
+        if (synced == size) {
+            m_firstScripted = kNone;
+            m_runs.front().script = QChar::Script_Common;
+        } else if (m_firstScripted != kNone) {
+            m_firstScripted += delta;
         }
     }
+    const size_t resumedRun = runsUpTo(synced - delta - 1);
+    std::vector<int> dropped;
+    for (size_t r = kept; r < resumedRun; ++r)
+        dropped.push_back(m_runs[r].start);
+    if (resumedRun - kept == found.size()) {
+        std::copy(found.begin(), found.end(), m_runs.begin() + kept);
+    } else {
+        m_runs.erase(m_runs.begin() + kept, m_runs.begin() + resumedRun);
+        m_runs.insert(m_runs.begin() + kept, found.begin(), found.end());
+    }
+    for (size_t r = kept + found.size(); r < m_runs.size(); ++r)
+        m_runs[r].start += delta;
 
+    // Blocks: measured again from the start of the item (or tab) before the
+    // edit, up to an item start after it that was one before and from which
+    // on the runs are the old ones: Qt cuts the rest of the line as it did.
+    size_t first = size_t(blockAt(std::max(0, from - 1)));
+    while (first > 0 && m_blocks[first].before != 0)
+        --first;
+    size_t resumed = m_blocks.size();
+    const auto resumes = [&](int at) {
+        if (at < editEnd)
+            return false;
+        const auto next = std::upper_bound(m_runs.begin(), m_runs.end(), at,
+                                           [](int value, const Run &run) { return value < run.start; });
+        if (next != m_runs.end() && next->start < synced)
+            return false;
+        const int old = at - delta;
+        const auto gone = std::upper_bound(dropped.begin(), dropped.end(), old);
+        if (gone != dropped.end() && *gone < synced - delta)
+            return false;
+        const auto same = std::lower_bound(m_blocks.begin() + first, m_blocks.end(), old,
+                                           [](const Block &block, int value) { return block.start < value; });
+        if (same == m_blocks.end() || same->start != old || same->before != 0)
+            return false;
+        resumed = size_t(same - m_blocks.begin());
+        return true;
+    };
+    std::vector<Block> made;
+    addBlocks(line, m_blocks[first].start, made, shaper, resumes);
+    if (m_extentsFull) {
+        build(line, shaper);
+        return;
+    }
+    for (size_t k = first; k < resumed; ++k)
+        --m_extents[m_blocks[k].extent].blocks;
+    if (resumed - first == made.size()) {
+        std::copy(made.begin(), made.end(), m_blocks.begin() + first);
+    } else {
+        m_blocks.erase(m_blocks.begin() + first, m_blocks.begin() + resumed);
+        m_blocks.insert(m_blocks.begin() + first, made.begin(), made.end());
+    }
+    for (size_t k = first + made.size(); k < m_blocks.size(); ++k)
+        m_blocks[k].start += delta;
+    m_length = size;
+    finish(line, first, shaper);
+}
+
+template<typename Resume>
+void WideLine::addBlocks(const LineText &line, int from, std::vector<Block> &out, LineShaper &shaper, Resume resume)
+{
+    const int size = line.size();
+    auto run = std::upper_bound(m_runs.begin(), m_runs.end(), from,
+                                [](int value, const Run &run) { return value < run.start; });
+    QString scratch;
+    for (int at = from; at < size && !resume(at);) {
+        while (run != m_runs.end() && run->start <= at)
+            ++run;
+        const int limit = std::min(at + kQtRunLimit, run == m_runs.end() ? size : run->start);
+        const QStringView item = line.mid(at, limit, &scratch);
+        // A tab is a run of its own and starts the count of the next one.
+        const qsizetype tab = item.indexOf(u'\t');
+        if (tab == 0) {
+            out.push_back(Block{at, 0, 0, true, extentOf(shaper.measure(u"\t", 0, 1)), 0});
+            ++at;
+            continue;
+        }
+        const int end = tab < 0 ? limit : at + int(tab);
+        addItem(item.first(end - at), at, out, shaper);
+        at = end;
+    }
+}
+
+void WideLine::addItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper)
+{
+    const int to = int(item.size());
+    for (int start = 0; start < to;) {
+        // The last block of a run takes up to half a block more rather than
+        // leaving a sliver.
+        const int end = to - start <= kBlock + kBlock / 2 ? to : blockBoundary(item, start + kBlock, 0, to);
+        const int before = std::min(kContext, start);
+        const int after = std::min(kContext, to - end);
+        const LineShaper::Metrics metrics
+                = shaper.measure(item.mid(start - before, end - start + before + after), before, before + end - start);
+        out.push_back(
+                Block{from + start, quint8(before), quint8(after), false, extentOf(metrics), float(metrics.width)});
+        start = end;
+    }
+}
+
+quint8 WideLine::extentOf(const LineShaper::Metrics &metrics)
+{
+    for (size_t i = 0; i < m_extents.size(); ++i) {
+        Extent &extent = m_extents[i];
+        if (extent.metrics.ascent == metrics.ascent && extent.metrics.descent == metrics.descent
+            && extent.metrics.leading == metrics.leading) {
+            ++extent.blocks;
+            return quint8(i);
+        }
+    }
+    constexpr size_t kMaxExtents = 256;
+    if (m_extents.size() == kMaxExtents) {
+        // So many fonts on one line: the last entry keeps the largest of the
+        // rest, and an edit builds the table again.
+        m_extentsFull = true;
+        Extent &last = m_extents.back();
+        last.metrics.ascent = std::max(last.metrics.ascent, metrics.ascent);
+        last.metrics.descent = std::max(last.metrics.descent, metrics.descent);
+        last.metrics.leading = std::max(last.metrics.leading, metrics.leading);
+        ++last.blocks;
+        return quint8(kMaxExtents - 1);
+    }
+    m_extents.push_back(Extent{metrics, 1});
+    return quint8(m_extents.size() - 1);
+}
+
+void WideLine::finish(const LineText &line, size_t first, LineShaper &shaper)
+{
     m_x.resize(m_blocks.size() + 1);
-    double x = 0;
-    for (size_t k = 0; k < m_blocks.size(); ++k) {
+    double x = first == 0 ? 0 : m_x[first];
+    for (size_t k = first; k < m_blocks.size(); ++k) {
         m_x[k] = x;
         x = m_blocks[k].tab ? shaper.tabEnd(x) : x + m_blocks[k].width;
     }
     m_x[m_blocks.size()] = x;
 
+    qreal ascent = 0;
+    qreal descent = 0;
+    qreal leading = 0;
+    for (const Extent &extent : m_extents) {
+        if (extent.blocks > 0) {
+            ascent = std::max(ascent, extent.metrics.ascent);
+            descent = std::max(descent, extent.metrics.descent);
+            leading = std::max(leading, extent.metrics.leading);
+        }
+    }
     // Qt keeps these in 1/64 pixel and rounds a line's height up to whole pixels.
-    const qreal leading = std::max<qreal>(0, m_leading);
-    m_height = std::ceil(m_ascent + m_descent + leading);
-    m_base = m_ascent + leading;
+    m_height = std::ceil(ascent + descent + std::max<qreal>(0, leading));
+    m_base = ascent + std::max<qreal>(0, leading);
 
     // As QTextLine counts it: trailing blanks included (the line does not wrap),
     // and a last glyph that reaches past its advance with what it overhangs.
@@ -140,28 +361,34 @@ void WideLine::build(QStringView line, LineShaper &shaper)
     if (!m_blocks.empty() && !m_blocks.back().tab) {
         const Block &last = m_blocks.back();
         const int from = last.start - last.before;
-        const std::unique_ptr<QTextLayout> end = shaper.layout(line.mid(from).toString());
+        QString scratch;
+        const std::unique_ptr<QTextLayout> end = shaper.layout(line.mid(from, m_length, &scratch).toString());
         const QTextLine text = end->lineAt(0);
         m_naturalWidth += text.naturalTextWidth() - text.cursorToX(m_length - from);
     }
 }
 
-void WideLine::addItem(QStringView line, int from, int to, LineShaper &shaper)
+bool WideLine::operator==(const WideLine &other) const
 {
-    for (int start = from; start < to;) {
-        // The last block of a run takes up to half a block more rather than
-        // leaving a sliver.
-        const int end = to - start <= kBlock + kBlock / 2 ? to : blockBoundary(line, start + kBlock, from, to);
-        const int before = std::min(kContext, start - from);
-        const int after = std::min(kContext, to - end);
-        const LineShaper::Metrics metrics
-                = shaper.measure(line.mid(start - before, end - start + before + after), before, before + end - start);
-        m_blocks.push_back(Block{start, quint8(before), quint8(after), false, float(metrics.width)});
-        m_ascent = std::max(m_ascent, metrics.ascent);
-        m_descent = std::max(m_descent, metrics.descent);
-        m_leading = std::max(m_leading, metrics.leading);
-        start = end;
+    const auto sameMetrics = [](const LineShaper::Metrics &a, const LineShaper::Metrics &b) {
+        return a.ascent == b.ascent && a.descent == b.descent && a.leading == b.leading;
+    };
+    if (m_length != other.m_length || m_blocks.size() != other.m_blocks.size() || m_x != other.m_x
+        || m_runs.size() != other.m_runs.size() || m_firstScripted != other.m_firstScripted
+        || m_height != other.m_height || m_base != other.m_base || m_naturalWidth != other.m_naturalWidth)
+        return false;
+    for (size_t r = 0; r < m_runs.size(); ++r) {
+        if (m_runs[r].start != other.m_runs[r].start || m_runs[r].script != other.m_runs[r].script)
+            return false;
     }
+    for (size_t k = 0; k < m_blocks.size(); ++k) {
+        const Block &a = m_blocks[k];
+        const Block &b = other.m_blocks[k];
+        if (a.start != b.start || a.before != b.before || a.after != b.after || a.tab != b.tab || a.width != b.width
+            || !sameMetrics(m_extents[a.extent].metrics, other.m_extents[b.extent].metrics))
+            return false;
+    }
+    return true;
 }
 
 int WideLine::blockAt(int column) const
@@ -176,7 +403,7 @@ int WideLine::blockEnd(int index) const
     return index + 1 < int(m_blocks.size()) ? m_blocks[index + 1].start : m_length;
 }
 
-qreal WideLine::cursorToX(QStringView line, int column, LineShaper &shaper) const
+qreal WideLine::cursorToX(const LineText &line, int column, LineShaper &shaper) const
 {
     if (m_blocks.empty() || column <= 0)
         return 0;
@@ -188,12 +415,13 @@ qreal WideLine::cursorToX(QStringView line, int column, LineShaper &shaper) cons
         return m_x[k];
     const int end = blockEnd(k);
     const int from = block.start - block.before;
-    const std::unique_ptr<QTextLayout> layout = shaper.layout(line.mid(from, end + block.after - from).toString());
+    QString scratch;
+    const std::unique_ptr<QTextLayout> layout = shaper.layout(line.mid(from, end + block.after, &scratch).toString());
     const QTextLine text = layout->lineAt(0);
     return m_x[k] + text.cursorToX(column - from) - text.cursorToX(block.before);
 }
 
-int WideLine::xToCursor(QStringView line, qreal x, LineShaper &shaper) const
+int WideLine::xToCursor(const LineText &line, qreal x, LineShaper &shaper) const
 {
     if (m_blocks.empty() || x <= 0)
         return 0;
@@ -206,13 +434,14 @@ int WideLine::xToCursor(QStringView line, qreal x, LineShaper &shaper) const
     if (block.tab)
         return x - m_x[k] < (m_x[k + 1] - m_x[k]) / 2 ? block.start : end;
     const int from = block.start - block.before;
-    const std::unique_ptr<QTextLayout> layout = shaper.layout(line.mid(from, end + block.after - from).toString());
+    QString scratch;
+    const std::unique_ptr<QTextLayout> layout = shaper.layout(line.mid(from, end + block.after, &scratch).toString());
     const QTextLine text = layout->lineAt(0);
     const int column = text.xToCursor(x - m_x[k] + text.cursorToX(block.before)) + from;
     return std::clamp(column, int(block.start), end);
 }
 
-void WideLine::draw(QStringView line, const LinePaint &paint, LineShaper &shaper) const
+void WideLine::draw(const LineText &line, const LinePaint &paint, LineShaper &shaper) const
 {
     if (m_blocks.empty())
         return;
@@ -239,7 +468,8 @@ void WideLine::draw(QStringView line, const LinePaint &paint, LineShaper &shaper
                                         paint.selectionFormat.background());
             continue;
         }
-        const std::unique_ptr<QTextLayout> layout = shaper.layout(line.mid(block.start, end - block.start).toString());
+        QString scratch;
+        const std::unique_ptr<QTextLayout> layout = shaper.layout(line.mid(block.start, end, &scratch).toString());
         const QTextLine text = layout->lineAt(0);
         // A block of other glyphs than the line's tallest sits on the line's
         // baseline, not on its own.

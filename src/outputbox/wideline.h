@@ -1,12 +1,13 @@
 #pragma once
 
 #include "outputbox/linepaint.h"
+#include "outputbox/lineshaper.h"
 
-#include <QStringView>
+#include <QChar>
 
 #include <vector>
 
-class LineShaper;
+class LineText;
 
 // Geometry of one very long line (a purge of 100,000 URLs can answer with a
 // single line of 700,000 characters) without laying out the whole line: the
@@ -21,13 +22,20 @@ class LineShaper;
 // once: kerning and ligatures across block edges land where Qt puts them.
 // Right-to-left text is drawn left to right here; such lines are never this long
 // in the program's answers.
+//
+// An edit measures again only the blocks around it, as long as the runs after it
+// keep their starts (as they do while the operator types); the table is then the
+// one a fresh build of the edited line gives.
 class WideLine
 {
 public:
     // Shorter lines are laid out whole: that costs less than a millisecond.
     static constexpr int kMinLength = 4096;
 
-    void build(QStringView line, LineShaper &shaper);
+    void build(const LineText &line, LineShaper &shaper);
+    // line[position, position + inserted) replaced `removed` characters there;
+    // `line` is the text after the edit.
+    void replace(const LineText &line, int position, int removed, int inserted, LineShaper &shaper);
 
     qreal naturalWidth() const { return m_naturalWidth; }
     qreal height() const { return m_height; }
@@ -35,10 +43,13 @@ public:
     qreal base() const { return m_base; }
 
     // Both in pixels from the start of the line's text.
-    qreal cursorToX(QStringView line, int column, LineShaper &shaper) const;
-    int xToCursor(QStringView line, qreal x, LineShaper &shaper) const;
+    qreal cursorToX(const LineText &line, int column, LineShaper &shaper) const;
+    int xToCursor(const LineText &line, qreal x, LineShaper &shaper) const;
 
-    void draw(QStringView line, const LinePaint &paint, LineShaper &shaper) const;
+    void draw(const LineText &line, const LinePaint &paint, LineShaper &shaper) const;
+
+    // Same blocks, widths, x positions and metrics.
+    bool operator==(const WideLine &other) const;
 
 private:
     struct Block
@@ -47,15 +58,43 @@ private:
         quint8 before; // characters of context measured with the block on each side
         quint8 after;
         bool tab;
+        quint8 extent; // index into m_extents
         float width;
+    };
+    // A script run, and the script it started with.
+    struct Run
+    {
+        int start;
+        QChar::Script script;
+    };
+    // The vertical metrics blocks measured, and how many blocks did: the line's
+    // height follows the tallest block still there.
+    struct Extent
+    {
+        LineShaper::Metrics metrics;
+        int blocks;
     };
 
     int blockAt(int column) const;
     int blockEnd(int index) const;
-    void addItem(QStringView line, int from, int to, LineShaper &shaper);
+    // The blocks from `from` (a run's start, a tab, or where Qt starts a new run
+    // after kQtRunLimit characters) up to the end of the line, or up to where
+    // `resume` says the old blocks can be taken over.
+    template<typename Resume>
+    void addBlocks(const LineText &line, int from, std::vector<Block> &out, LineShaper &shaper, Resume resume);
+    void addItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper);
+    quint8 extentOf(const LineShaper::Metrics &metrics);
+    // Positions from block `first` on, and the line's size.
+    void finish(const LineText &line, size_t first, LineShaper &shaper);
 
     std::vector<Block> m_blocks;
     std::vector<double> m_x; // x at every block start, and at the end
+    std::vector<Run> m_runs;
+    std::vector<Extent> m_extents;
+    bool m_extentsFull = false;
+    // Where the first run meets its first character of a script of its own (up
+    // to there, any script may start it), or kNone.
+    int m_firstScripted = 0;
     int m_length = 0;
     qreal m_naturalWidth = 0;
     qreal m_ascent = 0;
