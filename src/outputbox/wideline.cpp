@@ -27,7 +27,11 @@ constexpr int kNone = INT_MAX;
 // character that has one.
 bool startsRun(char32_t ucs4, QChar::Script &script)
 {
-    const QChar::Script next = QChar::script(ucs4);
+    // ASCII, most of any answer, without Qt's table look-up: its letters are
+    // Latin, everything else in it is Common.
+    const QChar::Script next = ucs4 < 0x80
+            ? (char32_t((ucs4 | 0x20) - U'a') < 26 ? QChar::Script_Latin : QChar::Script_Common)
+            : QChar::script(ucs4);
     if (next == script || next <= QChar::Script_Common)
         return false;
     if (script <= QChar::Script_Common) {
