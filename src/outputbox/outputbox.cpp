@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDrag>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -69,6 +70,17 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
     m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines);
+    if (!m_preedit.isEmpty()) {
+        // The text being composed keeps its column; edits before its line move it.
+        const int removed = TextBuffer::length(*change.removed);
+        if (change.position < m_preedit.lineStart && change.position + removed <= m_preedit.lineStart) {
+            m_preedit.position += change.inserted - removed;
+            m_preedit.lineStart += change.inserted - removed;
+        }
+        const int line = m_buffer.lineOfPosition(std::clamp(m_preedit.lineStart, 0, length()));
+        m_preedit.lineStart = m_buffer.lineStart(line);
+        m_preedit.position = std::clamp(m_preedit.position, m_preedit.lineStart, m_buffer.lineEnd(line));
+    }
     AccessibleEvents::textReplaced(this, m_document, change);
     adjustScrollbars();
     viewport()->update();
@@ -186,7 +198,10 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
     m_document.commitInput(event->commitString(), event->replacementStart(), event->replacementLength(),
                            !event->preeditString().isEmpty());
 
-    for (const QInputMethodEvent::Attribute &selection : m_preedit.take(event)) {
+    const QList<QInputMethodEvent::Attribute> selections = m_preedit.take(event);
+    m_preedit.position = cursorPosition();
+    m_preedit.lineStart = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition()));
+    for (const QInputMethodEvent::Attribute &selection : selections) {
         const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition())) + selection.start;
         setSelection(start, start + selection.length);
     }
@@ -212,8 +227,12 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
         return font();
     case Qt::ImCursorRectangle: {
         // In the box's own coordinates, as Qt asks for them (QPlainTextEdit
-        // answers in its viewport's, a frame's width off).
-        return cursorRect().translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
+        // answers in its viewport's, a frame's width off). While composing, the
+        // composing caret's, measured without cutting to whole pixels.
+        if (m_preedit.isEmpty())
+            return cursorRect().translated(toWidget);
+        const QRectF place = m_lines.characterRect(m_preedit.position, 1, horizontalScrollBar()->value());
+        return place.translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
     }
     case Qt::ImAnchorRectangle:
         return characterRect(anchorPosition(), 1).translated(toWidget);
@@ -229,9 +248,32 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
 // ---------------------------------------------------------------------------
 // Mouse
 
+bool OutputBox::endComposing(const QPoint &at)
+{
+    // As QPlainTextEdit: a click on the text being composed is the input
+    // method's; anywhere else on the caret's line it asks the input method to
+    // commit, and what is still composed after that goes.
+    if (m_preedit.isEmpty() || m_buffer.lineOfPosition(cursorPosition()) != m_buffer.lineOfPosition(m_preedit.position))
+        return false;
+    const QRect place = characterRect(m_preedit.position, 1);
+    const int width = int(QFontMetricsF(font()).horizontalAdvance(m_preedit.text));
+    if (at.y() >= place.top() && at.y() <= place.bottom() && at.x() >= place.left() && at.x() <= place.left() + width)
+        return true;
+    QGuiApplication::inputMethod()->commit();
+    if (!m_preedit.isEmpty()) {
+        m_preedit.clear();
+        viewport()->update();
+    }
+    return false;
+}
+
 void OutputBox::mousePressEvent(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && endComposing(at)) {
+        event->accept();
+        return;
+    }
     if (event->button() == Qt::MiddleButton) {
         QClipboard *clipboard = QGuiApplication::clipboard();
         if (clipboard->supportsSelection()) {
@@ -325,6 +367,10 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     const QPoint at = event->position().toPoint();
+    if (endComposing(at)) {
+        event->accept();
+        return;
+    }
     const int position = positionAt(at);
     std::tie(m_wordAnchorStart, m_wordAnchorEnd) = m_document.wordAt(position);
     setSelection(m_wordAnchorStart, m_wordAnchorEnd);
@@ -395,9 +441,19 @@ void OutputBox::startDrag()
         m_document.replaceRange(from, to, {});
 }
 
+namespace {
+
+// Text to drop, as QPlainTextEdit takes it: an empty text is no drop.
+bool canTake(const QMimeData *data)
+{
+    return data->hasText() && !data->text().isEmpty();
+}
+
+} // namespace
+
 void OutputBox::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!event->mimeData()->hasText()) {
+    if (!canTake(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -408,7 +464,7 @@ void OutputBox::dragEnterEvent(QDragEnterEvent *event)
 
 void OutputBox::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!event->mimeData()->hasText()) {
+    if (!canTake(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -437,7 +493,7 @@ void OutputBox::dropEvent(QDropEvent *event)
 {
     m_dropPosition = -1;
     viewport()->update();
-    if (!event->mimeData()->hasText()) {
+    if (!canTake(event->mimeData())) {
         event->ignore();
         return;
     }

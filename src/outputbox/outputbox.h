@@ -116,6 +116,9 @@ private:
     void textReplaced(const OutputDocument::Change &change);
     void caretMoved(int oldCursor, int oldAnchor);
 
+    // Whether a press at a point belongs to the input method; commits what it
+    // composes otherwise.
+    bool endComposing(const QPoint &at);
     void startDrag();
     // The caret's x kept over moves up and down, measured when there is none.
     qreal preferredX();
