@@ -61,8 +61,13 @@ QVariant OutputDocument::inputMethodQuery(Qt::InputMethodQuery query) const
         return m_cursor;
     case Qt::ImSurroundingText:
         return textRange(from, to);
-    case Qt::ImCurrentSelection:
-        return selectedText();
+    case Qt::ImCurrentSelection: {
+        // As QTextCursor::selectedText() gives it to an input method: a line
+        // break as a paragraph separator.
+        QString selection = m_buffer.text(selectionStart(), selectionEnd());
+        selection.replace(TextBuffer::kLineBreak, QChar::ParagraphSeparator);
+        return selection;
+    }
     case Qt::ImTextBeforeCursor: {
         // Whole lines back until there is enough, as QPlainTextEdit gives it.
         int before = line;
