@@ -250,14 +250,33 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
 
 bool OutputBox::endComposing(const QPoint &at)
 {
-    // As QPlainTextEdit: a click on the text being composed is the input
-    // method's; anywhere else on the caret's line it asks the input method to
-    // commit, and what is still composed after that goes.
-    if (m_preedit.isEmpty() || m_buffer.lineOfPosition(cursorPosition()) != m_buffer.lineOfPosition(m_preedit.position))
+    // As QPlainTextEdit: with the caret on the composed line, a press up to the
+    // composed text's length past the caret, counted in the line as drawn
+    // with that text in it, is the input method's; any other asks the input
+    // method to commit, and what is still composed after that goes.
+    const int composed = int(m_preedit.text.size());
+    const int line = m_buffer.lineOfPosition(m_preedit.position);
+    if (m_preedit.isEmpty() || m_buffer.lineOfPosition(cursorPosition()) != line)
         return false;
     const QRect place = characterRect(m_preedit.position, 1);
-    const int width = int(QFontMetricsF(font()).horizontalAdvance(m_preedit.text));
-    if (at.y() >= place.top() && at.y() <= place.bottom() && at.x() >= place.left() && at.x() <= place.left() + width)
+    int hit = at.y() > characterRect(length(), 1).bottom() ? -1 : positionAt(at); // nothing below the text
+    if (at.y() >= place.top() && at.y() <= place.bottom()) {
+        const QFontMetricsF metrics(font());
+        qreal x = place.left();
+        if (at.x() >= x + metrics.horizontalAdvance(m_preedit.text)) {
+            hit = positionAt(at - QPoint(int(metrics.horizontalAdvance(m_preedit.text)), 0)) + composed;
+        } else if (at.x() >= x) {
+            hit = m_preedit.position;
+            for (const QChar c : m_preedit.text) {
+                const qreal advance = metrics.horizontalAdvance(c);
+                if (at.x() < x + advance / 2)
+                    break;
+                x += advance;
+                ++hit;
+            }
+        }
+    }
+    if (hit - cursorPosition() >= 0 && hit - cursorPosition() <= composed)
         return true;
     QGuiApplication::inputMethod()->commit();
     if (!m_preedit.isEmpty()) {
