@@ -71,15 +71,14 @@ void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
     m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines);
     if (!m_preedit.isEmpty()) {
-        // The text being composed keeps its column; edits before its line move it.
+        // The text being composed keeps its column, even past its line's end,
+        // as QTextLayout keeps its preedit area; edits before its line move it.
+        const int column = m_preedit.position - m_preedit.lineStart;
         const int removed = TextBuffer::length(*change.removed);
-        if (change.position < m_preedit.lineStart && change.position + removed <= m_preedit.lineStart) {
-            m_preedit.position += change.inserted - removed;
+        if (change.position < m_preedit.lineStart && change.position + removed <= m_preedit.lineStart)
             m_preedit.lineStart += change.inserted - removed;
-        }
-        const int line = m_buffer.lineOfPosition(std::clamp(m_preedit.lineStart, 0, length()));
-        m_preedit.lineStart = m_buffer.lineStart(line);
-        m_preedit.position = std::clamp(m_preedit.position, m_preedit.lineStart, m_buffer.lineEnd(line));
+        m_preedit.lineStart = m_buffer.lineStart(m_buffer.lineOfPosition(std::clamp(m_preedit.lineStart, 0, length())));
+        m_preedit.position = m_preedit.lineStart + column;
     }
     AccessibleEvents::textReplaced(this, m_document, change);
     adjustScrollbars();
@@ -231,7 +230,9 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
         // composing caret's, measured without cutting to whole pixels.
         if (m_preedit.isEmpty())
             return cursorRect().translated(toWidget);
-        const QRectF place = m_lines.characterRect(m_preedit.position, 1, horizontalScrollBar()->value());
+        const int end = m_buffer.lineEnd(m_buffer.lineOfPosition(m_preedit.lineStart));
+        const QRectF place
+                = m_lines.characterRect(std::min(m_preedit.position, end), 1, horizontalScrollBar()->value());
         return place.translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
     }
     case Qt::ImAnchorRectangle:
@@ -255,10 +256,10 @@ bool OutputBox::endComposing(const QPoint &at)
     // with that text in it, is the input method's; any other asks the input
     // method to commit, and what is still composed after that goes.
     const int composed = int(m_preedit.text.size());
-    const int line = m_buffer.lineOfPosition(m_preedit.position);
+    const int line = m_buffer.lineOfPosition(m_preedit.lineStart);
     if (m_preedit.isEmpty() || m_buffer.lineOfPosition(cursorPosition()) != line)
         return false;
-    const QRect place = characterRect(m_preedit.position, 1);
+    const QRect place = characterRect(std::min(m_preedit.position, m_buffer.lineEnd(line)), 1);
     int hit = at.y() > characterRect(length(), 1).bottom() ? -1 : positionAt(at); // nothing below the text
     if (at.y() >= place.top() && at.y() <= place.bottom()) {
         const QFontMetricsF metrics(font());

@@ -11,7 +11,7 @@
 struct Preedit
 {
     QString text;
-    int position = 0;  // where in the text it shows
+    int position = 0;  // where in the text it shows: a column of its line, perhaps past the end
     int lineStart = 0; // of the line it shows in
     int cursor = 0;
     bool cursorVisible = true;

@@ -274,7 +274,7 @@ void ViewLines::draw(QPainter *painter, const Frame &frame) const
     QPointF offset(-frame.scrollX, m_topLine == 0 ? kMargin : 0);
     const int lines = m_buffer.lineCount();
     const int cursorLine = m_buffer.lineOfPosition(frame.cursor);
-    const int preeditLine = composing ? m_buffer.lineOfPosition(frame.preedit->position) : -1;
+    const int preeditLine = composing ? m_buffer.lineOfPosition(frame.preedit->lineStart) : -1;
     for (int line = m_topLine; line < lines; ++line) {
         const qreal lineHeight = m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
         const QRectF bounds(offset.x(), offset.y(), 1, lineHeight);
@@ -304,7 +304,8 @@ void ViewLines::draw(QPainter *painter, const Frame &frame) const
                 if (line == preeditLine) {
                     // A long line shows the text being composed over its place.
                     const QString &text = frame.preedit->text;
-                    const QRectF caret = characterRect(frame.preedit->position, 1, frame.scrollX).toRect();
+                    const int at = std::min(frame.preedit->position, m_buffer.lineEnd(line));
+                    const QRectF caret = characterRect(at, 1, frame.scrollX).toRect();
                     const QFontMetricsF metrics(m_font);
                     const QRectF box(caret.left(), caret.top(), metrics.horizontalAdvance(text), caret.height());
                     painter->fillRect(box, frame.base);
