@@ -72,12 +72,18 @@ void OutputBox::textReplaced(const OutputDocument::Change &change)
     m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines);
     if (!m_preedit.isEmpty()) {
         // The text being composed keeps its column, even past its line's end,
-        // as QTextLayout keeps its preedit area; edits before its line move it.
+        // as QTextLayout keeps its preedit area. Its line moves with the lines
+        // before it, and takes it along when its line break goes (the block
+        // whose separator goes is the one QTextDocument drops).
         const int column = m_preedit.position - m_preedit.lineStart;
-        const int removed = TextBuffer::length(*change.removed);
-        if (change.position < m_preedit.lineStart && change.position + removed <= m_preedit.lineStart)
-            m_preedit.lineStart += change.inserted - removed;
-        m_preedit.lineStart = m_buffer.lineStart(m_buffer.lineOfPosition(std::clamp(m_preedit.lineStart, 0, length())));
+        const int last = change.firstLine + change.removedLines - 1;
+        if (m_preedit.line > last)
+            m_preedit.line += change.addedLines - change.removedLines;
+        else if (m_preedit.line >= change.firstLine && m_preedit.line < last)
+            m_preedit.clear();
+        else if (m_preedit.line == last && change.removedLines > 1)
+            m_preedit.line = change.firstLine + change.addedLines - 1;
+        m_preedit.lineStart = m_buffer.lineStart(m_preedit.line);
         m_preedit.position = m_preedit.lineStart + column;
     }
     AccessibleEvents::textReplaced(this, m_document, change);
@@ -198,8 +204,9 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
                            !event->preeditString().isEmpty());
 
     const QList<QInputMethodEvent::Attribute> selections = m_preedit.take(event);
+    m_preedit.line = m_buffer.lineOfPosition(cursorPosition());
+    m_preedit.lineStart = m_buffer.lineStart(m_preedit.line);
     m_preedit.position = cursorPosition();
-    m_preedit.lineStart = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition()));
     for (const QInputMethodEvent::Attribute &selection : selections) {
         const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition())) + selection.start;
         setSelection(start, start + selection.length);

@@ -12,7 +12,8 @@ struct Preedit
 {
     QString text;
     int position = 0;  // where in the text it shows: a column of its line, perhaps past the end
-    int lineStart = 0; // of the line it shows in
+    int line = 0;      // the line it shows in
+    int lineStart = 0; // and where that starts
     int cursor = 0;
     bool cursorVisible = true;
     QList<QInputMethodEvent::Attribute> formats;
