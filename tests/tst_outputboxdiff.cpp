@@ -460,7 +460,7 @@ void TestOutputBoxDiff::sequences_data()
     QTest::newRow("undo after deleting a selection") << u("abc") << u("key:Ctrl+A|key:Del|key:Ctrl+Z") << QString();
     QTest::newRow("undo after typing over a selection") << u("abc") << u("key:Ctrl+A|type:x|key:Ctrl+Z") << QString();
     QTest::newRow("two commits are two steps") << QString() << u("com:文|com:件|key:Ctrl+Z") << QString();
-    QTest::newRow("a caret move ends a step")
+    QTest::newRow("a caret move that comes back keeps the step")
             << QString() << u("type:ab|key:Left|key:Right|type:c|key:Ctrl+Z") << QString();
     QTest::newRow("typing after a paste") << QString() << u("paste:d|type:r|key:Ctrl+Z") << QString();
     QTest::newRow("undo a run of Delete") << u("abc") << u("sel:3,3|key:Home|key:Del|key:Del|key:Ctrl+Z") << QString();
