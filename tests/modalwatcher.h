@@ -51,10 +51,14 @@ private slots:
         m_seen.append(Seen{box->objectName(), box->windowTitle(), box->text(), box->icon(),
                            static_cast<int>(box->buttons().size())});
         everySeen().append(m_seen.last());
+        // A box the test did not expect (one without OK) is left with Escape: the
+        // test then fails on what it saw, instead of crashing here.
         if (m_keys.contains(box->objectName()))
             QTest::keyClick(box, m_keys.value(box->objectName()));
+        else if (QAbstractButton *ok = box->button(QMessageBox::Ok))
+            ok->click();
         else
-            box->button(QMessageBox::Ok)->click();
+            QTest::keyClick(box, Qt::Key_Escape);
     }
 
 private:

@@ -155,6 +155,9 @@ void TestEndToEnd::init()
 void TestEndToEnd::clickPurge(const QStringList &urls)
 {
     BoxText::setText(control<QPlainTextEdit>("Text1"), urls.join(QStringLiteral("\r\n")));
+    // The last purge's script may still be on its last squidclient; a new purge
+    // would ask about it.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->purgeRunning(), 120000);
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
     QCOMPARE(watcher.seen().size(), 1);

@@ -64,6 +64,7 @@ struct State
     QString note; // what the step itself saw, such as a drop refused
     QImage pixels;
     QRect caret;
+    QRect composingCaret;
 };
 
 // One box as the steps see it: the public API of each kind.
@@ -204,6 +205,10 @@ State play(const Side &side, const QString &step)
     State state = side.state();
     state.pixels = viewport->grab().toImage();
     state.caret = side.caret();
+    // Where an input method is told the caret is, in viewport coordinates.
+    state.composingCaret = side.area->inputMethodQuery(Qt::ImCursorRectangle).toRectF().toRect();
+    if (qobject_cast<OutputBox *>(side.area))
+        state.composingCaret.translate(-viewport->pos());
     int i = 0;
     for (QScrollBar *bar : {side.area->horizontalScrollBar(), side.area->verticalScrollBar()}) {
         state.values[i][0] = bar->value();
@@ -242,13 +247,16 @@ QString difference(const State &got, const State &expected)
         return differs("clipboard", got.clipboard, expected.clipboard);
     if (got.note != expected.note)
         return differs("event", got.note, expected.note);
-    // The reference shows its caret after a key even without the focus, which
-    // the box never has to: the carets' places are compared above, not drawn.
+    // The reference shows its caret (and the composing one) after a key even
+    // without the focus, which the box never has to: the carets' places are
+    // compared above, not drawn.
     QImage gotPixels = got.pixels;
     QImage expectedPixels = expected.pixels;
-    QPainter(&gotPixels).fillRect(expected.caret.adjusted(-2, 0, 2, 0) | got.caret.adjusted(-2, 0, 2, 0), Qt::black);
-    QPainter(&expectedPixels)
-            .fillRect(expected.caret.adjusted(-2, 0, 2, 0) | got.caret.adjusted(-2, 0, 2, 0), Qt::black);
+    for (QImage *image : {&gotPixels, &expectedPixels}) {
+        QPainter painter(image);
+        painter.fillRect(expected.caret.adjusted(-2, 0, 2, 0) | got.caret.adjusted(-2, 0, 2, 0), Qt::black);
+        painter.fillRect(got.composingCaret.adjusted(-2, 0, 2, 0), Qt::black);
+    }
     if (gotPixels != expectedPixels) {
         if (qEnvironmentVariableIsSet("QUELLORY_DIFF_IMAGES")) {
             got.pixels.save(QStringLiteral("/tmp/diff-box.png"));
@@ -379,26 +387,17 @@ QStringList randomSteps(quint32 seed, QString *text)
 
 // Random sequences that part today, with the first difference each meets.
 const QMap<quint32, const char *> kKnownSeeds = {
-        {1, "pixels: a preedit drawn differently"},
-        {2, "text: a replacing commit or Alt+Tab"},
         {3, "pixels: a preedit drawn differently"},
-        {4, "pixels: a preedit drawn differently"},
+        {4, "selection: a triple click beside a preedit"},
         {5, "pixels: a preedit drawn differently"},
-        {6, "pixels: a preedit drawn differently"},
-        {7, "text: a replacing commit or Alt+Tab"},
         {8, "pixels: a preedit drawn differently"},
         {9, "pixels: a preedit drawn differently"},
         {11, "pixels: a preedit drawn differently"},
-        {12, "text: a replacing commit or Alt+Tab"},
         {13, "pixels: a preedit drawn differently"},
-        {14, "text: a replacing commit or Alt+Tab"},
-        {15, "pixels: a preedit drawn differently"},
+        {15, "selection: a caret placed beside a preedit"},
         {17, "pixels: a preedit drawn differently"},
-        {18, "text: a replacing commit or Alt+Tab"},
         {20, "horizontal scroll: the preedit does not widen its line"},
-        {21, "text: a replacing commit or Alt+Tab"},
         {22, "pixels: a preedit drawn differently"},
-        {24, "text: a replacing commit or Alt+Tab"},
 };
 
 } // namespace
@@ -449,28 +448,19 @@ void TestOutputBoxDiff::sequences_data()
             << wordLine() << u("key:Ctrl+Right|").repeated(30) << QString();
     QTest::newRow("down to a short line") << longLine << u("key:End|key:Down") << QString();
     QTest::newRow("up on the first line scrolls back") << longLine << u("hbar:300|key:Up") << QString();
-    QTest::newRow("undo after deleting a selection")
-            << u("abc") << u("key:Ctrl+A|key:Del|key:Ctrl+Z") << u("selection: undo selects the old text again");
-    QTest::newRow("undo after typing over a selection")
-            << u("abc") << u("key:Ctrl+A|type:x|key:Ctrl+Z") << u("selection: undo selects the old text again");
-    QTest::newRow("two commits are two steps")
-            << QString() << u("com:文|com:件|key:Ctrl+Z") << u("text: commits merge into one undo step");
-    QTest::newRow("a caret move ends a step") << QString() << u("type:ab|key:Left|key:Right|type:c|key:Ctrl+Z")
-                                              << u("text: typing merges over a caret move");
-    QTest::newRow("typing after a paste")
-            << QString() << u("paste:d|type:r|key:Ctrl+Z") << u("text: typing merges with a paste");
-    QTest::newRow("undo a run of Delete") << u("abc") << u("sel:3,3|key:Home|key:Del|key:Del|key:Ctrl+Z")
-                                          << u("selection: the caret goes to the run's start");
-    QTest::newRow("click while composing")
-            << u("abc def") << u("pre:wen|click:60,8") << u("pixels: a click keeps the preedit");
-    QTest::newRow("typing while composing")
-            << u("abc") << u("pre:n|type:r") << u("pixels: the preedit is drawn before the typed text");
-    QTest::newRow("commit with a selection")
-            << u("h") << u("sel:0,1|com:1@0,1") << u("text: a replacing commit keeps the selection");
-    QTest::newRow("replacement partly outside the text")
-            << u("abc") << u("sel:3,3|com:X@-1,3") << u("text: the range is clamped, not ignored");
-    QTest::newRow("replacement over the caret")
-            << u("abc") << u("sel:2,2|com:XYZ@-1,2") << u("selection: the caret stays short of the commit");
+    QTest::newRow("undo after deleting a selection") << u("abc") << u("key:Ctrl+A|key:Del|key:Ctrl+Z") << QString();
+    QTest::newRow("undo after typing over a selection") << u("abc") << u("key:Ctrl+A|type:x|key:Ctrl+Z") << QString();
+    QTest::newRow("two commits are two steps") << QString() << u("com:文|com:件|key:Ctrl+Z") << QString();
+    QTest::newRow("a caret move that comes back keeps the step")
+            << QString() << u("type:ab|key:Left|key:Right|type:c|key:Ctrl+Z") << QString();
+    QTest::newRow("typing after a paste") << QString() << u("paste:d|type:r|key:Ctrl+Z") << QString();
+    QTest::newRow("undo a run of Delete") << u("abc") << u("sel:3,3|key:Home|key:Del|key:Del|key:Ctrl+Z") << QString();
+    QTest::newRow("click while composing") << u("abc def") << u("pre:wen|click:60,8") << QString();
+    QTest::newRow("typing while composing") << u("abc") << u("pre:n|type:r") << QString();
+    QTest::newRow("paste while composing") << QString() << u("pre:n|paste:文件\n") << QString();
+    QTest::newRow("commit with a selection") << u("h") << u("sel:0,1|com:1@0,1") << QString();
+    QTest::newRow("replacement partly outside the text") << u("abc") << u("sel:3,3|com:X@-1,3") << QString();
+    QTest::newRow("replacement over the caret") << u("abc") << u("sel:2,2|com:XYZ@-1,2") << QString();
     QTest::newRow("double click, drag past the text") << u("ab cd") << u("ddrag:5,8,800,8") << QString();
     QTest::newRow("double click on nothing, drag") << u("ab\r\n\r\ncd") << u("ddrag:30,25,8,8") << QString();
     QTest::newRow("triple click, drag") << u("ab cd\r\nef gh\r\nij") << u("tdrag:5,8,10,25") << QString();
@@ -479,12 +469,13 @@ void TestOutputBoxDiff::sequences_data()
     QTest::newRow("page up on the first line") << u("abc\r\ndef") << u("sel:0,1|key:PgUp") << QString();
     QTest::newRow("page down on the last line") << u("abc\r\ndef") << u("sel:7,6|key:PgDown") << QString();
     QTest::newRow("page up beside a combining mark") << u("e\u0301x") << u("sel:1,1|key:PgUp") << QString();
-    QTest::newRow("Alt+Tab types a tab") << u("ab") << u("key:Alt+Tab") << u("text: no tab");
+    QTest::newRow("Alt+Tab types a tab") << u("ab") << u("key:Alt+Tab") << QString();
+    // Not seen to part here yet; kept as a guard.
     QTest::newRow("click on the partly shown last line") << lines << u("click:10,310|click:10,310") << QString();
     // A double click or a drag leaves the view where the press put it.
     QTest::newRow("double click below the view") << lines << u("double:56,326") << QString();
     QTest::newRow("drag into the partly shown last line") << lines << u("drag:139,291,587,309") << QString();
-    QTest::newRow("dropping nothing") << u("abc") << u("drop:20,8,") << u("event: the empty drop is taken");
+    QTest::newRow("dropping nothing") << u("abc") << u("drop:20,8,") << QString();
 }
 
 void TestOutputBoxDiff::sequences()

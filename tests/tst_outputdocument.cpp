@@ -167,12 +167,11 @@ void TestOutputDocument::undoSteps_data()
             << u("hello") << u("bottom|bs|bs|type:p") << QStringList{u("hel"), u("hello")};
     QTest::newRow("word erasing is one step each")
             << u("a b c") << u("bottom|wbs|wbs") << QStringList{u("a b "), u("a b c")};
-    QTest::newRow("input method commits join typing")
-            << u("") << u("type:a|commit:b:0:0|commit:c:0:0") << QStringList{u("")};
+    QTest::newRow("input method commits are steps of their own")
+            << u("") << u("type:a|commit:b:0:0|commit:c:0:0") << QStringList{u("ab"), u("a"), u("")};
     QTest::newRow("a moved text goes back in one step")
             << u("abcdef") << u("sel:0:2|drop:6:ab:move") << QStringList{u("abcdef")};
-    QTest::newRow("paste is its own step")
-            << u("") << u("type:a|paste:b|type:c") << QStringList{u("ab"), u("a"), u("")};
+    QTest::newRow("typing joins a paste") << u("") << u("type:a|paste:b|type:c") << QStringList{u("a"), u("")};
 }
 
 void TestOutputDocument::undoSteps()

@@ -369,6 +369,9 @@ void TestWindow::purgeClick()
     QCOMPARE(calls.at(0).last(), QByteArray("http://a/x?p=1&q=2"));
     QCOMPARE(calls.at(1).last(), QByteArray("http://b/"));
     QTRY_VERIFY(QFile::exists(Purge::resultPath(m_window->folder(), 2)));
+    // Once the script has ended, as an operator would wait: a purge still running
+    // would be asked about (see purgeOverARunningPurge).
+    QTRY_VERIFY(!m_window->purgeRunning());
 
     // The next click shows what the first one's commands wrote. The stand-in ends
     // its lines with LF; the box gives every line break back as CR LF.

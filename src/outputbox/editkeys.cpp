@@ -13,7 +13,9 @@ using Mode = OutputDocument::MoveMode;
 using Move = OutputDocument::Move;
 
 // Whether the key types its text (AltGr does, Ctrl with a letter does not).
-bool isTypedText(const QKeyEvent *event)
+// A tab the focus chain left over (Alt+Tab) is typed too, as QPlainTextEdit
+// types it; it is no shortcut of the box's.
+bool isTypedText(const QKeyEvent *event, bool tab = false)
 {
     const QString text = event->text();
     if (text.isEmpty())
@@ -26,7 +28,7 @@ bool isTypedText(const QKeyEvent *event)
     const Qt::KeyboardModifiers modifiers = event->modifiers();
     if (modifiers == Qt::ControlModifier || modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
         return false;
-    if (first.isPrint() || first.category() == QChar::Other_PrivateUse)
+    if (first.isPrint() || first.category() == QChar::Other_PrivateUse || (tab && first == u'\t'))
         return true;
     return first.isHighSurrogate() && text.size() > 1 && text.at(1).isLowSurrogate();
 }
@@ -102,10 +104,11 @@ Request edit(OutputDocument &document, const QKeyEvent *event)
     } else if (event->matches(QKeySequence::InsertParagraphSeparator)) {
         document.insert(QStringView(u"\n"));
     } else if (event->matches(QKeySequence::InsertLineSeparator)) {
-        // Shift+Enter: a line separator, which QPlainTextEdit keeps as it is.
+        // Shift+Enter: a line separator, which QPlainTextEdit keeps as it is,
+        // a character typed like any other.
         const QChar separator = TextBuffer::kLineSeparator;
-        document.insert(QStringView(&separator, 1));
-    } else if (isTypedText(event)) {
+        document.type(QStringView(&separator, 1));
+    } else if (isTypedText(event, true)) {
         document.type(event->text());
     } else {
         return Request::None;

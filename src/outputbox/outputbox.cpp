@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QDrag>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
@@ -99,6 +100,22 @@ void OutputBox::textReplaced(const OutputDocument::Change &change)
     for (int *at : {&m_wordStart, &m_wordEnd, &m_lineStart, &m_lineEnd}) {
         if (*at >= change.position)
             *at = *at < change.position + removed ? change.position + change.inserted : *at - removed + change.inserted;
+    }
+    if (!m_preedit.isEmpty()) {
+        // The text being composed keeps its column, even past its line's end,
+        // as QTextLayout keeps its preedit area. Its line moves with the lines
+        // before it, and takes it along when its line break goes (the block
+        // whose separator goes is the one QTextDocument drops).
+        const int column = m_preedit.position - m_preedit.lineStart;
+        const int last = change.firstLine + change.removedLines - 1;
+        if (m_preedit.line > last)
+            m_preedit.line += change.addedLines - change.removedLines;
+        else if (m_preedit.line >= change.firstLine && m_preedit.line < last)
+            m_preedit.clear();
+        else if (m_preedit.line == last && change.removedLines > 1)
+            m_preedit.line = change.firstLine + change.addedLines - 1;
+        m_preedit.lineStart = m_buffer.lineStart(m_preedit.line);
+        m_preedit.position = m_preedit.lineStart + column;
     }
     AccessibleEvents::textReplaced(this, m_document, change);
     adjustScrollbars();
@@ -228,7 +245,11 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
     m_document.commitInput(event->commitString(), event->replacementStart(), event->replacementLength(),
                            !event->preeditString().isEmpty());
 
-    for (const QInputMethodEvent::Attribute &selection : m_preedit.take(event)) {
+    const QList<QInputMethodEvent::Attribute> selections = m_preedit.take(event);
+    m_preedit.line = m_buffer.lineOfPosition(cursorPosition());
+    m_preedit.lineStart = m_buffer.lineStart(m_preedit.line);
+    m_preedit.position = cursorPosition();
+    for (const QInputMethodEvent::Attribute &selection : selections) {
         const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition())) + selection.start;
         setSelection(start, start + selection.length);
     }
@@ -254,8 +275,14 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
         return font();
     case Qt::ImCursorRectangle: {
         // In the box's own coordinates, as Qt asks for them (QPlainTextEdit
-        // answers in its viewport's, a frame's width off).
-        return cursorRect().translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
+        // answers in its viewport's, a frame's width off). While composing, the
+        // composing caret's, measured without cutting to whole pixels.
+        if (m_preedit.isEmpty())
+            return cursorRect().translated(toWidget);
+        const int end = m_buffer.lineEnd(m_buffer.lineOfPosition(m_preedit.lineStart));
+        const QRectF place
+                = m_lines.characterRect(std::min(m_preedit.position, end), 1, horizontalScrollBar()->value());
+        return place.translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
     }
     case Qt::ImAnchorRectangle:
         return characterRect(anchorPosition(), 1).translated(toWidget);
@@ -271,9 +298,51 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
 // ---------------------------------------------------------------------------
 // Mouse
 
+bool OutputBox::endComposing(const QPoint &at)
+{
+    // As QPlainTextEdit: with the caret on the composed line, a press up to the
+    // composed text's length past the caret, counted in the line as drawn
+    // with that text in it, is the input method's; any other asks the input
+    // method to commit, and what is still composed after that goes.
+    const int composed = int(m_preedit.text.size());
+    const int line = m_buffer.lineOfPosition(m_preedit.lineStart);
+    if (m_preedit.isEmpty() || m_buffer.lineOfPosition(cursorPosition()) != line)
+        return false;
+    const QRect place = characterRect(std::min(m_preedit.position, m_buffer.lineEnd(line)), 1);
+    int hit = at.y() > characterRect(length(), 1).bottom() ? -1 : positionAt(at); // nothing below the text
+    if (at.y() >= place.top() && at.y() <= place.bottom()) {
+        const QFontMetricsF metrics(font());
+        qreal x = place.left();
+        if (at.x() >= x + metrics.horizontalAdvance(m_preedit.text)) {
+            hit = positionAt(at - QPoint(int(metrics.horizontalAdvance(m_preedit.text)), 0)) + composed;
+        } else if (at.x() >= x) {
+            hit = m_preedit.position;
+            for (const QChar c : m_preedit.text) {
+                const qreal advance = metrics.horizontalAdvance(c);
+                if (at.x() < x + advance / 2)
+                    break;
+                x += advance;
+                ++hit;
+            }
+        }
+    }
+    if (hit - cursorPosition() >= 0 && hit - cursorPosition() <= composed)
+        return true;
+    QGuiApplication::inputMethod()->commit();
+    if (!m_preedit.isEmpty()) {
+        m_preedit.clear();
+        viewport()->update();
+    }
+    return false;
+}
+
 void OutputBox::mousePressEvent(QMouseEvent *event)
 {
     const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton && endComposing(at)) {
+        event->accept();
+        return;
+    }
     if (event->button() == Qt::MiddleButton) {
         QClipboard *clipboard = QGuiApplication::clipboard();
         if (clipboard->supportsSelection()) {
@@ -368,6 +437,10 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
         return;
     }
     const QPoint at = event->position().toPoint();
+    if (endComposing(at)) {
+        event->accept();
+        return;
+    }
     const int position = positionAt(at);
     m_mayDrag = false;
     std::tie(m_wordStart, m_wordEnd) = m_document.wordAt(position);
@@ -494,9 +567,19 @@ void OutputBox::startDrag()
         m_document.replaceRange(from, to, {});
 }
 
+namespace {
+
+// Text to drop, as QPlainTextEdit takes it: an empty text is no drop.
+bool canTake(const QMimeData *data)
+{
+    return data->hasText() && !data->text().isEmpty();
+}
+
+} // namespace
+
 void OutputBox::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!event->mimeData()->hasText()) {
+    if (!canTake(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -507,7 +590,7 @@ void OutputBox::dragEnterEvent(QDragEnterEvent *event)
 
 void OutputBox::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!event->mimeData()->hasText()) {
+    if (!canTake(event->mimeData())) {
         event->ignore();
         return;
     }
@@ -536,7 +619,7 @@ void OutputBox::dropEvent(QDropEvent *event)
 {
     m_dropPosition = -1;
     viewport()->update();
-    if (!event->mimeData()->hasText()) {
+    if (!canTake(event->mimeData())) {
         event->ignore();
         return;
     }

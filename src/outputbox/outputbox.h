@@ -118,6 +118,9 @@ private:
     void textReplaced(const OutputDocument::Change &change);
     void caretMoved(int oldCursor, int oldAnchor);
 
+    // Whether a press at a point belongs to the input method; commits what it
+    // composes otherwise.
+    bool endComposing(const QPoint &at);
     void startDrag();
     // A press, or a drag after a double or triple click, extending the
     // selection by words or whole lines as the click that started it chose.

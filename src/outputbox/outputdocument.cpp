@@ -61,8 +61,13 @@ QVariant OutputDocument::inputMethodQuery(Qt::InputMethodQuery query) const
         return m_cursor;
     case Qt::ImSurroundingText:
         return textRange(from, to);
-    case Qt::ImCurrentSelection:
-        return selectedText();
+    case Qt::ImCurrentSelection: {
+        // As QTextCursor::selectedText() gives it to an input method: a line
+        // break as a paragraph separator.
+        QString selection = m_buffer.text(selectionStart(), selectionEnd());
+        selection.replace(TextBuffer::kLineBreak, QChar::ParagraphSeparator);
+        return selection;
+    }
     case Qt::ImTextBeforeCursor: {
         // Whole lines back until there is enough, as QPlainTextEdit gives it.
         int before = line;
@@ -93,7 +98,6 @@ void OutputDocument::setSelection(int anchor, int cursor)
     m_anchor = std::clamp(anchor, 0, length());
     m_cursor = std::clamp(cursor, 0, length());
     m_preferredX = -1;
-    m_history.seal();
     emit caretMoved(oldCursor, oldAnchor);
 }
 
@@ -110,7 +114,6 @@ void OutputDocument::moveCursor(int position, MoveMode mode)
     m_cursor = std::clamp(position, 0, length());
     if (mode == MoveMode::MoveAnchor)
         m_anchor = m_cursor;
-    m_history.seal();
     emit caretMoved(oldCursor, oldAnchor);
 }
 
@@ -176,31 +179,31 @@ TextBuffer::Pieces OutputDocument::applyReplace(int from, int to, const TextBuff
     return removed;
 }
 
-void OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained)
+bool OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained)
 {
     from = std::clamp(from, 0, length());
     to = std::clamp(to, from, length());
     if (from == to && text.isEmpty())
-        return;
+        return false;
     const int oldCursor = m_cursor;
     const int oldAnchor = m_anchor;
     const TextBuffer::Pieces inserted = m_buffer.store(text);
     EditHistory::Step step;
     step.position = from;
     step.length = TextBuffer::length(inserted);
-    step.cursorBefore = oldCursor;
-    step.anchorBefore = oldAnchor;
     step.pieces = applyReplace(from, to, inserted);
     m_cursor = m_anchor = from + step.length;
-    step.cursorAfter = step.anchorAfter = m_cursor;
     step.chained = chained;
-    m_history.record(std::move(step), kind);
+    step.kind = kind;
+    m_history.record(std::move(step), inserted);
     emit caretMoved(oldCursor, oldAnchor);
+    return true;
 }
 
 void OutputDocument::type(QStringView text)
 {
-    edit(selectionStart(), selectionEnd(), text, EditHistory::Kind::Typing);
+    // Over a selection the typing starts a step, which more typing may join.
+    edit(selectionStart(), selectionEnd(), text, hasSelection() ? EditHistory::Kind::Other : EditHistory::Kind::Typing);
 }
 
 void OutputDocument::insert(QStringView text)
@@ -242,7 +245,7 @@ void OutputDocument::eraseFromCaret(bool forward, int (*move)(QStringView, int),
     // A selection goes whole; otherwise from the caret to where `move` takes it
     // within its line, or across the line break at the line's edge.
     if (hasSelection()) {
-        edit(selectionStart(), selectionEnd(), {}, kind);
+        edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
         return;
     }
     if (forward ? m_cursor >= length() : m_cursor <= 0)
@@ -270,21 +273,36 @@ void OutputDocument::eraseLine()
 
 void OutputDocument::commitInput(const QString &text, int replacementStart, int replacementLength, bool composing)
 {
-    if (text.isEmpty() && replacementLength <= 0 && !composing)
+    if (text.isEmpty() && replacementLength == 0 && !composing)
         return;
-    if (replacementStart != 0 || replacementLength > 0) {
-        // The input method rewrites text beside the caret; the caret stays
-        // with the text it was at.
-        const int from = std::clamp(m_cursor + replacementStart, 0, length());
-        const int to = std::clamp(from + replacementLength, from, length());
-        const int cursor = m_cursor;
-        edit(from, to, text, EditHistory::Kind::Typing);
-        const int kept
-                = cursor >= to ? cursor - (to - from) + int(text.size()) : std::min(cursor, from + int(text.size()));
-        setCursorPosition(kept);
-    } else if (hasSelection() || !text.isEmpty()) {
-        edit(selectionStart(), selectionEnd(), text, EditHistory::Kind::Typing);
+    // As QPlainTextEdit takes it: the selection goes first, then the range
+    // beside the caret is replaced, all one undo step. A range reaching
+    // outside the text is no range: the text goes in at its start, or at the
+    // caret when the start is outside too.
+    const int oldCursor = m_cursor;
+    bool removed = false;
+    if (hasSelection()) {
+        const int start = selectionStart();
+        removed = edit(start, selectionEnd(), {}, EditHistory::Kind::Other);
+        if (start != oldCursor)
+            m_history.last().caretUndone = oldCursor;
     }
+    if (text.isEmpty() && replacementLength == 0)
+        return;
+    const int caret = m_cursor;
+    const auto inText = [this](int position) { return position >= 0 && position <= length(); };
+    const int at = inText(caret + replacementStart) ? caret + replacementStart : caret;
+    const int end = inText(at + replacementLength) ? at + replacementLength : at;
+    const int from = std::min(at, end);
+    const int to = std::max(at, end);
+    if (!edit(from, to, text, EditHistory::Kind::Other, removed))
+        return;
+    // Undo takes the caret back to where it stood when the commit came.
+    if (!removed && from != oldCursor)
+        m_history.last().caretUndone = oldCursor;
+    // The caret keeps to its text; at the range's start it goes past the commit.
+    const int inserted = m_cursor - from;
+    setCursorPosition(caret < from ? caret : (caret < to ? from : caret - (to - from)) + inserted);
 }
 
 void OutputDocument::drop(int position, QStringView text, bool moveSelection)
@@ -296,12 +314,16 @@ void OutputDocument::drop(int position, QStringView text, bool moveSelection)
     int start = position;
     if (moveSelection) {
         // The text leaves its old place in the same undo step.
+        bool removed = false;
         if (position < from) {
-            edit(from + inserted, to + inserted, {}, EditHistory::Kind::Other, true);
+            removed = edit(from + inserted, to + inserted, {}, EditHistory::Kind::Other, true);
         } else {
-            edit(from, to, {}, EditHistory::Kind::Other, true);
+            removed = edit(from, to, {}, EditHistory::Kind::Other, true);
             start -= to - from;
         }
+        // Redone, the caret ends after the text put in, as it does now.
+        if (removed)
+            m_history.last().caretRedone = start + inserted;
     }
     setCursorPosition(start + inserted);
 }
@@ -329,8 +351,8 @@ void OutputDocument::replayStep(bool undoing)
     const TextBuffer::Pieces back = applyReplace(step.position, step.position + step.length, step.pieces);
     step.length = TextBuffer::length(step.pieces);
     step.pieces = back;
-    m_cursor = undoing ? step.cursorBefore : step.cursorAfter;
-    m_anchor = undoing ? step.anchorBefore : step.anchorAfter;
+    // Without a selection, as QTextDocument leaves its cursor.
+    m_cursor = m_anchor = std::clamp(undoing ? step.caretUndone : step.caretRedone, 0, length());
     if (undoing)
         m_history.undone();
     else

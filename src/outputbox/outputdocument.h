@@ -86,7 +86,6 @@ public:
     void selectAll() { setSelection(0, length()); }
     // The whole line with its line break, as a triple click selects it.
     void selectLine(int position);
-    // A move ends the typing that undo takes back as one step.
     void moveCursor(int position, MoveMode mode);
     void move(Move move, MoveMode mode);
     // Where the caret goes up and down (a distance the view measures), kept over
@@ -97,8 +96,10 @@ public:
 
     // Edits. Each replaces the selection, if there is one, and leaves the caret
     // after what it put in.
-    void type(QStringView text);   // typed text: a run of it is one undo step
-    void insert(QStringView text); // Enter, a line separator: a step of its own
+    // Typed text: text typed where the last insertion ended is one undo step
+    // with it, as QTextDocument keeps it.
+    void type(QStringView text);
+    void insert(QStringView text); // Enter: a step of its own
     // Any line ends of the pasted text become the box's own.
     void paste(const QString &text);
     void deleteSelection();
@@ -137,7 +138,8 @@ signals:
 private:
     // The one place text changes: every edit, undo and redo comes through here.
     TextBuffer::Pieces applyReplace(int from, int to, const TextBuffer::Pieces &with);
-    void edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained = false);
+    // Whether it changed anything (and so recorded a step).
+    bool edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained = false);
     void eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind);
     int target(Move move, MoveMode mode) const;
     void replay(bool undoing);

@@ -233,10 +233,10 @@ int ViewLines::lineReaching(int topLine, int line, qreal y, bool down) const
 
 void ViewLines::drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const Frame &frame) const
 {
-    // The text being composed is laid out into the caret's line for as long as
-    // it is composed, the way QPlainTextEdit shows it.
+    // The text being composed is laid out into its line for as long as it is
+    // composed, the way QPlainTextEdit shows it.
     const Preedit &preedit = *frame.preedit;
-    const int at = frame.cursor - m_buffer.lineStart(line);
+    const int at = preedit.position - m_buffer.lineStart(line);
     QTextLayout layout(m_buffer.lineText(line), m_font, m_device);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
@@ -254,7 +254,15 @@ void ViewLines::drawPreeditLine(QPainter *painter, int line, const QPointF &orig
     textLine.setLeadingIncluded(true);
     textLine.setLineWidth(1e9);
     layout.endLayout();
-    layout.draw(painter, origin, {}, frame.area);
+    // The selection as QPlainTextEdit hands it over: in the line's own
+    // positions, which the text being composed shifts.
+    QList<QTextLayout::FormatRange> selections;
+    const int start = m_buffer.lineStart(line);
+    if (frame.selectionEnd > frame.selectionStart && frame.selectionStart - start < m_buffer.lineLength(line) + 1
+        && frame.selectionEnd - start > 0)
+        selections.append(
+                {frame.selectionStart - start, frame.selectionEnd - frame.selectionStart, frame.selectionFormat});
+    layout.draw(painter, origin, selections, frame.area);
     if (frame.preeditCaretShown && preedit.cursorVisible)
         layout.drawCursor(painter, origin, at + preedit.cursor, kCursorWidth);
 }
@@ -266,12 +274,13 @@ void ViewLines::draw(QPainter *painter, const Frame &frame) const
     QPointF offset(-frame.scrollX, m_topLine == 0 ? kMargin : 0);
     const int lines = m_buffer.lineCount();
     const int cursorLine = m_buffer.lineOfPosition(frame.cursor);
+    const int preeditLine = composing ? m_buffer.lineOfPosition(frame.preedit->lineStart) : -1;
     for (int line = m_topLine; line < lines; ++line) {
         const qreal lineHeight = m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
         const QRectF bounds(offset.x(), offset.y(), 1, lineHeight);
         if (bounds.bottom() >= area.top() && bounds.top() <= area.bottom()) {
             const QPointF origin(offset.x() + kMargin, offset.y());
-            if (composing && line == cursorLine && m_buffer.lineLength(line) < WideLine::kMinLength) {
+            if (line == preeditLine && m_buffer.lineLength(line) < WideLine::kMinLength) {
                 drawPreeditLine(painter, line, origin, frame);
             } else {
                 const int start = m_buffer.lineStart(line);
@@ -292,10 +301,11 @@ void ViewLines::draw(QPainter *painter, const Frame &frame) const
                     paint.cursor = frame.cursor - start;
                 paint.cursorWidth = kCursorWidth;
                 m_layouts.draw(line, paint);
-                if (composing && line == cursorLine) {
-                    // A long line shows the text being composed over the caret.
+                if (line == preeditLine) {
+                    // A long line shows the text being composed over its place.
                     const QString &text = frame.preedit->text;
-                    const QRectF caret = characterRect(frame.cursor, 1, frame.scrollX).toRect();
+                    const int at = std::min(frame.preedit->position, m_buffer.lineEnd(line));
+                    const QRectF caret = characterRect(at, 1, frame.scrollX).toRect();
                     const QFontMetricsF metrics(m_font);
                     const QRectF box(caret.left(), caret.top(), metrics.horizontalAdvance(text), caret.height());
                     painter->fillRect(box, frame.base);

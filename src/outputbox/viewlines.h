@@ -73,9 +73,9 @@ public:
         QTextCharFormat selectionFormat;
         int cursor = 0;
         bool caretShown = false;
-        bool preeditCaretShown = false; // the composing caret shows in a disabled box too
-        const Preedit *preedit = nullptr;
-        QBrush base; // behind text being composed on a long line
+        bool preeditCaretShown = false;   // the composing caret shows in a disabled box too
+        const Preedit *preedit = nullptr; // shown at its own position, not the caret's
+        QBrush base;                      // behind text being composed on a long line
     };
     void draw(QPainter *painter, const Frame &frame) const;
 
