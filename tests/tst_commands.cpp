@@ -740,7 +740,7 @@ void TestCommands::cmdLineLength()
         try {
             const SquidclientLine command(ShellDialect::Cmd, folder, isUrl || isRequest ? QStringLiteral("h") : text,
                                           pages);
-            command.checkUrl(url, 3, QStringLiteral("nslookup3.txt"));
+            command.checkUrl(url, 3, &Purge::resultName);
             command.check(request, QStringLiteral("The request"));
             reason.clear();
             const QString line = isRequest ? command.status(request, longestResult) : command.purge(url, longestResult);
@@ -776,7 +776,7 @@ void TestCommands::cmdRefusals()
     // A western machine: the script is written in code page 1252 and read in 437.
     try {
         const SquidclientLine command(ShellDialect::Cmd, AppFolder(folder), server, {1252, 437});
-        command.checkUrl(url, 3, QStringLiteral("nslookup3.txt"));
+        command.checkUrl(url, 3, &Purge::resultName);
         command.check(request, QStringLiteral("The request"));
         QCOMPARE(QString(), what);
     } catch (const UnsafeTextError &error) {
@@ -784,8 +784,7 @@ void TestCommands::cmdRefusals()
     }
     // The same texts go through on a Chinese machine, except the network folder.
     if (!folder.startsWith(QStringLiteral("\\\\")))
-        SquidclientLine(ShellDialect::Cmd, AppFolder(folder), server, {936, 936})
-                .checkUrl(url, 3, QStringLiteral("nslookup3.txt"));
+        SquidclientLine(ShellDialect::Cmd, AppFolder(folder), server, {936, 936}).checkUrl(url, 3, &Purge::resultName);
 }
 
 void TestCommands::codePagesRefusedBeforeScript()
@@ -793,7 +792,7 @@ void TestCommands::codePagesRefusedBeforeScript()
     // The scripts are made only from texts that all passed: a refused one hands
     // out no line at all. Half a surrogate pair is a character no code page holds.
     const QString broken = QStringLiteral("caf") + QChar(0xd800);
-    const auto noLine = [](qsizetype, const QString &) { QFAIL("a line was handed out"); };
+    const auto noLine = [](qsizetype, const QString &, const QString &) { QFAIL("a line was handed out"); };
     for (const CodePages pages : {CodePages{1252, 437}, CodePages{936, 936}}) {
         QVERIFY_THROWS_EXCEPTION(
                 UnsafeTextError,

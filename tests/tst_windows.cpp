@@ -15,8 +15,8 @@
 #include "commands/codepages.h"
 #include "commands/purge.h"
 #include "commands/scriptwriter.h"
-#include "commands/statusquery.h"
 #include "commands/squidclientline.h"
+#include "commands/statusquery.h"
 #include "commands/unsafetexterror.h"
 #include "storage/appfolder.h"
 
@@ -384,7 +384,7 @@ void TestWindows::scripts()
     {
         ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
         Purge::script(windowsApp, hostile, hostile + QStringLiteral("\r\nlast"), ShellDialect::Cmd, pages,
-                      [&](qsizetype, const QString &line) { writer.writeLine(line); });
+                      [&](qsizetype, const QString &line, const QString &) { writer.writeLine(line); });
         writer.close();
     }
     {
@@ -515,7 +515,7 @@ void TestWindows::controlCharacters()
         (arrived ? whole : changed).append(name);
         bool refused = false;
         try {
-            command.checkUrl(urlWith(u), 0, QStringLiteral("nslookup0.txt"));
+            command.checkUrl(urlWith(u), 0, &Purge::resultName);
         } catch (const UnsafeTextError &) {
             refused = true;
         }
@@ -555,7 +555,7 @@ void TestWindows::longLines()
     const SquidclientLine command(ShellDialect::Cmd, windowsApp, QStringLiteral("h"), pages);
     bool threw = false;
     try {
-        command.checkUrl(url, 0, QStringLiteral("nslookup0.txt"));
+        command.checkUrl(url, 0, &Purge::resultName);
     } catch (const UnsafeTextError &error) {
         threw = true;
         QVERIFY2(error.message().contains(QStringLiteral("8,191")), qPrintable(error.message()));

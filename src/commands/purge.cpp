@@ -23,7 +23,8 @@ QString Purge::resultPath(const AppFolder &folder, qsizetype line)
 }
 
 void Purge::script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
-                   const CodePages &codePages, const std::function<void(qsizetype urlLine, const QString &line)> &line)
+                   const CodePages &codePages,
+                   const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line)
 {
     const SquidclientLine command(dialect, folder, server, codePages);
     // The appended line end only adds an empty last piece, which is skipped.
@@ -33,11 +34,13 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
     // leaves the previous script as it was.
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (!lines.at(i).isEmpty())
-            command.checkUrl(lines.at(i), i, resultName(i));
+            command.checkUrl(lines.at(i), i, &resultName);
     }
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!lines.at(i).isEmpty())
-            line(i, command.purge(lines.at(i), command.folderFile(resultName(i))));
+        if (lines.at(i).isEmpty())
+            continue;
+        const QString result = command.folderFile(resultName(i));
+        line(i, command.purge(lines.at(i), result), result);
     }
 }
 
@@ -55,14 +58,14 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
     };
     ResultReader reader;
     QString shown;
-    script(folder, server, urls, dialect, codePages, [&](qsizetype urlLine, const QString &line) {
+    script(folder, server, urls, dialect, codePages, [&](qsizetype, const QString &line, const QString &result) {
         // Created only now: every text has passed its check.
         if (!writer)
             create();
         writer->writeLine(line);
         // The script has not run yet: this is what an earlier purge left under
         // this number.
-        reader.append(shown, resultPath(folder, urlLine));
+        reader.append(shown, result);
     });
     // Nothing to purge still gives an (empty) script, started as any other.
     if (!writer)

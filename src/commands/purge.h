@@ -16,11 +16,13 @@ namespace Purge {
 
 // Calls `line` with each line of the purge script for these texts, in order,
 // together with the number of the URL line it purges (counted from 0, blank
-// lines skipped but counted). Every text is checked before the first call, so a
+// lines skipped but counted) and the path of its result file as the line names
+// it. Every text is checked before the first call, so a
 // refused one throws UnsafeTextError with nothing handed out. This is exactly
 // what run() writes; the scripts for cmd.exe can be made on any platform.
 void script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
-            const CodePages &codePages, const std::function<void(qsizetype urlLine, const QString &line)> &line);
+            const CodePages &codePages,
+            const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line);
 
 // Line i of urls is purged with its answer in nslookup<i>.txt. Throws
 // UnsafeTextError before any file is touched, and FileError when a file

@@ -97,7 +97,7 @@ void SquidclientLine::check(const QString &text, const QString &what) const
         throw UnsafeTextError(what, text, reason);
 }
 
-void SquidclientLine::checkUrl(const QString &url, qsizetype line, const QString &resultName) const
+void SquidclientLine::checkUrl(const QString &url, qsizetype line, QString (*resultName)(qsizetype)) const
 {
     QString reason = refusal(url);
     if (reason.isEmpty() && m_dialect == ShellDialect::Cmd)
@@ -106,8 +106,8 @@ void SquidclientLine::checkUrl(const QString &url, qsizetype line, const QString
     // whose number counts from 0: one name for the box and the folder alike.
     if (!reason.isEmpty())
         throw UnsafeTextError(
-                QCoreApplication::translate("SquidclientLine", "URL line %1 (%2)").arg(line + 1).arg(resultName), url,
-                reason);
+                QCoreApplication::translate("SquidclientLine", "URL line %1 (%2)").arg(line + 1).arg(resultName(line)),
+                url, reason);
 }
 
 QString SquidclientLine::purge(const QString &url, const QString &resultPath) const

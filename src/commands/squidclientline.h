@@ -27,8 +27,9 @@ public:
     // throws UnsafeTextError when it cannot be quoted or starts with "-".
     void check(const QString &text, const QString &what) const;
     // The same for URL line `line` (counted from 0) whose answer goes to the
-    // result file `resultName`; both name it when it is refused.
-    void checkUrl(const QString &url, qsizetype line, const QString &resultName) const;
+    // result file resultName(line); both name it when it is refused. The name is
+    // made only then: a purge checks 100,000 lines.
+    void checkUrl(const QString &url, qsizetype line, QString (*resultName)(qsizetype)) const;
 
     // The purge of url; its output goes to resultPath.
     QString purge(const QString &url, const QString &resultPath) const;
