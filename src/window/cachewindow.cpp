@@ -26,44 +26,36 @@ CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     setObjectName(QStringLiteral("cache"));
     setWindowTitle(kTitle);
     setFixedSize(LayoutTable::clientSize());
-    const WindowControls controls = WindowControls::make(this);
-    m_serverList = controls.serverList;
-    m_urlBox = controls.urlBox;
-    m_requestBox = controls.requestBox;
-    m_outputBox = controls.outputBox;
-    m_newServerBox = controls.newServerBox;
-    m_purgeButton = controls.purgeButton;
-    m_statusButton = controls.statusButton;
-    m_addButton = controls.addButton;
+    m_controls = WindowControls::make(this);
 
-    connect(m_purgeButton, &QPushButton::clicked, this, &CacheWindow::purge);
-    connect(m_statusButton, &QPushButton::clicked, this, &CacheWindow::statusQuery);
-    connect(m_addButton, &QPushButton::clicked, this, &CacheWindow::addServer);
+    connect(m_controls.purgeButton, &QPushButton::clicked, this, &CacheWindow::purge);
+    connect(m_controls.statusButton, &QPushButton::clicked, this, &CacheWindow::statusQuery);
+    connect(m_controls.addButton, &QPushButton::clicked, this, &CacheWindow::addServer);
 
     // A server list that cannot be read must not keep the window from opening.
     runOrReport(tr("Reading the server list"), [this] { LoadServerList(); });
-    m_urlBox->setFocus();
+    m_controls.urlBox->setFocus();
 }
 
 void CacheWindow::LoadServerList()
 {
     const QStringList items = ServerList(m_folder).load();
-    m_serverList->clear();
-    m_serverList->addItems(items);
-    m_serverList->setCurrentRow(-1);
-    m_serverList->clearSelection();
+    m_controls.serverList->clear();
+    m_controls.serverList->addItems(items);
+    m_controls.serverList->setCurrentRow(-1);
+    m_controls.serverList->clearSelection();
 }
 
 QString CacheWindow::selectedServer() const
 {
-    const QList<QListWidgetItem *> selected = m_serverList->selectedItems();
+    const QList<QListWidgetItem *> selected = m_controls.serverList->selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text();
 }
 
 void CacheWindow::addServer()
 {
     runOrReport(tr("Adding a server"), [this] {
-        ServerList(m_folder).add(m_newServerBox->text());
+        ServerList(m_folder).add(m_controls.newServerBox->text());
         LoadServerList();
     });
 }
@@ -81,13 +73,14 @@ void CacheWindow::purge()
     // say which one is wanted.
     if (purgeRunning() && !confirmStopRunningPurge())
         return;
-    m_outputBox->clear();
+    m_controls.outputBox->clear();
     QString shown;
-    if (!runOrReport(tr("Purging"),
-                     [&] { shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_urlBox), &m_lastPurge); }))
+    if (!runOrReport(tr("Purging"), [&] {
+            shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_controls.urlBox), &m_lastPurge);
+        }))
         return;
     // The answers can be tens of megabytes: the box takes the string over.
-    BoxText::setText(m_outputBox, std::move(shown));
+    BoxText::setText(m_controls.outputBox, std::move(shown));
 
     QMessageBox done(QMessageBox::NoIcon, kTitle, kPurgeDone, QMessageBox::Ok, this);
     done.setObjectName(QStringLiteral("purgeDoneBox"));
@@ -96,9 +89,10 @@ void CacheWindow::purge()
 
 void CacheWindow::statusQuery()
 {
-    m_outputBox->clear();
+    m_controls.outputBox->clear();
     runOrReport(tr("Querying the server's status"), [this] {
-        BoxText::setText(m_outputBox, m_statusQuery.run(m_folder, selectedServer(), m_requestBox->text()));
+        BoxText::setText(m_controls.outputBox,
+                         m_statusQuery.run(m_folder, selectedServer(), m_controls.requestBox->text()));
     });
 }
 

@@ -3,16 +3,11 @@
 #include "commands/scriptrunner.h"
 #include "commands/statusquery.h"
 #include "storage/appfolder.h"
+#include "window/windowcontrols.h"
 
 #include <QWidget>
 
 #include <functional>
-
-class QLineEdit;
-class OutputBox;
-class QListWidget;
-class QPlainTextEdit;
-class QPushButton;
 
 // The program's one window. Its controls are the whole in-memory state: every
 // action reads its inputs from them when it starts and writes its results back.
@@ -59,13 +54,5 @@ private:
     // The purge started last, which may still be running.
     ScriptRunner::StartedScript m_lastPurge;
 
-    // Made from the layout table (see WindowControls).
-    QListWidget *m_serverList = nullptr;   // List1
-    QPlainTextEdit *m_urlBox = nullptr;    // Text1
-    QLineEdit *m_requestBox = nullptr;     // Text2
-    OutputBox *m_outputBox = nullptr;      // Text3
-    QLineEdit *m_newServerBox = nullptr;   // Text4
-    QPushButton *m_purgeButton = nullptr;  // Command1
-    QPushButton *m_statusButton = nullptr; // Command2
-    QPushButton *m_addButton = nullptr;    // Command3
+    WindowControls m_controls; // made from the layout table
 };
