@@ -93,10 +93,10 @@ void TestWinPaths::appendersTakeTurns()
     QVERIFY(FileBytes::write(file, "unfinished"));
     const int lines = 100;
     QList<QProcess *> writers;
-    for (const QString tag : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D")}) {
+    for (const char *tag : {"A", "B", "C", "D"}) {
         auto *writer = new QProcess(this);
         writer->start(QCoreApplication::applicationFilePath(),
-                      {QStringLiteral("append"), file, tag, QString::number(lines)});
+                      {QStringLiteral("append"), file, QString::fromLatin1(tag), QString::number(lines)});
         writers.append(writer);
     }
     for (QProcess *writer : writers) {
@@ -162,7 +162,8 @@ void TestWinPaths::scriptsRunHiddenThroughTheSystemsCmd()
                           QStringLiteral("-h 127.0.0.1 -p 80 -m purge b")}));
     QCOMPARE(FileBytes::read(path + QStringLiteral("/nslookup2.txt")), QByteArray("answer for b\nstand-in error\n"));
     // test.bat stays the record of the script; the copy that ran is gone.
-    QVERIFY(FileBytes::read(path + QStringLiteral("/test.bat")).endsWith("nslookup2.txt\"\r\n"));
+    const QByteArray record = FileBytes::read(path + QStringLiteral("/test.bat"));
+    QVERIFY2(record.count("\r\n") == 2 && record.contains("purge b"), record.constData());
     QTRY_COMPARE(runCopies(path), QStringList());
 
     // The answer is shown, from the file Windows wrote as info.txt.
@@ -189,7 +190,8 @@ void TestWinPaths::stopEndsOnlyOurs()
     theirs.setProgram(QStringLiteral("cmd.exe"));
     theirs.setNativeArguments(QStringLiteral("/d /c \"\"") + QDir::toNativeSeparators(other)
                               + QStringLiteral("\\squidclient.exe\" x > \"")
-                              + QDir::toNativeSeparators(other + QStringLiteral("/answer.txt")) + QStringLiteral("\"\""));
+                              + QDir::toNativeSeparators(other + QStringLiteral("/answer.txt"))
+                              + QStringLiteral("\"\""));
     theirs.start();
     QVERIFY(theirs.waitForStarted());
     const AppFolder folder(QDir::toNativeSeparators(ours));
@@ -208,7 +210,7 @@ void TestWinPaths::stopEndsOnlyOurs()
     QVERIFY(QFile::remove(ours + QStringLiteral("/hold")));
     QVERIFY(QFile::remove(other + QStringLiteral("/hold")));
     QVERIFY(theirs.waitForFinished(30000));
-    QCOMPARE(FileBytes::read(other + QStringLiteral("/answer.txt")), QByteArray("answer for x\nstand-in error\n"));
+    QCOMPARE(FileBytes::read(other + QStringLiteral("/answer.txt")), QByteArray("answer for x\n"));
     QTest::qWait(500);
     QCOMPARE(FileBytes::read(ours + QStringLiteral("/nslookup0.txt")), QByteArray());
 }
@@ -228,7 +230,18 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     TestWinPaths test;
     QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
+    QStringList args = app.arguments();
+    if (GetConsoleWindow() || args.contains(QStringLiteral("-o")))
+        return QTest::qExec(&test, args);
+    // Without a console, as under wine with the output in a pipe, QtTest sends
+    // its log to the debugger, where no one sees it: it goes into a file, which
+    // is then copied to standard output.
+    const QString log = QDir::temp().filePath(QStringLiteral("tst_winpaths-%1.txt").arg(GetCurrentProcessId()));
+    const int failed = QTest::qExec(&test, args << QStringLiteral("-o") << log + QStringLiteral(",txt"));
+    const QByteArray text = FileBytes::read(log);
+    fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    QFile::remove(log);
+    return failed;
 }
 
 #include "tst_winpaths.moc"
