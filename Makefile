@@ -5,7 +5,7 @@
 #   make e2e    the end-to-end tests alone, with their output and the purge rate
 #   make bench  build, run the benchmarks and print their summary table
 #   make windows  build for 64-bit Windows (the first run builds a Qt for
-#               Windows, about an hour), package dist/quellory-<version>-win64.zip
+#               Windows, 40 minutes or so), package dist/quellory-<version>-win64.zip
 #               and check it under wine
 
 BUILD_DIR ?= build
