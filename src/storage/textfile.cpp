@@ -46,7 +46,13 @@ FilePart FileContent(const QString &strfile, qint64 maxBytes)
     // must not take that much memory before the first byte is read.
     QStringDecoder decoder(QStringDecoder::System);
     QString text;
-    text.resize(qsizetype(qMin<qint64>(wanted, qint64(4) << 20)) + 256);
+    // It starts at 64 MiB at most, a block the C library maps on its own and
+    // moves without copying when it grows (smaller ones may sit on its heap and
+    // be copied), and takes memory only where bytes land. It is doubled while
+    // it grows, but never past what the size claimed, where the file's bytes
+    // usually end.
+    const qsizetype claimed = qsizetype(qMin<qint64>(wanted, std::numeric_limits<qsizetype>::max() / 4)) + 256;
+    text.resize(qMin<qsizetype>(claimed, qsizetype(32) << 20));
     qsizetype length = 0;
     qint64 read = 0;
     QByteArray piece(qsizetype(1) << 20, Qt::Uninitialized);
@@ -57,7 +63,7 @@ FilePart FileContent(const QString &strfile, qint64 maxBytes)
         read += n;
         const qsizetype needed = length + decoder.requiredSpace(qsizetype(n));
         if (needed > text.size())
-            text.resize(qMax(needed, text.size() * 2));
+            text.resize(qMax(needed, qMin(text.size() * 2, claimed)));
         length = decoder.appendToBuffer(text.data() + length, QByteArrayView(piece.constData(), qsizetype(n)))
                 - text.constData();
     }
