@@ -107,8 +107,8 @@ bool CacheWindow::purgeReportPending() const
 
 void CacheWindow::watchPurge(QDateTime started, QList<qsizetype> urlLines)
 {
-    PurgeWatch::Purge purge{++m_purgeCount, m_folder,       selectedServer(), std::move(urlLines),
-                            m_lastPurge,    std::move(started)};
+    PurgeWatch::Purge purge{++m_purgeCount,      m_folder,    selectedServer(),
+                            std::move(urlLines), m_lastPurge, std::move(started)};
     m_purges.push_back(new PurgeWatch(std::move(purge), &m_notifier, this));
     while (m_purges.size() > kKeptPurges) {
         m_notifier.forget(m_purges.front()->purge().id);

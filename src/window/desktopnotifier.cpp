@@ -89,8 +89,7 @@ DesktopNotifier::DesktopNotifier(QObject *parent)
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
-    bus.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this,
-                SLOT(actionInvoked(uint, QString)));
+    bus.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this, SLOT(actionInvoked(uint, QString)));
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call(QStringLiteral("GetCapabilities"))), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotifier::capabilities);
 }
@@ -128,9 +127,8 @@ void DesktopNotifier::send(quint64 purge, const QString &body)
            << QStringList{QStringLiteral("default"), tr("Show results")} << QVariantMap() << -1;
     shown.sending = true;
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(notify), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, purge](QDBusPendingCallWatcher *call) {
-        sent(purge, call);
-    });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, purge](QDBusPendingCallWatcher *call) { sent(purge, call); });
 }
 
 void DesktopNotifier::sent(quint64 purge, QDBusPendingCallWatcher *call)

@@ -36,18 +36,16 @@ void PurgeWatch::poll()
             return;
         m_lastProgressAt = now;
         m_lastAnswered = answered;
-        m_notifier->show(m_purge.id,
-                         PurgeReport::progress(m_purge.server, answered, m_purge.urlLines.size()));
+        m_notifier->show(m_purge.id, PurgeReport::progress(m_purge.server, answered, m_purge.urlLines.size()));
         return;
     }
     m_poll.stop();
     m_ended = true;
     // 100,000 result files take a while to read: never on the window's thread.
     // The task keeps copies of what it needs and outlives this watch if it must.
-    m_report.setFuture(QtConcurrent::run(
-            [folder = m_purge.folder, lines = m_purge.urlLines, cancelled = m_cancelled] {
-                return PurgeReport::collect(folder, lines, cancelled.get());
-            }));
+    m_report.setFuture(QtConcurrent::run([folder = m_purge.folder, lines = m_purge.urlLines, cancelled = m_cancelled] {
+        return PurgeReport::collect(folder, lines, cancelled.get());
+    }));
 }
 
 qsizetype PurgeWatch::answeredSoFar() const
