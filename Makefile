@@ -14,11 +14,14 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # util-linux and iproute2 give the end-to-end tests their private network
 # (unshare, setpriv, ip); desktop-file-utils and libglib2.0-bin check the menu
 # entry (desktop-file-validate, gio); qt6-tools-dev and qt6-l10n-tools compile
-# the translations (lrelease) into the program.
+# the translations (lrelease) into the program; dunst, xvfb, dbus-daemon and
+# dbus-bin give the purge report's end-to-end test a notification daemon on an X
+# server and a session bus of its own (dunstctl needs dbus-send).
 PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev libglx-dev libopengl-dev \
             libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps \
             util-linux iproute2 desktop-file-utils libglib2.0-bin \
-            wine wine64 g++-mingw-w64-x86-64-win32 locales
+            wine wine64 g++-mingw-w64-x86-64-win32 locales \
+            dunst xvfb dbus-daemon dbus-bin
 
 .PHONY: all deps build run install test e2e bench clean
 
