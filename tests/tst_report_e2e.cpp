@@ -28,6 +28,20 @@
 namespace {
 const QString kServerScript = QStringLiteral(QUELLORY_SOURCE_DIR "/tools/local-cache-server");
 
+const char kSlowServer[] = R"(
+import http.server, time
+class Slow(http.server.BaseHTTPRequestHandler):
+    def do_PURGE(self):
+        time.sleep(2.5)
+        self.send_response(404)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+    do_purge = do_PURGE  # squidclient sends the method as -m gives it
+server = http.server.HTTPServer(("127.0.0.3", 80), Slow)
+print("ready", flush=True)
+server.serve_forever()
+)";
+
 QString tool(const char *name, const char *package)
 {
     const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
@@ -62,8 +76,10 @@ private slots:
 private:
     // Starts `program` in the background; it is ended with the test.
     QProcess *start(const QString &program, const QStringList &args);
-    // The bodies of the Notify calls that reached the bus so far, in order.
-    QStringList notifiedBodies();
+    // The Notify calls that reached the bus so far, in order: the id each one
+    // replaces (0 for a new one) and its body.
+    QList<std::pair<uint, QString>> notified();
+    qsizetype notifiedCount() { return notified().size(); }
     QByteArray dunstctl(const QStringList &args) { return run(m_dunstctl, args); }
     void purge(int server, const QStringList &urls);
 
@@ -138,8 +154,12 @@ void TestReportEndToEnd::initTestCase()
     m_nonce = QString::number(QDateTime::currentMSecsSinceEpoch());
     m_app = std::make_unique<QTemporaryDir>();
     QVERIFY(QFile::link(tool("squidclient", "squidclient"), m_app->filePath(QStringLiteral("squidclient"))));
-    // 127.0.0.2 is loopback where nothing listens.
-    QVERIFY(FileBytes::write(m_app->filePath(QStringLiteral("serverlist.txt")), "127.0.0.1\r\n127.0.0.2\r\n"));
+    // 127.0.0.2 is loopback where nothing listens; on 127.0.0.3 a server takes
+    // 2.5 s to answer each PURGE with 404.
+    QVERIFY(FileBytes::write(m_app->filePath(QStringLiteral("serverlist.txt")),
+                             "127.0.0.1\r\n127.0.0.2\r\n127.0.0.3\r\n"));
+    QProcess *slow = start(tool("python3", "python3"), {QStringLiteral("-c"), QString::fromLatin1(kSlowServer)});
+    QTRY_VERIFY_WITH_TIMEOUT(slow->canReadLine(), 20000);
     m_window = std::make_unique<CacheWindow>(AppFolder(m_app->path()));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
@@ -156,20 +176,22 @@ void TestReportEndToEnd::cleanupTestCase()
     }
 }
 
-QStringList TestReportEndToEnd::notifiedBodies()
+QList<std::pair<uint, QString>> TestReportEndToEnd::notified()
 {
     // dbus-monitor prints a call's arguments one a line, strings in double
     // quotes and as they are (a line break stays one): app name, replaced id,
     // icon, summary, body, then the actions' array.
-    QStringList bodies;
+    QList<std::pair<uint, QString>> calls;
     const QString text = QString::fromUtf8(m_monitored);
     static const QRegularExpression call(
-            QStringLiteral("member=Notify\\n\\s*string \"Quellory\"\\n\\s*uint32 \\d+\\n\\s*string \"\"\\n"
+            QStringLiteral("member=Notify\\n\\s*string \"Quellory\"\\n\\s*uint32 (\\d+)\\n\\s*string \"\"\\n"
                            "\\s*string \"Quellory\"\\n\\s*string \"(.*?)\"\\n\\s*array \\["),
             QRegularExpression::DotMatchesEverythingOption);
-    for (auto match = call.globalMatch(text); match.hasNext();)
-        bodies << match.next().captured(1);
-    return bodies;
+    for (auto match = call.globalMatch(text); match.hasNext();) {
+        const QRegularExpressionMatch next = match.next();
+        calls.append({next.captured(1).toUInt(), next.captured(2)});
+    }
+    return calls;
 }
 
 void TestReportEndToEnd::purge(int server, const QStringList &urls)
@@ -193,6 +215,10 @@ void TestReportEndToEnd::reports_data()
                                  << "127.0.0.1: 2 URLs — purged 1, not in the cache 1";
     QTest::newRow("nothing listens") << QString() << 1 << QStringList{"/a"}
                                      << "127.0.0.2: 1 URL — cannot connect 1\nNot purged: URL line 1 (nslookup0.txt)";
+    // Each answer takes 2.5 s: after 5 s the notification shows the progress,
+    // and the report replaces it.
+    QTest::newRow("slow server") << QString() << 2 << QStringList{"/slow/1", "/slow/2", "/slow/3"}
+                                 << "127.0.0.3: 3 URLs — not in the cache 3";
     QTest::newRow("403") << "1" << 0 << QStringList{"+/refused", "/refused-too"}
                          << "127.0.0.1: 2 URLs — refused 2\n"
                             "Not purged: URL line 1 (nslookup0.txt), URL line 2 (nslookup1.txt)";
@@ -225,10 +251,23 @@ void TestReportEndToEnd::reports()
     }
     // Only this purge's report is on screen, for the action's test after it.
     dunstctl({QStringLiteral("close-all")});
-    const qsizetype before = notifiedBodies().size();
+    const qsizetype before = notifiedCount();
     purge(server, urls);
-    QTRY_VERIFY_WITH_TIMEOUT(notifiedBodies().size() > before, 30000);
-    QCOMPARE(notifiedBodies().mid(before), QStringList{body});
+    QTRY_VERIFY_WITH_TIMEOUT(notifiedCount() > before && notified().last().second == body, 30000);
+    const QList<std::pair<uint, QString>> calls = notified().mid(before);
+    if (server != 2) {
+        QCOMPARE(calls.size(), 1);
+    } else {
+        // "2 of 3" at 5 s; nothing new to say until the report, which takes
+        // the progress notification's place.
+        static const QRegularExpression progress(QStringLiteral("^127\\.0\\.0\\.3: [0-3] of 3 URLs answered so far$"));
+        QVERIFY2(calls.size() >= 2, qPrintable(calls.first().second));
+        for (qsizetype i = 0; i + 1 < calls.size(); ++i)
+            QVERIFY2(progress.match(calls.at(i).second).hasMatch(), qPrintable(calls.at(i).second));
+        for (qsizetype i = 1; i < calls.size(); ++i)
+            QVERIFY(calls.at(i).first != 0);
+    }
+    QCOMPARE(calls.first().first, 0u);
     QTRY_COMPARE(dunstctl({QStringLiteral("count"), QStringLiteral("displayed")}).trimmed(), QByteArray("1"));
 }
 

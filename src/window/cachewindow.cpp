@@ -75,7 +75,8 @@ void CacheWindow::purge()
     // while it is rewritten (cmd.exe reads a batch file line by line, by offset),
     // and both would answer into the same result files: only the operator can
     // say which one is wanted.
-    if (purgeRunning() && !confirmStopRunningPurge())
+    const bool stopping = purgeRunning();
+    if (stopping && !confirmStopRunningPurge())
         return;
     m_controls.outputBox->clear();
     QString shown;
@@ -87,7 +88,8 @@ void CacheWindow::purge()
     const bool ran = runOrReport(tr("Purging"), [&] {
         shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_controls.urlBox), &m_lastPurge, &urlLines);
     });
-    forgetIfStopped(before);
+    if (stopping)
+        forgetIfStopped(before);
     if (!ran)
         return;
     watchPurge(started, std::move(urlLines));
@@ -101,8 +103,7 @@ void CacheWindow::purge()
 
 bool CacheWindow::purgeReportPending() const
 {
-    return !m_purges.empty() && m_purges.back()->purge().script.pid == m_lastPurge.pid
-            && (!m_purges.back()->ended() || m_purges.back()->reporting());
+    return !m_purges.empty() && m_purges.back()->purge().script.pid == m_lastPurge.pid && !m_purges.back()->reported();
 }
 
 void CacheWindow::watchPurge(QDateTime started, QList<qsizetype> urlLines)
@@ -123,8 +124,9 @@ void CacheWindow::forgetIfStopped(const ScriptRunner::StartedScript &before)
         PurgeWatch *watch = *it;
         if (watch->purge().script.pid != before.pid || watch->purge().script.startTime != before.startTime)
             continue;
-        // Had it ended by itself, the watch would have seen that: no event has
-        // been taken since the question was answered.
+        // Still running when the question was asked and not any more: the
+        // answer stopped it (had it ended by itself while the question was
+        // open, the watch would have seen that).
         if (!watch->ended() && !ScriptRunner::isRunning(before, Purge::scriptPath(m_folder))) {
             m_notifier.withdraw(watch->purge().id);
             delete watch;

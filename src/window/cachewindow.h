@@ -62,8 +62,8 @@ private:
     void showFailure(const QString &text);
     // Starts watching the purge just started, for its report.
     void watchPurge(QDateTime started, QList<qsizetype> urlLines);
-    // A purge that was running before and is not any more was stopped by the
-    // operator's answer: it is not reported.
+    // The purge that was running when the operator answered "stop", and is not
+    // any more, is not reported.
     void forgetIfStopped(const ScriptRunner::StartedScript &before);
 
     AppFolder m_folder;

@@ -14,8 +14,10 @@ PurgeWatch::PurgeWatch(Purge purge, DesktopNotifier *notifier, QObject *parent)
     m_running.start();
     connect(&m_poll, &QTimer::timeout, this, &PurgeWatch::poll);
     connect(&m_report, &QFutureWatcher<PurgeReport>::finished, this, [this] {
-        if (!m_cancelled->load())
-            m_notifier->show(m_purge.id, m_report.result().body(m_purge.server));
+        if (m_cancelled->load())
+            return;
+        m_reported = true;
+        m_notifier->show(m_purge.id, m_report.result().body(m_purge.server));
     });
     m_poll.start(kPollMs);
 }

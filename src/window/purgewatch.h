@@ -46,8 +46,8 @@ public:
     const Purge &purge() const { return m_purge; }
     // The script has been seen to end by itself.
     bool ended() const { return m_ended; }
-    // Its result files are being read and sorted.
-    bool reporting() const { return m_report.isRunning(); }
+    // Its report has gone to the notifier.
+    bool reported() const { return m_reported; }
 
 private:
     void poll();
@@ -62,6 +62,7 @@ private:
     qint64 m_lastProgressAt = -1;
     qsizetype m_lastAnswered = -1;
     bool m_ended = false;
+    bool m_reported = false;
     std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
     QFutureWatcher<PurgeReport> m_report;
 };
