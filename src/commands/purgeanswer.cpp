@@ -2,6 +2,12 @@
 
 #include <QFile>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace {
 bool isDigit(char c)
 {
@@ -48,12 +54,26 @@ PurgeAnswer::Answer PurgeAnswer::sort(QByteArrayView head)
 
 PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path)
 {
+    char head[kHeadBytes];
+#ifdef Q_OS_UNIX
+    // A report reads 100,000 of these; QFile's open asks more of the system
+    // than this needs (the file's kind and size, a buffer).
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {Group::DidNotRun};
+    ssize_t got;
+    do
+        got = ::read(fd, head, sizeof head);
+    while (got < 0 && errno == EINTR);
+    ::close(fd);
+    return sort(QByteArrayView(head, got > 0 ? got : 0));
+#else
     QFile file(path);
     // Unbuffered: only the first bytes are wanted, and QFile would otherwise
     // read a block of 16 KiB for them.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return {Group::DidNotRun};
-    char head[kHeadBytes];
     const qint64 got = file.read(head, kHeadBytes);
     return sort(QByteArrayView(head, got > 0 ? got : 0));
+#endif
 }

@@ -42,10 +42,15 @@ PurgeReport PurgeReport::collect(const AppFolder &folder, const QList<qsizetype>
                                  const std::atomic_bool *cancelled)
 {
     PurgeReport report;
+    // Purge::resultPath(folder, line), with the folder joined once.
+    const QString prefix = Purge::resultPath(folder, 0).chopped(5);
+    QString path = prefix;
     for (const qsizetype line : urlLines) {
         if (cancelled && cancelled->load(std::memory_order_relaxed))
             break;
-        report.add(line, PurgeAnswer::sortFile(Purge::resultPath(folder, line)));
+        path.truncate(prefix.size());
+        path.append(QString::number(line)).append(QLatin1String(".txt"));
+        report.add(line, PurgeAnswer::sortFile(path));
     }
     return report;
 }

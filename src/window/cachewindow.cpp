@@ -106,6 +106,11 @@ bool CacheWindow::purgeReportPending() const
     return !m_purges.empty() && m_purges.back()->purge().script.pid == m_lastPurge.pid && !m_purges.back()->reported();
 }
 
+bool CacheWindow::purgeReportBeingMade() const
+{
+    return purgeReportPending() && m_purges.back()->ended();
+}
+
 void CacheWindow::watchPurge(QDateTime started, QList<qsizetype> urlLines)
 {
     PurgeWatch::Purge purge{++m_purgeCount,      m_folder,    selectedServer(),

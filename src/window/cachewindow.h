@@ -36,8 +36,11 @@ public:
     // Whether the purge started last is still running: a new purge would ask.
     bool purgeRunning() const;
 
-    // The report of the purge started last is being made (read and sorted).
+    // The purge started last has not been reported yet: its script still runs,
+    // or its result files are being read and sorted.
     bool purgeReportPending() const;
+    // The latter: its script has ended and the report is being made.
+    bool purgeReportBeingMade() const;
 
     // The status query's pause; only benchmarks change it.
     void setStatusPause(int ms) { m_statusQuery.setPause(ms); }
