@@ -2,8 +2,11 @@
 
 #include <QDebug>
 
+#include <utility>
+
 #ifdef Q_OS_WIN
 #include <QApplication>
+#include <QIcon>
 #include <QStyle>
 #include <QSystemTrayIcon>
 #else
@@ -85,13 +88,20 @@ QDBusMessage call(const QString &method)
 
 DesktopNotifier::DesktopNotifier(QObject *parent)
     : QObject(parent)
+{ }
+
+bool DesktopNotifier::connectOnce()
 {
+    // Only once there is something to say: the window opens without waiting
+    // for the bus.
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
+    if (m_connected || !bus.isConnected())
+        return bus.isConnected();
+    m_connected = true;
     bus.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this, SLOT(actionInvoked(uint, QString)));
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call(QStringLiteral("GetCapabilities"))), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, &DesktopNotifier::capabilities);
+    return true;
 }
 
 void DesktopNotifier::capabilities(QDBusPendingCallWatcher *call)
@@ -119,7 +129,7 @@ void DesktopNotifier::show(quint64 purge, const QString &body)
 void DesktopNotifier::send(quint64 purge, const QString &body)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
+    if (!connectOnce())
         return failed(purge, tr("there is no session bus (%1)").arg(bus.lastError().message()));
     Shown &shown = m_shown[purge];
     QDBusMessage notify = call(QStringLiteral("Notify"));

@@ -51,6 +51,8 @@ private:
         QString pending;      // a body to send once it has answered
         bool failed = false;  // said so once; nothing more is sent for it
     };
+    // Connects to the session bus and the service's signal; false without a bus.
+    bool connectOnce();
     void send(quint64 purge, const QString &body);
     void sent(quint64 purge, QDBusPendingCallWatcher *call);
 
@@ -60,6 +62,7 @@ private slots:
 
 private:
     std::map<quint64, Shown> m_shown;
+    bool m_connected = false;
     // Servers that read markup in the body get it escaped (a server name may
     // hold "<" or "&"); most do, so until they have said otherwise it is.
     bool m_escape = true;
