@@ -57,27 +57,27 @@
         <translation>更新缓存</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="148"/>
+        <location filename="../src/window/cachewindow.cpp" line="152"/>
         <source>Showing the results</source>
         <translation>显示结果</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="159"/>
+        <location filename="../src/window/cachewindow.cpp" line="163"/>
         <source>Querying the server&apos;s status</source>
         <translation>查看服务器状态</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="174"/>
+        <location filename="../src/window/cachewindow.cpp" line="178"/>
         <source>The text is too large for this computer&apos;s memory.</source>
         <translation>文字太大，这台计算机的内存放不下。</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="174"/>
+        <location filename="../src/window/cachewindow.cpp" line="178"/>
         <source>Out of memory</source>
         <translation>内存不足</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="185"/>
+        <location filename="../src/window/cachewindow.cpp" line="189"/>
         <source>The previous purge is still running.
 
 Stop it and start this one?</source>
@@ -86,12 +86,12 @@ Stop it and start this one?</source>
 要停止它并开始这一次吗？</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="188"/>
+        <location filename="../src/window/cachewindow.cpp" line="192"/>
         <source>Stop it and purge</source>
         <translation>停止并更新</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="189"/>
+        <location filename="../src/window/cachewindow.cpp" line="193"/>
         <source>Let it run</source>
         <translation>让它继续运行</translation>
     </message>
@@ -99,22 +99,22 @@ Stop it and start this one?</source>
 <context>
     <name>DesktopNotifier</name>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="34"/>
+        <location filename="../src/window/desktopnotifier.cpp" line="37"/>
         <source>Quellory: the purge report cannot be shown: %1</source>
         <translation>Quellory：无法显示清除报告：%1</translation>
     </message>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="46"/>
+        <location filename="../src/window/desktopnotifier.cpp" line="49"/>
         <source>there is no system tray</source>
         <translation>没有系统托盘</translation>
     </message>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="123"/>
+        <location filename="../src/window/desktopnotifier.cpp" line="133"/>
         <source>there is no session bus (%1)</source>
         <translation>没有会话总线 (%1)</translation>
     </message>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="127"/>
+        <location filename="../src/window/desktopnotifier.cpp" line="137"/>
         <source>Show results</source>
         <translation>显示结果</translation>
     </message>
@@ -165,34 +165,34 @@ Stop it and start this one?</source>
         <translation>未能运行 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="64"/>
-        <location filename="../src/commands/purgereport.cpp" line="71"/>
-        <location filename="../src/commands/purgereport.cpp" line="78"/>
+        <location filename="../src/commands/purgereport.cpp" line="69"/>
+        <location filename="../src/commands/purgereport.cpp" line="76"/>
+        <location filename="../src/commands/purgereport.cpp" line="83"/>
         <source>, </source>
         <translation>，</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="69"/>
+        <location filename="../src/commands/purgereport.cpp" line="74"/>
         <source>%1: 1 URL</source>
         <translation>%1：共 1 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="69"/>
+        <location filename="../src/commands/purgereport.cpp" line="74"/>
         <source>%1: %2 URLs</source>
         <translation>%1：共 %2 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="71"/>
+        <location filename="../src/commands/purgereport.cpp" line="76"/>
         <source> — </source>
         <translation> — </translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="78"/>
+        <location filename="../src/commands/purgereport.cpp" line="83"/>
         <source>Not purged: %1</source>
         <translation>未清除：%1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="85"/>
+        <location filename="../src/commands/purgereport.cpp" line="90"/>
         <source>%1: %2 of %3 URLs answered so far</source>
         <translation>%1：已应答 %2 / %3 个网址</translation>
     </message>
@@ -347,9 +347,19 @@ Stop it and start this one?</source>
 <context>
     <name>RegularFile</name>
     <message>
-        <location filename="../src/storage/regularfile.cpp" line="21"/>
+        <location filename="../src/storage/regularfile.cpp" line="23"/>
         <source>This is not an ordinary file</source>
         <translation>这不是普通文件</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/regularfile.cpp" line="28"/>
+        <source>Another program holds this file and did not let go of it within %1 seconds. Try again once it has.</source>
+        <translation>另一个程序占用着这个文件，%1 秒内没有放开。请等它放开后再试。</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/regularfile.cpp" line="62"/>
+        <source>What had been written could not be taken out again: the file may end with part of the line.</source>
+        <translation>已写入的部分也无法再去掉：文件末尾可能留有这一行的一部分。</translation>
     </message>
 </context>
 <context>
@@ -379,6 +389,19 @@ Stop it and start this one?</source>
         <location filename="../src/commands/scriptwriter.cpp" line="14"/>
         <source>Writing a command script</source>
         <translation>写入命令脚本</translation>
+    </message>
+</context>
+<context>
+    <name>ServerList</name>
+    <message>
+        <location filename="../src/storage/serverlist.cpp" line="22"/>
+        <source>Reading the server list</source>
+        <translation>读取服务器列表</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/serverlist.cpp" line="23"/>
+        <source>The file is larger than %1 MiB, far more than any list of servers; it is left as it is and not shown.</source>
+        <translation>文件大于 %1 MiB，远超任何服务器列表的大小；文件保持原样，不予显示。</translation>
     </message>
 </context>
 <context>
@@ -415,12 +438,12 @@ Stop it and start this one?</source>
         <translation>读取文件</translation>
     </message>
     <message>
-        <location filename="../src/storage/textfile.cpp" line="81"/>
+        <location filename="../src/storage/textfile.cpp" line="85"/>
         <source>Appending a line to a file</source>
         <translation>向文件追加一行</translation>
     </message>
     <message>
-        <location filename="../src/storage/textfile.cpp" line="83"/>
+        <location filename="../src/storage/textfile.cpp" line="87"/>
         <source>No file name given</source>
         <translation>没有给出文件名</translation>
     </message>
