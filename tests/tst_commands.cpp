@@ -314,22 +314,16 @@ void TestCommands::purgeAnswers()
 void TestCommands::purgeReport()
 {
     // Line 1 is blank; the others get an answer of each group, 403 twice.
-    const char *const files[] = {"squid-200-purged.txt",
-                                 nullptr,
-                                 "squid-404-not-cached.txt",
-                                 "squid-403-purge-denied.txt",
-                                 "squid-400-invalid-url.txt",
-                                 "squidclient-cannot-connect.txt",
-                                 "squid-403-purge-denied.txt",
-                                 "squidclient-closed-without-answer.txt",
-                                 "sh-not-found.txt"};
+    const QStringList files = QStringLiteral("squid-200-purged - squid-404-not-cached squid-403-purge-denied "
+                                             "squid-400-invalid-url squidclient-cannot-connect squid-403-purge-denied "
+                                             "squidclient-closed-without-answer sh-not-found")
+                                      .split(u' ');
     QList<qsizetype> lines;
-    for (qsizetype i = 0; i < qsizetype(std::size(files)); ++i) {
-        if (!files[i])
-            continue;
-        lines << i;
-        QVERIFY(QFile::copy(QStringLiteral(QUELLORY_TEST_DATA "/answers/") + QLatin1String(files[i]),
-                            Purge::resultPath(folder(), i)));
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (files.at(i) != u'-'
+            && QFile::copy(QStringLiteral(QUELLORY_TEST_DATA "/answers/%1.txt").arg(files.at(i)),
+                           Purge::resultPath(folder(), i)))
+            lines << i;
     }
     // A server name is the operator's text: "%2" in it stays as typed.
     QCOMPARE(PurgeReport::collect(folder(), lines).body(QStringLiteral("cache%2")),

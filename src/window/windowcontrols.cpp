@@ -1,7 +1,7 @@
 #include "window/windowcontrols.h"
 
-#include "outputbox/outputbox.h"
 #include "window/layouttable.h"
+#include "outputbox/outputbox.h"
 #include "window/textarea.h"
 
 #include <QLabel>
