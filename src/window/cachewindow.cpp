@@ -130,8 +130,10 @@ void CacheWindow::forgetIfStopped(const ScriptRunner::StartedScript &before)
         if (watch->purge().script.pid != before.pid || watch->purge().script.startTime != before.startTime)
             continue;
         // Still running when the question was asked and not any more: the
-        // answer stopped it (had it ended by itself while the question was
-        // open, the watch would have seen that).
+        // answer stopped it. One that ended by itself while the question was
+        // open was mostly seen ending by its watch, and reported; one that
+        // ended in the last moment before the answer goes unreported, as the
+        // operator had asked it to be stopped.
         if (!watch->ended() && !ScriptRunner::isRunning(before, Purge::scriptPath(m_folder))) {
             m_notifier.withdraw(watch->purge().id);
             delete watch;
