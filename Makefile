@@ -20,13 +20,16 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # the translations (lrelease) into the program. make windows builds Qt from
 # Debian's source (dpkg-dev unpacks it) with the posix-thread MinGW-w64
 # compilers and Ninja, and drives the program under Xvfb with xdotool, reading
-# the clipboard with xclip and the screen with ImageMagick.
+# the clipboard with xclip and the screen with ImageMagick. dunst, xvfb,
+# dbus-daemon and dbus-bin give the purge report's end-to-end test a
+# notification daemon on an X server and a session bus of its own (dunstctl
+# needs dbus-send).
 PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev libglx-dev libopengl-dev \
             libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps \
             util-linux iproute2 desktop-file-utils libglib2.0-bin \
             wine wine64 g++-mingw-w64-x86-64-win32 locales \
             g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev ninja-build \
-            xvfb xdotool xclip imagemagick
+            xvfb xdotool xclip imagemagick dunst dbus-daemon dbus-bin
 
 WINDOWS_BUILD_DIR ?= build-windows
 

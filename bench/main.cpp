@@ -5,6 +5,7 @@
 // run no line (disarmScripts). `make bench` also prints bench/summary.py's table.
 
 #include "commands/purge.h"
+#include "commands/purgereport.h"
 #include "commands/resultreader.h"
 #include "commands/scriptrunner.h"
 #include "commands/statusquery.h"
@@ -27,6 +28,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QThreadPool>
 
 #include <benchmark/benchmark.h>
 
@@ -35,6 +37,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <set>
 
 #include <fcntl.h>
@@ -79,6 +82,24 @@ std::string purge(const std::string &folder, const std::string &urls)
         }
     }
     return shown;
+}
+
+// Opens, reads the first bytes of and closes the result file of every line, as
+// sorting a purge's answers must.
+long readHeads(const std::string &folder, long lines)
+{
+    long read = 0;
+    std::string path;
+    char head[64];
+    for (long line = 0; line < lines; ++line) {
+        path.assign(folder).append("/nslookup").append(std::to_string(line)).append(".txt");
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        read += ::read(fd, head, sizeof head) > 0;
+        ::close(fd);
+    }
+    return read;
 }
 
 std::string readFile(const std::string &path)
@@ -293,6 +314,9 @@ double click(CacheWindow *w, bool purge, QString *error)
     const QDeadlineTimer settle(10000);
     while (purge && w->purgeRunning() && !settle.hasExpired())
         QThread::msleep(1);
+    // Nor may the report of the last click still be read on another thread.
+    while (purge && w->purgeReportPending() && !settle.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     clearOutput(w);
     w->setProperty("caretAtEnd", false);
     auto *button = w->findChild<QPushButton *>(purge ? QStringLiteral("Command1") : QStringLiteral("Command2"));
@@ -435,6 +459,54 @@ void hugeLineCase(State &state)
     });
 }
 
+// Sorting the answers of a 100,000-line purge (the second run's folder, a squid
+// answer in every result file), beside the baseline that only opens, reads the
+// first bytes of and closes the same files.
+void reportCase(State &state, bool baseline)
+{
+    const AppFolder app = folder(QStringLiteral("second"));
+    QList<qsizetype> lines(kLines);
+    std::iota(lines.begin(), lines.end(), 0);
+    const std::string path = app.path().toStdString();
+    if (PurgeReport::collect(app, lines).count(PurgeAnswer::Group::Purged) != kLines
+        || Baseline::readHeads(path, long(kLines)) != kLines)
+        return state.SkipWithError("not every result file was read as a purged answer");
+    for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
+        if (baseline)
+            benchmark::DoNotOptimize(Baseline::readHeads(path, long(kLines)));
+        else
+            benchmark::DoNotOptimize(PurgeReport::collect(app, lines).total());
+        state.SetIterationTime(since(start));
+    }
+}
+
+// Text3 after a second-run purge of 100,000 lines, focus and caret at its end;
+// one letter typed while the window makes that purge's report (reading and
+// sorting its result files on another thread), to the end of Text3's paint.
+void keyWhileReportCase(State &state)
+{
+    CacheWindow *w = window(QStringLiteral("second"), kLines);
+    QAbstractScrollArea *box = outputBox(w);
+    timeEach(state, [&](QString *error) {
+        if (!w->purgeReportBeingMade()) {
+            click(w, true, error);
+            w->activateWindow();
+            box->setFocus();
+            QTest::keyClick(box, Qt::Key_End, Qt::ControlModifier);
+            for (QDeadlineTimer deadline(10000); !w->purgeReportBeingMade() && !deadline.hasExpired();)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            drainEvents();
+            if (!w->purgeReportBeingMade())
+                *error = QStringLiteral("the purge's report was not being made");
+        }
+        const double seconds = PaintClock(box->viewport()).time([box] { QTest::keyClick(box, Qt::Key_X); });
+        if (seconds < 0)
+            *error = QStringLiteral("Text3 was not painted");
+        return seconds;
+    });
+}
+
 // The program starts with no other window open; a window left with a long line
 // in a focused Text3 would repaint it when the new window takes the focus.
 void startCase(State &state, const std::function<QWidget *()> &make)
@@ -494,8 +566,12 @@ benchmark::internal::Benchmark *add(const std::string &name, const std::function
             for (auto _ : state) { }
             return;
         }
-        if (peak && !g_memoryPass)
+        if (peak && !g_memoryPass) {
             g_windows.clear();
+            // The threads that made earlier purges' reports go too, with what
+            // they hold, as in a program that has just made none.
+            QThreadPool::globalInstance()->waitForDone();
+        }
         run(state);
         if (peak) {
             malloc_trim(0);
@@ -541,6 +617,9 @@ void registerAll()
     add("text3_key_after_fresh_purge", [](State &s) { longLineCase(s, false); });
     add("text3_scroll_to_end", [](State &s) { longLineCase(s, true); });
     add("text3_key_in_20M_line", hugeLineCase);
+    add("purge_report/100000", [](State &s) { reportCase(s, false); });
+    add("baseline/purge_report/100000", [](State &s) { reportCase(s, true); });
+    add("text3_key_while_reporting", keyWhileReportCase);
     add("window_start",
         [](State &s) { startCase(s, [] { return new CacheWindow(folder(QStringLiteral("start"))); }); });
     add("baseline/window_start", [](State &s) { startCase(s, bareWindow); });
@@ -567,7 +646,9 @@ int main(int argc, char *argv[])
     // The offscreen platform warns each time a dialog opens, once per purge.
     static QtMessageHandler qtHandler = nullptr;
     qtHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &text) {
-        if (!text.contains(QLatin1String("does not support propagateSizeHints")))
+        // Nor is there a notification service: every purge's report says so.
+        if (!text.contains(QLatin1String("does not support propagateSizeHints"))
+            && !text.startsWith(QLatin1String("Quellory:")))
             qtHandler(type, context, text);
     });
     QTemporaryDir root(QDir::tempPath() + QStringLiteral("/quellory-bench-XXXXXX"));

@@ -3,6 +3,8 @@
 #include "commands/cmdstartline.h"
 #include "commands/codepagerule.h"
 #include "commands/purge.h"
+#include "commands/purgeanswer.h"
+#include "commands/purgereport.h"
 #include "commands/scriptrunner.h"
 #include "commands/scriptwriter.h"
 #include "commands/shellquote.h"
@@ -58,6 +60,9 @@ private slots:
     void refusedTexts();
 
     void purgeScriptBytes();
+    void purgeAnswers_data();
+    void purgeAnswers();
+    void purgeReport();
     void purgeShowsPreviousAnswers();
     void purgeWithNothingToDo();
     void purgeEmptiesLongerScript();
@@ -266,12 +271,84 @@ void TestCommands::purgeScriptBytes()
     QVERIFY(!QFile::exists(path("nslookup1.txt")));
 }
 
+// Result files as Debian's squid and squidclient, Python's HTTP/1.0 server,
+// sh and wine's cmd.exe wrote them (tests/data/answers/README.md says how).
+void TestCommands::purgeAnswers_data()
+{
+    using G = PurgeAnswer::Group;
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<G>("group");
+    QTest::addColumn<int>("status");
+    QTest::newRow("squid 200") << "squid-200-purged.txt" << G::Purged << 200;
+    QTest::newRow("squid 404") << "squid-404-not-cached.txt" << G::NotCached << 404;
+    QTest::newRow("squid 403 ERR_ACCESS_DENIED") << "squid-403-purge-denied.txt" << G::Refused << 403;
+    QTest::newRow("squid 400") << "squid-400-invalid-url.txt" << G::OtherStatus << 400;
+    QTest::newRow("HTTP/1.0 200") << "http10-200.txt" << G::Purged << 200;
+    QTest::newRow("HTTP/1.0 404") << "http10-404.txt" << G::NotCached << 404;
+    QTest::newRow("HTTP/1.0 501") << "http10-501-purge-unsupported.txt" << G::OtherStatus << 501;
+    QTest::newRow("cannot connect") << "squidclient-cannot-connect.txt" << G::CannotConnect << 0;
+    QTest::newRow("cannot resolve") << "squidclient-cannot-resolve.txt" << G::CannotConnect << 0;
+    QTest::newRow("closed without answer") << "squidclient-closed-without-answer.txt" << G::NoAnswer << 0;
+    QTest::newRow("sh: not found") << "sh-not-found.txt" << G::DidNotRun << 0;
+    QTest::newRow("cmd.exe, English") << "cmd-not-recognized-en.txt" << G::DidNotRun << 0;
+    QTest::newRow("cmd.exe, Chinese (GBK)") << "cmd-not-recognized-zh-gbk.txt" << G::DidNotRun << 0;
+    QTest::newRow("no result file") << "not-there.txt" << G::DidNotRun << 0;
+}
+
+void TestCommands::purgeAnswers()
+{
+    QFETCH(QString, file);
+    QFETCH(PurgeAnswer::Group, group);
+    QFETCH(int, status);
+    const QString path = QStringLiteral(QUELLORY_TEST_DATA "/answers/") + file;
+    QCOMPARE(QFile::exists(path), file != QStringLiteral("not-there.txt"));
+    const PurgeAnswer::Answer answer = PurgeAnswer::sortFile(path);
+    QCOMPARE(answer.group, group);
+    QCOMPARE(answer.status, status);
+    // Every answer is told by its start: a status line cut short is not one.
+    const QByteArray head = FileBytes::read(path);
+    if (status != 0)
+        QCOMPARE(PurgeAnswer::sort(QByteArrayView(head).first(11)).group, PurgeAnswer::Group::DidNotRun);
+}
+
+void TestCommands::purgeReport()
+{
+    // Line 1 is blank; the others get an answer of each group, 403 twice.
+    const QStringList files = QStringLiteral("squid-200-purged - squid-404-not-cached squid-403-purge-denied "
+                                             "squid-400-invalid-url squidclient-cannot-connect squid-403-purge-denied "
+                                             "squidclient-closed-without-answer sh-not-found")
+                                      .split(u' ');
+    QList<qsizetype> lines;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (files.at(i) != u'-'
+            && QFile::copy(QStringLiteral(QUELLORY_TEST_DATA "/answers/%1.txt").arg(files.at(i)),
+                           Purge::resultPath(folder(), i)))
+            lines << i;
+    }
+    // A server name is the operator's text: "%2" in it stays as typed.
+    QCOMPARE(PurgeReport::collect(folder(), lines).body(QStringLiteral("cache%2")),
+             QStringLiteral("cache%2: 8 URLs — purged 1, not in the cache 1, refused 2, other answer 1 (400), "
+                            "cannot connect 1, no answer 1, did not run 1\n"
+                            "Not purged: URL line 4 (nslookup3.txt), URL line 5 (nslookup4.txt), "
+                            "URL line 6 (nslookup5.txt), …"));
+    QCOMPARE(PurgeReport::collect(folder(), {0, 2}).body(QStringLiteral("h")),
+             QStringLiteral("h: 2 URLs — purged 1, not in the cache 1"));
+    QCOMPARE(PurgeReport::progress(QStringLiteral("cache%2"), 5, 9),
+             QStringLiteral("cache%2: 5 of 9 URLs answered so far"));
+}
+
 void TestCommands::purgeShowsPreviousAnswers()
 {
-    Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("first\r\nsecond"));
+    QList<qsizetype> purged;
+    Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("first\r\nsecond"), nullptr, &purged);
+    QCOMPARE(purged, QList<qsizetype>({0, 1}));
     QVERIFY(m_client->waitForCalls(2));
     // Both streams of the client reach the result file.
     QTRY_COMPARE(FileBytes::read(path("nslookup1.txt")), QByteArray("answer for second\nstand-in error\n"));
+    // What a report's "Show results" gives: the files of those lines now, in
+    // that order, joined as a purge shows them.
+    QCOMPARE(Purge::shown(folder(), {1, 7}),
+             QStringLiteral("answer for second\nstand-in error\n") + TextFile::missingFileText());
 
     // Line numbers, not URLs, pick the answers shown.
     const QString shown = Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("\r\nother\r\nthird"));

@@ -42,37 +42,42 @@
 <context>
     <name>CacheWindow</name>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="36"/>
+        <location filename="../src/window/cachewindow.cpp" line="40"/>
         <source>Reading the server list</source>
         <translation>读取服务器列表</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="57"/>
+        <location filename="../src/window/cachewindow.cpp" line="61"/>
         <source>Adding a server</source>
         <translation>添加服务器</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="78"/>
+        <location filename="../src/window/cachewindow.cpp" line="88"/>
         <source>Purging</source>
         <translation>更新缓存</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="93"/>
+        <location filename="../src/window/cachewindow.cpp" line="152"/>
+        <source>Showing the results</source>
+        <translation>显示结果</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="163"/>
         <source>Querying the server&apos;s status</source>
         <translation>查看服务器状态</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="108"/>
+        <location filename="../src/window/cachewindow.cpp" line="178"/>
         <source>The text is too large for this computer&apos;s memory.</source>
         <translation>文字太大，这台计算机的内存放不下。</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="108"/>
+        <location filename="../src/window/cachewindow.cpp" line="178"/>
         <source>Out of memory</source>
         <translation>内存不足</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="119"/>
+        <location filename="../src/window/cachewindow.cpp" line="189"/>
         <source>The previous purge is still running.
 
 Stop it and start this one?</source>
@@ -81,14 +86,37 @@ Stop it and start this one?</source>
 要停止它并开始这一次吗？</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="122"/>
+        <location filename="../src/window/cachewindow.cpp" line="192"/>
         <source>Stop it and purge</source>
         <translation>停止并更新</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="123"/>
+        <location filename="../src/window/cachewindow.cpp" line="193"/>
         <source>Let it run</source>
         <translation>让它继续运行</translation>
+    </message>
+</context>
+<context>
+    <name>DesktopNotifier</name>
+    <message>
+        <location filename="../src/window/desktopnotifier.cpp" line="37"/>
+        <source>Quellory: the purge report cannot be shown: %1</source>
+        <translation>Quellory：无法显示清除报告：%1</translation>
+    </message>
+    <message>
+        <location filename="../src/window/desktopnotifier.cpp" line="49"/>
+        <source>there is no system tray</source>
+        <translation>没有系统托盘</translation>
+    </message>
+    <message>
+        <location filename="../src/window/desktopnotifier.cpp" line="133"/>
+        <source>there is no session bus (%1)</source>
+        <translation>没有会话总线 (%1)</translation>
+    </message>
+    <message>
+        <location filename="../src/window/desktopnotifier.cpp" line="137"/>
+        <source>Show results</source>
+        <translation>显示结果</translation>
     </message>
 </context>
 <context>
@@ -97,6 +125,76 @@ Stop it and start this one?</source>
         <location filename="../src/storage/fileerror.cpp" line="12"/>
         <source>File: %1</source>
         <translation>文件：%1</translation>
+    </message>
+</context>
+<context>
+    <name>PurgeReport</name>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="12"/>
+        <source>purged %1</source>
+        <translation>已清除 %1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="14"/>
+        <source>not in the cache %1</source>
+        <translation>不在缓存中 %1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="16"/>
+        <source>refused %1</source>
+        <translation>被拒绝 %1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="18"/>
+        <source>other answer %1</source>
+        <translation>其他应答 %1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="20"/>
+        <source>cannot connect %1</source>
+        <translation>无法连接 %1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="22"/>
+        <source>no answer %1</source>
+        <translation>无应答 %1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="24"/>
+        <source>did not run %1</source>
+        <translation>未能运行 %1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="69"/>
+        <location filename="../src/commands/purgereport.cpp" line="76"/>
+        <location filename="../src/commands/purgereport.cpp" line="83"/>
+        <source>, </source>
+        <translation>，</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="74"/>
+        <source>%1: 1 URL</source>
+        <translation>%1：共 1 个网址</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="74"/>
+        <source>%1: %2 URLs</source>
+        <translation>%1：共 %2 个网址</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="76"/>
+        <source> — </source>
+        <translation> — </translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="83"/>
+        <source>Not purged: %1</source>
+        <translation>未清除：%1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="90"/>
+        <source>%1: %2 of %3 URLs answered so far</source>
+        <translation>%1：已应答 %2 / %3 个网址</translation>
     </message>
 </context>
 <context>
@@ -321,7 +419,7 @@ Stop it and start this one?</source>
         <translation>服务器</translation>
     </message>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="109"/>
+        <location filename="../src/commands/squidclientline.cpp" line="113"/>
         <source>URL line %1 (%2)</source>
         <translation>第 %1 行 (%2)</translation>
     </message>

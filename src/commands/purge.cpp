@@ -22,6 +22,21 @@ QString Purge::resultPath(const AppFolder &folder, qsizetype line)
     return folder.file(resultName(line));
 }
 
+QString Purge::urlLineName(qsizetype line)
+{
+    return SquidclientLine::urlLineName(line, resultName(line));
+}
+
+QString Purge::shown(const AppFolder &folder, const QList<qsizetype> &urlLines)
+{
+    ResultReader reader;
+    QString shown;
+    for (const qsizetype line : urlLines)
+        reader.append(shown, resultPath(folder, line));
+    reader.finish(shown, ResultReader::Kind::Purge);
+    return shown;
+}
+
 void Purge::script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
                    const CodePages &codePages,
                    const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line)
@@ -45,7 +60,7 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
 }
 
 QString Purge::run(const AppFolder &folder, const QString &server, const QString &urls,
-                   ScriptRunner::StartedScript *last)
+                   ScriptRunner::StartedScript *last, QList<qsizetype> *purged)
 {
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
@@ -60,15 +75,20 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
     };
     ResultReader reader;
     QString shown;
-    script(folder, server, urls, dialect, codePages, [&](qsizetype, const QString &line, const QString &result) {
-        // Created only now: every text has passed its check.
-        if (!writer)
-            create();
-        writer->writeLine(line);
-        // The script has not run yet: this is what an earlier purge left under
-        // this number.
-        reader.append(shown, result);
-    });
+    if (purged)
+        purged->clear();
+    script(folder, server, urls, dialect, codePages,
+           [&](qsizetype urlLine, const QString &line, const QString &result) {
+               // Created only now: every text has passed its check.
+               if (!writer)
+                   create();
+               writer->writeLine(line);
+               // The script has not run yet: this is what an earlier purge left under
+               // this number.
+               reader.append(shown, result);
+               if (purged)
+                   purged->append(urlLine);
+           });
     // Nothing to purge still gives an (empty) script, started as any other.
     if (!writer)
         create();

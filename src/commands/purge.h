@@ -5,6 +5,7 @@
 #include "commands/shelldialect.h"
 #include "storage/appfolder.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -32,12 +33,22 @@ void script(const AppFolder &folder, const QString &server, const QString &urls,
 // `last`, when given, is the purge started before: if it still runs, it is
 // ended (with its squidclient) once every text has passed and before test.bat
 // is rewritten under it; afterwards it names the purge started now.
+//
+// `purged`, when given, gets the numbers of the URL lines the script purges, in
+// the order it runs them.
 QString run(const AppFolder &folder, const QString &server, const QString &urls,
-            ScriptRunner::StartedScript *last = nullptr);
+            ScriptRunner::StartedScript *last = nullptr, QList<qsizetype> *purged = nullptr);
+
+// What the result files of these URL lines hold now, exactly as run() shows
+// them: joined in this order, the missing-file text for a file that is not
+// there, cut at ResultReader's limit. Throws FileError.
+QString shown(const AppFolder &folder, const QList<qsizetype> &urlLines);
 
 QString scriptPath(const AppFolder &folder);
 // "nslookup<line>.txt"
 QString resultName(qsizetype line);
 QString resultPath(const AppFolder &folder, qsizetype line);
+// "URL line 2 (nslookup1.txt)" for line 1, as a refused line is named.
+QString urlLineName(qsizetype line);
 
 } // namespace Purge

@@ -105,9 +105,12 @@ void SquidclientLine::checkUrl(const QString &url, qsizetype line, QString (*res
     // Counted from 1 as the operator counts lines, and named by the result file,
     // whose number counts from 0: one name for the box and the folder alike.
     if (!reason.isEmpty())
-        throw UnsafeTextError(
-                QCoreApplication::translate("SquidclientLine", "URL line %1 (%2)").arg(line + 1).arg(resultName(line)),
-                url, reason);
+        throw UnsafeTextError(urlLineName(line, resultName(line)), url, reason);
+}
+
+QString SquidclientLine::urlLineName(qsizetype line, const QString &resultName)
+{
+    return QCoreApplication::translate("SquidclientLine", "URL line %1 (%2)").arg(line + 1).arg(resultName);
 }
 
 QString SquidclientLine::purge(const QString &url, const QString &resultPath) const

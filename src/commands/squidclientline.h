@@ -30,6 +30,10 @@ public:
     // result file resultName(line); both name it when it is refused. The name is
     // made only then: a purge checks 100,000 lines.
     void checkUrl(const QString &url, qsizetype line, QString (*resultName)(qsizetype)) const;
+    // How the operator is told of URL line `line` (counted from 0): by its line
+    // in the box, counted from 1, and by its result file, e.g. "URL line 2
+    // (nslookup1.txt)".
+    static QString urlLineName(qsizetype line, const QString &resultName);
 
     // The purge of url; its output goes to resultPath.
     QString purge(const QString &url, const QString &resultPath) const;

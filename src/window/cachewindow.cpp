@@ -6,6 +6,7 @@
 #include "storage/serverlist.h"
 #include "window/boxtext.h"
 #include "window/layouttable.h"
+#include "window/purgewatch.h"
 #include "window/windowcontrols.h"
 
 #include <QLineEdit>
@@ -17,6 +18,8 @@
 namespace {
 const QString kTitle = QStringLiteral("Quellory");
 const QString kPurgeDone = QStringLiteral("更新完毕,请检查是否更新!");
+// How many purges keep their watch, so that their reports' action still works.
+constexpr size_t kKeptPurges = 8;
 } // namespace
 
 CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
@@ -31,6 +34,7 @@ CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     connect(m_controls.purgeButton, &QPushButton::clicked, this, &CacheWindow::purge);
     connect(m_controls.statusButton, &QPushButton::clicked, this, &CacheWindow::statusQuery);
     connect(m_controls.addButton, &QPushButton::clicked, this, &CacheWindow::addServer);
+    connect(&m_notifier, &DesktopNotifier::resultsWanted, this, &CacheWindow::showPurgeResults);
 
     // A server list that cannot be read must not keep the window from opening.
     runOrReport(tr("Reading the server list"), [this] { LoadServerList(); });
@@ -71,20 +75,88 @@ void CacheWindow::purge()
     // while it is rewritten (cmd.exe reads a batch file line by line, by offset),
     // and both would answer into the same result files: only the operator can
     // say which one is wanted.
-    if (purgeRunning() && !confirmStopRunningPurge())
+    const bool stopping = purgeRunning();
+    if (stopping && !confirmStopRunningPurge())
         return;
     m_controls.outputBox->clear();
     QString shown;
-    if (!runOrReport(tr("Purging"), [&] {
-            shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_controls.urlBox), &m_lastPurge);
-        }))
+    const ScriptRunner::StartedScript before = m_lastPurge;
+    // Before the script is written: a result file rewritten after this is one of
+    // this purge's answers.
+    const QDateTime started = QDateTime::currentDateTimeUtc();
+    QList<qsizetype> urlLines;
+    const bool ran = runOrReport(tr("Purging"), [&] {
+        shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_controls.urlBox), &m_lastPurge, &urlLines);
+    });
+    if (stopping)
+        forgetIfStopped(before);
+    if (!ran)
         return;
+    watchPurge(started, std::move(urlLines));
     // The answers can be tens of megabytes: the box takes the string over.
     BoxText::setText(m_controls.outputBox, std::move(shown));
 
     QMessageBox done(QMessageBox::NoIcon, kTitle, kPurgeDone, QMessageBox::Ok, this);
     done.setObjectName(QStringLiteral("purgeDoneBox"));
     done.exec();
+}
+
+bool CacheWindow::purgeReportPending() const
+{
+    return !m_purges.empty() && m_purges.back()->purge().script.pid == m_lastPurge.pid && !m_purges.back()->reported();
+}
+
+bool CacheWindow::purgeReportBeingMade() const
+{
+    return purgeReportPending() && m_purges.back()->ended();
+}
+
+void CacheWindow::watchPurge(QDateTime started, QList<qsizetype> urlLines)
+{
+    PurgeWatch::Purge purge{++m_purgeCount,      m_folder,    selectedServer(),
+                            std::move(urlLines), m_lastPurge, std::move(started)};
+    m_purges.push_back(new PurgeWatch(std::move(purge), &m_notifier, this));
+    while (m_purges.size() > kKeptPurges) {
+        m_notifier.forget(m_purges.front()->purge().id);
+        delete m_purges.front();
+        m_purges.pop_front();
+    }
+}
+
+void CacheWindow::forgetIfStopped(const ScriptRunner::StartedScript &before)
+{
+    for (auto it = m_purges.begin(); it != m_purges.end(); ++it) {
+        PurgeWatch *watch = *it;
+        if (watch->purge().script.pid != before.pid || watch->purge().script.startTime != before.startTime)
+            continue;
+        // Still running when the question was asked and not any more: the
+        // answer stopped it. One that ended by itself while the question was
+        // open was mostly seen ending by its watch, and reported; one that
+        // ended in the last moment before the answer goes unreported, as the
+        // operator had asked it to be stopped.
+        if (!watch->ended() && !ScriptRunner::isRunning(before, Purge::scriptPath(m_folder))) {
+            m_notifier.withdraw(watch->purge().id);
+            delete watch;
+            m_purges.erase(it);
+        }
+        return;
+    }
+}
+
+void CacheWindow::showPurgeResults(quint64 purge)
+{
+    const auto found = std::find_if(m_purges.begin(), m_purges.end(),
+                                    [purge](const PurgeWatch *watch) { return watch->purge().id == purge; });
+    if (found == m_purges.end())
+        return;
+    const QList<qsizetype> urlLines = (*found)->purge().urlLines;
+    m_controls.outputBox->clear();
+    runOrReport(tr("Showing the results"),
+                [&] { BoxText::setText(m_controls.outputBox, Purge::shown(m_folder, urlLines)); });
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }
 
 void CacheWindow::statusQuery()

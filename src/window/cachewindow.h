@@ -3,11 +3,17 @@
 #include "commands/scriptrunner.h"
 #include "commands/statusquery.h"
 #include "storage/appfolder.h"
+#include "window/desktopnotifier.h"
 #include "window/windowcontrols.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QWidget>
 
+#include <deque>
 #include <functional>
+
+class PurgeWatch;
 
 // The program's one window. Its controls are the whole in-memory state: every
 // action reads its inputs from them when it starts and writes its results back.
@@ -30,6 +36,12 @@ public:
     // Whether the purge started last is still running: a new purge would ask.
     bool purgeRunning() const;
 
+    // The purge started last has not been reported yet: its script still runs,
+    // or its result files are being read and sorted.
+    bool purgeReportPending() const;
+    // The latter: its script has ended and the report is being made.
+    bool purgeReportBeingMade() const;
+
     // The status query's pause; only benchmarks change it.
     void setStatusPause(int ms) { m_statusQuery.setPause(ms); }
 
@@ -37,6 +49,9 @@ public slots:
     void addServer();   // Command3
     void purge();       // Command1
     void statusQuery(); // Command2
+    // The report's "Show results": the output box gets what that purge's result
+    // files hold now, as a purge shows them, and the window comes to the front.
+    void showPurgeResults(quint64 purge);
 
 private:
     // Asks whether the purge still running from before is to be ended for this
@@ -48,6 +63,11 @@ private:
     // and the window keeps running with what its controls hold.
     bool runOrReport(const QString &doing, const std::function<void()> &action);
     void showFailure(const QString &text);
+    // Starts watching the purge just started, for its report.
+    void watchPurge(QDateTime started, QList<qsizetype> urlLines);
+    // The purge that was running when the operator answered "stop", and is not
+    // any more, is not reported.
+    void forgetIfStopped(const ScriptRunner::StartedScript &before);
 
     AppFolder m_folder;
     StatusQuery m_statusQuery;
@@ -55,4 +75,10 @@ private:
     ScriptRunner::StartedScript m_lastPurge;
 
     WindowControls m_controls; // made from the layout table
+
+    DesktopNotifier m_notifier;
+    // The last few purges, newest last: their reports may still be asked for
+    // their results.
+    std::deque<PurgeWatch *> m_purges;
+    quint64 m_purgeCount = 0;
 };

@@ -1,0 +1,79 @@
+#include "commands/purgeanswer.h"
+
+#include <QFile>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// "HTTP/<digit>.<digit> <3 digits>" followed by a blank or the line's end: the
+// status of HTTP/1.0 and HTTP/1.1 alike. Gives 0 for anything else.
+int statusCode(QByteArrayView head)
+{
+    if (head.size() < 12 || !head.startsWith("HTTP/") || !isDigit(head[5]) || head[6] != '.' || !isDigit(head[7])
+        || head[8] != ' ' || !isDigit(head[9]) || !isDigit(head[10]) || !isDigit(head[11]))
+        return 0;
+    if (head.size() > 12 && head[12] != ' ' && head[12] != '\r' && head[12] != '\n')
+        return 0;
+    return (head[9] - '0') * 100 + (head[10] - '0') * 10 + (head[11] - '0');
+}
+} // namespace
+
+PurgeAnswer::Answer PurgeAnswer::sort(QByteArrayView head)
+{
+    using G = Group;
+    if (head.isEmpty())
+        return {G::NoAnswer};
+    if (const int status = statusCode(head)) {
+        switch (status) {
+        case 200:
+            return {G::Purged, status};
+        case 404:
+            return {G::NotCached, status};
+        case 403:
+            return {G::Refused, status};
+        default:
+            return {G::OtherStatus, status};
+        }
+    }
+    // squidclient's own words when the server cannot be reached or its name
+    // cannot be resolved, written to its error stream, which the script
+    // redirects into the result file as well.
+    if (head.startsWith("ERROR: Cannot connect to ") || head.startsWith("ERROR: Cannot resolve "))
+        return {G::CannotConnect};
+    return {G::DidNotRun};
+}
+
+PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path)
+{
+    char head[kHeadBytes];
+#ifdef Q_OS_UNIX
+    // A report reads 100,000 of these; QFile's open asks more of the system
+    // than this needs (the file's kind and size, a buffer).
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {Group::DidNotRun};
+    ssize_t got;
+    do
+        got = ::read(fd, head, sizeof head);
+    while (got < 0 && errno == EINTR);
+    ::close(fd);
+    return sort(QByteArrayView(head, got > 0 ? got : 0));
+#else
+    QFile file(path);
+    // Unbuffered: only the first bytes are wanted, and QFile would otherwise
+    // read a block of 16 KiB for them.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return {Group::DidNotRun};
+    const qint64 got = file.read(head, kHeadBytes);
+    return sort(QByteArrayView(head, got > 0 ? got : 0));
+#endif
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "commands/purgeanswer.h"
+#include "storage/appfolder.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <set>
+
+// How a purge went: the answers of its URL lines counted by group, and the
+// lines that did not purge, for the operator's notification.
+class PurgeReport
+{
+    Q_DECLARE_TR_FUNCTIONS(PurgeReport)
+
+public:
+    // How many lines that did not purge the body names before "…".
+    static constexpr qsizetype kNamedLines = 3;
+
+    void add(qsizetype urlLine, PurgeAnswer::Answer answer);
+
+    // Reads and sorts the result files of these URL lines (counted from 0).
+    // Stops early, with what it has, once `cancelled` is set.
+    static PurgeReport collect(const AppFolder &folder, const QList<qsizetype> &urlLines,
+                               const std::atomic_bool *cancelled = nullptr);
+
+    qsizetype total() const { return m_total; }
+    qsizetype count(PurgeAnswer::Group group) const { return m_counts[size_t(group)]; }
+
+    // "127.0.0.1: 3 URLs — purged 1, not in the cache 1, refused 1", then a
+    // line naming the first lines that did not purge.
+    QString body(const QString &server) const;
+    // While the script runs: how many of its lines have answered so far.
+    static QString progress(const QString &server, qsizetype answered, qsizetype total);
+
+private:
+    static QString groupText(PurgeAnswer::Group group, qsizetype count);
+
+    qsizetype m_total = 0;
+    std::array<qsizetype, PurgeAnswer::kGroupCount> m_counts{};
+    std::set<int> m_otherStatuses;
+    QList<qsizetype> m_failedLines; // the first kNamedLines + 1
+};
