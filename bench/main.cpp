@@ -415,6 +415,64 @@ void hugeLineCase(State &state)
     });
 }
 
+// Text3 given a fresh line of 20,000,000 characters before every key, untimed
+// and painted, with the focus and the caret three characters into it: the first
+// key the line gets. A letter of another script there moves where Qt cuts all
+// the rest of the line into items, the most an edit can move.
+void freshHugeLineCase(State &state)
+{
+    constexpr int kLength = 20000000;
+    CacheWindow *w = window(QStringLiteral("huge-fresh"));
+    auto *box = qobject_cast<OutputBox *>(outputBox(w));
+    const QString missing = QStringLiteral("文件不存在！！");
+    const QString line = missing.repeated(kLength / missing.size() + 1).left(kLength);
+    w->activateWindow();
+    box->setFocus();
+    timeEach(state, [box, &line](QString *error) {
+        box->setText(line);
+        box->setCursorPosition(3);
+        drainEvents();
+        if (box->lineCount() != 1 || box->length() != kLength) {
+            *error = QStringLiteral("Text3 does not hold one fresh line with the caret at its start");
+            return 0.0;
+        }
+        const double seconds = PaintClock(box->viewport()).time([box] { QTest::keyClick(box, Qt::Key_X); });
+        if (seconds < 0)
+            *error = QStringLiteral("Text3 was not painted");
+        return seconds;
+    });
+}
+
+// Text3 holding one line of 20,000,000 characters that keys typed at nine
+// places have spread over many pieces, the caret in its middle: one Backspace,
+// or one Left, up to Text3's paint.
+void editedHugeLineCase(State &state, Qt::Key key)
+{
+    constexpr int kLength = 20000000;
+    CacheWindow *w = window(QStringLiteral("huge-edited"));
+    auto *box = qobject_cast<OutputBox *>(outputBox(w));
+    if (box->length() < kLength) {
+        const QString missing = QStringLiteral("文件不存在！！");
+        box->setText(missing.repeated(kLength / missing.size() + 1).left(kLength));
+        w->activateWindow();
+        box->setFocus();
+        for (int i = 1; i <= 9; ++i) {
+            box->setCursorPosition(i * kLength / 10 + i);
+            QTest::keyClick(box, Qt::Key_X);
+        }
+        box->setCursorPosition(kLength / 2 + 3);
+        drainEvents();
+    }
+    if (box->lineCount() != 1 || box->cursorPosition() < kLength / 4)
+        return state.SkipWithError("Text3 does not hold one edited line with the caret in its middle");
+    timeEach(state, [box, key](QString *error) {
+        const double seconds = PaintClock(box->viewport()).time([box, key] { QTest::keyClick(box, key); });
+        if (seconds < 0)
+            *error = QStringLiteral("Text3 was not painted");
+        return seconds;
+    });
+}
+
 // The program starts with no other window open; a window left with a long line
 // in a focused Text3 would repaint it when the new window takes the focus.
 void startCase(State &state, const std::function<QWidget *()> &make)
@@ -467,7 +525,10 @@ public:
 // repetition (only the last one's figure survives in 1.7.1); the timed cases pass
 // then. A peak case closes every other window, runs once, timed, and once more
 // for the memory manager, with the resident size in between as rss_before.
-benchmark::internal::Benchmark *add(const std::string &name, const std::function<void(State &)> &run, bool peak = false)
+// `iterations` fixes how many a repetition runs, for a case whose untimed set-up
+// before each one costs seconds; such a case has no warm-up run.
+benchmark::internal::Benchmark *add(const std::string &name, const std::function<void(State &)> &run, bool peak = false,
+                                    int iterations = 0)
 {
     auto *b = benchmark::RegisterBenchmark(name.c_str(), [run, peak](State &state) {
         if (g_memoryPass && !peak) {
@@ -484,7 +545,13 @@ benchmark::internal::Benchmark *add(const std::string &name, const std::function
     });
     b->UseManualTime()->Unit(benchmark::kMillisecond);
     // MinWarmUpTime: one untimed run first.
-    return peak ? b->Iterations(1) : b->MinWarmUpTime(1e-3)->Repetitions(5)->ReportAggregatesOnly(true);
+    if (peak)
+        return b->Iterations(1);
+    if (iterations > 0)
+        b->Iterations(iterations);
+    else
+        b->MinWarmUpTime(1e-3);
+    return b->Repetitions(5)->ReportAggregatesOnly(true);
 }
 
 void registerAll()
@@ -510,6 +577,10 @@ void registerAll()
     add("text3_key_after_fresh_purge", [](State &s) { longLineCase(s, false); });
     add("text3_scroll_to_end", [](State &s) { longLineCase(s, true); });
     add("text3_key_in_20M_line", hugeLineCase);
+    // Each iteration sets the line again, untimed: a few are enough.
+    add("text3_first_key_in_fresh_20M_line", freshHugeLineCase, false, 2);
+    add("text3_backspace_in_edited_20M_line", [](State &s) { editedHugeLineCase(s, Qt::Key_Backspace); });
+    add("text3_left_in_edited_20M_line", [](State &s) { editedHugeLineCase(s, Qt::Key_Left); });
     add("window_start",
         [](State &s) { startCase(s, [] { return new CacheWindow(folder(QStringLiteral("start"))); }); });
     add("baseline/window_start", [](State &s) { startCase(s, bareWindow); });
