@@ -18,6 +18,9 @@ constexpr int kContext = 8;
 // Qt shapes no run longer than this; it starts a new one after as many characters.
 constexpr int kQtRunLimit = 4096;
 constexpr int kNone = INT_MAX;
+// Items remembered with their blocks: the few texts a repeating line is made of,
+// and then some; about 10 kB each.
+constexpr size_t kMaxMeasuredItems = 64;
 
 // Qt's script runs, read from `at` on: gives back whether a run starts at the
 // character, and keeps `script`, the run's own, up to date. A character of a real
@@ -99,6 +102,18 @@ int graphemeBoundary(QStringView line, int at, int from, int to)
     return next < 0 ? windowEnd : windowStart + int(next);
 }
 
+// A hash of an item's length and a few of its characters: a whole item is
+// compared anyway before its blocks are taken over, and hashing every character
+// of a line of millions would cost as much as comparing them.
+size_t sampledHash(QStringView item)
+{
+    size_t hash = size_t(item.size());
+    const qsizetype step = std::max<qsizetype>(1, item.size() / 32);
+    for (qsizetype i = 0; i < item.size(); i += step)
+        hash = hash * 31 + item[i].unicode();
+    return hash;
+}
+
 // Two Latin letters side by side may be drawn as one glyph (fi, ffl).
 bool mayJoin(QChar left, QChar right)
 {
@@ -125,6 +140,9 @@ void WideLine::build(const LineText &line, LineShaper &shaper)
 {
     m_blocks.clear();
     m_extents.clear();
+    // What was measured refers to the extents just dropped.
+    m_measuredItems.clear();
+    m_measuredItemCount = 0;
     m_extentsFull = false;
     m_length = line.size();
     m_runs.assign(1, Run{0, QChar::Script_Common});
@@ -248,6 +266,7 @@ void WideLine::replace(const LineText &line, int position, int removed, int inse
         return true;
     };
     std::vector<Block> made;
+    made.reserve(m_blocks.size() - first + 1);
     addBlocks(line, m_blocks[first].start, made, shaper, resumes);
     if (m_extentsFull) {
         build(line, shaper);
@@ -278,21 +297,59 @@ void WideLine::addBlocks(const LineText &line, int from, std::vector<Block> &out
         while (run != m_runs.end() && run->start <= at)
             ++run;
         const int limit = std::min(at + kQtRunLimit, run == m_runs.end() ? size : run->start);
-        const QStringView item = line.mid(at, limit, &scratch);
-        // A tab is a run of its own and starts the count of the next one.
-        const qsizetype tab = item.indexOf(u'\t');
-        if (tab == 0) {
-            out.push_back(Block{at, 0, 0, true, extentOf(shaper.measure(u"\t", 0, 1)), 0});
-            ++at;
-            continue;
-        }
-        const int end = tab < 0 ? limit : at + int(tab);
-        addItem(item.first(end - at), at, out, shaper);
-        at = end;
+        at += addItem(line.mid(at, limit, &scratch), at, out, shaper);
     }
 }
 
-void WideLine::addItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper)
+int WideLine::addItem(QStringView upToLimit, int from, std::vector<Block> &out, LineShaper &shaper)
+{
+    // The long lines of an answer repeat one text, so most stretches were met
+    // before: they get the blocks they got then, which an edit that moves
+    // where Qt cuts the line's items would otherwise measure one by one.
+    const size_t key = sampledHash(upToLimit);
+    for (const MeasuredItem &seen : m_measuredItems[key]) {
+        if (seen.text != upToLimit)
+            continue;
+        const size_t first = out.size();
+        out.insert(out.end(), seen.blocks.begin(), seen.blocks.end());
+        for (size_t k = first; k < out.size(); ++k)
+            out[k].start += from;
+        for (const auto &[extent, blocks] : seen.extentUses)
+            m_extents[extent].blocks += blocks;
+        return seen.length;
+    }
+    const size_t first = out.size();
+    // A tab is a run of its own and starts the count of the next one.
+    const qsizetype tab = upToLimit.indexOf(u'\t');
+    int length = int(upToLimit.size());
+    if (tab == 0) {
+        out.push_back(Block{from, 0, 0, true, extentOf(shaper.measure(u"\t", 0, 1)), 0});
+        length = 1;
+    } else if (tab > 0) {
+        length = int(tab);
+    }
+    if (tab != 0)
+        measureItem(upToLimit.first(length), from, out, shaper);
+    if (m_measuredItemCount >= kMaxMeasuredItems) {
+        m_measuredItems.clear();
+        m_measuredItemCount = 0;
+    }
+    MeasuredItem measured{upToLimit.toString(), {out.begin() + std::ptrdiff_t(first), out.end()}, length, {}};
+    for (Block &block : measured.blocks) {
+        block.start -= from;
+        const auto uses = std::find_if(measured.extentUses.begin(), measured.extentUses.end(),
+                                       [&block](const auto &use) { return use.first == block.extent; });
+        if (uses == measured.extentUses.end())
+            measured.extentUses.emplace_back(block.extent, 1);
+        else
+            ++uses->second;
+    }
+    m_measuredItems[key].push_back(std::move(measured));
+    ++m_measuredItemCount;
+    return length;
+}
+
+void WideLine::measureItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper)
 {
     const int to = int(item.size());
     for (int start = 0; start < to;) {

@@ -4,7 +4,9 @@
 #include "outputbox/lineshaper.h"
 
 #include <QChar>
+#include <QString>
 
+#include <unordered_map>
 #include <vector>
 
 class LineText;
@@ -82,7 +84,10 @@ private:
     // `resume` says the old blocks can be taken over.
     template<typename Resume>
     void addBlocks(const LineText &line, int from, std::vector<Block> &out, LineShaper &shaper, Resume resume);
-    void addItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper);
+    // The blocks of Qt's next item, up to a tab or the run's limit; gives back
+    // how many characters they took.
+    int addItem(QStringView upToLimit, int from, std::vector<Block> &out, LineShaper &shaper);
+    void measureItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper);
     quint8 extentOf(const LineShaper::Metrics &metrics);
     // Positions from block `first` on, and the line's size.
     void finish(const LineText &line, size_t first, LineShaper &shaper);
@@ -91,6 +96,17 @@ private:
     std::vector<double> m_x; // x at every block start, and at the end
     std::vector<Run> m_runs;
     std::vector<Extent> m_extents;
+    // The text up to a run's limit, the blocks of the item it starts with
+    // (starts counted from the item's) and how many characters those took.
+    struct MeasuredItem
+    {
+        QString text;
+        std::vector<Block> blocks;
+        int length;
+        std::vector<std::pair<quint8, int>> extentUses; // blocks of each extent
+    };
+    std::unordered_map<size_t, std::vector<MeasuredItem>> m_measuredItems;
+    size_t m_measuredItemCount = 0;
     bool m_extentsFull = false;
     // Where the first run meets its first character of a script of its own (up
     // to there, any script may start it), or kNone.
