@@ -48,7 +48,7 @@ void LineLayouts::linesReplaced(int first, int removed, int added, int position,
 {
     if (removed == 1 && added == 1) {
         const auto found = m_entries.find(first);
-        if (found != m_entries.end() && found->second.wide && m_buffer.lineLength(first) >= WideLine::kMinLength) {
+        if (found != m_entries.end() && found->second.wide && isLong(first)) {
             // Typing into a line of millions of characters: measuring it all
             // again would cost more than a frame.
             Entry &edited = found->second;
@@ -95,6 +95,11 @@ LineText LineLayouts::textOf(int line) const
     return LineText(m_buffer, line);
 }
 
+bool LineLayouts::isLong(int line) const
+{
+    return m_buffer.lineLength(line) >= WideLine::kMinLength;
+}
+
 LineLayouts::Entry &LineLayouts::entry(int line)
 {
     ++m_uses;
@@ -116,13 +121,13 @@ LineLayouts::Entry &LineLayouts::entry(int line)
 
     Entry &made = m_entries[line];
     made.used = m_uses;
-    if (m_buffer.lineLength(line) >= WideLine::kMinLength) {
+    if (isLong(line)) {
         made.wide = std::make_unique<WideLine>();
         made.wide->build(textOf(line), m_shaper);
         made.height = made.wide->height();
         made.width = made.wide->naturalWidth();
     } else {
-        made.layout = m_shaper.layout(m_buffer.lineText(line));
+        made.layout = m_shaper.layout(textOf(line).toString());
         const QTextLine text = made.layout->lineAt(0);
         made.height = text.height();
         // QPlainTextEdit's document layout lets a negative leading pull the

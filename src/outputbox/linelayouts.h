@@ -32,6 +32,10 @@ public:
     // characters. An edit inside one long line updates its table in place.
     void linesReplaced(int first, int removed, int added, int position, int removedLength, int insertedLength);
 
+    // Whether a line is laid out in stretches rather than whole: QTextLayout
+    // takes seconds over a line of a million characters.
+    bool isLong(int line) const;
+
     // As QPlainTextEdit's document layout counts a line's height.
     qreal height(int line);
     // From the start of the line's text.

@@ -93,8 +93,8 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
     const int removed = change.removed ? TextBuffer::length(*change.removed) : 0;
-    m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines, change.position,
-                                    removed, change.inserted);
+    m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines, change.position, removed,
+                                    change.inserted);
     // The double- or triple-clicked unit moves with the text, as a text cursor
     // on the document would: text put in at its edge pushes it along.
     for (int *at : {&m_wordStart, &m_wordEnd, &m_lineStart, &m_lineEnd}) {

@@ -1,6 +1,7 @@
 #include "outputbox/outputdocument.h"
 
 #include "outputbox/caretmoves.h"
+#include "outputbox/linetext.h"
 
 #include <QVariant>
 
@@ -36,8 +37,7 @@ std::pair<int, int> OutputDocument::wordAt(int position) const
 {
     const int line = m_buffer.lineOfPosition(position);
     const int start = m_buffer.lineStart(line);
-    QString scratch;
-    const auto word = CaretMoves::wordAt(m_buffer.lineView(line, &scratch), position - start);
+    const auto word = CaretMoves::wordAt(LineText(m_buffer, line), position - start);
     return {start + word.first, start + word.second};
 }
 
@@ -130,25 +130,22 @@ int OutputDocument::target(Move move, MoveMode mode) const
     const int start = m_buffer.lineStart(line);
     const int end = m_buffer.lineEnd(line);
     const int column = m_cursor - start;
-    QString scratch;
+    const LineText text(m_buffer, line);
     // Across a line's edge every move takes one step, over the line break.
     switch (move) {
     case Move::NextCharacter:
         // With a selection and no Shift, the caret goes to the selection's end.
         if (mode == MoveMode::MoveAnchor && hasSelection())
             return selectionEnd();
-        return m_cursor == end ? m_cursor + 1
-                               : start + CaretMoves::nextCharacter(m_buffer.lineView(line, &scratch), column);
+        return m_cursor == end ? m_cursor + 1 : start + CaretMoves::nextCharacter(text, column);
     case Move::PreviousCharacter:
         if (mode == MoveMode::MoveAnchor && hasSelection())
             return selectionStart();
-        return m_cursor == start ? m_cursor - 1
-                                 : start + CaretMoves::previousCharacter(m_buffer.lineView(line, &scratch), column);
+        return m_cursor == start ? m_cursor - 1 : start + CaretMoves::previousCharacter(text, column);
     case Move::NextWord:
-        return m_cursor == end ? m_cursor + 1 : start + CaretMoves::nextWord(m_buffer.lineView(line, &scratch), column);
+        return m_cursor == end ? m_cursor + 1 : start + CaretMoves::nextWord(text, column);
     case Move::PreviousWord:
-        return m_cursor == start ? m_cursor - 1
-                                 : start + CaretMoves::previousWord(m_buffer.lineView(line, &scratch), column);
+        return m_cursor == start ? m_cursor - 1 : start + CaretMoves::previousWord(text, column);
     case Move::LineStart:
         return start;
     case Move::LineEnd:
@@ -240,7 +237,7 @@ void OutputDocument::erase(bool forward, bool byWord)
                        EditHistory::Kind::Erasing);
 }
 
-void OutputDocument::eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind)
+void OutputDocument::eraseFromCaret(bool forward, int (*move)(const LineText &, int), EditHistory::Kind kind)
 {
     // A selection goes whole; otherwise from the caret to where `move` takes it
     // within its line, or across the line break at the line's edge.
@@ -253,9 +250,8 @@ void OutputDocument::eraseFromCaret(bool forward, int (*move)(QStringView, int),
     const int line = m_buffer.lineOfPosition(m_cursor);
     const int start = m_buffer.lineStart(line);
     const int edge = forward ? m_buffer.lineEnd(line) : start;
-    QString scratch;
     const int other = m_cursor == edge ? m_cursor + (forward ? 1 : -1)
-                                       : start + move(m_buffer.lineView(line, &scratch), m_cursor - start);
+                                       : start + move(LineText(m_buffer, line), m_cursor - start);
     edit(std::min(m_cursor, other), std::max(m_cursor, other), {}, kind);
 }
 

@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <utility>
 
+class LineText;
+
 // What the output box edits, without the box: the text, the caret and the
 // anchor, the undo history, and every edit the operator can make, each as one
 // call. The widget turns keys, input methods, the mouse and drops into these
@@ -140,7 +142,7 @@ private:
     TextBuffer::Pieces applyReplace(int from, int to, const TextBuffer::Pieces &with);
     // Whether it changed anything (and so recorded a step).
     bool edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained = false);
-    void eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind);
+    void eraseFromCaret(bool forward, int (*move)(const LineText &, int), EditHistory::Kind kind);
     int target(Move move, MoveMode mode) const;
     void replay(bool undoing);
     void replayStep(bool undoing);

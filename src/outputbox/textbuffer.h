@@ -61,18 +61,14 @@ public:
     int lineEnd(int line) const;
     int lineLength(int line) const { return lineEnd(line) - lineStart(line); }
 
-    // The line's characters without its line break. The view points into the
-    // buffer when the line lies in one piece, and into *scratch otherwise; either
-    // way it is good only until the next edit.
-    QStringView lineView(int line, QString *scratch) const;
-    QString lineText(int line) const;
-    // [from, to), pointing into the buffer when it lies in one piece and into
-    // *scratch otherwise; good only until the next edit.
-    QStringView view(int from, int to, QString *scratch) const;
     // The characters from `from` up to `to` or to the end of the piece that
     // holds `from`, whichever comes first: a line edited many times can be read
-    // through this way without putting it together.
+    // through this way without putting it together (LineText does). Good only
+    // until the next edit.
     QStringView chunk(int from, int to) const;
+    // The same backwards: up to `to`, from `from` or from the start of the
+    // piece that holds the character before `to`.
+    QStringView chunkBefore(int from, int to) const;
 
     // The characters in [from, to), line breaks as they are kept inside.
     QString text(int from, int to) const;

@@ -1,7 +1,7 @@
 #include "outputbox/viewlines.h"
 
+#include "outputbox/linetext.h"
 #include "outputbox/textbuffer.h"
-#include "outputbox/wideline.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -237,7 +237,7 @@ void ViewLines::drawPreeditLine(QPainter *painter, int line, const QPointF &orig
     // composed, the way QPlainTextEdit shows it.
     const Preedit &preedit = *frame.preedit;
     const int at = preedit.position - m_buffer.lineStart(line);
-    QTextLayout layout(m_buffer.lineText(line), m_font, m_device);
+    QTextLayout layout(LineText(m_buffer, line).toString(), m_font, m_device);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     layout.setTextOption(option);
@@ -280,7 +280,7 @@ void ViewLines::draw(QPainter *painter, const Frame &frame) const
         const QRectF bounds(offset.x(), offset.y(), 1, lineHeight);
         if (bounds.bottom() >= area.top() && bounds.top() <= area.bottom()) {
             const QPointF origin(offset.x() + kMargin, offset.y());
-            if (line == preeditLine && m_buffer.lineLength(line) < WideLine::kMinLength) {
+            if (line == preeditLine && !m_layouts.isLong(line)) {
                 drawPreeditLine(painter, line, origin, frame);
             } else {
                 const int start = m_buffer.lineStart(line);
