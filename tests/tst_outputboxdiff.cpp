@@ -387,16 +387,11 @@ QStringList randomSteps(quint32 seed, QString *text)
 
 // Random sequences that part today, with the first difference each meets.
 const QMap<quint32, const char *> kKnownSeeds = {
-        {3, "pixels: a preedit drawn differently"},
-        {4, "selection: a triple click beside a preedit"},
-        {5, "pixels: a preedit drawn differently"},
-        {8, "pixels: a preedit drawn differently"},
-        {9, "pixels: a preedit drawn differently"},
-        {11, "pixels: a preedit drawn differently"},
-        {13, "pixels: a preedit drawn differently"},
-        {15, "selection: a caret placed beside a preedit"},
-        {17, "pixels: a preedit drawn differently"},
-        {20, "horizontal scroll: the preedit does not widen its line"},
+        {3, "pixels: a preedit drawn differently"},  {4, "selection: a triple click beside a preedit"},
+        {5, "pixels: a preedit drawn differently"},  {8, "pixels: a preedit drawn differently"},
+        {9, "pixels: a preedit drawn differently"},  {11, "pixels: a preedit drawn differently"},
+        {13, "pixels: a preedit drawn differently"}, {15, "selection: a caret placed beside a preedit"},
+        {17, "pixels: a preedit drawn differently"}, {20, "horizontal scroll: the preedit does not widen its line"},
         {22, "pixels: a preedit drawn differently"},
 };
 
@@ -466,6 +461,8 @@ void TestOutputBoxDiff::sequences_data()
     QTest::newRow("triple click, drag") << u("ab cd\r\nef gh\r\nij") << u("tdrag:5,8,10,25") << QString();
     QTest::newRow("double click, Shift+click") << u("ab cd ef") << u("double:5,8|shift:30,8") << QString();
     QTest::newRow("press at the end of the selection") << u("abc def") << u("sel:0,3|press:caret") << QString();
+    QTest::newRow("press just past the selection's end edge, drag to the line's end")
+            << u("abc def") << u("sel:0,3|drag:26,8,800,8") << QString();
     QTest::newRow("page up on the first line") << u("abc\r\ndef") << u("sel:0,1|key:PgUp") << QString();
     QTest::newRow("page down on the last line") << u("abc\r\ndef") << u("sel:7,6|key:PgDown") << QString();
     QTest::newRow("page up beside a combining mark") << u("e\u0301x") << u("sel:1,1|key:PgUp") << QString();

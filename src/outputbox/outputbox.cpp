@@ -391,10 +391,11 @@ void OutputBox::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     if (m_mayDrag) {
-        if ((event->position().toPoint() - m_dragFrom).manhattanLength() >= QApplication::startDragDistance()) {
-            m_mayDrag = false;
+        // As in QPlainTextEdit, the press stays one that may drag after a drag
+        // that came back (dropped nowhere): the release then puts the caret
+        // where it is, without a selection.
+        if ((event->position().toPoint() - m_dragFrom).manhattanLength() >= QApplication::startDragDistance())
             startDrag();
-        }
         event->accept();
         return;
     }
