@@ -961,7 +961,7 @@ void TestOutputBox::movedTextIsOneUndoStep()
     OutputDocument document;
     document.setText(u("abcdef"));
     document.setSelection(0, 2);
-    document.drop(6, u("ab"), true);
+    document.drop(6, u("ab"), OutputDocument::DropKind::MoveSelection);
     QCOMPARE(document.text(), u("cdefab"));
     document.undo();
     QCOMPARE(document.text(), u("abcdef"));

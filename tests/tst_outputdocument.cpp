@@ -37,7 +37,12 @@ void play(OutputDocument &document, const QString &script)
         } else if (verb == u"enter") {
             document.insert(u"\n");
         } else if (verb == u"bs" || verb == u"del" || verb == u"wbs" || verb == u"wdel") {
-            document.erase(verb.endsWith(u"del"), verb.startsWith(u'w'));
+            const auto unit
+                    = verb.startsWith(u'w') ? OutputDocument::EraseUnit::Word : OutputDocument::EraseUnit::Character;
+            if (verb.endsWith(u"del"))
+                document.eraseForward(unit);
+            else
+                document.eraseBackward(unit);
         } else if (verb == u"eol") {
             document.eraseToLineEnd();
         } else if (verb == u"kill") {
@@ -51,9 +56,12 @@ void play(OutputDocument &document, const QString &script)
         } else if (verb == u"redo") {
             document.redo();
         } else if (verb == u"commit") {
-            document.commitInput(parts.at(1), parts.at(2).toInt(), parts.at(3).toInt(), false);
+            document.commitInput(parts.at(1), parts.at(2).toInt(), parts.at(3).toInt(),
+                                 OutputDocument::Composing::Ended);
         } else if (verb == u"drop") {
-            document.drop(parts.at(1).toInt(), parts.at(2), parts.at(3) == u"move");
+            document.drop(parts.at(1).toInt(), parts.at(2),
+                          parts.at(3) == u"move" ? OutputDocument::DropKind::MoveSelection
+                                                 : OutputDocument::DropKind::Copy);
         } else {
             const bool select = step.startsWith(u"S+");
             const QString name = select ? step.mid(2) : step;

@@ -19,13 +19,13 @@ void textReplaced(QObject *box, const OutputDocument &document, const OutputDocu
     // A screen reader gets the text that changed, unless it is too big to be
     // worth reading out; then it hears that the text changed.
     constexpr int kReadable = 64 * 1024;
-    const int removedLength = TextBuffer::length(*change.removed);
+    const int removedLength = change.removedLength();
     if (removedLength > kReadable || change.inserted > kReadable) {
         textReset(box);
         return;
     }
     if (removedLength > 0) {
-        QString text = TextBuffer::text(*change.removed);
+        QString text = TextBuffer::text(change.removed);
         text.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
         QAccessibleTextRemoveEvent event(box, change.position, text);
         QAccessible::updateAccessibility(&event);

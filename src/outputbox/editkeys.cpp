@@ -90,13 +90,13 @@ Request edit(OutputDocument &document, const QKeyEvent *event)
     } else if (event->matches(QKeySequence::SelectAll)) {
         return Request::SelectAll;
     } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
-        document.erase(false, false);
+        document.eraseBackward(OutputDocument::EraseUnit::Character);
     } else if (event->matches(QKeySequence::Delete)) {
-        document.erase(true, false);
+        document.eraseForward(OutputDocument::EraseUnit::Character);
     } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-        document.erase(false, true);
+        document.eraseBackward(OutputDocument::EraseUnit::Word);
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
-        document.erase(true, true);
+        document.eraseForward(OutputDocument::EraseUnit::Word);
     } else if (event->matches(QKeySequence::DeleteEndOfLine)) {
         document.eraseToLineEnd();
     } else if (event->matches(QKeySequence::DeleteCompleteLine)) {

@@ -92,7 +92,7 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 
 void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
-    const int removed = change.removed ? TextBuffer::length(*change.removed) : 0;
+    const int removed = change.removedLength();
     m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines, change.position, removed,
                                     change.inserted);
     // The double- or triple-clicked unit moves with the text, as a text cursor
@@ -243,7 +243,8 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
 {
     const bool commits = !event->commitString().isEmpty() || event->replacementLength() > 0;
     m_document.commitInput(event->commitString(), event->replacementStart(), event->replacementLength(),
-                           !event->preeditString().isEmpty());
+                           event->preeditString().isEmpty() ? OutputDocument::Composing::Ended
+                                                            : OutputDocument::Composing::GoesOn);
 
     const QList<QInputMethodEvent::Attribute> selections = m_preedit.take(event);
     m_preedit.line = m_buffer.lineOfPosition(cursorPosition());
@@ -631,7 +632,9 @@ void OutputBox::dropEvent(QDropEvent *event)
         return;
     }
     event->acceptProposedAction();
-    m_document.drop(position, event->mimeData()->text(), fromHere && event->dropAction() == Qt::MoveAction);
+    m_document.drop(position, event->mimeData()->text(),
+                    fromHere && event->dropAction() == Qt::MoveAction ? OutputDocument::DropKind::MoveSelection
+                                                                      : OutputDocument::DropKind::Copy);
 }
 
 // ---------------------------------------------------------------------------

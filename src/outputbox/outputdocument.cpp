@@ -169,14 +169,13 @@ TextBuffer::Pieces OutputDocument::applyReplace(int from, int to, const TextBuff
     change.removedLines = m_buffer.lineOfPosition(to) - change.firstLine + 1;
     change.addedLines = TextBuffer::breaks(with) + 1;
     change.inserted = TextBuffer::length(with);
-    TextBuffer::Pieces removed = m_buffer.replace(from, to, with);
-    change.removed = &removed;
+    change.removed = m_buffer.replace(from, to, with);
     m_preferredX = -1;
     emit textReplaced(change);
-    return removed;
+    return std::move(change.removed);
 }
 
-bool OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained)
+bool OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind kind)
 {
     from = std::clamp(from, 0, length());
     to = std::clamp(to, from, length());
@@ -185,14 +184,9 @@ bool OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind 
     const int oldCursor = m_cursor;
     const int oldAnchor = m_anchor;
     const TextBuffer::Pieces inserted = m_buffer.store(text);
-    EditHistory::Step step;
-    step.position = from;
-    step.length = TextBuffer::length(inserted);
-    step.pieces = applyReplace(from, to, inserted);
-    m_cursor = m_anchor = from + step.length;
-    step.chained = chained;
-    step.kind = kind;
-    m_history.record(std::move(step), inserted);
+    TextBuffer::Pieces removed = applyReplace(from, to, inserted);
+    m_cursor = m_anchor = from + TextBuffer::length(inserted);
+    m_history.record(from, std::move(removed), inserted, kind);
     emit caretMoved(oldCursor, oldAnchor);
     return true;
 }
@@ -226,18 +220,25 @@ void OutputDocument::replaceRange(int from, int to, QStringView text)
     edit(from, to, text, EditHistory::Kind::Other);
 }
 
-void OutputDocument::erase(bool forward, bool byWord)
+void OutputDocument::eraseBackward(EraseUnit unit)
 {
     // Backspace takes one code point, so an accent can be taken off its letter;
     // a run of Backspaces (or of Deletes) is undone as one, word erasing is not.
-    if (byWord)
-        eraseFromCaret(forward, forward ? CaretMoves::nextWord : CaretMoves::previousWord, EditHistory::Kind::Other);
+    if (unit == EraseUnit::Word)
+        eraseFromCaret(Side::Before, CaretMoves::previousWord, EditHistory::Kind::Other);
     else
-        eraseFromCaret(forward, forward ? CaretMoves::nextCharacter : CaretMoves::previousCodePoint,
-                       EditHistory::Kind::Erasing);
+        eraseFromCaret(Side::Before, CaretMoves::previousCodePoint, EditHistory::Kind::Erasing);
 }
 
-void OutputDocument::eraseFromCaret(bool forward, int (*move)(const LineText &, int), EditHistory::Kind kind)
+void OutputDocument::eraseForward(EraseUnit unit)
+{
+    if (unit == EraseUnit::Word)
+        eraseFromCaret(Side::After, CaretMoves::nextWord, EditHistory::Kind::Other);
+    else
+        eraseFromCaret(Side::After, CaretMoves::nextCharacter, EditHistory::Kind::Erasing);
+}
+
+void OutputDocument::eraseFromCaret(Side side, int (*move)(const LineText &, int), EditHistory::Kind kind)
 {
     // A selection goes whole; otherwise from the caret to where `move` takes it
     // within its line, or across the line break at the line's edge.
@@ -245,6 +246,7 @@ void OutputDocument::eraseFromCaret(bool forward, int (*move)(const LineText &, 
         edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
         return;
     }
+    const bool forward = side == Side::After;
     if (forward ? m_cursor >= length() : m_cursor <= 0)
         return;
     const int line = m_buffer.lineOfPosition(m_cursor);
@@ -267,86 +269,97 @@ void OutputDocument::eraseLine()
     edit(m_buffer.lineStart(line), m_buffer.lineEnd(line), {}, EditHistory::Kind::Other);
 }
 
-void OutputDocument::commitInput(const QString &text, int replacementStart, int replacementLength, bool composing)
+void OutputDocument::commitInput(const QString &text, int replacementStart, int replacementLength, Composing composing)
 {
-    if (text.isEmpty() && replacementLength == 0 && !composing)
+    if (text.isEmpty() && replacementLength == 0 && composing == Composing::Ended)
         return;
     // As QPlainTextEdit takes it: the selection goes first, then the range
-    // beside the caret is replaced, all one undo step. A range reaching
-    // outside the text is no range: the text goes in at its start, or at the
-    // caret when the start is outside too.
+    // beside the caret is replaced, all one undo step, which takes the caret
+    // back to where it stood when the commit came.
     const int oldCursor = m_cursor;
-    bool removed = false;
-    if (hasSelection()) {
-        const int start = selectionStart();
-        removed = edit(start, selectionEnd(), {}, EditHistory::Kind::Other);
-        if (start != oldCursor)
-            m_history.last().caretUndone = oldCursor;
+    std::optional<int> caretUndone;
+    m_history.beginStep();
+    const int start = selectionStart();
+    const bool removed = hasSelection() && edit(start, selectionEnd(), {}, EditHistory::Kind::Other);
+    if (removed && start != oldCursor)
+        caretUndone = oldCursor;
+    std::optional<std::pair<int, int>> committed;
+    if (!text.isEmpty() || replacementLength != 0) {
+        committed = commitReplacing(text, replacementStart, replacementLength);
+        if (committed && !removed && committed->first != oldCursor)
+            caretUndone = oldCursor;
     }
-    if (text.isEmpty() && replacementLength == 0)
-        return;
+    m_history.endStep(caretUndone);
+    if (committed)
+        setCursorPosition(committed->second);
+}
+
+std::optional<std::pair<int, int>> OutputDocument::commitReplacing(const QString &text, int replacementStart,
+                                                                   int replacementLength)
+{
+    // A range reaching outside the text is no range: the text goes in at its
+    // start, or at the caret when the start is outside too.
     const int caret = m_cursor;
     const auto inText = [this](int position) { return position >= 0 && position <= length(); };
     const int at = inText(caret + replacementStart) ? caret + replacementStart : caret;
     const int end = inText(at + replacementLength) ? at + replacementLength : at;
     const int from = std::min(at, end);
     const int to = std::max(at, end);
-    if (!edit(from, to, text, EditHistory::Kind::Other, removed))
-        return;
-    // Undo takes the caret back to where it stood when the commit came.
-    if (!removed && from != oldCursor)
-        m_history.last().caretUndone = oldCursor;
+    if (!edit(from, to, text, EditHistory::Kind::Other))
+        return std::nullopt;
     // The caret keeps to its text; at the range's start it goes past the commit.
     const int inserted = m_cursor - from;
-    setCursorPosition(caret < from ? caret : (caret < to ? from : caret - (to - from)) + inserted);
+    return std::make_pair(from, caret < from ? caret : (caret < to ? from : caret - (to - from)) + inserted);
 }
 
-void OutputDocument::drop(int position, QStringView text, bool moveSelection)
+void OutputDocument::drop(int position, QStringView text, DropKind kind)
 {
     const int from = selectionStart();
     const int to = selectionEnd();
+    m_history.beginStep();
     edit(position, position, text, EditHistory::Kind::Other);
     const int inserted = m_cursor - position;
     int start = position;
-    if (moveSelection) {
+    std::optional<int> caretRedone;
+    if (kind == DropKind::MoveSelection) {
         // The text leaves its old place in the same undo step.
         bool removed = false;
         if (position < from) {
-            removed = edit(from + inserted, to + inserted, {}, EditHistory::Kind::Other, true);
+            removed = edit(from + inserted, to + inserted, {}, EditHistory::Kind::Other);
         } else {
-            removed = edit(from, to, {}, EditHistory::Kind::Other, true);
+            removed = edit(from, to, {}, EditHistory::Kind::Other);
             start -= to - from;
         }
         // Redone, the caret ends after the text put in, as it does now.
         if (removed)
-            m_history.last().caretRedone = start + inserted;
+            caretRedone = start + inserted;
     }
+    m_history.endStep(std::nullopt, caretRedone);
     setCursorPosition(start + inserted);
 }
 
 // ---------------------------------------------------------------------------
 // Undo and redo
 
-void OutputDocument::replay(bool undoing)
+void OutputDocument::replay(Direction direction)
 {
-    // Steps that belong together (a drag's two halves) go back and forth as one.
+    const bool undoing = direction == Direction::Undo;
     if (undoing ? !m_history.canUndo() : !m_history.canRedo())
         return;
-    do {
-        replayStep(undoing);
-    } while (undoing ? m_history.undoGoesOn() : m_history.redoGoesOn());
-}
-
-void OutputDocument::replayStep(bool undoing)
-{
     const int oldCursor = m_cursor;
     const int oldAnchor = m_anchor;
-    // A step holds what its range held before; putting that back gives the
-    // text the step replaced, kept in its place for the way back.
+    // A part holds what its range held before; putting that back gives the
+    // text the part replaced, kept in its place for the way back.
     EditHistory::Step &step = undoing ? m_history.nextUndo() : m_history.nextRedo();
-    const TextBuffer::Pieces back = applyReplace(step.position, step.position + step.length, step.pieces);
-    step.length = TextBuffer::length(step.pieces);
-    step.pieces = back;
+    const auto apply = [this](EditHistory::Part &part) {
+        TextBuffer::Pieces back = applyReplace(part.position, part.position + part.length, part.pieces);
+        part.length = TextBuffer::length(part.pieces);
+        part.pieces = std::move(back);
+    };
+    if (undoing)
+        std::for_each(step.parts.rbegin(), step.parts.rend(), apply);
+    else
+        std::for_each(step.parts.begin(), step.parts.end(), apply);
     // Without a selection, as QTextDocument leaves its cursor.
     m_cursor = m_anchor = std::clamp(undoing ? step.caretUndone : step.caretRedone, 0, length());
     if (undoing)
