@@ -101,22 +101,7 @@ void OutputBox::textReplaced(const OutputDocument::Change &change)
         if (*at >= change.position)
             *at = *at < change.position + removed ? change.position + change.inserted : *at - removed + change.inserted;
     }
-    if (!m_preedit.isEmpty()) {
-        // The text being composed keeps its column, even past its line's end,
-        // as QTextLayout keeps its preedit area. Its line moves with the lines
-        // before it, and takes it along when its line break goes (the block
-        // whose separator goes is the one QTextDocument drops).
-        const int column = m_preedit.position - m_preedit.lineStart;
-        const int last = change.firstLine + change.removedLines - 1;
-        if (m_preedit.line > last)
-            m_preedit.line += change.addedLines - change.removedLines;
-        else if (m_preedit.line >= change.firstLine && m_preedit.line < last)
-            m_preedit.clear();
-        else if (m_preedit.line == last && change.removedLines > 1)
-            m_preedit.line = change.firstLine + change.addedLines - 1;
-        m_preedit.lineStart = m_buffer.lineStart(m_preedit.line);
-        m_preedit.position = m_preedit.lineStart + column;
-    }
+    m_preedit.follow(change);
     AccessibleEvents::textReplaced(this, m_document, change);
     adjustScrollbars();
     viewport()->update();
@@ -246,12 +231,11 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
                            event->preeditString().isEmpty() ? OutputDocument::Composing::Ended
                                                             : OutputDocument::Composing::GoesOn);
 
-    const QList<QInputMethodEvent::Attribute> selections = m_preedit.take(event);
-    m_preedit.line = m_buffer.lineOfPosition(cursorPosition());
-    m_preedit.lineStart = m_buffer.lineStart(m_preedit.line);
-    m_preedit.position = cursorPosition();
+    const int line = m_buffer.lineOfPosition(cursorPosition());
+    const int lineStart = m_buffer.lineStart(line);
+    const QList<QInputMethodEvent::Attribute> selections = m_preedit.take(event, line, cursorPosition() - lineStart);
     for (const QInputMethodEvent::Attribute &selection : selections) {
-        const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition())) + selection.start;
+        const int start = lineStart + selection.start;
         setSelection(start, start + selection.length);
     }
     viewport()->update();
@@ -280,9 +264,7 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
         // composing caret's, measured without cutting to whole pixels.
         if (m_preedit.isEmpty())
             return cursorRect().translated(toWidget);
-        const int end = m_buffer.lineEnd(m_buffer.lineOfPosition(m_preedit.lineStart));
-        const QRectF place
-                = m_lines.characterRect(std::min(m_preedit.position, end), 1, horizontalScrollBar()->value());
+        const QRectF place = m_lines.characterRect(composedAt(), 1, horizontalScrollBar()->value());
         return place.translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
     }
     case Qt::ImAnchorRectangle:
@@ -299,26 +281,32 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
 // ---------------------------------------------------------------------------
 // Mouse
 
+int OutputBox::composedAt() const
+{
+    const int line = m_preedit.line();
+    return m_buffer.lineStart(line) + std::min(m_preedit.column(), m_buffer.lineLength(line));
+}
+
 bool OutputBox::endComposing(const QPoint &at)
 {
     // As QPlainTextEdit: with the caret on the composed line, a press up to the
     // composed text's length past the caret, counted in the line as drawn
     // with that text in it, is the input method's; any other asks the input
     // method to commit, and what is still composed after that goes.
-    const int composed = int(m_preedit.text.size());
-    const int line = m_buffer.lineOfPosition(m_preedit.lineStart);
-    if (m_preedit.isEmpty() || m_buffer.lineOfPosition(cursorPosition()) != line)
+    const QString &text = m_preedit.text();
+    const int composed = int(text.size());
+    if (m_preedit.isEmpty() || m_buffer.lineOfPosition(cursorPosition()) != m_preedit.line())
         return false;
-    const QRect place = characterRect(std::min(m_preedit.position, m_buffer.lineEnd(line)), 1);
+    const QRect place = characterRect(composedAt(), 1);
     int hit = at.y() > characterRect(length(), 1).bottom() ? -1 : positionAt(at); // nothing below the text
     if (at.y() >= place.top() && at.y() <= place.bottom()) {
         const QFontMetricsF metrics(font());
         qreal x = place.left();
-        if (at.x() >= x + metrics.horizontalAdvance(m_preedit.text)) {
-            hit = positionAt(at - QPoint(int(metrics.horizontalAdvance(m_preedit.text)), 0)) + composed;
+        if (at.x() >= x + metrics.horizontalAdvance(text)) {
+            hit = positionAt(at - QPoint(int(metrics.horizontalAdvance(text)), 0)) + composed;
         } else if (at.x() >= x) {
-            hit = m_preedit.position;
-            for (const QChar c : m_preedit.text) {
+            hit = m_buffer.lineStart(m_preedit.line()) + m_preedit.column();
+            for (const QChar c : text) {
                 const qreal advance = metrics.horizontalAdvance(c);
                 if (at.x() < x + advance / 2)
                     break;

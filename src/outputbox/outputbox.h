@@ -121,6 +121,8 @@ private:
     // Whether a press at a point belongs to the input method; commits what it
     // composes otherwise.
     bool endComposing(const QPoint &at);
+    // Where the composed text shows: its column, or its line's end.
+    int composedAt() const;
     void startDrag();
     // A press, or a drag after a double or triple click, extending the
     // selection by words or whole lines as the click that started it chose.

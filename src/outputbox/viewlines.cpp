@@ -236,14 +236,14 @@ void ViewLines::drawPreeditLine(QPainter *painter, int line, const QPointF &orig
     // The text being composed is laid out into its line for as long as it is
     // composed, the way QPlainTextEdit shows it.
     const Preedit &preedit = *frame.preedit;
-    const int at = preedit.position - m_buffer.lineStart(line);
+    const int at = preedit.column();
     QTextLayout layout(LineText(m_buffer, line).toString(), m_font, m_device);
     QTextOption option;
     option.setWrapMode(QTextOption::NoWrap);
     layout.setTextOption(option);
-    layout.setPreeditArea(at, preedit.text);
+    layout.setPreeditArea(at, preedit.text());
     QList<QTextLayout::FormatRange> formats;
-    for (const QInputMethodEvent::Attribute &attribute : preedit.formats) {
+    for (const QInputMethodEvent::Attribute &attribute : preedit.formats()) {
         const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
         if (format.isValid())
             formats.append({at + attribute.start, attribute.length, format});
@@ -263,8 +263,8 @@ void ViewLines::drawPreeditLine(QPainter *painter, int line, const QPointF &orig
         selections.append(
                 {frame.selectionStart - start, frame.selectionEnd - frame.selectionStart, frame.selectionFormat});
     layout.draw(painter, origin, selections, frame.area);
-    if (frame.preeditCaretShown && preedit.cursorVisible)
-        layout.drawCursor(painter, origin, at + preedit.cursor, kCursorWidth);
+    if (frame.preeditCaretShown && preedit.cursorVisible())
+        layout.drawCursor(painter, origin, at + preedit.cursor(), kCursorWidth);
 }
 
 void ViewLines::draw(QPainter *painter, const Frame &frame) const
@@ -274,7 +274,7 @@ void ViewLines::draw(QPainter *painter, const Frame &frame) const
     QPointF offset(-frame.scrollX, m_topLine == 0 ? kMargin : 0);
     const int lines = m_buffer.lineCount();
     const int cursorLine = m_buffer.lineOfPosition(frame.cursor);
-    const int preeditLine = composing ? m_buffer.lineOfPosition(frame.preedit->lineStart) : -1;
+    const int preeditLine = composing ? frame.preedit->line() : -1;
     for (int line = m_topLine; line < lines; ++line) {
         const qreal lineHeight = m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
         const QRectF bounds(offset.x(), offset.y(), 1, lineHeight);
@@ -303,8 +303,8 @@ void ViewLines::draw(QPainter *painter, const Frame &frame) const
                 m_layouts.draw(line, paint);
                 if (line == preeditLine) {
                     // A long line shows the text being composed over its place.
-                    const QString &text = frame.preedit->text;
-                    const int at = std::min(frame.preedit->position, m_buffer.lineEnd(line));
+                    const QString &text = frame.preedit->text();
+                    const int at = start + std::min(frame.preedit->column(), lineLength);
                     const QRectF caret = characterRect(at, 1, frame.scrollX).toRect();
                     const QFontMetricsF metrics(m_font);
                     const QRectF box(caret.left(), caret.top(), metrics.horizontalAdvance(text), caret.height());
