@@ -131,7 +131,7 @@ QAbstractScrollArea *outputBox(QWidget *window)
 
 QString outputText(QWidget *window)
 {
-    return BoxText::text(qobject_cast<OutputBox *>(outputBox(window)));
+    return qobject_cast<OutputBox *>(outputBox(window))->document()->text();
 }
 
 void drainEvents()
@@ -397,15 +397,15 @@ void hugeLineCase(State &state)
     constexpr int kLength = 20000000;
     CacheWindow *w = window(QStringLiteral("huge"));
     auto *box = qobject_cast<OutputBox *>(outputBox(w));
-    if (box->length() < kLength) {
+    if (box->document()->length() < kLength) {
         const QString missing = QStringLiteral("文件不存在！！");
-        box->setText(missing.repeated(kLength / missing.size() + 1).left(kLength));
+        box->document()->setText(missing.repeated(kLength / missing.size() + 1).left(kLength));
         w->activateWindow();
         box->setFocus();
-        box->setCursorPosition(kLength / 2);
+        box->document()->setCursorPosition(kLength / 2);
         drainEvents();
     }
-    if (box->lineCount() != 1 || box->cursorPosition() < kLength / 2)
+    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kLength / 2)
         return state.SkipWithError("Text3 does not hold one line with the caret in its middle");
     timeEach(state, [box](QString *error) {
         const double seconds = PaintClock(box->viewport()).time([box] { QTest::keyClick(box, Qt::Key_X); });
@@ -429,10 +429,10 @@ void freshHugeLineCase(State &state)
     w->activateWindow();
     box->setFocus();
     timeEach(state, [box, &line](QString *error) {
-        box->setText(line);
-        box->setCursorPosition(3);
+        box->document()->setText(QString(line));
+        box->document()->setCursorPosition(3);
         drainEvents();
-        if (box->lineCount() != 1 || box->length() != kLength) {
+        if (box->document()->lineCount() != 1 || box->document()->length() != kLength) {
             *error = QStringLiteral("Text3 does not hold one fresh line with the caret at its start");
             return 0.0;
         }
@@ -451,19 +451,19 @@ void editedHugeLineCase(State &state, Qt::Key key)
     constexpr int kLength = 20000000;
     CacheWindow *w = window(QStringLiteral("huge-edited"));
     auto *box = qobject_cast<OutputBox *>(outputBox(w));
-    if (box->length() < kLength) {
+    if (box->document()->length() < kLength) {
         const QString missing = QStringLiteral("文件不存在！！");
-        box->setText(missing.repeated(kLength / missing.size() + 1).left(kLength));
+        box->document()->setText(missing.repeated(kLength / missing.size() + 1).left(kLength));
         w->activateWindow();
         box->setFocus();
         for (int i = 1; i <= 9; ++i) {
-            box->setCursorPosition(i * kLength / 10 + i);
+            box->document()->setCursorPosition(i * kLength / 10 + i);
             QTest::keyClick(box, Qt::Key_X);
         }
-        box->setCursorPosition(kLength / 2 + 3);
+        box->document()->setCursorPosition(kLength / 2 + 3);
         drainEvents();
     }
-    if (box->lineCount() != 1 || box->cursorPosition() < kLength / 4)
+    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kLength / 4)
         return state.SkipWithError("Text3 does not hold one edited line with the caret in its middle");
     timeEach(state, [box, key](QString *error) {
         const double seconds = PaintClock(box->viewport()).time([box, key] { QTest::keyClick(box, key); });

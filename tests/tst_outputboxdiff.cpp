@@ -100,15 +100,15 @@ Side sideOf(OutputBox *box)
 {
     const auto state = [box] {
         State s;
-        s.text = box->text();
-        s.position = box->cursorPosition();
-        s.anchor = box->anchorPosition();
-        s.undo = box->isUndoAvailable();
-        s.redo = box->isRedoAvailable();
+        s.text = box->document()->text();
+        s.position = box->document()->cursorPosition();
+        s.anchor = box->document()->anchorPosition();
+        s.undo = box->document()->isUndoAvailable();
+        s.redo = box->document()->isRedoAvailable();
         return s;
     };
     return {box, state, [box] { return box->cursorRect(); },
-            [box](int anchor, int position) { box->setSelection(anchor, position); }};
+            [box](int anchor, int position) { box->document()->setSelection(anchor, position); }};
 }
 
 QPoint pointOf(const Side &side, const QStringList &numbers, int at)
@@ -287,7 +287,7 @@ Outcome run(const QString &text, const QStringList &steps)
     box->setFocusPolicy(Qt::NoFocus);
     window.show();
     BoxText::setText(reference, text);
-    box->setText(text);
+    box->document()->setText(QString(text));
     const Side sides[2] = {sideOf(reference), sideOf(box)};
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->setText(u("clip"));

@@ -167,7 +167,7 @@ void TestWindow::controlsMatchTheLayoutTable()
         else if (auto *box = qobject_cast<QPlainTextEdit *>(widget))
             QCOMPARE(BoxText::text(box), caption);
         else if (auto *output = qobject_cast<OutputBox *>(widget))
-            QCOMPARE(BoxText::text(output), caption);
+            QCOMPARE(output->document()->text(), caption);
     }
 }
 
@@ -186,9 +186,9 @@ void TestWindow::multiLineBoxes()
         QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     }
     BoxText::setText(output, QStringLiteral("ab\r\ncd"));
-    output->setCursorPosition(2);
+    output->document()->setCursorPosition(2);
     QTest::keyClicks(output, QStringLiteral("!"));
-    QCOMPARE(BoxText::text(output), QStringLiteral("ab!\r\ncd"));
+    QCOMPARE(output->document()->text(), QStringLiteral("ab!\r\ncd"));
     QCOMPARE(control<QListWidget>("List1")->selectionMode(), QAbstractItemView::SingleSelection);
 }
 
@@ -362,7 +362,7 @@ void TestWindow::purgeClick()
     QCOMPARE(box.text, QStringLiteral("更新完毕,请检查是否更新!"));
     QCOMPARE(box.icon, QMessageBox::NoIcon);
     QCOMPARE(box.buttonCount, 1);
-    QCOMPARE(BoxText::text(text3), TextFile::missingFileText().repeated(2));
+    QCOMPARE(text3->document()->text(), TextFile::missingFileText().repeated(2));
 
     QVERIFY(client.waitForCalls(2));
     const auto calls = client.calls();
@@ -376,7 +376,7 @@ void TestWindow::purgeClick()
     // The next click shows what the first one's commands wrote. The stand-in ends
     // its lines with LF; the box gives every line break back as CR LF.
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
-    QCOMPARE(BoxText::text(text3),
+    QCOMPARE(text3->document()->text(),
              QStringLiteral("answer for http://a/x?p=1&q=2\r\nstand-in error\r\n"
                             "answer for http://b/\r\nstand-in error\r\n"));
 }
@@ -393,7 +393,7 @@ void TestWindow::purgeThatCannotWriteItsScript()
     QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
     QVERIFY(watcher.seen().first().text.contains(Purge::scriptPath(m_window->folder())));
     QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
-    QVERIFY(BoxText::text(control<OutputBox>("Text3")).isEmpty());
+    QVERIFY(control<OutputBox>("Text3")->document()->text().isEmpty());
     QTest::qWait(200);
     QVERIFY(client.calls().isEmpty());
 }
@@ -411,7 +411,7 @@ void TestWindow::statusQueryClick()
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     QVERIFY(watcher.seen().isEmpty());
-    QCOMPARE(BoxText::text(text3), QStringLiteral("answer for mgr:info\r\nstand-in error\r\n"));
+    QCOMPARE(text3->document()->text(), QStringLiteral("answer for mgr:info\r\nstand-in error\r\n"));
     QCOMPARE(client.calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80", "mgr:info"}));
 }
 
@@ -476,7 +476,7 @@ void TestWindow::purgeOverARunningPurge()
     QCOMPARE(question.title, QStringLiteral("Quellory"));
     QCOMPARE(question.buttonCount, 2);
     QCOMPARE(FileBytes::read(script), firstScript);
-    QCOMPARE(BoxText::text(text3), QStringLiteral("kept"));
+    QCOMPARE(text3->document()->text(), QStringLiteral("kept"));
     const qsizetype soFar = callsOf("first");
     QVERIFY(client.waitForCalls(client.calls().size() + 1));
     QVERIFY(callsOf("first") > soFar);
@@ -554,12 +554,15 @@ void TestWindow::endlessAnswerIsCut()
     QVERIFY2(peak > 0 && peak < 1536 * 1024, qPrintable(QStringLiteral("peak %1 MiB").arg(peak / 1024)));
 
     auto *text3 = control<OutputBox>("Text3");
-    const int last = text3->lineCount() - 1;
-    const QString cutLine = text3->textRange(text3->lineStart(last), text3->lineEnd(last));
+    const int last = text3->document()->lineCount() - 1;
+    const QString cutLine
+            = text3->document()->textRange(text3->document()->lineStart(last), text3->document()->lineEnd(last));
     QVERIFY2(cutLine.startsWith(QLatin1Char('[')) && cutLine.contains(StatusQuery::resultPath(m_window->folder()))
                      && cutLine.contains(QStringLiteral("256 MiB")),
              qPrintable(cutLine));
-    QCOMPARE(text3->textRange(text3->lineStart(last - 1), text3->lineEnd(last - 1)).left(10),
+    QCOMPARE(text3->document()
+                     ->textRange(text3->document()->lineStart(last - 1), text3->document()->lineEnd(last - 1))
+                     .left(10),
              QStringLiteral("an answer "));
 }
 

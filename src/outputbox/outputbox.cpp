@@ -46,8 +46,7 @@ private:
 
 OutputBox::OutputBox(QWidget *parent)
     : QAbstractScrollArea(parent)
-    , m_buffer(m_document.buffer())
-    , m_lines(m_buffer)
+    , m_lines(m_document.buffer())
 {
     connect(&m_document, &OutputDocument::textReset, this, &OutputBox::textReset);
     connect(&m_document, &OutputDocument::textReplaced, this, &OutputBox::textReplaced);
@@ -110,13 +109,14 @@ void OutputBox::textReplaced(const OutputDocument::Change &change)
 
 void OutputBox::caretMoved(int oldCursor, int oldAnchor)
 {
-    const int cursor = cursorPosition();
+    const int cursor = m_document.cursorPosition();
     m_pageYValid = false;
     restartBlinking();
     const bool hadSelection = oldCursor != oldAnchor;
-    const bool selectionMoved = (hadSelection || hasSelection())
-            && (std::min(oldCursor, oldAnchor) != selectionStart() || std::max(oldCursor, oldAnchor) != selectionEnd());
-    if (selectionMoved || hadSelection != hasSelection())
+    const bool selectionMoved = (hadSelection || m_document.hasSelection())
+            && (std::min(oldCursor, oldAnchor) != m_document.selectionStart()
+                || std::max(oldCursor, oldAnchor) != m_document.selectionEnd());
+    if (selectionMoved || hadSelection != m_document.hasSelection())
         viewport()->update();
     else
         updateLineOf(oldCursor); // the caret leaves it; restartBlinking() showed the new one
@@ -178,31 +178,32 @@ void OutputBox::keyPressEvent(QKeyEvent *event)
 qreal OutputBox::preferredX()
 {
     if (m_document.preferredX() < 0) {
-        const int line = m_buffer.lineOfPosition(cursorPosition());
-        m_document.setPreferredX(m_lines.layouts().cursorToX(line, cursorPosition() - m_buffer.lineStart(line)));
+        const int line = m_document.lineOfPosition(m_document.cursorPosition());
+        m_document.setPreferredX(
+                m_lines.layouts().cursorToX(line, m_document.cursorPosition() - m_document.lineStart(line)));
     }
     return m_document.preferredX();
 }
 
 void OutputBox::moveVertically(int lines, MoveMode mode)
 {
-    const int target = m_buffer.lineOfPosition(cursorPosition()) + lines;
-    if (target < 0 || target >= lineCount()) {
+    const int target = m_document.lineOfPosition(m_document.cursorPosition()) + lines;
+    if (target < 0 || target >= m_document.lineCount()) {
         // Past the first or last line the caret stays; with Shift the selection
         // runs to the start or end of the text.
         if (mode == MoveMode::KeepAnchor)
-            m_document.moveCursor(target < 0 ? 0 : length(), mode);
+            m_document.moveCursor(target < 0 ? 0 : m_document.length(), mode);
         else
             ensureCursorVisible(); // a view scrolled away from the caret comes back to it
         return;
     }
-    m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+    m_document.moveCursor(m_document.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
 }
 
 void OutputBox::pageUpDown(bool down, MoveMode mode)
 {
     // The caret keeps the height on screen it had at the first of a run of page keys.
-    const int line = m_buffer.lineOfPosition(cursorPosition());
+    const int line = m_document.lineOfPosition(m_document.cursorPosition());
     if (!m_pageYValid) {
         ensureCursorVisible();
         m_pageY = m_lines.lineTop(line);
@@ -216,7 +217,7 @@ void OutputBox::pageUpDown(bool down, MoveMode mode)
         // so does the selection.
         ensureCursorVisible();
     } else {
-        m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+        m_document.moveCursor(m_document.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
     }
     m_pageYValid = true;
 }
@@ -231,12 +232,13 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
                            event->preeditString().isEmpty() ? OutputDocument::Composing::Ended
                                                             : OutputDocument::Composing::GoesOn);
 
-    const int line = m_buffer.lineOfPosition(cursorPosition());
-    const int lineStart = m_buffer.lineStart(line);
-    const QList<QInputMethodEvent::Attribute> selections = m_preedit.take(event, line, cursorPosition() - lineStart);
+    const int line = m_document.lineOfPosition(m_document.cursorPosition());
+    const int lineStart = m_document.lineStart(line);
+    const QList<QInputMethodEvent::Attribute> selections
+            = m_preedit.take(event, line, m_document.cursorPosition() - lineStart);
     for (const QInputMethodEvent::Attribute &selection : selections) {
         const int start = lineStart + selection.start;
-        setSelection(start, start + selection.length);
+        m_document.setSelection(start, start + selection.length);
     }
     viewport()->update();
     if (!m_preedit.isEmpty() || commits)
@@ -268,7 +270,7 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
         return place.translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
     }
     case Qt::ImAnchorRectangle:
-        return characterRect(anchorPosition(), 1).translated(toWidget);
+        return characterRect(m_document.anchorPosition(), 1).translated(toWidget);
     case Qt::ImMaximumTextLength:
         return QVariant();
     default: {
@@ -284,7 +286,8 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
 int OutputBox::composedAt() const
 {
     const int line = m_preedit.line();
-    return m_buffer.lineStart(line) + std::min(m_preedit.column(), m_buffer.lineLength(line));
+    return m_document.lineStart(line)
+            + std::min(m_preedit.column(), (m_document.lineEnd(line) - m_document.lineStart(line)));
 }
 
 bool OutputBox::endComposing(const QPoint &at)
@@ -295,17 +298,17 @@ bool OutputBox::endComposing(const QPoint &at)
     // method to commit, and what is still composed after that goes.
     const QString &text = m_preedit.text();
     const int composed = int(text.size());
-    if (m_preedit.isEmpty() || m_buffer.lineOfPosition(cursorPosition()) != m_preedit.line())
+    if (m_preedit.isEmpty() || m_document.lineOfPosition(m_document.cursorPosition()) != m_preedit.line())
         return false;
     const QRect place = characterRect(composedAt(), 1);
-    int hit = at.y() > characterRect(length(), 1).bottom() ? -1 : positionAt(at); // nothing below the text
+    int hit = at.y() > characterRect(m_document.length(), 1).bottom() ? -1 : positionAt(at); // nothing below the text
     if (at.y() >= place.top() && at.y() <= place.bottom()) {
         const QFontMetricsF metrics(font());
         qreal x = place.left();
         if (at.x() >= x + metrics.horizontalAdvance(text)) {
             hit = positionAt(at - QPoint(int(metrics.horizontalAdvance(text)), 0)) + composed;
         } else if (at.x() >= x) {
-            hit = m_buffer.lineStart(m_preedit.line()) + m_preedit.column();
+            hit = m_document.lineStart(m_preedit.line()) + m_preedit.column();
             for (const QChar c : text) {
                 const qreal advance = metrics.horizontalAdvance(c);
                 if (at.x() < x + advance / 2)
@@ -315,7 +318,7 @@ bool OutputBox::endComposing(const QPoint &at)
             }
         }
     }
-    if (hit - cursorPosition() >= 0 && hit - cursorPosition() <= composed)
+    if (hit - m_document.cursorPosition() >= 0 && hit - m_document.cursorPosition() <= composed)
         return true;
     QGuiApplication::inputMethod()->commit();
     if (!m_preedit.isEmpty()) {
@@ -335,7 +338,7 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::MiddleButton) {
         QClipboard *clipboard = QGuiApplication::clipboard();
         if (clipboard->supportsSelection()) {
-            setCursorPosition(positionAt(at));
+            m_document.setCursorPosition(positionAt(at));
             BoxClipboard::paste(m_document, QClipboard::Selection);
         }
         event->accept();
@@ -355,13 +358,14 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
         // Third click: the caret's line with its line break, which dragging
         // and Shift+clicking then extend by whole lines.
         m_tripleClickTimer.stop();
-        m_document.selectLine(cursorPosition());
-        m_lineStart = selectionStart();
-        m_lineEnd = selectionEnd();
+        m_document.selectLine(m_document.cursorPosition());
+        m_lineStart = m_document.selectionStart();
+        m_lineEnd = m_document.selectionEnd();
     } else if (event->modifiers() == Qt::ShiftModifier) {
         extendSelection(position, at.x() + horizontalScrollBar()->value());
         ensureCursorVisible();
-    } else if (hasSelection() && position >= selectionStart() && position <= selectionEnd()) {
+    } else if (m_document.hasSelection() && position >= m_document.selectionStart()
+               && position <= m_document.selectionEnd()) {
         // Dragging the selection moves (or with Ctrl copies) it; a click
         // without a drag puts the caret there on release.
         m_mayDrag = true;
@@ -436,7 +440,7 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
     std::tie(m_wordStart, m_wordEnd) = m_document.wordAt(position);
     {
         KeepView keep(m_keepView);
-        setSelection(m_wordStart, m_wordEnd);
+        m_document.setSelection(m_wordStart, m_wordEnd);
     }
     m_tripleClickPoint = at;
     m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
@@ -463,7 +467,7 @@ void OutputBox::extendByWords(int position, qreal mouseX)
     if (position >= m_wordStart && position <= m_wordEnd) {
         // Back over the first word: that word alone, and shown.
         const int kept = std::exchange(m_keepView, 0);
-        setSelection(m_wordStart, m_wordEnd);
+        m_document.setSelection(m_wordStart, m_wordEnd);
         m_keepView = kept;
         return;
     }
@@ -476,22 +480,23 @@ void OutputBox::extendByWords(int position, qreal mouseX)
     const qreal endX = ViewLines::kMargin + m_lines.textX(end);
     if (mouseX < startX || mouseX > endX)
         return;
-    setSelection(position < m_wordStart ? m_wordEnd : m_wordStart, mouseX - startX < endX - mouseX ? start : end);
+    m_document.setSelection(position < m_wordStart ? m_wordEnd : m_wordStart,
+                            mouseX - startX < endX - mouseX ? start : end);
 }
 
 void OutputBox::extendByLines(int position)
 {
     if (position >= m_lineStart && position <= m_lineEnd) {
         const int kept = std::exchange(m_keepView, 0);
-        setSelection(m_lineStart, m_lineEnd);
+        m_document.setSelection(m_lineStart, m_lineEnd);
         m_keepView = kept;
         return;
     }
-    const int line = lineOfPosition(position);
+    const int line = m_document.lineOfPosition(position);
     if (position < m_lineStart)
-        setSelection(m_lineEnd, lineStart(line));
+        m_document.setSelection(m_lineEnd, m_document.lineStart(line));
     else
-        setSelection(m_lineStart, std::min(length(), lineEnd(line) + 1));
+        m_document.setSelection(m_lineStart, std::min(m_document.length(), m_document.lineEnd(line) + 1));
 }
 
 void OutputBox::autoScroll()
@@ -523,7 +528,7 @@ void OutputBox::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_blinkTimer.timerId()) {
         m_cursorOn = !m_cursorOn;
-        updateLineOf(cursorPosition());
+        updateLineOf(m_document.cursorPosition());
     } else if (event->timerId() == m_autoScrollTimer.timerId()) {
         autoScroll();
     } else if (event->timerId() == m_tripleClickTimer.timerId()) {
@@ -545,11 +550,11 @@ void OutputBox::selectAll()
 void OutputBox::startDrag()
 {
     auto *data = new QMimeData;
-    data->setText(selectedText());
+    data->setText(m_document.selectedText());
     auto *drag = new QDrag(this);
     drag->setMimeData(data);
-    const int from = selectionStart();
-    const int to = selectionEnd();
+    const int from = m_document.selectionStart();
+    const int to = m_document.selectionEnd();
     const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
     // Dropped into this box, the drop has moved the text already; dropped
     // elsewhere, moving means the text leaves here.
@@ -586,7 +591,8 @@ void OutputBox::dragMoveEvent(QDragMoveEvent *event)
     }
     const int position = positionAt(event->position().toPoint());
     // Text dropped onto itself goes nowhere.
-    const bool ontoItself = event->source() == this && position >= selectionStart() && position <= selectionEnd();
+    const bool ontoItself = event->source() == this && position >= m_document.selectionStart()
+            && position <= m_document.selectionEnd();
     if (ontoItself) {
         event->ignore();
     } else {
@@ -615,7 +621,7 @@ void OutputBox::dropEvent(QDropEvent *event)
     }
     const int position = positionAt(event->position().toPoint());
     const bool fromHere = event->source() == this;
-    if (fromHere && position >= selectionStart() && position <= selectionEnd()) {
+    if (fromHere && position >= m_document.selectionStart() && position <= m_document.selectionEnd()) {
         event->ignore();
         return;
     }
@@ -674,7 +680,7 @@ void OutputBox::restartBlinking()
         m_blinkTimer.start(flash / 2, this);
     else
         m_blinkTimer.stop();
-    updateLineOf(cursorPosition());
+    updateLineOf(m_document.cursorPosition());
 }
 
 void OutputBox::updateLineOf(int position)
@@ -731,7 +737,7 @@ qreal OutputBox::documentWidth() const
 
 void OutputBox::adjustScrollbars()
 {
-    int maximum = std::max(0, lineCount() - 1);
+    int maximum = std::max(0, m_document.lineCount() - 1);
     int page = 0;
     if (isVisible()) {
         std::tie(maximum, page) = m_lines.scrollRange(viewport()->height());
@@ -767,8 +773,8 @@ int OutputBox::positionAt(const QPoint &viewportPoint) const
 
 void OutputBox::ensureVisible(int position)
 {
-    position = std::clamp(position, 0, length());
-    const int top = m_lines.topShowing(lineOfPosition(position), viewport()->height());
+    position = std::clamp(position, 0, m_document.length());
+    const int top = m_lines.topShowing(m_document.lineOfPosition(position), viewport()->height());
     if (top != m_lines.topLine())
         verticalScrollBar()->setValue(top);
 
@@ -803,9 +809,9 @@ void OutputBox::paintEvent(QPaintEvent *event)
     styleOption.initFrom(this);
     if (style()->styleHint(QStyle::SH_RichText_FullWidthSelection, &styleOption, this))
         frame.selectionFormat.setProperty(QTextFormat::FullWidthSelection, true);
-    frame.selectionStart = selectionStart();
-    frame.selectionEnd = selectionEnd();
-    frame.cursor = cursorPosition();
+    frame.selectionStart = m_document.selectionStart();
+    frame.selectionEnd = m_document.selectionEnd();
+    frame.cursor = m_document.cursorPosition();
     frame.caretShown = hasFocus() && m_cursorOn && isEnabled();
     frame.preeditCaretShown = hasFocus() && m_cursorOn;
     frame.preedit = &m_preedit;

@@ -18,8 +18,8 @@ class QMenu;
 // with a table of line starts, and only the lines in view are ever laid out.
 //
 // The text, caret and editing are the OutputDocument's; the box shows it and
-// turns keys, mouse, input methods and drops into its edits. The text and caret
-// functions here are the document's, for callers that know only the widget.
+// turns keys, mouse, input methods and drops into its edits. Callers reach the
+// text and caret through document(); the box adds only what is on screen.
 class OutputBox : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -28,44 +28,17 @@ public:
     explicit OutputBox(QWidget *parent = nullptr);
     ~OutputBox() override;
 
-    // CR LF, LF and a lone CR each end a line. The string is taken over, not
-    // copied; undo history and selection are reset, as setPlainText() does.
-    void setText(QString &&text) { m_document.setText(std::move(text)); }
-    void setText(const QString &text) { setText(QString(text)); }
-    QString text() const { return m_document.text(); }
-    void clear() { setText(QString()); }
-
+    // The text, caret, selection, edits and undo: everything but what is on
+    // screen.
     OutputDocument *document() { return &m_document; }
     const OutputDocument *document() const { return &m_document; }
 
-    int length() const { return m_document.length(); }
-    int lineCount() const { return m_document.lineCount(); }
-    int lineOfPosition(int position) const { return m_document.lineOfPosition(position); }
-    int lineStart(int line) const { return m_document.lineStart(line); }
-    int lineEnd(int line) const { return m_document.lineEnd(line); }
-    QString textRange(int from, int to) const { return m_document.textRange(from, to); }
-
-    int cursorPosition() const { return m_document.cursorPosition(); }
-    int anchorPosition() const { return m_document.anchorPosition(); }
-    void setCursorPosition(int position) { m_document.setCursorPosition(position); }
-    void setSelection(int anchor, int cursor) { m_document.setSelection(anchor, cursor); }
-    bool hasSelection() const { return m_document.hasSelection(); }
-    int selectionStart() const { return m_document.selectionStart(); }
-    int selectionEnd() const { return m_document.selectionEnd(); }
-    QString selectedText() const { return m_document.selectedText(); }
-
-    // Replaces [from, to) as an edit the operator can undo; the caret ends after it.
-    void replaceRange(int from, int to, const QString &text) { m_document.replaceRange(from, to, text); }
-
-    bool isUndoAvailable() const { return m_document.isUndoAvailable(); }
-    bool isRedoAvailable() const { return m_document.isRedoAvailable(); }
-
     int firstVisibleLine() const { return m_lines.topLine(); }
     // Viewport coordinates.
-    QRect cursorRect() const { return characterRect(cursorPosition(), 1); }
+    QRect cursorRect() const { return characterRect(m_document.cursorPosition(), 1); }
     QRect characterRect(int position, int width) const;
     int positionAt(const QPoint &viewportPoint) const;
-    void ensureCursorVisible() { ensureVisible(cursorPosition()); }
+    void ensureCursorVisible() { ensureVisible(m_document.cursorPosition()); }
     // Shows the position as QPlainTextEdit shows its caret: the fewest lines
     // scrolled up or down, and sideways back to the middle once it left the view.
     void ensureVisible(int position);
@@ -74,6 +47,8 @@ public:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 public slots:
+    // Empties the box, as QPlainTextEdit's clear() does: no undo history left.
+    void clear() { m_document.setText(QString()); }
     void undo() { m_document.undo(); }
     void redo() { m_document.redo(); }
     void cut() { BoxClipboard::cut(m_document); }
@@ -81,7 +56,6 @@ public slots:
     void paste() { BoxClipboard::paste(m_document); }
     // Selects everything and, as QPlainTextEdit does, leaves the view where it is.
     void selectAll();
-    void deleteSelection() { m_document.deleteSelection(); }
 
 signals:
     void textChanged();
@@ -144,8 +118,7 @@ private:
     void setFontOfLayouts();
 
     OutputDocument m_document;
-    const TextBuffer &m_buffer; // the document's, for drawing and measuring
-    ViewLines m_lines;
+    ViewLines m_lines; // reads the document's lines to lay them out
 
     qreal m_pageY = 0; // the caret's height on screen over a run of page keys
     bool m_pageYValid = false;
