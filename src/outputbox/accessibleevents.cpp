@@ -25,9 +25,8 @@ void textReplaced(QObject *box, const OutputDocument &document, const OutputDocu
         return;
     }
     if (removedLength > 0) {
-        QString text = TextBuffer::text(change.removed);
-        text.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
-        QAccessibleTextRemoveEvent event(box, change.position, text);
+        QAccessibleTextRemoveEvent event(box, change.position,
+                                         TextBuffer::withLineBreaks(TextBuffer::text(change.removed)));
         QAccessible::updateAccessibility(&event);
     }
     if (change.inserted > 0) {
@@ -37,12 +36,12 @@ void textReplaced(QObject *box, const OutputDocument &document, const OutputDocu
     }
 }
 
-void caretMoved(QObject *box, const OutputDocument &document, int oldCursor, bool selectionMoved)
+void caretMoved(QObject *box, const OutputDocument &document, int oldCursor, Selection selection)
 {
     if (!QAccessible::isActive())
         return;
     const int cursor = document.cursorPosition();
-    if (selectionMoved) {
+    if (selection == Selection::Moved) {
         QAccessibleTextSelectionEvent event(box, document.selectionStart(), document.selectionEnd());
         event.setCursorPosition(cursor);
         QAccessible::updateAccessibility(&event);

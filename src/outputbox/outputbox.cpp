@@ -26,17 +26,17 @@
 namespace {
 
 // Holds the view still over the caret moves made while it lives.
-class KeepView
+class HoldView
 {
 public:
-    explicit KeepView(int &depth)
+    explicit HoldView(int &depth)
         : m_depth(depth)
     {
         ++m_depth;
     }
-    ~KeepView() { --m_depth; }
-    KeepView(const KeepView &) = delete;
-    KeepView &operator=(const KeepView &) = delete;
+    ~HoldView() { --m_depth; }
+    HoldView(const HoldView &) = delete;
+    HoldView &operator=(const HoldView &) = delete;
 
 private:
     int &m_depth;
@@ -120,13 +120,15 @@ void OutputBox::caretMoved(int oldCursor, int oldAnchor)
         viewport()->update();
     else
         updateLineOf(oldCursor); // the caret leaves it; restartBlinking() showed the new one
-    AccessibleEvents::caretMoved(this, m_document, oldCursor, selectionMoved);
+    AccessibleEvents::caretMoved(this, m_document, oldCursor,
+                                 selectionMoved ? AccessibleEvents::Selection::Moved
+                                                : AccessibleEvents::Selection::Same);
     if (oldCursor != cursor)
         emit cursorPositionChanged();
     if (selectionMoved)
         emit selectionChanged();
     updateMicroFocus();
-    if (m_keepView == 0)
+    if (m_viewHeld == 0)
         ensureCursorVisible();
 }
 
@@ -169,7 +171,8 @@ void OutputBox::keyPressEvent(QKeyEvent *event)
     if (key.request == Request::LineUp || key.request == Request::LineDown)
         moveVertically(key.request == Request::LineDown ? 1 : -1, key.mode);
     else if (key.request == Request::PageUp || key.request == Request::PageDown)
-        pageUpDown(key.request == Request::PageDown, key.mode);
+        page(key.request == Request::PageDown ? ViewLines::PageDirection::Down : ViewLines::PageDirection::Up,
+             key.mode);
     else if (key.request == Request::SelectAll)
         selectAll();
     event->setAccepted(key.request != Request::None);
@@ -200,7 +203,7 @@ void OutputBox::moveVertically(int lines, MoveMode mode)
     m_document.moveCursor(m_document.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
 }
 
-void OutputBox::pageUpDown(bool down, MoveMode mode)
+void OutputBox::page(ViewLines::PageDirection direction, MoveMode mode)
 {
     // The caret keeps the height on screen it had at the first of a run of page keys.
     const int line = m_document.lineOfPosition(m_document.cursorPosition());
@@ -209,7 +212,7 @@ void OutputBox::pageUpDown(bool down, MoveMode mode)
         m_pageY = m_lines.lineTop(line);
     }
     QScrollBar *vertical = verticalScrollBar();
-    const ViewLines::Page page = m_lines.page(down, line, m_pageY, viewport()->height(), vertical->maximum());
+    const ViewLines::Page page = m_lines.page(direction, line, m_pageY, viewport()->height(), vertical->maximum());
     vertical->setValue(page.top);
     const int target = page.line;
     if (target == line) {
@@ -398,7 +401,7 @@ void OutputBox::mouseMoveEvent(QMouseEvent *event)
     else if (!m_autoScrollTimer.isActive())
         m_autoScrollTimer.start(100, this);
     // A drag leaves the view where it is; past an edge, autoScroll() moves it.
-    KeepView keep(m_keepView);
+    HoldView hold(m_viewHeld);
     extendSelection(positionAt(m_lastMouse), m_lastMouse.x() + horizontalScrollBar()->value());
     event->accept();
 }
@@ -414,7 +417,7 @@ void OutputBox::mouseReleaseEvent(QMouseEvent *event)
         // unit of the last double or triple click.
         m_mayDrag = false;
         m_selecting = false;
-        KeepView keep(m_keepView);
+        HoldView hold(m_viewHeld);
         m_document.moveCursor(positionAt(event->position().toPoint()), MoveMode::MoveAnchor);
     }
     if (event->button() == Qt::LeftButton && m_selecting) {
@@ -439,7 +442,7 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
     m_mayDrag = false;
     std::tie(m_wordStart, m_wordEnd) = m_document.wordAt(position);
     {
-        KeepView keep(m_keepView);
+        HoldView hold(m_viewHeld);
         m_document.setSelection(m_wordStart, m_wordEnd);
     }
     m_tripleClickPoint = at;
@@ -466,9 +469,9 @@ void OutputBox::extendByWords(int position, qreal mouseX)
 {
     if (position >= m_wordStart && position <= m_wordEnd) {
         // Back over the first word: that word alone, and shown.
-        const int kept = std::exchange(m_keepView, 0);
+        const int kept = std::exchange(m_viewHeld, 0);
         m_document.setSelection(m_wordStart, m_wordEnd);
-        m_keepView = kept;
+        m_viewHeld = kept;
         return;
     }
     // Only over a word does the selection take it in, up to its nearer edge;
@@ -487,9 +490,9 @@ void OutputBox::extendByWords(int position, qreal mouseX)
 void OutputBox::extendByLines(int position)
 {
     if (position >= m_lineStart && position <= m_lineEnd) {
-        const int kept = std::exchange(m_keepView, 0);
+        const int kept = std::exchange(m_viewHeld, 0);
         m_document.setSelection(m_lineStart, m_lineEnd);
-        m_keepView = kept;
+        m_viewHeld = kept;
         return;
     }
     const int line = m_document.lineOfPosition(position);
@@ -520,14 +523,14 @@ void OutputBox::autoScroll()
                                                      : QAbstractSlider::SliderSingleStepAdd);
     // The scroll bars moved the view already; following the caret must not
     // move it back.
-    KeepView keep(m_keepView);
+    HoldView hold(m_viewHeld);
     extendSelection(positionAt(m_lastMouse), m_lastMouse.x() + horizontalScrollBar()->value());
 }
 
 void OutputBox::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_blinkTimer.timerId()) {
-        m_cursorOn = !m_cursorOn;
+        m_caretBlinkOn = !m_caretBlinkOn;
         updateLineOf(m_document.cursorPosition());
     } else if (event->timerId() == m_autoScrollTimer.timerId()) {
         autoScroll();
@@ -543,7 +546,7 @@ void OutputBox::timerEvent(QTimerEvent *event)
 
 void OutputBox::selectAll()
 {
-    KeepView keep(m_keepView);
+    HoldView hold(m_viewHeld);
     m_document.selectAll();
 }
 
@@ -661,7 +664,7 @@ void OutputBox::focusOutEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusOutEvent(event);
     m_blinkTimer.stop();
-    m_cursorOn = false;
+    m_caretBlinkOn = false;
     m_autoScrollTimer.stop();
     // The selection turns to the inactive colours.
     viewport()->update();
@@ -671,10 +674,10 @@ void OutputBox::restartBlinking()
 {
     if (!hasFocus()) {
         m_blinkTimer.stop();
-        m_cursorOn = false;
+        m_caretBlinkOn = false;
         return;
     }
-    m_cursorOn = true;
+    m_caretBlinkOn = true;
     const int flash = QApplication::cursorFlashTime();
     if (flash >= 2)
         m_blinkTimer.start(flash / 2, this);
@@ -789,35 +792,35 @@ void OutputBox::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     const qreal widestBefore = documentWidth();
-    ViewLines::Frame frame;
-    frame.scrollX = horizontalScrollBar()->value();
+    ViewLines::ViewPaint view;
+    view.scrollX = horizontalScrollBar()->value();
 
     // Drawing stops at the right edge of the widest line, as QPlainTextEdit
     // keeps its right margin clear of full-width selections.
-    frame.area = event->rect();
-    const int maxX = int(-frame.scrollX + std::max<qreal>(viewport()->width(), documentWidth()) - ViewLines::kMargin
+    view.area = event->rect();
+    const int maxX = int(-view.scrollX + std::max<qreal>(viewport()->width(), documentWidth()) - ViewLines::kMargin
                          + ViewLines::kCursorWidth);
-    frame.area.setRight(std::min(frame.area.right(), maxX));
-    painter.setClipRect(frame.area);
+    view.area.setRight(std::min(view.area.right(), maxX));
+    painter.setClipRect(view.area);
     painter.setPen(palette().text().color());
 
     // The selection's colours, active only while the box has the focus.
     const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
-    frame.selectionFormat.setBackground(palette().brush(group, QPalette::Highlight));
-    frame.selectionFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
+    view.selectionFormat.setBackground(palette().brush(group, QPalette::Highlight));
+    view.selectionFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
     QStyleOption styleOption;
     styleOption.initFrom(this);
     if (style()->styleHint(QStyle::SH_RichText_FullWidthSelection, &styleOption, this))
-        frame.selectionFormat.setProperty(QTextFormat::FullWidthSelection, true);
-    frame.selectionStart = m_document.selectionStart();
-    frame.selectionEnd = m_document.selectionEnd();
-    frame.cursor = m_document.cursorPosition();
-    frame.caretShown = hasFocus() && m_cursorOn && isEnabled();
-    frame.preeditCaretShown = hasFocus() && m_cursorOn;
-    frame.preedit = &m_preedit;
-    frame.base = palette().base();
-    frame.viewHeight = viewport()->height();
-    m_lines.draw(&painter, frame);
+        view.selectionFormat.setProperty(QTextFormat::FullWidthSelection, true);
+    view.selectionStart = m_document.selectionStart();
+    view.selectionEnd = m_document.selectionEnd();
+    view.cursor = m_document.cursorPosition();
+    view.caretShown = hasFocus() && m_caretBlinkOn && isEnabled();
+    view.preeditCaretShown = hasFocus() && m_caretBlinkOn;
+    view.preedit = &m_preedit;
+    view.base = palette().base();
+    view.viewHeight = viewport()->height();
+    m_lines.draw(&painter, view);
 
     if (m_dropPosition >= 0)
         painter.fillRect(characterRect(m_dropPosition, ViewLines::kCursorWidth), palette().text());

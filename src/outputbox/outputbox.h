@@ -107,7 +107,7 @@ private:
     // The caret's x kept over moves up and down, measured when there is none.
     qreal preferredX();
     void moveVertically(int lines, MoveMode mode);
-    void pageUpDown(bool down, MoveMode mode);
+    void page(ViewLines::PageDirection direction, MoveMode mode);
 
     void adjustScrollbars();
     void updateHorizontalRange();
@@ -122,7 +122,7 @@ private:
 
     qreal m_pageY = 0; // the caret's height on screen over a run of page keys
     bool m_pageYValid = false;
-    bool m_cursorOn = false;
+    bool m_caretBlinkOn = false; // the caret's half of the blink cycle
     QBasicTimer m_blinkTimer;
 
     // Mouse selection
@@ -134,9 +134,10 @@ private:
     int m_wordEnd = 0;
     int m_lineStart = 0;
     int m_lineEnd = 0;
-    // Above zero while a caret move must not scroll: a drag, a double click or
-    // Select All leave the view where it is, as QPlainTextEdit's do.
-    int m_keepView = 0;
+    // How many HoldViews are alive: while any is, a caret move does not scroll
+    // (a drag, a double click or Select All leave the view where it is, as
+    // QPlainTextEdit's do).
+    int m_viewHeld = 0;
     QPoint m_lastMouse;
     QBasicTimer m_autoScrollTimer;
     QBasicTimer m_tripleClickTimer;

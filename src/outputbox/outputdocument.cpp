@@ -27,10 +27,7 @@ void OutputDocument::setText(QString &&text)
 
 QString OutputDocument::textRange(int from, int to) const
 {
-    QString range = m_buffer.text(from, to);
-    // A line separator shows as a line break, so it goes out as one.
-    range.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
-    return range;
+    return TextBuffer::withLineBreaks(m_buffer.text(from, to));
 }
 
 std::pair<int, int> OutputDocument::wordAt(int position) const

@@ -282,6 +282,12 @@ TextBuffer::Pieces TextBuffer::replace(int from, int to, const Pieces &with)
     return removed;
 }
 
+QString TextBuffer::withLineBreaks(QString text)
+{
+    text.replace(kLineSeparator, kLineBreak);
+    return text;
+}
+
 int TextBuffer::length(const Pieces &pieces)
 {
     int total = 0;

@@ -84,6 +84,10 @@ public:
     // which can later be put back the same way (undo, redo).
     Pieces replace(int from, int to, const Pieces &with);
 
+    // A text of the buffer as the clipboard and a screen reader get it: a line
+    // separator shows as a line break, so it goes out as one.
+    static QString withLineBreaks(QString text);
+
     static int length(const Pieces &pieces);
     static int breaks(const Pieces &pieces);
     // The characters the pieces hold, line breaks as they are kept inside.

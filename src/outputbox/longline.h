@@ -28,7 +28,7 @@ class LineText;
 // An edit measures again only the blocks around it, as long as the runs after it
 // keep their starts (as they do while the operator types); the table is then the
 // one a fresh build of the edited line gives.
-class WideLine
+class LongLine
 {
 public:
     // Shorter lines are laid out whole: that costs less than a millisecond.
@@ -49,9 +49,6 @@ public:
     int xToCursor(const LineText &line, qreal x, LineShaper &shaper) const;
 
     void draw(const LineText &line, const LinePaint &paint, LineShaper &shaper) const;
-
-    // Same blocks, widths, x positions and metrics.
-    bool operator==(const WideLine &other) const;
 
 private:
     struct Block
@@ -113,9 +110,6 @@ private:
     int m_firstScripted = 0;
     int m_length = 0;
     qreal m_naturalWidth = 0;
-    qreal m_ascent = 0;
-    qreal m_descent = 0;
-    qreal m_leading = 0;
     qreal m_height = 0;
     qreal m_base = 0;
 };

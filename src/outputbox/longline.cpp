@@ -1,4 +1,4 @@
-#include "outputbox/wideline.h"
+#include "outputbox/longline.h"
 
 #include "outputbox/lineshaper.h"
 #include "outputbox/linetext.h"
@@ -136,7 +136,7 @@ int blockBoundary(QStringView line, int at, int from, int to)
 
 } // namespace
 
-void WideLine::build(const LineText &line, LineShaper &shaper)
+void LongLine::build(const LineText &line, LineShaper &shaper)
 {
     m_blocks.clear();
     m_extents.clear();
@@ -162,7 +162,7 @@ void WideLine::build(const LineText &line, LineShaper &shaper)
     finish(line, 0, shaper);
 }
 
-void WideLine::replace(const LineText &line, int position, int removed, int inserted, LineShaper &shaper)
+void LongLine::replace(const LineText &line, int position, int removed, int inserted, LineShaper &shaper)
 {
     const int delta = inserted - removed;
     const int size = line.size();
@@ -287,7 +287,7 @@ void WideLine::replace(const LineText &line, int position, int removed, int inse
 }
 
 template<typename Resume>
-void WideLine::addBlocks(const LineText &line, int from, std::vector<Block> &out, LineShaper &shaper, Resume resume)
+void LongLine::addBlocks(const LineText &line, int from, std::vector<Block> &out, LineShaper &shaper, Resume resume)
 {
     const int size = line.size();
     auto run = std::upper_bound(m_runs.begin(), m_runs.end(), from,
@@ -301,7 +301,7 @@ void WideLine::addBlocks(const LineText &line, int from, std::vector<Block> &out
     }
 }
 
-int WideLine::addItem(QStringView upToLimit, int from, std::vector<Block> &out, LineShaper &shaper)
+int LongLine::addItem(QStringView upToLimit, int from, std::vector<Block> &out, LineShaper &shaper)
 {
     // The long lines of an answer repeat one text, so most stretches were met
     // before: they get the blocks they got then, which an edit that moves
@@ -349,7 +349,7 @@ int WideLine::addItem(QStringView upToLimit, int from, std::vector<Block> &out, 
     return length;
 }
 
-void WideLine::measureItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper)
+void LongLine::measureItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper)
 {
     const int to = int(item.size());
     for (int start = 0; start < to;) {
@@ -366,7 +366,7 @@ void WideLine::measureItem(QStringView item, int from, std::vector<Block> &out, 
     }
 }
 
-quint8 WideLine::extentOf(const LineShaper::Metrics &metrics)
+quint8 LongLine::extentOf(const LineShaper::Metrics &metrics)
 {
     for (size_t i = 0; i < m_extents.size(); ++i) {
         Extent &extent = m_extents[i];
@@ -392,7 +392,7 @@ quint8 WideLine::extentOf(const LineShaper::Metrics &metrics)
     return quint8(m_extents.size() - 1);
 }
 
-void WideLine::finish(const LineText &line, size_t first, LineShaper &shaper)
+void LongLine::finish(const LineText &line, size_t first, LineShaper &shaper)
 {
     m_x.resize(m_blocks.size() + 1);
     double x = first == 0 ? 0 : m_x[first];
@@ -429,42 +429,19 @@ void WideLine::finish(const LineText &line, size_t first, LineShaper &shaper)
     }
 }
 
-bool WideLine::operator==(const WideLine &other) const
-{
-    const auto sameMetrics = [](const LineShaper::Metrics &a, const LineShaper::Metrics &b) {
-        return a.ascent == b.ascent && a.descent == b.descent && a.leading == b.leading;
-    };
-    if (m_length != other.m_length || m_blocks.size() != other.m_blocks.size() || m_x != other.m_x
-        || m_runs.size() != other.m_runs.size() || m_firstScripted != other.m_firstScripted
-        || m_height != other.m_height || m_base != other.m_base || m_naturalWidth != other.m_naturalWidth)
-        return false;
-    for (size_t r = 0; r < m_runs.size(); ++r) {
-        if (m_runs[r].start != other.m_runs[r].start || m_runs[r].script != other.m_runs[r].script)
-            return false;
-    }
-    for (size_t k = 0; k < m_blocks.size(); ++k) {
-        const Block &a = m_blocks[k];
-        const Block &b = other.m_blocks[k];
-        if (a.start != b.start || a.before != b.before || a.after != b.after || a.tab != b.tab || a.width != b.width
-            || !sameMetrics(m_extents[a.extent].metrics, other.m_extents[b.extent].metrics))
-            return false;
-    }
-    return true;
-}
-
-int WideLine::blockAt(int column) const
+int LongLine::blockAt(int column) const
 {
     const auto it = std::upper_bound(m_blocks.begin(), m_blocks.end(), column,
                                      [](int value, const Block &block) { return value < block.start; });
     return std::max(0, int(it - m_blocks.begin()) - 1);
 }
 
-int WideLine::blockEnd(int index) const
+int LongLine::blockEnd(int index) const
 {
     return index + 1 < int(m_blocks.size()) ? m_blocks[index + 1].start : m_length;
 }
 
-qreal WideLine::cursorToX(const LineText &line, int column, LineShaper &shaper) const
+qreal LongLine::cursorToX(const LineText &line, int column, LineShaper &shaper) const
 {
     if (m_blocks.empty() || column <= 0)
         return 0;
@@ -482,7 +459,7 @@ qreal WideLine::cursorToX(const LineText &line, int column, LineShaper &shaper) 
     return m_x[k] + text.cursorToX(column - from) - text.cursorToX(block.before);
 }
 
-int WideLine::xToCursor(const LineText &line, qreal x, LineShaper &shaper) const
+int LongLine::xToCursor(const LineText &line, qreal x, LineShaper &shaper) const
 {
     if (m_blocks.empty() || x <= 0)
         return 0;
@@ -502,7 +479,7 @@ int WideLine::xToCursor(const LineText &line, qreal x, LineShaper &shaper) const
     return std::clamp(column, int(block.start), end);
 }
 
-void WideLine::draw(const LineText &line, const LinePaint &paint, LineShaper &shaper) const
+void LongLine::draw(const LineText &line, const LinePaint &paint, LineShaper &shaper) const
 {
     if (m_blocks.empty())
         return;
