@@ -171,39 +171,47 @@ void LongLine::replace(const LineText &line, int position, int removed, int inse
         build(line, shaper);
         return;
     }
-    const int editEnd = position + inserted;
+    Edit edit{position, position + inserted, delta, size};
     // A high surrogate whose low half the edit took away or moved is read
     // again.
-    int from = position;
-    if (from > 0 && line.at(from - 1).isHighSurrogate())
-        --from;
+    if (edit.from > 0 && line.at(edit.from - 1).isHighSurrogate())
+        --edit.from;
+    const std::vector<int> dropped = readRunsAgain(line, edit);
+    measureBlocksAgain(line, edit, dropped, shaper);
+}
 
-    // Script runs: read again from the edit on until Qt's run at a character
-    // after the edit is in the script it was in at that character before; from
-    // there on the runs are the old ones, moved.
-    const auto runsUpTo = [this](int at) {
-        return size_t(std::upper_bound(m_runs.begin(), m_runs.end(), at,
-                                       [](int value, const Run &run) { return value < run.start; })
-                      - m_runs.begin());
-    };
-    const auto scriptBefore = [this](size_t run, int at) {
-        return run == 0 && m_firstScripted >= at ? QChar::Script_Common : m_runs[run].script;
-    };
-    const size_t kept = from == 0 ? 1 : runsUpTo(from - 1);
+size_t LongLine::runsUpTo(int at) const
+{
+    return size_t(std::upper_bound(m_runs.begin(), m_runs.end(), at,
+                                   [](int value, const Run &run) { return value < run.start; })
+                  - m_runs.begin());
+}
+
+QChar::Script LongLine::scriptBefore(size_t run, int at) const
+{
+    return run == 0 && m_firstScripted >= at ? QChar::Script_Common : m_runs[run].script;
+}
+
+std::vector<int> LongLine::readRunsAgain(const LineText &line, Edit &edit)
+{
+    // Read again from the edit on until Qt's run at a character after the edit
+    // is in the script it was in at that character before; from there on the
+    // runs are the old ones, moved.
+    const size_t kept = edit.from == 0 ? 1 : runsUpTo(edit.from - 1);
     size_t oldRun = kept - 1;
-    QChar::Script script = from == 0 ? QChar::Script_Common : scriptBefore(oldRun, from);
+    QChar::Script script = edit.from == 0 ? QChar::Script_Common : scriptBefore(oldRun, edit.from);
     const bool wasUnscripted = script <= QChar::Script_Common;
     std::vector<Run> found;
     int firstScripted = kNone;
     QChar::Script firstScript = QChar::Script_Common;
-    int synced = size;
-    forEachCharacter(line, from, [&](int at, char32_t ucs4) {
-        if (at > editEnd) {
-            const int old = at - delta;
+    edit.synced = line.size();
+    forEachCharacter(line, edit.from, [&](int at, char32_t ucs4) {
+        if (at > edit.end) {
+            const int old = at - edit.delta;
             while (oldRun + 1 < m_runs.size() && m_runs[oldRun + 1].start < old)
                 ++oldRun;
             if (scriptBefore(oldRun, old) == script) {
-                synced = at;
+                edit.synced = at;
                 return false;
             }
         }
@@ -220,45 +228,53 @@ void LongLine::replace(const LineText &line, int position, int removed, int inse
         m_firstScripted = firstScripted;
         m_runs.front().script = firstScript;
     } else if (wasUnscripted) {
-        if (synced == size) {
+        if (edit.synced == line.size()) {
             m_firstScripted = kNone;
             m_runs.front().script = QChar::Script_Common;
         } else if (m_firstScripted != kNone) {
-            m_firstScripted += delta;
+            m_firstScripted += edit.delta;
         }
     }
-    const size_t resumedRun = runsUpTo(synced - delta - 1);
+    return spliceRuns(kept, runsUpTo(edit.synced - edit.delta - 1), found, edit.delta);
+}
+
+std::vector<int> LongLine::spliceRuns(size_t kept, size_t resumed, const std::vector<Run> &found, int delta)
+{
     std::vector<int> dropped;
-    for (size_t r = kept; r < resumedRun; ++r)
+    for (size_t r = kept; r < resumed; ++r)
         dropped.push_back(m_runs[r].start);
-    if (resumedRun - kept == found.size()) {
+    if (resumed - kept == found.size()) {
         std::copy(found.begin(), found.end(), m_runs.begin() + kept);
     } else {
-        m_runs.erase(m_runs.begin() + kept, m_runs.begin() + resumedRun);
+        m_runs.erase(m_runs.begin() + kept, m_runs.begin() + resumed);
         m_runs.insert(m_runs.begin() + kept, found.begin(), found.end());
     }
     for (size_t r = kept + found.size(); r < m_runs.size(); ++r)
         m_runs[r].start += delta;
+    return dropped;
+}
 
-    // Blocks: measured again from the start of the item (or tab) before the
-    // edit, up to an item start after it that was one before and from which
-    // on the runs are the old ones: Qt cuts the rest of the line as it did.
-    size_t first = size_t(blockAt(std::max(0, from - 1)));
+void LongLine::measureBlocksAgain(const LineText &line, const Edit &edit, const std::vector<int> &dropped,
+                                  LineShaper &shaper)
+{
+    // From the start of the item (or tab) before the edit, up to an item start
+    // after it that was one before and from which on the runs are the old
+    // ones: Qt cuts the rest of the line as it did.
+    size_t first = size_t(blockAt(std::max(0, edit.from - 1)));
     while (first > 0 && m_blocks[first].before != 0)
         --first;
     size_t resumed = m_blocks.size();
     const auto resumes = [&](int at) {
-        if (at < editEnd)
+        if (at < edit.end)
             return false;
-        const auto next = std::upper_bound(m_runs.begin(), m_runs.end(), at,
-                                           [](int value, const Run &run) { return value < run.start; });
-        if (next != m_runs.end() && next->start < synced)
+        const size_t next = runsUpTo(at);
+        if (next < m_runs.size() && m_runs[next].start < edit.synced)
             return false;
-        const int old = at - delta;
+        const int old = at - edit.delta;
         const auto gone = std::upper_bound(dropped.begin(), dropped.end(), old);
-        if (gone != dropped.end() && *gone < synced - delta)
+        if (gone != dropped.end() && *gone < edit.synced - edit.delta)
             return false;
-        const auto same = std::lower_bound(m_blocks.begin() + first, m_blocks.end(), old,
+        const auto same = std::lower_bound(m_blocks.begin() + std::ptrdiff_t(first), m_blocks.end(), old,
                                            [](const Block &block, int value) { return block.start < value; });
         if (same == m_blocks.end() || same->start != old || same->before != 0)
             return false;
@@ -275,14 +291,14 @@ void LongLine::replace(const LineText &line, int position, int removed, int inse
     for (size_t k = first; k < resumed; ++k)
         --m_extents[m_blocks[k].extent].blocks;
     if (resumed - first == made.size()) {
-        std::copy(made.begin(), made.end(), m_blocks.begin() + first);
+        std::copy(made.begin(), made.end(), m_blocks.begin() + std::ptrdiff_t(first));
     } else {
-        m_blocks.erase(m_blocks.begin() + first, m_blocks.begin() + resumed);
-        m_blocks.insert(m_blocks.begin() + first, made.begin(), made.end());
+        m_blocks.erase(m_blocks.begin() + std::ptrdiff_t(first), m_blocks.begin() + std::ptrdiff_t(resumed));
+        m_blocks.insert(m_blocks.begin() + std::ptrdiff_t(first), made.begin(), made.end());
     }
     for (size_t k = first + made.size(); k < m_blocks.size(); ++k)
-        m_blocks[k].start += delta;
-    m_length = size;
+        m_blocks[k].start += edit.delta;
+    m_length = line.size();
     finish(line, first, shaper);
 }
 
@@ -290,8 +306,7 @@ template<typename Resume>
 void LongLine::addBlocks(const LineText &line, int from, std::vector<Block> &out, LineShaper &shaper, Resume resume)
 {
     const int size = line.size();
-    auto run = std::upper_bound(m_runs.begin(), m_runs.end(), from,
-                                [](int value, const Run &run) { return value < run.start; });
+    auto run = m_runs.begin() + std::ptrdiff_t(runsUpTo(from));
     QString scratch;
     for (int at = from; at < size && !resume(at);) {
         while (run != m_runs.end() && run->start <= at)

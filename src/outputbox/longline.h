@@ -74,6 +74,26 @@ private:
         int blocks;
     };
 
+    // An edit as the table follows it: the text's [from, end) is new (from
+    // moved back over a split surrogate pair), `delta` characters more than
+    // before; the runs are the old ones, moved, from `synced` on.
+    struct Edit
+    {
+        int from;
+        int end;
+        int delta;
+        int synced;
+    };
+
+    // How many runs start at or before `at`: the one search of the run table.
+    size_t runsUpTo(int at) const;
+    // The script of Qt's run at `at`, which lies in run number `run`.
+    QChar::Script scriptBefore(size_t run, int at) const;
+    // The edit's script runs; gives back the starts of the old runs it dropped.
+    std::vector<int> readRunsAgain(const LineText &line, Edit &edit);
+    std::vector<int> spliceRuns(size_t kept, size_t resumed, const std::vector<Run> &found, int delta);
+    void measureBlocksAgain(const LineText &line, const Edit &edit, const std::vector<int> &dropped,
+                            LineShaper &shaper);
     int blockAt(int column) const;
     int blockEnd(int index) const;
     // The blocks from `from` (a run's start, a tab, or where Qt starts a new run
