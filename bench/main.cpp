@@ -5,6 +5,7 @@
 // run no line (disarmScripts). `make bench` also prints bench/summary.py's table.
 
 #include "commands/purge.h"
+#include "commands/resultreader.h"
 #include "commands/scriptrunner.h"
 #include "commands/statusquery.h"
 #include "outputbox/outputbox.h"
@@ -90,6 +91,19 @@ std::string readFile(const std::string &path)
     return out;
 }
 
+// One read() of the first `bytes` of a file, decoded as UTF-8 by Qt: the least a
+// window that shows them has to do.
+QString readAndDecode(const std::string &path, qint64 bytes)
+{
+    QByteArray buffer(qsizetype(bytes), Qt::Uninitialized);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const ssize_t got = fd < 0 ? 0 : ::read(fd, buffer.data(), size_t(buffer.size()));
+    if (fd >= 0)
+        ::close(fd);
+    buffer.truncate(qMax<qsizetype>(got, 0));
+    return QString::fromUtf8(buffer);
+}
+
 std::string statusQuery(const std::string &folder, const std::string &request)
 {
     std::ofstream(folder + "/info.bat", std::ios::binary)
@@ -107,6 +121,8 @@ using Clock = std::chrono::steady_clock;
 constexpr qsizetype kLines = 100000; // the largest purge
 constexpr int kServers = 10000;
 constexpr qsizetype kStatusBytes = 50 << 20;
+constexpr qint64 kEndlessBytes = 300000000; // an answer that did not end, cut at 256 MiB
+const QByteArray kEndlessLine = "an answer that does not end, line after line\n";
 const QString kServer = QStringLiteral("127.0.0.1"), kRequest = QStringLiteral("mgr:info");
 const QByteArray kPurgeAnswer = "HTTP/1.1 200 OK\r\nServer: squid/5.7\r\nMime-Version: 1.0\r\n"
                                 "Date: Mon, 06 May 2024 09:14:27 GMT\r\nContent-Length: 0\r\n"
@@ -228,6 +244,9 @@ AppFolder folder(const QString &name)
         }
         writeOrDie(StatusQuery::resultPath(app), text.left(kStatusBytes));
     }
+    if (name == QStringLiteral("endless"))
+        writeOrDie(StatusQuery::resultPath(app),
+                   kEndlessLine.repeated(kEndlessBytes / kEndlessLine.size() + 1).left(kEndlessBytes));
     return app;
 }
 
@@ -284,14 +303,15 @@ double click(CacheWindow *w, bool purge, QString *error)
     // A script that ran a line would have created or emptied a result file.
     const QFileInfo result(purge ? Purge::resultPath(w->folder(), 0) : StatusQuery::resultPath(w->folder()));
     const bool second = w->folder().path().endsWith(QStringLiteral("second"));
-    if ((result.exists() ? result.size() : -1) != (!purge ? kStatusBytes : second ? kPurgeAnswer.size() : -1))
+    const qint64 answer = w->folder().path().endsWith(QStringLiteral("endless")) ? kEndlessBytes : kStatusBytes;
+    if ((result.exists() ? result.size() : -1) != (!purge ? answer : second ? kPurgeAnswer.size() : -1))
         *error = QStringLiteral("a result file changed behind the benchmark");
     return seconds;
 }
 
 void clickCase(State &state, const QString &name, qsizetype lines)
 {
-    const bool purge = name != QStringLiteral("status");
+    const bool purge = name != QStringLiteral("status") && name != QStringLiteral("endless");
     CacheWindow *w = window(name, purge ? lines : 0);
     timeEach(state, [w, purge](QString *error) { return click(w, purge, error); });
     clearOutput(w);
@@ -574,6 +594,17 @@ void registerAll()
     });
     add("status_query/50MiB", [](State &s) { clickCase(s, QStringLiteral("status"), 0); });
     add("baseline/status_query/50MiB", [](State &s) { baselineCase(s, QStringLiteral("status")); });
+    // The window's work after the pause on an answer that never ended, beside one
+    // read() of the 256 MiB it shows, decoded.
+    add("status_query/endless", [](State &s) { clickCase(s, QStringLiteral("endless"), 0); });
+    add("baseline/status_query/endless", [](State &s) {
+        const std::string path = StatusQuery::resultPath(folder(QStringLiteral("endless"))).toStdString();
+        for (auto _ : s) {
+            const Clock::time_point start = Clock::now();
+            benchmark::DoNotOptimize(Baseline::readAndDecode(path, ResultReader::kMaxShownBytes));
+            s.SetIterationTime(since(start));
+        }
+    });
     add("text3_key_after_fresh_purge", [](State &s) { longLineCase(s, false); });
     add("text3_scroll_to_end", [](State &s) { longLineCase(s, true); });
     add("text3_key_in_20M_line", hugeLineCase);

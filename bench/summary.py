@@ -49,6 +49,7 @@ for run, words, limit in (("fresh", "fresh folder", 12), ("second", "second run"
         "", f"<= {limit}" if limit else "", case <= limit if case and limit else None)
 timed("load server list, 10,000 servers", "load_server_list/10000")
 timed("status query, 50 MiB result, pause 0", "status_query/50MiB", most=4)
+timed("status query, endless answer cut at 256 MiB, pause 0", "status_query/endless")
 timed("key typed into Text3 after a fresh 100,000-line purge", "text3_key_after_fresh_purge", limit=0.020)
 timed("Text3 scrolled to the end of that line", "text3_scroll_to_end", limit=0.020)
 timed("key typed into the middle of a 20,000,000-character line", "text3_key_in_20M_line", limit=0.020)

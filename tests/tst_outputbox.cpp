@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -189,9 +188,9 @@ private slots:
     void contextMenu();
     void accessibleText();
 
-    void bigTextsShowQuickly_data();
-    void bigTextsShowQuickly();
-    void longLineStaysQuick();
+    void bigTextsShowWhole_data();
+    void bigTextsShowWhole();
+    void longLineEdits();
 };
 
 // ---------------------------------------------------------------------------
@@ -1114,7 +1113,7 @@ void TestOutputBox::accessibleText()
 // ---------------------------------------------------------------------------
 // Big answers
 
-void TestOutputBox::bigTextsShowQuickly_data()
+void TestOutputBox::bigTextsShowWhole_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::newRow("a 50 MiB status answer") << u("status");
@@ -1122,7 +1121,7 @@ void TestOutputBox::bigTextsShowQuickly_data()
     QTest::newRow("one line of 700,000 characters") << u("line");
 }
 
-void TestOutputBox::bigTextsShowQuickly()
+void TestOutputBox::bigTextsShowWhole()
 {
     QFETCH(QString, kind);
     QString text;
@@ -1141,58 +1140,41 @@ void TestOutputBox::bigTextsShowQuickly()
     } else {
         text = u("文件不存在！！").repeated(100000);
     }
+    // How fast is the bench's to say (status_query/50MiB, purge/second/100000,
+    // text3_key_after_fresh_purge); here all of it is shown and given back.
     SideBySide boxes;
     QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
-    QElapsedTimer clock;
-    clock.start();
-    const qsizetype characters = text.size();
+    const QString expected = text;
     boxes.box->document()->setText(std::move(text));
     boxes.box->viewport()->repaint();
-    const qint64 shown = clock.elapsed();
-    clock.restart();
-    const QString back = boxes.box->document()->text();
-    const qint64 readBack = clock.elapsed();
-    qInfo("%s (%lld characters, %d lines): set and painted in %lld ms, read back in %lld ms", QTest::currentDataTag(),
-          qlonglong(characters), boxes.box->document()->lineCount(), shown, readBack);
-    // The aim is far below 300 ms; a busy machine gets room.
-    QVERIFY2(shown < 3000, qPrintable(QString::number(shown)));
-    QVERIFY(!back.isEmpty());
+    QCOMPARE(boxes.box->document()->lineCount(), int(expected.count(u("\r\n"))) + 1);
+    QVERIFY(boxes.box->document()->text() == expected); // QCOMPARE would print megabytes
 }
 
-void TestOutputBox::longLineStaysQuick()
+void TestOutputBox::longLineEdits()
 {
+    // A key, Backspace and a scroll to the far end of a 700,000-character line;
+    // their times are the bench's (text3_key_after_fresh_purge, text3_scroll_to_end).
     SideBySide boxes;
     QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
     OutputBox *box = boxes.box;
     box->setFocusPolicy(Qt::StrongFocus);
-    box->document()->setText(u("文件不存在！！").repeated(100000));
+    const QString line = u("文件不存在！！").repeated(100000);
+    box->document()->setText(QString(line));
     box->viewport()->repaint();
 
-    QElapsedTimer clock;
-    clock.start();
     box->document()->setCursorPosition(350000);
-    box->viewport()->repaint();
-    const qint64 moved = clock.elapsed();
-    clock.restart();
     QTest::keyClicks(box, u("x"));
     box->viewport()->repaint();
-    const qint64 typed = clock.elapsed();
-    clock.restart();
+    QVERIFY(box->document()->text() == QString(line).insert(350000, u'x'));
     QTest::keyClick(box, Qt::Key_Backspace);
     box->viewport()->repaint();
-    const qint64 erased = clock.elapsed();
-    clock.restart();
-    box->horizontalScrollBar()->setValue(box->horizontalScrollBar()->maximum());
+    QVERIFY(box->document()->text() == line);
+    QCOMPARE(box->document()->cursorPosition(), 350000);
+    QScrollBar *bar = box->horizontalScrollBar();
+    bar->setValue(bar->maximum());
     box->viewport()->repaint();
-    const qint64 scrolled = clock.elapsed();
-    qInfo("700,000-character line: caret to the middle %lld ms, a key %lld ms, Backspace %lld ms, "
-          "scroll to the far end %lld ms",
-          moved, typed, erased, scrolled);
-    QCOMPARE(box->document()->text(), u("文件不存在！！").repeated(100000));
-    // The aim is 20 ms each; the limits leave room for a busy machine.
-    QVERIFY(typed < 500);
-    QVERIFY(erased < 500);
-    QVERIFY(scrolled < 500);
+    QVERIFY(bar->value() > 0 && bar->value() == bar->maximum());
 }
 
 QTEST_MAIN(TestOutputBox)

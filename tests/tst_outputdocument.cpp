@@ -105,6 +105,7 @@ void TestOutputDocument::edits_data()
     QTest::newRow("delete at a line end joins lines") << u("ab\r\ncd") << u("at:2|del") << u("ab|cd");
     QTest::newRow("backspace takes an accent off its letter") << u("e\u0301x") << u("at:2|bs") << u("e|x");
     QTest::newRow("delete takes the whole letter") << u("e\u0301x") << u("at:0|del") << u("|x");
+    QTest::newRow("backspace takes a whole emoji") << u("a😀b") << u("at:3|bs") << u("a|b");
     QTest::newRow("backspace at the start does nothing") << u("ab") << u("at:0|bs") << u("|ab");
     QTest::newRow("word erase back stops at punctuation")
             << u("http://host/path") << u("bottom|wbs|wbs") << u("http://host|");
@@ -173,6 +174,8 @@ void TestOutputDocument::undoSteps_data()
     QTest::newRow("backspaces are one step") << u("hello") << u("bottom|bs|bs|bs") << QStringList{u("hello")};
     QTest::newRow("typing after backspace is another")
             << u("hello") << u("bottom|bs|bs|type:p") << QStringList{u("hel"), u("hello")};
+    QTest::newRow("typing after backspace in typed text is another")
+            << u("") << u("type:abc|end|bs|type:x") << QStringList{u("ab"), u("abc"), u("")};
     QTest::newRow("word erasing is one step each")
             << u("a b c") << u("bottom|wbs|wbs") << QStringList{u("a b "), u("a b c")};
     QTest::newRow("input method commits are steps of their own")

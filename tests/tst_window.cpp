@@ -1,5 +1,6 @@
 // The window: its layout, focus order, server list and how it survives failures.
 #include "commands/purge.h"
+#include "commands/resultreader.h"
 #include "commands/statusquery.h"
 #include "controls.h"
 #include "filebytes.h"
@@ -7,6 +8,8 @@
 #include "outputbox/outputbox.h"
 #include "outputbox/outputboxaccessible.h"
 #include "standinclient.h"
+#include "storage/regularfile.h"
+#include "storage/serverlist.h"
 #include "storage/textfile.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
@@ -16,13 +19,13 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -30,7 +33,8 @@
 
 #include <memory>
 
-#include <ctime>
+#include <cerrno>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -61,6 +65,7 @@ private slots:
     void serverListAtStart();
     void addServer();
     void selectedServer();
+    void failingAddKeepsEverything_data();
     void failingAddKeepsEverything();
     void unusableServerListAtStart_data();
     void unusableServerListAtStart();
@@ -72,7 +77,8 @@ private slots:
     void refusedUrlLineNamed();
     void purgeOverARunningPurge();
     void endlessAnswerIsCut();
-    void serverListTooLargeForMemory();
+    void serverListTooLarge_data();
+    void serverListTooLarge();
     void messagesInTheUiLanguage_data();
     void messagesInTheUiLanguage();
 
@@ -269,27 +275,62 @@ void TestWindow::selectedServer()
     QVERIFY(!list->selectedItems().isEmpty());
 }
 
+void TestWindow::failingAddKeepsEverything_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    // The add's file cannot be opened for writing.
+    QTest::newRow("a directory") << "directory" << qt_error_string(EISDIR);
+    // Another program, of any user who can read the file, holds its lock: given
+    // up after a while, never waited for without end.
+    QTest::newRow("held by another program")
+            << "held"
+            << QCoreApplication::translate("RegularFile",
+                                           "Another program holds this file and did not let go of it within %1 "
+                                           "seconds. Try again once it has.")
+                       .arg(RegularFile::kWaitMs / 1000);
+}
+
 void TestWindow::failingAddKeepsEverything()
 {
-    QVERIFY(QDir().mkpath(serverFile())); // the add's file cannot be opened for writing
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QProcess holder;
+    if (kind == u"directory") {
+        QVERIFY(QDir().mkpath(serverFile()));
+    } else {
+        QVERIFY(FileBytes::write(serverFile(), "a\r\n"));
+        // flock(1) opens it read-only, as anyone who may read it could.
+        holder.start(QStringLiteral("flock"),
+                     {QStringLiteral("--shared"), serverFile(), QStringLiteral("sh"), QStringLiteral("-c"),
+                      QStringLiteral("echo held; exec sleep 600")});
+        QVERIFY(holder.waitForReadyRead(kForever));
+    }
     openWindow();
     auto *list = control<QListWidget>("List1");
-    QCOMPARE(list->count(), 1); // a directory is no file: the missing-file text
+    QStringList before;
+    for (int i = 0; i < list->count(); ++i)
+        before << list->item(i)->text();
+    const QByteArray bytes = FileBytes::read(serverFile());
     QTest::keyClicks(control<QWidget>("Text1"), QStringLiteral("http://kept/"));
     QTest::keyClicks(control<QLineEdit>("Text4"), QStringLiteral("127.0.0.9"));
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
 
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command3"), Qt::LeftButton);
+    holder.kill();
+    holder.waitForFinished();
 
     QCOMPARE(watcher.seen().size(), 1);
     const ModalWatcher::Seen &box = watcher.seen().first();
     QCOMPARE(box.objectName, QStringLiteral("failureBox"));
-    QVERIFY2(box.text.contains(serverFile()), qPrintable(box.text));
-    QVERIFY2(box.text.contains(QStringLiteral("directory"), Qt::CaseInsensitive), qPrintable(box.text));
+    QVERIFY2(box.text.contains(serverFile()) && box.text.contains(reason), qPrintable(box.text));
     QVERIFY(m_window->isVisible());
-    QCOMPARE(list->count(), 1);
-    QCOMPARE(list->item(0)->text(), TextFile::missingFileText());
+    QStringList after;
+    for (int i = 0; i < list->count(); ++i)
+        after << list->item(i)->text();
+    QCOMPARE(after, before);
+    QCOMPARE(FileBytes::read(serverFile()), bytes);
     QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
     QCOMPARE(control<QLineEdit>("Text4")->text(), QStringLiteral("127.0.0.9"));
     QCOMPARE(control<QLineEdit>("Text2")->text(), QStringLiteral("mgr:info"));
@@ -438,8 +479,16 @@ void TestWindow::refusedUrlLineNamed()
 
 void TestWindow::purgeOverARunningPurge()
 {
-    // Every call takes a while, so a purge of 20 lines runs for seconds.
-    StandInClient client(m_dir->path(), "sleep 0.15\n");
+    // Each call of the first purge but its first waits while its hold file is
+    // there, so that purge is still running at every click below, however slow
+    // the machine.
+    StandInClient client(m_dir->path(),
+                         "case $last in http://first/*)\n"
+                         "  while [ -e \"${0%/*}/hold${last##*/}\" ]; do sleep 0.02; done;;\n"
+                         "esac\n");
+    const auto hold = [this](int n) { return m_dir->filePath(QStringLiteral("hold%1").arg(n)); };
+    for (int n = 1; n < 20; ++n)
+        QVERIFY(FileBytes::write(hold(n), ""));
     QVERIFY(FileBytes::write(serverFile(), "127.0.0.1\r\n"));
     openWindow();
     control<QListWidget>("List1")->setCurrentRow(0);
@@ -478,7 +527,8 @@ void TestWindow::purgeOverARunningPurge()
     QCOMPARE(FileBytes::read(script), firstScript);
     QCOMPARE(text3->document()->text(), QStringLiteral("kept"));
     const qsizetype soFar = callsOf("first");
-    QVERIFY(client.waitForCalls(client.calls().size() + 1));
+    QVERIFY(QFile::remove(hold(1)));
+    QVERIFY(client.waitForCalls(soFar + 1));
     QVERIFY(callsOf("first") > soFar);
 
     // Return: the first purge ends at once, and the second runs whole.
@@ -489,7 +539,7 @@ void TestWindow::purgeOverARunningPurge()
     QCOMPARE(watcher.seen().at(3).objectName, QStringLiteral("purgeDoneBox"));
     const qsizetype firstCalls = callsOf("first");
     QVERIFY(firstCalls < 20);
-    QTRY_COMPARE_WITH_TIMEOUT(callsOf("second"), qsizetype(20), 15000);
+    QTRY_COMPARE_WITH_TIMEOUT(callsOf("second"), qsizetype(20), kForever);
     const QString last = Purge::resultPath(m_window->folder(), 19);
     QTRY_COMPARE(FileBytes::read(last), QByteArray("answer for http://second/19\nstand-in error\n"));
     QCOMPARE(callsOf("first"), firstCalls);
@@ -503,90 +553,98 @@ void TestWindow::purgeOverARunningPurge()
     QCOMPARE(watcher.seen().last().objectName, QStringLiteral("purgeDoneBox"));
 }
 
-namespace {
-qint64 threadCpuMs()
+void TestWindow::endlessAnswerIsCut()
 {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    // A server that never stops answering: 300 MB at once, then more for as long
+    // as anyone reads (ten seconds here, so nothing is left behind for long).
+    const QByteArray line = "an answer that does not end, line after line\n";
+    StandInClient client(m_dir->path(),
+                         "yes '" + line.chopped(1)
+                                 + "' | head -c 300000000\n"
+                                   "i=0; while [ $i -lt 100 ]; do echo more; sleep 0.1; i=$((i+1)); done\n");
+    openWindow();
+    // How long the window works on it is the bench's to say; here it must show
+    // the first 256 MiB, say where it cut, and go on answering.
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+
+    auto *text3 = control<OutputBox>("Text3");
+    const OutputDocument *doc = text3->document();
+    const qint64 wholeLines = ResultReader::kMaxShownBytes / line.size();
+    const qint64 partLine = ResultReader::kMaxShownBytes % line.size();
+    QCOMPARE(qint64(doc->lineCount()), wholeLines + 2);
+    const int last = doc->lineCount() - 1;
+    const QString cutLine = doc->textRange(doc->lineStart(last), doc->lineEnd(last));
+    QVERIFY2(cutLine.startsWith(QLatin1Char('[')) && cutLine.contains(StatusQuery::resultPath(m_window->folder()))
+                     && cutLine.contains(QStringLiteral("256 MiB")),
+             qPrintable(cutLine));
+    const QString whole = QString::fromLatin1(line.chopped(1));
+    for (const int n : {0, int(wholeLines / 2), int(wholeLines - 1)})
+        QCOMPARE(doc->textRange(doc->lineStart(n), doc->lineEnd(n)), whole);
+    QCOMPARE(doc->textRange(doc->lineStart(last - 1), doc->lineEnd(last - 1)), whole.left(partLine));
+
+    // The window takes the next event as ever.
+    auto *text2 = control<QLineEdit>("Text2");
+    text2->clear();
+    text2->setFocus();
+    QTest::keyClicks(text2, QStringLiteral("mgr:menu"));
+    QCOMPARE(text2->text(), QStringLiteral("mgr:menu"));
 }
 
-qint64 residentPeakKiB()
+namespace {
+// The address space this process has taken so far, in bytes.
+qint64 addressSpace()
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        if (line.startsWith("VmSize:"))
+            return line.mid(7).trimmed().split(' ').first().toLongLong() * 1024;
     }
     return -1;
 }
 } // namespace
 
-void TestWindow::endlessAnswerIsCut()
+void TestWindow::serverListTooLarge_data()
 {
-    // A server that never stops answering: 300 MB at once, then more for as long
-    // as anyone reads (ten seconds here, so nothing is left behind for long).
-    StandInClient client(m_dir->path(),
-                         "yes 'an answer that does not end, line after line' | head -c 300000000\n"
-                         "i=0; while [ $i -lt 100 ]; do echo more; sleep 0.1; i=$((i+1)); done\n");
-    openWindow();
-    QFile refs(QStringLiteral("/proc/self/clear_refs"));
-    QVERIFY(refs.open(QIODevice::WriteOnly) && refs.write("5") == 1);
-    refs.close();
-
-    // The window's own work after the pause is timed on its thread's clock: the
-    // pause sleeps, and other processes on a busy machine do not count. The wall
-    // clock only guards against a window that never answers.
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 cpuBefore = threadCpuMs();
-    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
-    QCoreApplication::processEvents();
-    const qint64 work = threadCpuMs() - cpuBefore;
-    const qint64 afterPause = clock.elapsed() - StatusQuery::kPauseMs;
-    qInfo("answered %lld ms after the pause, %lld ms of the window's own work", afterPause, work);
-    QVERIFY2(work < 1000, qPrintable(QStringLiteral("%1 ms of work").arg(work)));
-    QVERIFY2(afterPause < 10000, qPrintable(QStringLiteral("%1 ms after the pause").arg(afterPause)));
-    const qint64 peak = residentPeakKiB();
-    qInfo("peak resident size %lld MiB", peak / 1024);
-    QVERIFY2(peak > 0 && peak < 1536 * 1024, qPrintable(QStringLiteral("peak %1 MiB").arg(peak / 1024)));
-
-    auto *text3 = control<OutputBox>("Text3");
-    const int last = text3->document()->lineCount() - 1;
-    const QString cutLine
-            = text3->document()->textRange(text3->document()->lineStart(last), text3->document()->lineEnd(last));
-    QVERIFY2(cutLine.startsWith(QLatin1Char('[')) && cutLine.contains(StatusQuery::resultPath(m_window->folder()))
-                     && cutLine.contains(QStringLiteral("256 MiB")),
-             qPrintable(cutLine));
-    QCOMPARE(text3->document()
-                     ->textRange(text3->document()->lineStart(last - 1), text3->document()->lineEnd(last - 1))
-                     .left(10),
-             QStringLiteral("an answer "));
+    QTest::addColumn<qint64>("size"); // of the server list, a sparse file
+    QTest::addColumn<qint64>("room"); // the address space left to the process
+    QTest::addColumn<QString>("reason");
+    // The box explains it in the window's words, not the library's.
+    QTest::newRow("more than memory allows") << (qint64(48) << 20) << (qint64(64) << 20)
+                                             << CacheWindow::tr("The text is too large for this computer's memory.");
+    // Not even tried: no list of servers is that long, and a sparse file of
+    // gigabytes would take memory by what its size claims.
+    QTest::newRow("larger than any server list")
+            << (qint64(4) << 30) << (qint64(512) << 20)
+            << QCoreApplication::translate("ServerList",
+                                           "The file is larger than %1 MiB, far more than any list of servers; it is "
+                                           "left as it is and not shown.")
+                       .arg(ServerList::kMaxBytes >> 20);
 }
 
-void TestWindow::serverListTooLargeForMemory()
+void TestWindow::serverListTooLarge()
 {
+    QFETCH(qint64, size);
+    QFETCH(qint64, room);
+    QFETCH(QString, reason);
     openWindow();
-    // A sparse file far larger than this process may take: reading it must be a
-    // failure to report, not the end of the program.
     QFile huge(serverFile());
     QVERIFY(huge.open(QIODevice::WriteOnly));
-    QVERIFY(huge.resize(qint64(4) << 30));
+    QVERIFY(huge.resize(size));
     huge.close();
     rlimit saved{};
     QCOMPARE(getrlimit(RLIMIT_AS, &saved), 0);
     rlimit lowered = saved;
-    lowered.rlim_cur = rlim_t(2) << 30;
+    lowered.rlim_cur = rlim_t(addressSpace() + room);
     QCOMPARE(setrlimit(RLIMIT_AS, &lowered), 0);
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command3"), Qt::LeftButton); // appends, then reads the list
     setrlimit(RLIMIT_AS, &saved);
     QCOMPARE(watcher.seen().size(), 1);
-    QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
-    QVERIFY2(watcher.seen().first().text.contains(QStringLiteral("添加服务器失败")),
-             qPrintable(watcher.seen().first().text));
+    const ModalWatcher::Seen &box = watcher.seen().first();
+    QCOMPARE(box.objectName, QStringLiteral("failureBox"));
+    QVERIFY2(box.text.contains(reason), qPrintable(box.text));
     QVERIFY(m_window->isVisible());
 }
 

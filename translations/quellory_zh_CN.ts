@@ -42,37 +42,37 @@
 <context>
     <name>CacheWindow</name>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="44"/>
+        <location filename="../src/window/cachewindow.cpp" line="36"/>
         <source>Reading the server list</source>
         <translation>读取服务器列表</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="65"/>
+        <location filename="../src/window/cachewindow.cpp" line="57"/>
         <source>Adding a server</source>
         <translation>添加服务器</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="81"/>
+        <location filename="../src/window/cachewindow.cpp" line="78"/>
         <source>Purging</source>
         <translation>更新缓存</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="95"/>
+        <location filename="../src/window/cachewindow.cpp" line="93"/>
         <source>Querying the server&apos;s status</source>
         <translation>查看服务器状态</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="109"/>
+        <location filename="../src/window/cachewindow.cpp" line="108"/>
         <source>The text is too large for this computer&apos;s memory.</source>
         <translation>文字太大，这台计算机的内存放不下。</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="109"/>
+        <location filename="../src/window/cachewindow.cpp" line="108"/>
         <source>Out of memory</source>
         <translation>内存不足</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="120"/>
+        <location filename="../src/window/cachewindow.cpp" line="119"/>
         <source>The previous purge is still running.
 
 Stop it and start this one?</source>
@@ -81,12 +81,12 @@ Stop it and start this one?</source>
 要停止它并开始这一次吗？</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="123"/>
+        <location filename="../src/window/cachewindow.cpp" line="122"/>
         <source>Stop it and purge</source>
         <translation>停止并更新</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="124"/>
+        <location filename="../src/window/cachewindow.cpp" line="123"/>
         <source>Let it run</source>
         <translation>让它继续运行</translation>
     </message>
@@ -148,37 +148,37 @@ Stop it and start this one?</source>
 <context>
     <name>QWidgetTextControl</name>
     <message>
-        <location filename="../src/window/outputbox.cpp" line="1071"/>
+        <location filename="../src/outputbox/editmenu.cpp" line="42"/>
         <source>&amp;Undo</source>
         <translation>撤销(&amp;U)</translation>
     </message>
     <message>
-        <location filename="../src/window/outputbox.cpp" line="1073"/>
+        <location filename="../src/outputbox/editmenu.cpp" line="44"/>
         <source>&amp;Redo</source>
         <translation>恢复(&amp;R)</translation>
     </message>
     <message>
-        <location filename="../src/window/outputbox.cpp" line="1076"/>
+        <location filename="../src/outputbox/editmenu.cpp" line="47"/>
         <source>Cu&amp;t</source>
         <translation>剪切(&amp;T)</translation>
     </message>
     <message>
-        <location filename="../src/window/outputbox.cpp" line="1077"/>
+        <location filename="../src/outputbox/editmenu.cpp" line="49"/>
         <source>&amp;Copy</source>
         <translation>复制(&amp;C)</translation>
     </message>
     <message>
-        <location filename="../src/window/outputbox.cpp" line="1078"/>
+        <location filename="../src/outputbox/editmenu.cpp" line="51"/>
         <source>&amp;Paste</source>
         <translation>粘贴(&amp;P)</translation>
     </message>
     <message>
-        <location filename="../src/window/outputbox.cpp" line="1080"/>
+        <location filename="../src/outputbox/editmenu.cpp" line="53"/>
         <source>Delete</source>
         <translation>删除</translation>
     </message>
     <message>
-        <location filename="../src/window/outputbox.cpp" line="1083"/>
+        <location filename="../src/outputbox/editmenu.cpp" line="56"/>
         <source>Select All</source>
         <translation>全选</translation>
     </message>
@@ -249,9 +249,19 @@ Stop it and start this one?</source>
 <context>
     <name>RegularFile</name>
     <message>
-        <location filename="../src/storage/regularfile.cpp" line="21"/>
+        <location filename="../src/storage/regularfile.cpp" line="23"/>
         <source>This is not an ordinary file</source>
         <translation>这不是普通文件</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/regularfile.cpp" line="28"/>
+        <source>Another program holds this file and did not let go of it within %1 seconds. Try again once it has.</source>
+        <translation>另一个程序占用着这个文件，%1 秒内没有放开。请等它放开后再试。</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/regularfile.cpp" line="62"/>
+        <source>What had been written could not be taken out again: the file may end with part of the line.</source>
+        <translation>已写入的部分也无法再去掉：文件末尾可能留有这一行的一部分。</translation>
     </message>
 </context>
 <context>
@@ -281,6 +291,19 @@ Stop it and start this one?</source>
         <location filename="../src/commands/scriptwriter.cpp" line="14"/>
         <source>Writing a command script</source>
         <translation>写入命令脚本</translation>
+    </message>
+</context>
+<context>
+    <name>ServerList</name>
+    <message>
+        <location filename="../src/storage/serverlist.cpp" line="22"/>
+        <source>Reading the server list</source>
+        <translation>读取服务器列表</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/serverlist.cpp" line="23"/>
+        <source>The file is larger than %1 MiB, far more than any list of servers; it is left as it is and not shown.</source>
+        <translation>文件大于 %1 MiB，远超任何服务器列表的大小；文件保持原样，不予显示。</translation>
     </message>
 </context>
 <context>
@@ -317,12 +340,12 @@ Stop it and start this one?</source>
         <translation>读取文件</translation>
     </message>
     <message>
-        <location filename="../src/storage/textfile.cpp" line="81"/>
+        <location filename="../src/storage/textfile.cpp" line="85"/>
         <source>Appending a line to a file</source>
         <translation>向文件追加一行</translation>
     </message>
     <message>
-        <location filename="../src/storage/textfile.cpp" line="83"/>
+        <location filename="../src/storage/textfile.cpp" line="87"/>
         <source>No file name given</source>
         <translation>没有给出文件名</translation>
     </message>

@@ -3,7 +3,9 @@
 #include "storage/fileerror.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QThread>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -20,11 +22,47 @@ QString notOrdinary()
 {
     return QCoreApplication::translate("RegularFile", "This is not an ordinary file");
 }
+
+QString heldByAnother()
+{
+    return QCoreApplication::translate("RegularFile",
+                                       "Another program holds this file and did not let go of it within %1 "
+                                       "seconds. Try again once it has.")
+            .arg(RegularFile::kWaitMs / 1000);
+}
+
+// Calls `attempt` until it stops asking to wait (it returns false while the
+// system says another program is in the way), or until kWaitMs have passed.
+// True when it succeeded or failed for another reason. Asked again every
+// millisecond: another copy of the program appending line after line lets go
+// of its lock only for a moment between two of them.
+template<typename Attempt>
+bool tryForAWhile(Attempt attempt)
+{
+    const QDeadlineTimer deadline(RegularFile::kWaitMs);
+    for (;;) {
+        if (attempt())
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QThread::msleep(1);
+    }
+}
 } // namespace
 
 void RegularFile::fail(const QString &reason) const
 {
     throw FileError(m_operation, m_path, reason);
+}
+
+void RegularFile::failAppend(const QString &reason)
+{
+    if (m_appendStart >= 0 && !cutBack(m_appendStart, m_appendEnd))
+        fail(reason + QLatin1Char(' ')
+             + QCoreApplication::translate("RegularFile",
+                                           "What had been written could not be taken out again: the file may end "
+                                           "with part of the line."));
+    fail(reason);
 }
 
 #ifdef Q_OS_WIN
@@ -39,11 +77,19 @@ RegularFile::RegularFile(const QString &path, Mode mode, const QString &operatio
             : mode == Mode::Append          ? GENERIC_READ | GENERIC_WRITE
                                             : GENERIC_WRITE;
     const DWORD disposition = mode == Mode::Read ? OPEN_EXISTING : OPEN_ALWAYS;
-    m_handle = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), access,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Another program that opened it without sharing is waited for a while.
+    DWORD error = ERROR_SUCCESS;
+    const bool answered = tryForAWhile([&] {
+        m_handle = CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), access,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        error = GetLastError();
+        return m_handle != INVALID_HANDLE_VALUE || error != ERROR_SHARING_VIOLATION;
+    });
+    if (!answered)
+        fail(heldByAnother());
     if (m_handle == INVALID_HANDLE_VALUE)
-        fail(qt_error_string());
+        fail(qt_error_string(int(error)));
     // The destructor does not run for a constructor that throws.
     const auto refuse = [this](const QString &reason) {
         CloseHandle(m_handle);
@@ -74,9 +120,20 @@ void RegularFile::lock()
 {
     // A lock on Windows is mandatory: nobody else writes into the range while we
     // hold it, so the end of the file stays where we find it.
-    OVERLAPPED whole = {};
-    if (!LockFileEx(m_handle, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole))
-        fail(qt_error_string());
+    DWORD error = ERROR_SUCCESS;
+    const bool answered = tryForAWhile([&] {
+        OVERLAPPED whole = {};
+        if (LockFileEx(m_handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+            error = ERROR_SUCCESS;
+            return true;
+        }
+        error = GetLastError();
+        return error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING;
+    });
+    if (!answered)
+        fail(heldByAnother());
+    if (error != ERROR_SUCCESS)
+        fail(qt_error_string(int(error)));
 }
 
 qint64 RegularFile::read(char *data, qint64 size, qint64 offset)
@@ -111,23 +168,31 @@ void RegularFile::writeAll(const QByteArray &bytes)
             || n == 0) {
             const QString reason = qt_error_string();
             if (m_mode == Mode::Append && done > 0)
-                cutBack(start, start + done);
+                failAppend(reason);
             fail(reason);
         }
         done += n;
+        if (m_mode == Mode::Append) {
+            // The lock keeps other writers out of the range: ours stay one piece.
+            m_appendStart = start;
+            m_appendEnd = start + done;
+        }
     }
 }
 
-void RegularFile::cutBack(qint64 from, qint64 to)
+bool RegularFile::cutBack(qint64 from, qint64 to)
 {
     LARGE_INTEGER at;
     at.QuadPart = from;
-    if (size() == to && SetFilePointerEx(m_handle, at, nullptr, FILE_BEGIN))
-        SetEndOfFile(m_handle);
+    LARGE_INTEGER size;
+    return GetFileSizeEx(m_handle, &size) && size.QuadPart == to && SetFilePointerEx(m_handle, at, nullptr, FILE_BEGIN)
+            && SetEndOfFile(m_handle);
 }
 
 void RegularFile::close()
 {
+    if (m_mode == Mode::Append && m_appendStart >= 0 && !FlushFileBuffers(m_handle))
+        failAppend(qt_error_string());
     const HANDLE handle = m_handle;
     m_handle = INVALID_HANDLE_VALUE;
     if (!CloseHandle(handle))
@@ -159,9 +224,19 @@ RegularFile::RegularFile(const QString &path, Mode mode, const QString &operatio
         break;
     }
     const QByteArray name = QFile::encodeName(path);
-    do {
-        m_fd = ::open(name.constData(), flags, 0666);
-    } while (m_fd < 0 && errno == EINTR);
+    // A file under a lease (Samba's oplocks, an NFS delegation) answers
+    // EWOULDBLOCK at once while the lease is being broken: asked again a while.
+    int error = 0;
+    const bool answered = tryForAWhile([&] {
+        do {
+            m_fd = ::open(name.constData(), flags, 0666);
+        } while (m_fd < 0 && errno == EINTR);
+        error = m_fd < 0 ? errno : 0;
+        return m_fd >= 0 || (error != EWOULDBLOCK && error != EAGAIN);
+    });
+    errno = error;
+    if (!answered)
+        fail(heldByAnother());
     if (m_fd < 0)
         // A FIFO without a reader cannot be opened for writing without blocking.
         fail(errno == ENXIO ? notOrdinary() : qt_error_string(errno));
@@ -200,13 +275,21 @@ qint64 RegularFile::size() const
 void RegularFile::lock()
 {
     // Advisory: every copy of this program takes it, and a writer that does not
-    // still cannot be written over, since appends always land at the end.
-    int result;
-    do {
-        result = flock(m_fd, LOCK_EX);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0)
-        fail(qt_error_string(errno));
+    // still cannot be written over, since appends always land at the end. Anyone
+    // who can read the file can hold it, so it is never waited for without end.
+    int error = 0;
+    const bool answered = tryForAWhile([&] {
+        int result;
+        do {
+            result = flock(m_fd, LOCK_EX | LOCK_NB);
+        } while (result != 0 && errno == EINTR);
+        error = result == 0 ? 0 : errno;
+        return error != EWOULDBLOCK;
+    });
+    if (!answered)
+        fail(heldByAnother());
+    if (error != 0)
+        fail(qt_error_string(error));
 }
 
 qint64 RegularFile::read(char *data, qint64 size, qint64 offset)
@@ -236,8 +319,8 @@ void RegularFile::writeAll(const QByteArray &bytes)
         if (n <= 0) {
             // A short write sets no error; the write after it gives the reason.
             const QString reason = n < 0 ? qt_error_string(errno) : qt_error_string(EIO);
-            if (m_mode == Mode::Append && start >= 0 && ours)
-                cutBack(start, end);
+            if (m_mode == Mode::Append && start >= 0)
+                failAppend(reason);
             fail(reason);
         }
         if (m_mode == Mode::Append) {
@@ -247,22 +330,29 @@ void RegularFile::writeAll(const QByteArray &bytes)
             else if (after - n != end)
                 ours = false;
             end = after;
+            // Once another writer's bytes are in between, ours cannot be cut off
+            // alone.
+            m_appendStart = ours ? start : -1;
+            m_appendEnd = end;
         }
         done += n;
     }
 }
 
-void RegularFile::cutBack(qint64 from, qint64 to)
+bool RegularFile::cutBack(qint64 from, qint64 to)
 {
     // Only while the file still ends with our bytes: anything after them is
     // another writer's, and cutting would take it too.
     struct stat info;
-    if (fstat(m_fd, &info) == 0 && info.st_size == to)
-        (void)!ftruncate(m_fd, from);
+    return fstat(m_fd, &info) == 0 && info.st_size == to && ftruncate(m_fd, from) == 0;
 }
 
 void RegularFile::close()
 {
+    // A file system that cannot flush (EINVAL: it keeps nothing to flush) has
+    // nothing to report.
+    if (m_mode == Mode::Append && m_appendStart >= 0 && fdatasync(m_fd) != 0 && errno != EINVAL)
+        failAppend(qt_error_string(errno));
     const int fd = m_fd;
     m_fd = -1;
     if (::close(fd) != 0 && errno != EINTR)

@@ -6,7 +6,10 @@
 // An ordinary file, open for one operation and closed when this goes. Opening
 // never blocks, and the type is asked of the open file itself: a FIFO or a
 // device put under the name, even between a check and the open, is refused
-// with FileError instead of hanging the window or being read forever.
+// with FileError instead of hanging the window or being read forever. Where the
+// system makes us wait (a lease or oplock being broken, a lock another program
+// holds), we ask again until kWaitMs have passed, then give up with FileError:
+// the window's thread is never held for good.
 //
 // Qt has no lock on an open file, which appending needs, so this talks to the
 // system directly.
@@ -18,6 +21,10 @@ public:
         Append, // created when absent; every write lands at the file's end
         Write,  // created when absent, emptied when there
     };
+
+    // How long an open or a lock is tried again while another program holds the
+    // file.
+    static constexpr int kWaitMs = 3000;
 
     // Throws FileError for `operation` when the file cannot be opened or is not
     // an ordinary file.
@@ -32,9 +39,9 @@ public:
     // The file's size now. Throws FileError.
     qint64 size() const;
 
-    // Waits for an exclusive lock on the whole file, held until the file is
-    // closed: two programs appending take turns instead of writing over each
-    // other. Throws FileError.
+    // Takes an exclusive lock on the whole file, held until the file is closed:
+    // two programs appending take turns instead of writing over each other.
+    // Waits at most kWaitMs for another holder to let go. Throws FileError.
     void lock();
 
     // Reads up to `size` bytes at the current position, or at `offset` when it is
@@ -44,20 +51,30 @@ public:
     // Writes all of bytes: at the end in Append mode, else at the current
     // position. Throws FileError with the system's reason when the disk is full
     // or the size limit is reached; in Append mode the part of bytes that got in
-    // is cut off again first, as long as nothing was written after it.
+    // is cut off again first, as long as nothing was written after it, and the
+    // reason says so when even that failed.
     void writeAll(const QByteArray &bytes);
 
-    // Closes the file. Throws FileError when the system reports a failure (a
-    // write that did not reach the disk after all).
+    // Closes the file. An append is flushed to the disk first, while it can
+    // still be taken back: an error that only shows then (a network file
+    // system, a quota) cuts our bytes off again before it is reported. Throws
+    // FileError when the system reports a failure.
     void close();
 
 private:
     [[noreturn]] void fail(const QString &reason) const;
-    void cutBack(qint64 from, qint64 to);
+    // Fails with `reason`, after cutting what this appended off again.
+    [[noreturn]] void failAppend(const QString &reason);
+    // False when the file could not be cut back.
+    bool cutBack(qint64 from, qint64 to);
 
     QString m_path;
     QString m_operation;
     Mode m_mode;
+    // Where the bytes this appended are, while they are one piece: -1 before
+    // the first write and once another writer's bytes are in between.
+    qint64 m_appendStart = -1;
+    qint64 m_appendEnd = -1;
 #ifdef Q_OS_WIN
     void *m_handle; // HANDLE
 #else

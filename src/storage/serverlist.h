@@ -10,12 +10,17 @@
 class ServerList
 {
 public:
+    // A larger file is refused rather than read: it cannot be a list of servers,
+    // and a sparse one of gigabytes would take the program's memory.
+    static constexpr qint64 kMaxBytes = qint64(64) << 20;
+
     explicit ServerList(const AppFolder &folder);
 
     QString filePath() const;
 
     // The items to show, read afresh from the file; the missing-file text is the
-    // one item when there is no file.
+    // one item when there is no file. Throws FileError, also for a file larger
+    // than kMaxBytes.
     QStringList load() const;
 
     // Appends server as typed, without trimming or checking. Throws FileError.

@@ -41,10 +41,12 @@ FilePart FileContent(const QString &strfile, qint64 maxBytes)
     // hundreds of megabytes, and the whole file as bytes beside the whole text
     // would take half as much memory again. The decoder keeps a character cut
     // between two pieces. A little room is left at the end for a line the caller
-    // may add, so that adding it does not copy the whole text.
+    // may add, so that adding it does not copy the whole text. The text grows as
+    // bytes arrive, not by what the size claims: a sparse file of gigabytes
+    // must not take that much memory before the first byte is read.
     QStringDecoder decoder(QStringDecoder::System);
     QString text;
-    text.resize(qsizetype(qMin<qint64>(wanted, std::numeric_limits<qsizetype>::max() / 4)) + 256);
+    text.resize(qsizetype(qMin<qint64>(wanted, qint64(4) << 20)) + 256);
     qsizetype length = 0;
     qint64 read = 0;
     QByteArray piece(qsizetype(1) << 20, Qt::Uninitialized);
@@ -73,7 +75,9 @@ FilePart FileContent(const QString &strfile, qint64 maxBytes)
     // Wide text takes fewer characters than bytes; give back a large unused tail.
     if (text.capacity() - length > length / 4 + 4096)
         text.squeeze();
-    return {text, read, read < size};
+    // Cut only where the limit stopped us: a file that shrank while it was read
+    // was read whole.
+    return {text, read, wanted < size && read == wanted};
 }
 
 bool WriteContentLine(const QString &StrData, const QString &strfile)
