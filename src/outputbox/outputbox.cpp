@@ -4,6 +4,7 @@
 #include "outputbox/boxclipboard.h"
 #include "outputbox/editkeys.h"
 #include "outputbox/editmenu.h"
+#include "outputbox/holdview.h"
 #include "outputbox/viewlines.h"
 
 #include <QApplication>
@@ -22,27 +23,6 @@
 #include <algorithm>
 #include <tuple>
 #include <utility>
-
-namespace {
-
-// Holds the view still over the caret moves made while it lives.
-class HoldView
-{
-public:
-    explicit HoldView(int &depth)
-        : m_depth(depth)
-    {
-        ++m_depth;
-    }
-    ~HoldView() { --m_depth; }
-    HoldView(const HoldView &) = delete;
-    HoldView &operator=(const HoldView &) = delete;
-
-private:
-    int &m_depth;
-};
-
-} // namespace
 
 OutputBox::OutputBox(QWidget *parent)
     : QAbstractScrollArea(parent)
@@ -75,7 +55,7 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 {
     m_lines.clear();
     m_preedit.clear();
-    forgetClickUnits();
+    m_clickUnits.forget();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     adjustScrollbars();
@@ -94,12 +74,7 @@ void OutputBox::textReplaced(const OutputDocument::Change &change)
     const int removed = change.removedLength();
     m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines, change.position, removed,
                                     change.inserted);
-    // The double- or triple-clicked unit moves with the text, as a text cursor
-    // on the document would: text put in at its edge pushes it along.
-    for (int *at : {&m_wordStart, &m_wordEnd, &m_lineStart, &m_lineEnd}) {
-        if (*at >= change.position)
-            *at = *at < change.position + removed ? change.position + change.inserted : *at - removed + change.inserted;
-    }
+    m_clickUnits.follow(change);
     m_preedit.follow(change);
     AccessibleEvents::textReplaced(this, m_document, change);
     adjustScrollbars();
@@ -299,27 +274,18 @@ bool OutputBox::endComposing(const QPoint &at)
     // composed text's length past the caret, counted in the line as drawn
     // with that text in it, is the input method's; any other asks the input
     // method to commit, and what is still composed after that goes.
-    const QString &text = m_preedit.text();
-    const int composed = int(text.size());
+    const int composed = int(m_preedit.text().size());
     if (m_preedit.isEmpty() || m_document.lineOfPosition(m_document.cursorPosition()) != m_preedit.line())
         return false;
     const QRect place = characterRect(composedAt(), 1);
     int hit = at.y() > characterRect(m_document.length(), 1).bottom() ? -1 : positionAt(at); // nothing below the text
     if (at.y() >= place.top() && at.y() <= place.bottom()) {
-        const QFontMetricsF metrics(font());
-        qreal x = place.left();
-        if (at.x() >= x + metrics.horizontalAdvance(text)) {
-            hit = positionAt(at - QPoint(int(metrics.horizontalAdvance(text)), 0)) + composed;
-        } else if (at.x() >= x) {
-            hit = m_document.lineStart(m_preedit.line()) + m_preedit.column();
-            for (const QChar c : text) {
-                const qreal advance = metrics.horizontalAdvance(c);
-                if (at.x() < x + advance / 2)
-                    break;
-                x += advance;
-                ++hit;
-            }
-        }
+        const qreal width = m_preedit.width(font());
+        if (at.x() >= place.left() + width)
+            hit = positionAt(at - QPoint(int(width), 0)) + composed;
+        else if (at.x() >= place.left())
+            hit = m_document.lineStart(m_preedit.line()) + m_preedit.column()
+                    + m_preedit.characterAt(at.x() - place.left(), font());
     }
     if (hit - m_document.cursorPosition() >= 0 && hit - m_document.cursorPosition() <= composed)
         return true;
@@ -362,8 +328,7 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
         // and Shift+clicking then extend by whole lines.
         m_tripleClickTimer.stop();
         m_document.selectLine(m_document.cursorPosition());
-        m_lineStart = m_document.selectionStart();
-        m_lineEnd = m_document.selectionEnd();
+        m_clickUnits.setLine(m_document.selectionStart(), m_document.selectionEnd());
     } else if (event->modifiers() == Qt::ShiftModifier) {
         extendSelection(position, at.x() + horizontalScrollBar()->value());
         ensureCursorVisible();
@@ -374,7 +339,7 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
         m_mayDrag = true;
         m_dragFrom = at;
     } else {
-        forgetClickUnits();
+        m_clickUnits.forget();
         m_document.moveCursor(position, MoveMode::MoveAnchor);
     }
     event->accept();
@@ -440,66 +405,31 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
     }
     const int position = positionAt(at);
     m_mayDrag = false;
-    std::tie(m_wordStart, m_wordEnd) = m_document.wordAt(position);
+    const std::pair<int, int> word = m_document.wordAt(position);
+    m_clickUnits.setWord(word);
     {
         HoldView hold(m_viewHeld);
-        m_document.setSelection(m_wordStart, m_wordEnd);
+        m_document.setSelection(word.first, word.second);
     }
     m_tripleClickPoint = at;
     m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
     event->accept();
 }
 
-void OutputBox::forgetClickUnits()
-{
-    m_wordStart = m_wordEnd = m_lineStart = m_lineEnd = 0;
-}
-
 void OutputBox::extendSelection(int position, qreal mouseX)
 {
-    if (m_lineStart < m_lineEnd)
-        extendByLines(position);
-    else if (m_wordStart < m_wordEnd)
-        extendByWords(position, mouseX);
-    else if (m_selecting)
-        m_document.moveCursor(position, MoveMode::KeepAnchor);
-}
-
-void OutputBox::extendByWords(int position, qreal mouseX)
-{
-    if (position >= m_wordStart && position <= m_wordEnd) {
-        // Back over the first word: that word alone, and shown.
-        const int kept = std::exchange(m_viewHeld, 0);
-        m_document.setSelection(m_wordStart, m_wordEnd);
-        m_viewHeld = kept;
+    if (m_clickUnits.isEmpty()) {
+        if (m_selecting)
+            m_document.moveCursor(position, MoveMode::KeepAnchor);
         return;
     }
-    // Only over a word does the selection take it in, up to its nearer edge;
-    // between words or past the line's end it stays as it is.
-    const auto [start, end] = m_document.wordAt(position);
-    if (start == end)
+    const auto xOf = [this](int at) { return ViewLines::kMargin + m_lines.textX(at); };
+    const std::optional<ClickUnits::Selection> to = m_clickUnits.extend(m_document, position, mouseX, xOf);
+    if (!to)
         return;
-    const qreal startX = ViewLines::kMargin + m_lines.textX(start);
-    const qreal endX = ViewLines::kMargin + m_lines.textX(end);
-    if (mouseX < startX || mouseX > endX)
-        return;
-    m_document.setSelection(position < m_wordStart ? m_wordEnd : m_wordStart,
-                            mouseX - startX < endX - mouseX ? start : end);
-}
-
-void OutputBox::extendByLines(int position)
-{
-    if (position >= m_lineStart && position <= m_lineEnd) {
-        const int kept = std::exchange(m_viewHeld, 0);
-        m_document.setSelection(m_lineStart, m_lineEnd);
-        m_viewHeld = kept;
-        return;
-    }
-    const int line = m_document.lineOfPosition(position);
-    if (position < m_lineStart)
-        m_document.setSelection(m_lineEnd, m_document.lineStart(line));
-    else
-        m_document.setSelection(m_lineStart, std::min(m_document.length(), m_document.lineEnd(line) + 1));
+    const int held = to->shown ? std::exchange(m_viewHeld, 0) : m_viewHeld;
+    m_document.setSelection(to->anchor, to->cursor);
+    m_viewHeld = held;
 }
 
 void OutputBox::autoScroll()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "outputbox/boxclipboard.h"
+#include "outputbox/clickunits.h"
 #include "outputbox/outputdocument.h"
 #include "outputbox/preedit.h"
 #include "outputbox/viewlines.h"
@@ -101,9 +102,6 @@ private:
     // A press, or a drag after a double or triple click, extending the
     // selection by words or whole lines as the click that started it chose.
     void extendSelection(int position, qreal mouseX);
-    void extendByWords(int position, qreal mouseX);
-    void extendByLines(int position);
-    void forgetClickUnits();
     // The caret's x kept over moves up and down, measured when there is none.
     qreal preferredX();
     void moveVertically(int lines, MoveMode mode);
@@ -127,13 +125,7 @@ private:
 
     // Mouse selection
     bool m_selecting = false;
-    // The word of the last double click and the line of the last triple click
-    // ([start, end), empty for none): until a plain click, dragging and
-    // Shift+clicking extend by these units. Edits move them as they move text.
-    int m_wordStart = 0;
-    int m_wordEnd = 0;
-    int m_lineStart = 0;
-    int m_lineEnd = 0;
+    ClickUnits m_clickUnits;
     // How many HoldViews are alive: while any is, a caret move does not scroll
     // (a drag, a double click or Select All leave the view where it is, as
     // QPlainTextEdit's do).

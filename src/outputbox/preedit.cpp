@@ -7,6 +7,25 @@ qreal Preedit::caretOffset(const QFont &font) const
     return isEmpty() ? 0 : QFontMetricsF(font).horizontalAdvance(m_text.left(m_cursor));
 }
 
+qreal Preedit::width(const QFont &font) const
+{
+    return QFontMetricsF(font).horizontalAdvance(m_text);
+}
+
+int Preedit::characterAt(qreal x, const QFont &font) const
+{
+    const QFontMetricsF metrics(font);
+    int count = 0;
+    for (const QChar c : m_text) {
+        const qreal advance = metrics.horizontalAdvance(c);
+        if (x < advance / 2)
+            break;
+        x -= advance;
+        ++count;
+    }
+    return count;
+}
+
 QList<QInputMethodEvent::Attribute> Preedit::take(const QInputMethodEvent *event, int line, int column)
 {
     m_text = event->preeditString();

@@ -27,6 +27,10 @@ public:
 
     // How far the composing caret stands from where the composed text starts.
     qreal caretOffset(const QFont &font) const;
+    qreal width(const QFont &font) const;
+    // How many of its characters lie (for the most part) left of x, counted
+    // from where it starts.
+    int characterAt(qreal x, const QFont &font) const;
 
     // Takes what the event composes, shown at that line and column; gives back
     // the selections it asks for (columns of that line) when it composes nothing.
