@@ -155,11 +155,8 @@ void OutputBox::keyPressEvent(QKeyEvent *event)
 
 qreal OutputBox::preferredX()
 {
-    if (m_document.preferredX() < 0) {
-        const int line = m_document.lineOfPosition(m_document.cursorPosition());
-        m_document.setPreferredX(
-                m_lines.layouts().cursorToX(line, m_document.cursorPosition() - m_document.lineStart(line)));
-    }
+    if (m_document.preferredX() < 0)
+        m_document.setPreferredX(m_lines.textX(m_document.cursorPosition()));
     return m_document.preferredX();
 }
 
@@ -175,7 +172,7 @@ void OutputBox::moveVertically(int lines, MoveMode mode)
             ensureCursorVisible(); // a view scrolled away from the caret comes back to it
         return;
     }
-    m_document.moveCursor(m_document.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+    m_document.moveCursor(m_lines.positionOnLine(target, preferredX()), mode);
 }
 
 void OutputBox::page(ViewLines::PageDirection direction, MoveMode mode)
@@ -195,7 +192,7 @@ void OutputBox::page(ViewLines::PageDirection direction, MoveMode mode)
         // so does the selection.
         ensureCursorVisible();
     } else {
-        m_document.moveCursor(m_document.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+        m_document.moveCursor(m_lines.positionOnLine(target, preferredX()), mode);
     }
     m_pageYValid = true;
 }
@@ -434,23 +431,17 @@ void OutputBox::extendSelection(int position, qreal mouseX)
 
 void OutputBox::autoScroll()
 {
-    // Dragging past an edge scrolls faster the farther the mouse is outside.
-    const QRect visible = viewport()->rect();
-    const int deltaY = std::max(m_lastMouse.y() - visible.top(), visible.bottom() - m_lastMouse.y()) - visible.height();
-    const int deltaX = std::max(m_lastMouse.x() - visible.left(), visible.right() - m_lastMouse.x()) - visible.width();
-    int delta = std::max(deltaX, deltaY);
-    if (delta < 0)
+    const std::optional<ViewLines::AutoScroll> scroll = ViewLines::autoScroll(viewport()->rect(), m_lastMouse);
+    if (!scroll)
         return;
-    delta = std::max(delta, 7);
-    m_autoScrollTimer.start(4900 / (delta * delta), this);
-    if (deltaY > 0)
-        verticalScrollBar()->triggerAction(m_lastMouse.y() < visible.center().y()
-                                                   ? QAbstractSlider::SliderSingleStepSub
-                                                   : QAbstractSlider::SliderSingleStepAdd);
-    if (deltaX > 0)
-        horizontalScrollBar()->triggerAction(m_lastMouse.x() < visible.center().x()
-                                                     ? QAbstractSlider::SliderSingleStepSub
-                                                     : QAbstractSlider::SliderSingleStepAdd);
+    m_autoScrollTimer.start(scroll->interval, this);
+    const auto step = [](QScrollBar *bar, ViewLines::ScrollStep toward) {
+        if (toward != ViewLines::ScrollStep::None)
+            bar->triggerAction(toward == ViewLines::ScrollStep::Back ? QAbstractSlider::SliderSingleStepSub
+                                                                     : QAbstractSlider::SliderSingleStepAdd);
+    };
+    step(verticalScrollBar(), scroll->vertical);
+    step(horizontalScrollBar(), scroll->horizontal);
     // The scroll bars moved the view already; following the caret must not
     // move it back.
     HoldView hold(m_viewHeld);
@@ -523,18 +514,19 @@ void OutputBox::dragMoveEvent(QDragMoveEvent *event)
         return;
     }
     const int position = positionAt(event->position().toPoint());
-    // Text dropped onto itself goes nowhere.
-    const bool ontoItself = event->source() == this && position >= m_document.selectionStart()
-            && position <= m_document.selectionEnd();
-    if (ontoItself) {
-        event->ignore();
-    } else {
+    event->setAccepted(!isOntoItself(event, position));
+    if (event->isAccepted())
         event->acceptProposedAction();
-    }
     if (position != m_dropPosition) {
         m_dropPosition = position;
         viewport()->update();
     }
+}
+
+bool OutputBox::isOntoItself(const QDropEvent *event, int position) const
+{
+    // Text dropped onto itself goes nowhere.
+    return event->source() == this && position >= m_document.selectionStart() && position <= m_document.selectionEnd();
 }
 
 void OutputBox::dragLeaveEvent(QDragLeaveEvent *event)
@@ -554,7 +546,7 @@ void OutputBox::dropEvent(QDropEvent *event)
     }
     const int position = positionAt(event->position().toPoint());
     const bool fromHere = event->source() == this;
-    if (fromHere && position >= m_document.selectionStart() && position <= m_document.selectionEnd()) {
+    if (isOntoItself(event, position)) {
         event->ignore();
         return;
     }

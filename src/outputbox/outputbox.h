@@ -99,6 +99,7 @@ private:
     // Where the composed text shows: its column, or its line's end.
     int composedAt() const;
     void startDrag();
+    bool isOntoItself(const QDropEvent *event, int position) const;
     // A press, or a drag after a double or triple click, extending the
     // selection by words or whole lines as the click that started it chose.
     void extendSelection(int position, qreal mouseX);

@@ -91,6 +91,11 @@ qreal ViewLines::textX(int position) const
     return m_layouts.cursorToX(line, position - m_buffer.lineStart(line));
 }
 
+int ViewLines::positionOnLine(int line, qreal x) const
+{
+    return m_buffer.lineStart(line) + m_layouts.xToCursor(line, x);
+}
+
 QRectF ViewLines::characterRect(int position, int width, qreal scrollX) const
 {
     position = std::clamp(position, 0, m_buffer.length());
@@ -232,6 +237,21 @@ int ViewLines::lineReaching(int topLine, int line, qreal y, PageDirection direct
         }
     }
     return line;
+}
+
+std::optional<ViewLines::AutoScroll> ViewLines::autoScroll(const QRect &visible, const QPoint &mouse)
+{
+    const int deltaY = std::max(mouse.y() - visible.top(), visible.bottom() - mouse.y()) - visible.height();
+    const int deltaX = std::max(mouse.x() - visible.left(), visible.right() - mouse.x()) - visible.width();
+    const int delta = std::max(deltaX, deltaY);
+    if (delta < 0)
+        return std::nullopt;
+    const auto towards = [](int outside, bool before) {
+        return outside <= 0 ? ScrollStep::None : before ? ScrollStep::Back : ScrollStep::Forward;
+    };
+    const int speed = std::max(delta, 7);
+    return AutoScroll{4900 / (speed * speed), towards(deltaY, mouse.y() < visible.center().y()),
+                      towards(deltaX, mouse.x() < visible.center().x())};
 }
 
 // ---------------------------------------------------------------------------

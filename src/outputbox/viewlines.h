@@ -7,6 +7,8 @@
 #include <QRect>
 #include <QTextCharFormat>
 
+#include <optional>
+
 class QPainter;
 class QPaintDevice;
 class TextBuffer;
@@ -39,6 +41,8 @@ public:
     qreal lineTop(int line) const;
     // x from the start of the text, without margin and scrolling.
     qreal textX(int position) const;
+    // The position on a line nearest that x.
+    int positionOnLine(int line, qreal x) const;
     QRectF characterRect(int position, int width, qreal scrollX) const;
     int positionAt(const QPointF &point, qreal scrollX) const;
 
@@ -82,6 +86,17 @@ public:
         QBrush base;                      // behind text being composed on a long line
     };
     void draw(QPainter *painter, const ViewPaint &view) const;
+
+    // Where a drag past the view's edge scrolls, and how soon again: faster
+    // the farther the mouse is outside. None while it is inside.
+    enum class ScrollStep { None, Back, Forward }; // a scroll bar's single step
+    struct AutoScroll
+    {
+        int interval; // ms
+        ScrollStep vertical;
+        ScrollStep horizontal;
+    };
+    static std::optional<AutoScroll> autoScroll(const QRect &visible, const QPoint &mouse);
 
 private:
     int lineAtY(qreal y) const;
