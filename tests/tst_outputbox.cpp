@@ -11,6 +11,8 @@
 #include "window/boxtext.h"
 #include "window/textarea.h"
 
+#include "stepscript.h"
+
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
@@ -110,20 +112,11 @@ struct SideBySide
     OutputBox *box = nullptr;
 };
 
-// Plays a script on a box: steps separated by '|', "text:..." typed as keys,
-// anything else one key sequence ("Shift+Home", "Ctrl+Right", "Backspace").
+// Plays a script of keys on a box ("type:..." and "key:...").
 void play(QWidget *target, const QString &script)
 {
-    for (const QString &step : script.split(u'|', Qt::SkipEmptyParts)) {
-        if (step.startsWith(u"text:")) {
-            QTest::keyClicks(target, step.mid(5));
-        } else {
-            const QKeySequence sequence(step);
-            QVERIFY2(!sequence.isEmpty(), qPrintable(step));
-            const QKeyCombination key = sequence[0];
-            QTest::keyClick(target, key.key(), key.keyboardModifiers());
-        }
-    }
+    for (const StepScript::Step &step : StepScript::parse(script))
+        QVERIFY2(StepScript::playKey(target, step), qPrintable(step.text));
 }
 
 void setReferenceSelection(QPlainTextEdit *reference, int anchor, int position)
@@ -556,42 +549,52 @@ void TestOutputBox::keysMatchReference_data()
     QTest::addColumn<QString>("script");
 
     QTest::newRow("typing and Backspace")
-            << QString() << 0 << u("text:hello world|Backspace|Backspace|Left|Left|text:X");
-    QTest::newRow("Enter splits a line") << u("abc\r\ndef") << 1 << u("Return|text:Z|Return");
+            << QString() << 0 << u("type:hello world|key:Backspace|key:Backspace|key:Left|key:Left|type:X");
+    QTest::newRow("Enter splits a line") << u("abc\r\ndef") << 1 << u("key:Return|type:Z|key:Return");
     QTest::newRow("Home and End") << u("first line\r\nsecond line") << 3
-                                  << u("Down|End|text:!|Home|text:^|Up|End|text:$");
-    QTest::newRow("start and end of the text") << u("a\r\nbb\r\nccc") << 2 << u("Ctrl+End|text:Z|Ctrl+Home|text:A");
+                                  << u("key:Down|key:End|type:!|key:Home|type:^|key:Up|key:End|type:$");
+    QTest::newRow("start and end of the text")
+            << u("a\r\nbb\r\nccc") << 2 << u("key:Ctrl+End|type:Z|key:Ctrl+Home|type:A");
     QTest::newRow("words in a URL")
             << u("http://a.example/b?c=d&e=f  g h") << 0
-            << u("Ctrl+Right|Ctrl+Right|Ctrl+Right|text:1|Ctrl+Right|Ctrl+Right|Ctrl+Right|Ctrl+Right|text:2|"
-                 "Ctrl+Right|Ctrl+Right|Ctrl+Right|Ctrl+Right|text:3|Ctrl+Left|Ctrl+Left|Ctrl+Left|text:4");
-    QTest::newRow("words across lines") << u("ab cd\r\nef") << 3
-                                        << u("Ctrl+Right|Ctrl+Right|Ctrl+Right|text:1|Ctrl+Left|Ctrl+Left|Ctrl+Left|"
-                                             "Ctrl+Left|text:2");
+            << u("key:Ctrl+Right|key:Ctrl+Right|key:Ctrl+Right|type:1|key:Ctrl+Right|key:Ctrl+Right|key:Ctrl+Right|"
+                 "key:Ctrl+Right|type:2|"
+                 "key:Ctrl+Right|key:Ctrl+Right|key:Ctrl+Right|key:Ctrl+Right|type:3|key:Ctrl+Left|key:Ctrl+Left|key:"
+                 "Ctrl+Left|type:4");
+    QTest::newRow("words across lines")
+            << u("ab cd\r\nef") << 3
+            << u("key:Ctrl+Right|key:Ctrl+Right|key:Ctrl+Right|type:1|key:Ctrl+Left|key:Ctrl+Left|key:Ctrl+Left|"
+                 "key:Ctrl+Left|type:2");
     QTest::newRow("Shift selects, typing replaces")
-            << u("one two\r\nthree") << 2 << u("Shift+Right|Shift+Right|Shift+Down|text:X");
-    QTest::newRow("Shift+Home and Backspace") << u("abc def") << 5 << u("Shift+Home|Backspace");
-    QTest::newRow("Shift+Ctrl+End") << u("abc\r\ndef\r\nghi") << 5 << u("Shift+Ctrl+End|Del");
-    QTest::newRow("Delete joins lines") << u("ab\r\ncd") << 2 << u("Del|text:-");
-    QTest::newRow("Backspace joins lines") << u("ab\r\ncd") << 4 << u("Backspace|text:-");
+            << u("one two\r\nthree") << 2 << u("key:Shift+Right|key:Shift+Right|key:Shift+Down|type:X");
+    QTest::newRow("Shift+Home and Backspace") << u("abc def") << 5 << u("key:Shift+Home|key:Backspace");
+    QTest::newRow("Shift+Ctrl+End") << u("abc\r\ndef\r\nghi") << 5 << u("key:Shift+Ctrl+End|key:Del");
+    QTest::newRow("Delete joins lines") << u("ab\r\ncd") << 2 << u("key:Del|type:-");
+    QTest::newRow("Backspace joins lines") << u("ab\r\ncd") << 4 << u("key:Backspace|type:-");
     QTest::newRow("arrows leave a selection at its ends")
-            << u("abcdef") << 2 << u("Shift+Right|Shift+Right|Left|text:[|Shift+Left|Shift+Left|Right|text:]");
-    QTest::newRow("Up and Down keep the column")
-            << u("a long first line\r\nab\r\na long third line") << 12 << u("Down|Down|text:#|Up|Up|text:@");
-    QTest::newRow("Up on the first line, Down on the last") << u("abc\r\ndef") << 1 << u("Up|text:<|Down|Down|text:>");
-    QTest::newRow("Up and Down over wide text")
-            << u("abcdefghijkl\r\n文件不存在！！\r\nabcdefghijkl") << 9 << u("Down|text:1|Down|text:2|Up|Up|text:3");
+            << u("abcdef") << 2
+            << u("key:Shift+Right|key:Shift+Right|key:Left|type:[|key:Shift+Left|key:Shift+Left|key:Right|type:]");
+    QTest::newRow("Up and Down keep the column") << u("a long first line\r\nab\r\na long third line") << 12
+                                                 << u("key:Down|key:Down|type:#|key:Up|key:Up|type:@");
+    QTest::newRow("Up on the first line, Down on the last")
+            << u("abc\r\ndef") << 1 << u("key:Up|type:<|key:Down|key:Down|type:>");
+    QTest::newRow("Up and Down over wide text") << u("abcdefghijkl\r\n文件不存在！！\r\nabcdefghijkl") << 9
+                                                << u("key:Down|type:1|key:Down|type:2|key:Up|key:Up|type:3");
     QTest::newRow("accents and surrogates")
             << u("a😀b e\u0301x") << 0
-            << u("Right|Right|text:1|Right|Right|Right|Del|text:2|End|Backspace|Backspace|text:3|Home|Del|Del");
+            << u("key:Right|key:Right|type:1|key:Right|key:Right|key:Right|key:Del|type:2|key:End|key:Backspace|key:"
+                 "Backspace|type:3|key:Home|key:Del|key:Del");
     QTest::newRow("wide text") << u("文件不存在！！ abc") << 0
-                               << u("Ctrl+Right|text:1|End|Ctrl+Left|text:2|Shift+Home|Del");
-    QTest::newRow("line separator") << QString() << 0 << u("text:ab|Shift+Return|text:cd|Up|text:e|Down|End|text:f");
-    QTest::newRow("delete words") << u("alpha beta gamma") << 9 << u("Ctrl+Backspace|text:X|Ctrl+Del|text:Y");
-    QTest::newRow("select all and type") << u("a\r\nb") << 0 << u("Ctrl+A|text:Z");
-    QTest::newRow("Page Down and Page Up") << hundredLines() << 0 << u("PgDown|text:D|PgDown|text:E|PgUp|text:U");
-    QTest::newRow("Shift+Page Down") << hundredLines() << 5 << u("Shift+PgDown|Del");
-    QTest::newRow("Page Down at the end") << hundredLines() << 1200 << u("PgDown|PgDown|text:Z|PgUp|PgUp|PgUp|text:A");
+                               << u("key:Ctrl+Right|type:1|key:End|key:Ctrl+Left|type:2|key:Shift+Home|key:Del");
+    QTest::newRow("line separator") << QString() << 0
+                                    << u("type:ab|key:Shift+Return|type:cd|key:Up|type:e|key:Down|key:End|type:f");
+    QTest::newRow("delete words") << u("alpha beta gamma") << 9 << u("key:Ctrl+Backspace|type:X|key:Ctrl+Del|type:Y");
+    QTest::newRow("select all and type") << u("a\r\nb") << 0 << u("key:Ctrl+A|type:Z");
+    QTest::newRow("Page Down and Page Up")
+            << hundredLines() << 0 << u("key:PgDown|type:D|key:PgDown|type:E|key:PgUp|type:U");
+    QTest::newRow("Shift+Page Down") << hundredLines() << 5 << u("key:Shift+PgDown|key:Del");
+    QTest::newRow("Page Down at the end")
+            << hundredLines() << 1200 << u("key:PgDown|key:PgDown|type:Z|key:PgUp|key:PgUp|key:PgUp|type:A");
 }
 
 void TestOutputBox::keysMatchReference()
@@ -809,17 +812,17 @@ void TestOutputBox::undoRedo_data()
     QTest::addColumn<QString>("script");
     QTest::addColumn<QStringList>("states"); // the text after each Ctrl+Z, then after each redo
 
-    QTest::newRow("typing is one step") << u("x") << 1 << u("text:abc def") << QStringList{u("x"), u("xabc def")};
+    QTest::newRow("typing is one step") << u("x") << 1 << u("type:abc def") << QStringList{u("x"), u("xabc def")};
     QTest::newRow("a line break is a step of its own")
-            << u("x") << 1 << u("text:ab|Return|text:cd")
+            << u("x") << 1 << u("type:ab|key:Return|type:cd")
             << QStringList{u("xab\r\n"), u("xab"), u("x"), u("xab"), u("xab\r\n"), u("xab\r\ncd")};
-    QTest::newRow("Backspaces are one step") << u("hello world") << 11 << u("Backspace|Backspace|Backspace")
+    QTest::newRow("Backspaces are one step") << u("hello world") << 11 << u("key:Backspace|key:Backspace|key:Backspace")
                                              << QStringList{u("hello world"), u("hello wo")};
     QTest::newRow("typing over a selection")
-            << u("hello world") << 0 << u("Shift+End|text:bye") << QStringList{u("hello world"), u("bye")};
+            << u("hello world") << 0 << u("key:Shift+End|type:bye") << QStringList{u("hello world"), u("bye")};
     QTest::newRow("a caret move ends a step")
-            << u("") << 0 << u("text:ab|Left|text:c") << QStringList{u("ab"), u(""), u("ab"), u("acb")};
-    QTest::newRow("delete a whole answer") << u("line\r\n").repeated(1000) << 0 << u("Ctrl+A|Del")
+            << u("") << 0 << u("type:ab|key:Left|type:c") << QStringList{u("ab"), u(""), u("ab"), u("acb")};
+    QTest::newRow("delete a whole answer") << u("line\r\n").repeated(1000) << 0 << u("key:Ctrl+A|key:Del")
                                            << QStringList{u("line\r\n").repeated(1000), QString()};
 }
 
@@ -886,11 +889,16 @@ void TestOutputBox::screenMatchesAFreshPaint_data()
     QString manyLines;
     for (int i = 0; i < 300; ++i)
         manyLines += (i % 3 == 1 ? u("文件不存在！！ line %1\r\n") : u("line %1 of the answer\r\n")).arg(i);
-    QTest::newRow("caret over lines") << u("abc\r\ndefgh\r\n文件\r\n") << u("Down|Down|Right|Up|End|Ctrl+Home");
-    QTest::newRow("typing and erasing") << u("abc\r\ndef") << u("text:xyz|Return|Backspace|Backspace|Del|Ctrl+Z");
-    QTest::newRow("selecting") << u("abc\r\ndefgh\r\nij") << u("Shift+Down|Shift+Right|Shift+Up|Left|Shift+End");
-    QTest::newRow("scrolling by keys") << manyLines << u("PgDown|PgDown|Down|Ctrl+End|Shift+PgUp|Ctrl+Home");
-    QTest::newRow("long line") << u("文件不存在！！").repeated(3000) << u("End|Left|text:x|Home|Shift+Right");
+    QTest::newRow("caret over lines") << u("abc\r\ndefgh\r\n文件\r\n")
+                                      << u("key:Down|key:Down|key:Right|key:Up|key:End|key:Ctrl+Home");
+    QTest::newRow("typing and erasing") << u("abc\r\ndef")
+                                        << u("type:xyz|key:Return|key:Backspace|key:Backspace|key:Del|key:Ctrl+Z");
+    QTest::newRow("selecting") << u("abc\r\ndefgh\r\nij")
+                               << u("key:Shift+Down|key:Shift+Right|key:Shift+Up|key:Left|key:Shift+End");
+    QTest::newRow("scrolling by keys") << manyLines
+                                       << u("key:PgDown|key:PgDown|key:Down|key:Ctrl+End|key:Shift+PgUp|key:Ctrl+Home");
+    QTest::newRow("long line") << u("文件不存在！！").repeated(3000)
+                               << u("key:End|key:Left|type:x|key:Home|key:Shift+Right");
 }
 
 void TestOutputBox::screenMatchesAFreshPaint()

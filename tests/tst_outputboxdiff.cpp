@@ -9,6 +9,8 @@
 #include "window/boxtext.h"
 #include "window/textarea.h"
 
+#include "stepscript.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
@@ -133,24 +135,14 @@ void mouse(QWidget *viewport, QEvent::Type type, const QPoint &at, Qt::KeyboardM
 // and the mouse at viewport points ("caret" is the box's own caret): "press",
 // "shift" (a Shift+click), "move", "release", "click", "double", "triple", and
 // "drag:X,Y,X2,Y2" with its double- and triple-click forms "ddrag" and "tdrag".
-State play(const Side &side, const QString &step)
+State play(const Side &side, const StepScript::Step &step)
 {
-    const QString verb = step.section(u':', 0, 0);
-    const QString value = step.section(u':', 1);
-    const QStringList numbers = value.split(u',');
+    const QString &verb = step.verb;
+    const QString &value = step.value;
+    const QStringList numbers = step.numbers();
     QWidget *viewport = side.area->viewport();
     QString note;
-    if (verb == u"type") {
-        for (const QChar c : value) {
-            if (c.unicode() < 0x7f && c.isPrint())
-                QTest::keyClick(side.area, c.toLatin1());
-            else
-                QTest::sendKeyEvent(QTest::Click, side.area, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        }
-    } else if (verb == u"key") {
-        const QKeyCombination key = QKeySequence(value)[0];
-        QTest::keyClick(side.area, key.key(), key.keyboardModifiers());
-    } else if (verb == u"pre" || verb == u"com") {
+    if (verb == u"pre" || verb == u"com") {
         const QString text = value.section(u'@', 0, 0);
         const QStringList range = value.section(u'@', 1).split(u',');
         QList<QInputMethodEvent::Attribute> attributes;
@@ -177,7 +169,7 @@ State play(const Side &side, const QString &step)
         if (enter.isAccepted())
             QApplication::sendEvent(viewport, &drop);
         note = enter.isAccepted() && drop.isAccepted() ? u("drop taken") : u("drop refused");
-    } else {
+    } else if (!StepScript::playKey(side.area, step)) {
         const QPoint at = pointOf(side, numbers, 0);
         const QPoint to = numbers.size() > 3 ? pointOf(side, numbers, 2) : at;
         const bool doubled = verb == u"double" || verb == u"triple" || verb == u"ddrag" || verb == u"tdrag";
@@ -294,10 +286,11 @@ Outcome run(const QString &text, const QStringList &steps)
     for (int i = 0; i < steps.size(); ++i) {
         // Both start from the clipboard as it was before the step.
         const QString before = clipboard->text();
-        const State expected = play(sides[0], steps.at(i));
+        const StepScript::Step step = StepScript::step(steps.at(i));
+        const State expected = play(sides[0], step);
         if (clipboard->text() != before)
             clipboard->setText(before);
-        const State got = play(sides[1], steps.at(i));
+        const State got = play(sides[1], step);
         const QString differs = difference(got, expected);
         if (!differs.isEmpty())
             return {i, differs};
