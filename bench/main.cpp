@@ -409,88 +409,85 @@ void longLineCase(State &state, bool scroll)
     });
 }
 
-// Text3 holding one line of 20,000,000 characters (the missing-file text over
-// and over), with the focus and the caret in its middle, where an edit moves
-// the most text. Times a letter typed, up to Text3's paint.
-void hugeLineCase(State &state)
+constexpr int kHugeLength = 20000000;
+
+// One line of 20,000,000 characters: the missing-file text over and over.
+QString hugeLine()
 {
-    constexpr int kLength = 20000000;
-    CacheWindow *w = window(QStringLiteral("huge"));
-    auto *box = qobject_cast<OutputBox *>(outputBox(w));
-    if (box->document()->length() < kLength) {
-        const QString missing = QStringLiteral("文件不存在！！");
-        box->document()->setText(missing.repeated(kLength / missing.size() + 1).left(kLength));
-        w->activateWindow();
-        box->setFocus();
-        box->document()->setCursorPosition(kLength / 2);
-        drainEvents();
-    }
-    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kLength / 2)
-        return state.SkipWithError("Text3 does not hold one line with the caret in its middle");
-    timeEach(state, [box](QString *error) {
-        const double seconds = PaintClock(box->viewport()).time([box] { QTest::keyClick(box, Qt::Key_X); });
-        if (seconds < 0)
-            *error = QStringLiteral("Text3 was not painted");
-        return seconds;
-    });
+    const QString missing = QStringLiteral("文件不存在！！");
+    return missing.repeated(kHugeLength / missing.size() + 1).left(kHugeLength);
 }
 
-// Text3 given a fresh line of 20,000,000 characters before every key, untimed
-// and painted, with the focus and the caret three characters into it: the first
-// key the line gets. A letter of another script there moves where Qt cuts all
-// the rest of the line into items, the most an edit can move.
+// A key pressed in Text3, up to the end of its viewport's next paint.
+double timeKey(OutputBox *box, Qt::Key key, QString *error)
+{
+    const double seconds = PaintClock(box->viewport()).time([box, key] { QTest::keyClick(box, key); });
+    if (seconds < 0)
+        *error = QStringLiteral("Text3 was not painted");
+    return seconds;
+}
+
+// Text3 holding one huge line, with the focus and the caret in its middle,
+// where an edit moves the most text. Times a letter typed.
+void hugeLineCase(State &state)
+{
+    CacheWindow *w = window(QStringLiteral("huge"));
+    auto *box = qobject_cast<OutputBox *>(outputBox(w));
+    if (box->document()->length() < kHugeLength) {
+        box->document()->setText(hugeLine());
+        w->activateWindow();
+        box->setFocus();
+        box->document()->setCursorPosition(kHugeLength / 2);
+        drainEvents();
+    }
+    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kHugeLength / 2)
+        return state.SkipWithError("Text3 does not hold one line with the caret in its middle");
+    timeEach(state, [box](QString *error) { return timeKey(box, Qt::Key_X, error); });
+}
+
+// Text3 given a fresh huge line before every key, untimed and painted, with the
+// focus and the caret three characters into it: the first key the line gets.
+// A letter of another script there moves where Qt cuts all the rest of the line
+// into items, the most an edit can move.
 void freshHugeLineCase(State &state)
 {
-    constexpr int kLength = 20000000;
     CacheWindow *w = window(QStringLiteral("huge-fresh"));
     auto *box = qobject_cast<OutputBox *>(outputBox(w));
-    const QString missing = QStringLiteral("文件不存在！！");
-    const QString line = missing.repeated(kLength / missing.size() + 1).left(kLength);
+    const QString line = hugeLine();
     w->activateWindow();
     box->setFocus();
     timeEach(state, [box, &line](QString *error) {
         box->document()->setText(QString(line));
         box->document()->setCursorPosition(3);
         drainEvents();
-        if (box->document()->lineCount() != 1 || box->document()->length() != kLength) {
-            *error = QStringLiteral("Text3 does not hold one fresh line with the caret at its start");
+        if (box->document()->lineCount() != 1 || box->document()->length() != kHugeLength) {
+            *error = QStringLiteral("Text3 does not hold one fresh line");
             return 0.0;
         }
-        const double seconds = PaintClock(box->viewport()).time([box] { QTest::keyClick(box, Qt::Key_X); });
-        if (seconds < 0)
-            *error = QStringLiteral("Text3 was not painted");
-        return seconds;
+        return timeKey(box, Qt::Key_X, error);
     });
 }
 
-// Text3 holding one line of 20,000,000 characters that keys typed at nine
-// places have spread over many pieces, the caret in its middle: one Backspace,
-// or one Left, up to Text3's paint.
+// Text3 holding a huge line that keys typed at nine places have spread over
+// many pieces, the caret in its middle: one Backspace, or one Left.
 void editedHugeLineCase(State &state, Qt::Key key)
 {
-    constexpr int kLength = 20000000;
     CacheWindow *w = window(QStringLiteral("huge-edited"));
     auto *box = qobject_cast<OutputBox *>(outputBox(w));
-    if (box->document()->length() < kLength) {
-        const QString missing = QStringLiteral("文件不存在！！");
-        box->document()->setText(missing.repeated(kLength / missing.size() + 1).left(kLength));
+    if (box->document()->length() < kHugeLength) {
+        box->document()->setText(hugeLine());
         w->activateWindow();
         box->setFocus();
         for (int i = 1; i <= 9; ++i) {
-            box->document()->setCursorPosition(i * kLength / 10 + i);
+            box->document()->setCursorPosition(i * kHugeLength / 10 + i);
             QTest::keyClick(box, Qt::Key_X);
         }
-        box->document()->setCursorPosition(kLength / 2 + 3);
+        box->document()->setCursorPosition(kHugeLength / 2 + 3);
         drainEvents();
     }
-    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kLength / 4)
+    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kHugeLength / 4)
         return state.SkipWithError("Text3 does not hold one edited line with the caret in its middle");
-    timeEach(state, [box, key](QString *error) {
-        const double seconds = PaintClock(box->viewport()).time([box, key] { QTest::keyClick(box, key); });
-        if (seconds < 0)
-            *error = QStringLiteral("Text3 was not painted");
-        return seconds;
-    });
+    timeEach(state, [box, key](QString *error) { return timeKey(box, key, error); });
 }
 
 // The program starts with no other window open; a window left with a long line
