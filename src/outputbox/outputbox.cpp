@@ -651,6 +651,10 @@ void OutputBox::showEvent(QShowEvent *event)
 void OutputBox::scrollContentsBy(int, int)
 {
     m_lines.setTopLine(verticalScrollBar()->value());
+    // Lines that come into view may be wider than any before: the range
+    // follows before they are painted.
+    m_lines.layOutView(viewport()->height());
+    updateHorizontalRange();
     viewport()->update();
     updateMicroFocus();
 }
@@ -676,6 +680,11 @@ void OutputBox::adjustScrollbars()
     vertical->setPageStep(page);
     vertical->setValue(top);
     m_lines.setTopLine(vertical->value());
+    // The lines in view are laid out here, not while painting, so a paint
+    // never changes the scroll range: the horizontal range follows the widest
+    // line laid out so far, as QPlainTextEdit's does.
+    if (isVisible())
+        m_lines.layOutView(viewport()->height());
     updateHorizontalRange();
 }
 
@@ -713,7 +722,6 @@ void OutputBox::ensureVisible(int position)
 void OutputBox::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
-    const qreal widestBefore = documentWidth();
     ViewLines::ViewPaint view;
     view.scrollX = horizontalScrollBar()->value();
 
@@ -746,6 +754,4 @@ void OutputBox::paintEvent(QPaintEvent *event)
 
     if (m_dropPosition >= 0)
         painter.fillRect(characterRect(m_dropPosition, ViewLines::kCursorWidth), palette().text());
-    if (documentWidth() > widestBefore)
-        updateHorizontalRange();
 }

@@ -282,6 +282,14 @@ void ViewLines::drawPreeditLine(QPainter *painter, int line, const QPointF &orig
         layout->drawCursor(painter, origin, at + preedit.cursor(), kCursorWidth);
 }
 
+void ViewLines::layOutView(qreal viewHeight) const
+{
+    const int lines = m_buffer.lineCount();
+    qreal y = m_topLine == 0 ? kMargin : 0;
+    for (int line = m_topLine; line < lines && y <= viewHeight; ++line)
+        y += m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
+}
+
 void ViewLines::draw(QPainter *painter, const ViewPaint &view) const
 {
     const QRect &area = view.area;

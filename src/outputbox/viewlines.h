@@ -86,6 +86,8 @@ public:
         QBrush base;                      // behind text being composed on a long line
     };
     void draw(QPainter *painter, const ViewPaint &view) const;
+    // Lays out the lines draw() would draw in a view this high.
+    void layOutView(qreal viewHeight) const;
 
     // Where a drag past the view's edge scrolls, and how soon again: faster
     // the farther the mouse is outside. None while it is inside.
