@@ -7,6 +7,21 @@ void ClickUnits::setWord(std::pair<int, int> word)
     std::tie(m_wordStart, m_wordEnd) = word;
 }
 
+void ClickUnits::setDoubleClick(const QPoint &at)
+{
+    m_doubleClickAt = at;
+    m_sinceDoubleClick.start();
+}
+
+bool ClickUnits::isTripleClick(const QPoint &at, int interval, int distance)
+{
+    if (!m_sinceDoubleClick.isValid() || m_sinceDoubleClick.hasExpired(interval)
+        || (at - m_doubleClickAt).manhattanLength() >= distance)
+        return false;
+    m_sinceDoubleClick.invalidate();
+    return true;
+}
+
 void ClickUnits::setLine(int start, int end)
 {
     m_lineStart = start;

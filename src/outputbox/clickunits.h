@@ -2,6 +2,8 @@
 
 #include "outputbox/outputdocument.h"
 
+#include <QElapsedTimer>
+#include <QPoint>
 #include <QtGlobal>
 
 #include <functional>
@@ -23,6 +25,10 @@ public:
     };
 
     void setWord(std::pair<int, int> word);
+    // A double click at a point; a press near it soon after is a triple click
+    // (and is so only once).
+    void setDoubleClick(const QPoint &at);
+    bool isTripleClick(const QPoint &at, int interval, int distance);
     void setLine(int start, int end);
     void forget();
     bool isEmpty() const { return m_wordStart == m_wordEnd && m_lineStart == m_lineEnd; }
@@ -43,4 +49,6 @@ private:
     int m_wordEnd = 0;
     int m_lineStart = 0;
     int m_lineEnd = 0;
+    QPoint m_doubleClickAt;
+    QElapsedTimer m_sinceDoubleClick; // invalid: no triple click to come
 };

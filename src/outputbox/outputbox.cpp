@@ -319,11 +319,9 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
     m_mayDrag = false;
     m_selecting = true;
     m_document.setPreferredX(-1);
-    if (m_tripleClickTimer.isActive()
-        && (at - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+    if (m_clickUnits.isTripleClick(at, QApplication::doubleClickInterval(), QApplication::startDragDistance())) {
         // Third click: the caret's line with its line break, which dragging
         // and Shift+clicking then extend by whole lines.
-        m_tripleClickTimer.stop();
         m_document.selectLine(m_document.cursorPosition());
         m_clickUnits.setLine(m_document.selectionStart(), m_document.selectionEnd());
     } else if (event->modifiers() == Qt::ShiftModifier) {
@@ -408,8 +406,7 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
         HoldView hold(m_viewHeld);
         m_document.setSelection(word.first, word.second);
     }
-    m_tripleClickPoint = at;
-    m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
+    m_clickUnits.setDoubleClick(at);
     event->accept();
 }
 
@@ -450,16 +447,12 @@ void OutputBox::autoScroll()
 
 void OutputBox::timerEvent(QTimerEvent *event)
 {
-    if (event->timerId() == m_blinkTimer.timerId()) {
-        m_caretBlinkOn = !m_caretBlinkOn;
+    if (m_blink.toggled(event))
         updateLineOf(m_document.cursorPosition());
-    } else if (event->timerId() == m_autoScrollTimer.timerId()) {
+    else if (event->timerId() == m_autoScrollTimer.timerId())
         autoScroll();
-    } else if (event->timerId() == m_tripleClickTimer.timerId()) {
-        m_tripleClickTimer.stop();
-    } else {
+    else
         QAbstractScrollArea::timerEvent(event);
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -585,8 +578,7 @@ void OutputBox::focusInEvent(QFocusEvent *event)
 void OutputBox::focusOutEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusOutEvent(event);
-    m_blinkTimer.stop();
-    m_caretBlinkOn = false;
+    m_blink.stop();
     m_autoScrollTimer.stop();
     // The selection turns to the inactive colours.
     viewport()->update();
@@ -594,18 +586,9 @@ void OutputBox::focusOutEvent(QFocusEvent *event)
 
 void OutputBox::restartBlinking()
 {
-    if (!hasFocus()) {
-        m_blinkTimer.stop();
-        m_caretBlinkOn = false;
-        return;
-    }
-    m_caretBlinkOn = true;
-    const int flash = QApplication::cursorFlashTime();
-    if (flash >= 2)
-        m_blinkTimer.start(flash / 2, this);
-    else
-        m_blinkTimer.stop();
-    updateLineOf(m_document.cursorPosition());
+    m_blink.restart(this, hasFocus());
+    if (m_blink.isOn())
+        updateLineOf(m_document.cursorPosition());
 }
 
 void OutputBox::updateLineOf(int position)
@@ -745,8 +728,8 @@ void OutputBox::paintEvent(QPaintEvent *event)
     view.selectionStart = m_document.selectionStart();
     view.selectionEnd = m_document.selectionEnd();
     view.cursor = m_document.cursorPosition();
-    view.caretShown = hasFocus() && m_caretBlinkOn && isEnabled();
-    view.preeditCaretShown = hasFocus() && m_caretBlinkOn;
+    view.caretShown = hasFocus() && m_blink.isOn() && isEnabled();
+    view.preeditCaretShown = hasFocus() && m_blink.isOn();
     view.preedit = &m_preedit;
     view.base = palette().base();
     view.viewHeight = viewport()->height();

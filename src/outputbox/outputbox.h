@@ -1,6 +1,7 @@
 #pragma once
 
 #include "outputbox/boxclipboard.h"
+#include "outputbox/caretblink.h"
 #include "outputbox/clickunits.h"
 #include "outputbox/outputdocument.h"
 #include "outputbox/preedit.h"
@@ -121,8 +122,7 @@ private:
 
     qreal m_pageY = 0; // the caret's height on screen over a run of page keys
     bool m_pageYValid = false;
-    bool m_caretBlinkOn = false; // the caret's half of the blink cycle
-    QBasicTimer m_blinkTimer;
+    CaretBlink m_blink;
 
     // Mouse selection
     bool m_selecting = false;
@@ -133,8 +133,6 @@ private:
     int m_viewHeld = 0;
     QPoint m_lastMouse;
     QBasicTimer m_autoScrollTimer;
-    QBasicTimer m_tripleClickTimer;
-    QPoint m_tripleClickPoint;
     // A press inside the selection may start dragging it away.
     bool m_mayDrag = false;
     QPoint m_dragFrom;
