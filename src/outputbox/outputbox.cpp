@@ -112,29 +112,20 @@ void OutputBox::caretMoved(int oldCursor, int oldAnchor)
 
 bool OutputBox::event(QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::ShortcutOverride:
-        // Keys the box handles itself are not taken by a window shortcut.
-        if (EditKeys::isOwnShortcut(static_cast<QKeyEvent *>(event))) {
-            event->accept();
-            return true;
-        }
-        break;
-    case QEvent::ContextMenu: {
-        auto *menuEvent = static_cast<QContextMenuEvent *>(event);
-        if (menuEvent->reason() == QContextMenuEvent::Keyboard) {
-            // From the keyboard the menu opens at the caret.
-            ensureCursorVisible();
-            const QPoint at = cursorRect().center();
-            QContextMenuEvent atCaret(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
-            contextMenuEvent(&atCaret);
-            event->accept();
-            return true;
-        }
-        break;
+    // Keys the box handles itself are not taken by a window shortcut.
+    if (event->type() == QEvent::ShortcutOverride && EditKeys::isOwnShortcut(static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
     }
-    default:
-        break;
+    // From the keyboard the menu opens at the caret.
+    if (event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        ensureCursorVisible();
+        const QPoint at = cursorRect().center();
+        QContextMenuEvent atCaret(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
+        contextMenuEvent(&atCaret);
+        event->accept();
+        return true;
     }
     return QAbstractScrollArea::event(event);
 }
