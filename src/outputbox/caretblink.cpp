@@ -4,12 +4,8 @@
 #include <QStyleHints>
 #include <QTimerEvent>
 
-void CaretBlink::restart(QObject *owner, bool focused)
+void CaretBlink::restart(QObject *owner)
 {
-    if (!focused) {
-        stop();
-        return;
-    }
     m_on = true;
     const int flash = QGuiApplication::styleHints()->cursorFlashTime();
     if (flash >= 2)

@@ -11,9 +11,9 @@ class QTimerEvent;
 class CaretBlink
 {
 public:
-    // Shows the caret and starts the cycle again, with the owner's timer
-    // events; with no focus, hides it.
-    void restart(QObject *owner, bool focused);
+    // Shows the caret and starts the cycle again, with the owner's timer events.
+    void restart(QObject *owner);
+    // Hides it until the next restart: the focus went.
     void stop();
     // Whether the event is this blink's: the caret then changed half.
     bool toggled(const QTimerEvent *event);

@@ -577,9 +577,12 @@ void OutputBox::focusOutEvent(QFocusEvent *event)
 
 void OutputBox::restartBlinking()
 {
-    m_blink.restart(this, hasFocus());
-    if (m_blink.isOn())
-        updateLineOf(m_document.cursorPosition());
+    if (!hasFocus()) {
+        m_blink.stop();
+        return;
+    }
+    m_blink.restart(this);
+    updateLineOf(m_document.cursorPosition());
 }
 
 void OutputBox::updateLineOf(int position)
