@@ -57,10 +57,11 @@ void EditHistory::record(int position, TextBuffer::Pieces removed, const TextBuf
     const int removedLength = TextBuffer::length(removed);
     const int insertedLength = TextBuffer::length(inserted);
     if (m_stepOpen && m_stepStarted) {
-        // A later part of the step: undo leaves the caret where the first part
-        // does, redo where the last one does, and nothing joins the step.
+        // A later replacement of the step: undo leaves the caret where the
+        // first one does, redo where the last one does, and nothing joins the
+        // step.
         Step &step = m_undo.back();
-        step.parts.push_back(Part{position, std::move(removed), insertedLength});
+        step.replacements.push_back(Replacement{position, std::move(removed), insertedLength});
         step.caretRedone = position + insertedLength;
         step.storeEnd = -1;
         return;
@@ -69,10 +70,10 @@ void EditHistory::record(int position, TextBuffer::Pieces removed, const TextBuf
     step.kind = kind;
     step.caretUndone = position + removedLength;
     step.caretRedone = position + insertedLength;
-    step.parts.push_back(Part{position, std::move(removed), insertedLength});
+    step.replacements.push_back(Replacement{position, std::move(removed), insertedLength});
     // Typing joins the end of what a step put in; erasing joins what a
     // Delete or Backspace took out.
-    const TextBuffer::Pieces &taken = step.parts.front().pieces;
+    const TextBuffer::Pieces &taken = step.replacements.front().pieces;
     if (kind == Kind::Erasing ? taken.size() == 1 && canBeJoined(taken.front(), Run::TakenOut)
                               : !inserted.empty() && canBeJoined(inserted.back(), Run::PutIn))
         markJoinable(step, kind == Kind::Erasing ? taken.front() : inserted.back());
@@ -87,29 +88,32 @@ bool EditHistory::joinedLast(Step &step, int removed, const TextBuffer::Pieces &
     if (step.storeEnd < 0 || m_undo.empty() || step.kind == Kind::Other)
         return false;
     Step &last = m_undo.back();
-    if (last.storeEnd < 0 || last.store != step.store || last.parts.size() != 1)
+    if (last.storeEnd < 0 || last.store != step.store || last.replacements.size() != 1)
         return false;
-    Part &lastPart = last.parts.front();
-    Part &part = step.parts.front();
+    Replacement &lastReplacement = last.replacements.front();
+    Replacement &replacement = step.replacements.front();
     if (step.kind == Kind::Typing && inserted.size() == 1 && last.kind != Kind::Erasing
-        && part.position == lastPart.position + lastPart.length && last.storeEnd == step.storeStart) {
-        lastPart.length += part.length;
+        && replacement.position == lastReplacement.position + lastReplacement.length
+        && last.storeEnd == step.storeStart) {
+        lastReplacement.length += replacement.length;
         last.storeEnd = step.storeEnd;
         last.caretRedone = step.caretRedone;
         return true;
     }
     if (step.kind != Kind::Erasing || last.kind != Kind::Erasing)
         return false;
-    if (part.position + removed == lastPart.position && step.storeEnd == last.storeStart) { // Backspace
-        part.pieces.insert(part.pieces.end(), lastPart.pieces.begin(), lastPart.pieces.end());
-        lastPart.pieces = std::move(part.pieces);
-        lastPart.position = part.position;
+    if (replacement.position + removed == lastReplacement.position && step.storeEnd == last.storeStart) { // Backspace
+        replacement.pieces.insert(replacement.pieces.end(), lastReplacement.pieces.begin(),
+                                  lastReplacement.pieces.end());
+        lastReplacement.pieces = std::move(replacement.pieces);
+        lastReplacement.position = replacement.position;
         last.storeStart = step.storeStart;
         last.caretRedone = step.caretRedone;
         return true;
     }
-    if (part.position == lastPart.position && last.storeEnd == step.storeStart) { // Delete
-        lastPart.pieces.insert(lastPart.pieces.end(), part.pieces.begin(), part.pieces.end());
+    if (replacement.position == lastReplacement.position && last.storeEnd == step.storeStart) { // Delete
+        lastReplacement.pieces.insert(lastReplacement.pieces.end(), replacement.pieces.begin(),
+                                      replacement.pieces.end());
         last.storeEnd = step.storeEnd;
         last.caretUndone += removed;
         last.caretRedone = step.caretRedone;

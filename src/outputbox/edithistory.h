@@ -10,17 +10,18 @@
 // the buffer rather than a copy of their text, so undoing the deletion of a
 // whole 50 MB answer costs no more memory than the answer already takes.
 //
-// A step is made of parts, each its own inverse: putting a part's `pieces` into
-// [position, position + length) gives back the pieces that were there, which
-// make the part that reverses it. Undo applies a step's parts last first, redo
-// first first, and each keeps what it gives back.
+// A step is made of replacements, each its own inverse: putting a
+// replacement's `pieces` into [position, position + length) gives back the
+// pieces that were there, which make the replacement that reverses it. Undo
+// applies a step's replacements last first, redo first first, and each keeps
+// what it gives back.
 //
 // Steps join as QTextDocument's undo commands do, since operators know that
 // box: text typed right where the last insertion ended, and stored right after
 // it, joins it (even after a caret move that came back, or after a paste);
 // a Delete or Backspace of characters joins the one before it when the two
 // took out neighbouring text; nothing joins an input method's commit, nor a
-// step of several parts (a drag's move, a commit over a selection).
+// step of several replacements (a drag's move, a commit over a selection).
 class EditHistory
 {
 public:
@@ -30,7 +31,7 @@ public:
         Other,   // one step of its own, though typing may join its end
     };
 
-    struct Part
+    struct Replacement
     {
         int position = 0;
         TextBuffer::Pieces pieces; // what to put in
@@ -39,7 +40,7 @@ public:
 
     struct Step
     {
-        std::vector<Part> parts;
+        std::vector<Replacement> replacements;
         // Where undo and redo leave the caret (without a selection), as
         // QTextDocument puts it: after undo at the end of the text put back
         // (or where an input method's caret stood), after redo at the end of
@@ -59,7 +60,7 @@ public:
     // redone as one.
     void beginStep();
     // Ends it, with where undo and redo leave the caret where that is not
-    // where its parts put it.
+    // where its replacements put it.
     void endStep(std::optional<int> caretUndone = std::nullopt, std::optional<int> caretRedone = std::nullopt);
     // Records an edit just made at `position`: it took out `removed` and put in
     // `inserted`.
@@ -81,7 +82,7 @@ private:
 
     std::vector<Step> m_undo;
     std::vector<Step> m_redo;
-    // Between beginStep() and endStep(): whether the step has its first part.
+    // Between beginStep() and endStep(): whether the step has its first replacement.
     bool m_stepOpen = false;
     bool m_stepStarted = false;
 };

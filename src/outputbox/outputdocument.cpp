@@ -345,18 +345,19 @@ void OutputDocument::replay(Direction direction)
         return;
     const int oldCursor = m_cursor;
     const int oldAnchor = m_anchor;
-    // A part holds what its range held before; putting that back gives the
-    // text the part replaced, kept in its place for the way back.
+    // A replacement holds what its range held before; putting that back
+    // gives the text it replaced, kept in its place for the way back.
     EditHistory::Step &step = undoing ? m_history.nextUndo() : m_history.nextRedo();
-    const auto apply = [this](EditHistory::Part &part) {
-        TextBuffer::Pieces back = applyReplace(part.position, part.position + part.length, part.pieces);
-        part.length = TextBuffer::length(part.pieces);
-        part.pieces = std::move(back);
+    const auto apply = [this](EditHistory::Replacement &replacement) {
+        TextBuffer::Pieces back
+                = applyReplace(replacement.position, replacement.position + replacement.length, replacement.pieces);
+        replacement.length = TextBuffer::length(replacement.pieces);
+        replacement.pieces = std::move(back);
     };
     if (undoing)
-        std::for_each(step.parts.rbegin(), step.parts.rend(), apply);
+        std::for_each(step.replacements.rbegin(), step.replacements.rend(), apply);
     else
-        std::for_each(step.parts.begin(), step.parts.end(), apply);
+        std::for_each(step.replacements.begin(), step.replacements.end(), apply);
     // Without a selection, as QTextDocument leaves its cursor.
     m_cursor = m_anchor = std::clamp(undoing ? step.caretUndone : step.caretRedone, 0, length());
     if (undoing)
