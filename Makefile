@@ -4,6 +4,9 @@
 #   make test   install what is missing, build and run every test through CTest
 #   make e2e    the end-to-end tests alone, with their output and the purge rate
 #   make bench  build, run the benchmarks and print their summary table
+#   make windows  build for 64-bit Windows (the first run builds a Qt for
+#               Windows, 40 minutes or so), package dist/quellory-<version>-win64.zip
+#               and check it under wine
 
 BUILD_DIR ?= build
 # The program keeps its server list, scripts and result files beside itself, so
@@ -14,13 +17,20 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # util-linux and iproute2 give the end-to-end tests their private network
 # (unshare, setpriv, ip); desktop-file-utils and libglib2.0-bin check the menu
 # entry (desktop-file-validate, gio); qt6-tools-dev and qt6-l10n-tools compile
-# the translations (lrelease) into the program.
+# the translations (lrelease) into the program. make windows builds Qt from
+# Debian's source (dpkg-dev unpacks it) with the posix-thread MinGW-w64
+# compilers and Ninja, and drives the program under Xvfb with xdotool, reading
+# the clipboard with xclip and the screen with ImageMagick.
 PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev libglx-dev libopengl-dev \
             libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps \
             util-linux iproute2 desktop-file-utils libglib2.0-bin \
-            wine wine64 g++-mingw-w64-x86-64-win32 locales
+            wine wine64 g++-mingw-w64-x86-64-win32 locales \
+            g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev ninja-build \
+            xvfb xdotool xclip imagemagick
 
-.PHONY: all deps build run install test e2e bench clean
+WINDOWS_BUILD_DIR ?= build-windows
+
+.PHONY: all deps build run install test e2e bench windows clean
 
 all: build
 
@@ -58,5 +68,9 @@ bench: build
 	    --benchmark_out_format=json $(BENCH_ARGS)
 	python3 bench/summary.py $(BUILD_DIR)/bench.json
 
+# Its own build tree; the Windows Qt is cached under ~/.cache/quellory.
+windows: deps
+	JOBS=$(JOBS) tools/build-windows $(WINDOWS_BUILD_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR)

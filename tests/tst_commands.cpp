@@ -419,7 +419,7 @@ void TestCommands::stopSparesOtherProcesses()
     QProcess other;
     other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
     QVERIFY(other.waitForStarted());
-    ScriptRunner::stop({other.processId(), 1}, StatusQuery::scriptPath(folder()));
+    ScriptRunner::stop({other.processId(), 1, QString()}, StatusQuery::scriptPath(folder()));
     QVERIFY(!other.waitForFinished(300));
     other.kill();
     other.waitForFinished();
@@ -435,7 +435,7 @@ void TestCommands::stopSparesOtherProcesses()
         const QByteArray stat = FileBytes::read(QStringLiteral("/proc/%1/stat").arg(started.pid));
         return stat != "<missing>" && !stat.contains(") Z ");
     };
-    ScriptRunner::stop({started.pid, started.startTime + 1}, script);
+    ScriptRunner::stop({started.pid, started.startTime + 1, script}, script);
     QTest::qWait(100);
     QVERIFY(running());
     ScriptRunner::stop(started, script);

@@ -14,6 +14,7 @@
 #include "commands/cmdstartline.h"
 #include "commands/codepages.h"
 #include "commands/purge.h"
+#include "commands/runcopy.h"
 #include "commands/scriptwriter.h"
 #include "commands/squidclientline.h"
 #include "commands/statusquery.h"
@@ -24,6 +25,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -104,6 +106,8 @@ private slots:
     void controlCharacters();
     void longLines_data();
     void longLines();
+    void scriptRewrittenWhileRunning_data();
+    void scriptRewrittenWhileRunning();
 
 private:
     QProcessEnvironment environment(const QString &machine) const;
@@ -576,6 +580,90 @@ void TestWindows::longLines()
     const bool arrived = recordedCalls(appPath).contains(whole)
             && FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")).startsWith("answer for " + url.toUtf8());
     QCOMPARE(arrived, !refused);
+}
+
+void TestWindows::scriptRewrittenWhileRunning_data()
+{
+    QTest::addColumn<bool>("runCopy"); // started as the program starts it
+    // test.bat itself shows that the rewrite below does what an attacker wants.
+    QTest::newRow("test.bat itself") << false;
+    QTest::newRow("its run copy") << true;
+}
+
+void TestWindows::scriptRewrittenWhileRunning()
+{
+    // A purge of three URLs is started; while its first squidclient call waits,
+    // test.bat is written again, as a program started anew would write it, with
+    // a URL whose "&echo" lies just past where the first script's line 1 ends.
+    // cmd.exe goes on reading its file at that offset.
+    QFETCH(bool, runCopy);
+    const QString appPath = m_dir->filePath(runCopy ? QStringLiteral("rewrite-copy") : QStringLiteral("rewrite-self"));
+    QVERIFY(QDir().mkpath(appPath));
+    QVERIFY(QFile::copy(programFile(QStringLiteral("squidclient.exe")), appPath + QStringLiteral("/squidclient.exe")));
+    QVERIFY(FileBytes::write(appPath + QStringLiteral("/hold"), QByteArray()));
+    const AppFolder windowsApp(winePath(appPath));
+    const CodePages pages{1252, 437};
+    const QString server = QStringLiteral("h");
+    const QStringList urls = {QStringLiteral("http://127.0.0.1/first"), QStringLiteral("http://127.0.0.1/second"),
+                              QStringLiteral("http://127.0.0.1/third")};
+    QString runName = QStringLiteral("test.bat");
+    qsizetype firstLineEnd = 0;
+    {
+        ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
+        if (runCopy)
+            writer.writeRunCopy();
+        Purge::script(windowsApp, server, urls.join(QStringLiteral("\r\n")), ShellDialect::Cmd, pages,
+                      [&](qsizetype i, const QString &line, const QString &) {
+                          if (i == 0)
+                              firstLineEnd = line.size() + 2;
+                          writer.writeLine(line);
+                      });
+        writer.close();
+        runName = QFileInfo(writer.runPath()).fileName();
+    }
+    const CmdStartLine start(windowsFile(windowsApp, runName));
+    QProcess wine;
+    wine.setProcessEnvironment(environment(kWestern));
+    wine.setStandardInputFile(QProcess::nullDevice());
+    wine.start(m_wine,
+               {programFile(QStringLiteral("launch.exe")),
+                QStringLiteral("C:\\windows\\system32\\cmd.exe ") + start.arguments(), start.workingDirectory()});
+    QTRY_VERIFY_WITH_TIMEOUT(recordedCalls(appPath).size() == 1, 60000);
+
+    const QString canary = appPath + QStringLiteral("/canary");
+    const QString tail = QStringLiteral("&echo x>") + winePath(canary) + QStringLiteral("&rem ");
+    const auto hostileLine = [&](int ys) {
+        QString line;
+        Purge::script(windowsApp, server, QStringLiteral("http://127.0.0.1/?a=") + QString(ys, u'y') + tail,
+                      ShellDialect::Cmd, pages, [&](qsizetype, const QString &l, const QString &) { line = l; });
+        return line;
+    };
+    // One "y" is left before the "&" at the offset where cmd.exe reads on.
+    const int ys = int(firstLineEnd + 1 - hostileLine(0).indexOf(tail));
+    QVERIFY(ys > 0);
+    const QString line = hostileLine(ys);
+    QCOMPARE(line.indexOf(tail), firstLineEnd + 1);
+    {
+        ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
+        writer.writeLine(line);
+        writer.close();
+    }
+    QVERIFY(QFile::remove(appPath + QStringLiteral("/hold")));
+    QVERIFY2(wine.waitForFinished(120000), "the script did not end");
+
+    const QString program = windowsFile(windowsApp, QStringLiteral("squidclient"));
+    QList<QByteArray> asWritten;
+    for (const QString &url : urls)
+        asWritten.append(call({program, QStringLiteral("-h"), server, QStringLiteral("-p"), QStringLiteral("80"),
+                               QStringLiteral("-m"), QStringLiteral("purge"), url}));
+    if (!runCopy) {
+        QVERIFY2(QFile::exists(canary), "cmd.exe did not read on in the rewritten file: the check proves nothing");
+        return;
+    }
+    QVERIFY2(!QFile::exists(canary), "the rewritten test.bat ran");
+    QCOMPARE(recordedCalls(appPath), asWritten);
+    // The copy deleted itself as its last line.
+    QVERIFY2(!QFile::exists(appPath + QLatin1Char('/') + runName), qPrintable(runName));
 }
 
 QTEST_GUILESS_MAIN(TestWindows)

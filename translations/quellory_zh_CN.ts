@@ -280,7 +280,8 @@ Stop it and start this one?</source>
 <context>
     <name>ScriptRunner</name>
     <message>
-        <location filename="../src/commands/scriptrunner.cpp" line="51"/>
+        <location filename="../src/commands/scriptrunner.cpp" line="53"/>
+        <location filename="../src/commands/scriptrunner.cpp" line="70"/>
         <source>Starting a command script</source>
         <translation>启动命令脚本</translation>
     </message>
@@ -288,6 +289,7 @@ Stop it and start this one?</source>
 <context>
     <name>ScriptWriter</name>
     <message>
+        <location filename="../src/commands/runcopy.cpp" line="11"/>
         <location filename="../src/commands/scriptwriter.cpp" line="14"/>
         <source>Writing a command script</source>
         <translation>写入命令脚本</translation>
@@ -327,7 +329,7 @@ Stop it and start this one?</source>
 <context>
     <name>StatusQuery</name>
     <message>
-        <location filename="../src/commands/statusquery.cpp" line="29"/>
+        <location filename="../src/commands/statusquery.cpp" line="36"/>
         <source>The request</source>
         <translation>请求</translation>
     </message>

@@ -55,6 +55,8 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
         if (last)
             ScriptRunner::stop(*last, path);
         writer.emplace(path, dialect, codePages);
+        if (dialect == ShellDialect::Cmd)
+            writer->writeRunCopy();
     };
     ResultReader reader;
     QString shown;
@@ -72,7 +74,7 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
         create();
     writer->close();
     reader.finish(shown, ResultReader::Kind::Purge);
-    const ScriptRunner::StartedScript started = ScriptRunner::start(path);
+    const ScriptRunner::StartedScript started = ScriptRunner::start(writer->runPath());
     if (last)
         *last = started;
     return shown;

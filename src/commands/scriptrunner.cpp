@@ -24,6 +24,21 @@ namespace {
 quint64 startTimeOf(qint64 pid);
 }
 
+#ifdef Q_OS_WIN
+namespace {
+// The system's own cmd.exe: COMSPEC may name another interpreter, and the
+// scripts' quoting holds for cmd.exe alone.
+QString systemCmd()
+{
+    wchar_t folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return QString();
+    return QString::fromWCharArray(folder, int(length)) + QStringLiteral("\\cmd.exe");
+}
+} // namespace
+#endif
+
 ScriptRunner::StartedScript ScriptRunner::start(const QString &scriptPath)
 {
     QProcess process;
@@ -33,7 +48,11 @@ ScriptRunner::StartedScript ScriptRunner::start(const QString &scriptPath)
 #ifdef Q_OS_WIN
     // No text of the folder goes on cmd.exe's command line: see CmdStartLine.
     const CmdStartLine line(QDir::toNativeSeparators(scriptPath));
-    process.setProgram(qEnvironmentVariable("COMSPEC", QStringLiteral("cmd.exe")));
+    const QString cmd = systemCmd();
+    if (cmd.isEmpty())
+        throw FileError(QCoreApplication::translate("ScriptRunner", "Starting a command script"), scriptPath,
+                        qt_error_string());
+    process.setProgram(cmd);
     process.setNativeArguments(line.arguments());
     process.setWorkingDirectory(line.workingDirectory());
     process.setCreateProcessArgumentsModifier(
@@ -50,7 +69,7 @@ ScriptRunner::StartedScript ScriptRunner::start(const QString &scriptPath)
     if (!process.startDetached(&pid))
         throw FileError(QCoreApplication::translate("ScriptRunner", "Starting a command script"), scriptPath,
                         process.errorString());
-    return {pid, startTimeOf(pid)};
+    return {pid, startTimeOf(pid), scriptPath};
 }
 
 #ifdef Q_OS_WIN
@@ -71,10 +90,10 @@ bool ScriptRunner::isRunning(const StartedScript &script, const QString &scriptP
 
 void ScriptRunner::stop(const StartedScript &script, const QString &scriptPath)
 {
-    Q_UNUSED(scriptPath);
     const auto id = static_cast<unsigned long>(script.pid);
-    if (script.pid > 0 && script.startTime != 0)
-        WinProcessTree::endOurInterpreter(id, script.startTime);
+    if (script.pid > 0 && script.startTime != 0 && WinProcessTree::endOurInterpreter(id, script.startTime)
+        && !script.runPath.isEmpty() && script.runPath != scriptPath)
+        QFile::remove(script.runPath);
 }
 
 #else

@@ -13,16 +13,19 @@ struct StartedScript
 {
     qint64 pid = 0;
     quint64 startTime = 0; // 0 when it had ended before it could be asked
+    QString runPath;       // the file the interpreter was given (see RunCopy)
 };
 
+// Starts the file at runPath: the script itself, or on Windows its RunCopy.
 // Throws FileError when the script cannot start.
-StartedScript start(const QString &scriptPath);
+StartedScript start(const QString &runPath);
 
 // True while the script that start() gave back still runs.
 bool isRunning(const StartedScript &script, const QString &scriptPath);
 
 // Ends a script that start() gave back, with everything it started, if it still
-// runs. Does nothing to a process that is not that very script.
+// runs, and removes its RunCopy, which no one else will run. Does nothing to a
+// process that is not that very script.
 void stop(const StartedScript &script, const QString &scriptPath);
 
 } // namespace ScriptRunner

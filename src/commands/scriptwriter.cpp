@@ -25,7 +25,21 @@ ScriptWriter::~ScriptWriter()
         try {
             m_file.writeAll(m_buffer);
         } catch (const FileError &) { }
+        // A copy is only ever started whole.
+        if (m_copy)
+            m_copy->discard();
     }
+}
+
+void ScriptWriter::writeRunCopy()
+{
+    Q_ASSERT(m_buffer.isEmpty() && !m_closed);
+    m_copy = std::make_unique<RunCopy>(m_file.path());
+}
+
+QString ScriptWriter::runPath() const
+{
+    return m_copy ? m_copy->path() : m_file.path();
 }
 
 void ScriptWriter::writeLine(const QString &line)
@@ -38,9 +52,18 @@ void ScriptWriter::writeLine(const QString &line)
 
 void ScriptWriter::close()
 {
-    flushBuffer();
-    m_closed = true;
-    m_file.close();
+    try {
+        flushBuffer();
+        m_closed = true;
+        m_file.close();
+        if (m_copy)
+            m_copy->close();
+    } catch (const FileError &) {
+        // A copy is only ever started whole.
+        if (m_copy)
+            m_copy->discard();
+        throw;
+    }
 }
 
 void ScriptWriter::flushBuffer()
@@ -49,8 +72,12 @@ void ScriptWriter::flushBuffer()
         return;
     try {
         m_file.writeAll(m_buffer);
+        if (m_copy)
+            m_copy->write(m_buffer);
     } catch (const FileError &) {
         m_closed = true; // nothing more goes in, not even from the destructor
+        if (m_copy)
+            m_copy->discard();
         throw;
     }
     m_buffer.clear();

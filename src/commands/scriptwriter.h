@@ -1,11 +1,14 @@
 #pragma once
 
 #include "commands/codepages.h"
+#include "commands/runcopy.h"
 #include "commands/shelldialect.h"
 #include "storage/regularfile.h"
 
 #include <QByteArray>
 #include <QString>
+
+#include <memory>
 
 // Writes a command script: the file is created or emptied on construction, every
 // line is ended with CR LF, and close() makes sure all of it reached the file.
@@ -22,6 +25,12 @@ public:
     ScriptWriter(const ScriptWriter &) = delete;
     ScriptWriter &operator=(const ScriptWriter &) = delete;
 
+    // Writes every line into a RunCopy of the script as well, the file cmd.exe
+    // is then given; before the first line. Throws FileError.
+    void writeRunCopy();
+    // What to start once closed: the run copy, or else the script itself.
+    QString runPath() const;
+
     void writeLine(const QString &line);
     void close();
 
@@ -29,6 +38,7 @@ private:
     void flushBuffer();
 
     RegularFile m_file;
+    std::unique_ptr<RunCopy> m_copy;
     bool m_closed = false;
     QByteArray m_buffer;
     ShellDialect m_dialect;

@@ -15,7 +15,14 @@ QString StatusQuery::scriptPath(const AppFolder &folder)
 
 QString StatusQuery::resultPath(const AppFolder &folder)
 {
+#ifdef Q_OS_WIN
+    // cmd.exe, like every Win32 call given a path without the \\?\ prefix,
+    // drops the blank and writes info.txt; Qt hands Windows the prefixed form
+    // and would look for a name that keeps it.
+    return folder.file(QStringLiteral("info.txt"));
+#else
     return folder.file(QStringLiteral("info.txt "));
+#endif
 }
 
 StatusQuery::StatusQuery(int pauseMs)
@@ -44,9 +51,11 @@ QString StatusQuery::run(const AppFolder &folder, const QString &server, const Q
         m_lastScript = {};
     }
     ScriptWriter writer(path, dialect, codePages);
+    if (dialect == ShellDialect::Cmd)
+        writer.writeRunCopy();
     writer.writeLine(line);
     writer.close();
-    m_lastScript = ScriptRunner::start(path);
+    m_lastScript = ScriptRunner::start(writer.runPath());
 
     // A fixed pause, not a wait for the script: whatever squidclient has written
     // by then is what the operator sees.

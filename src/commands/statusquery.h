@@ -34,7 +34,9 @@ public:
     void setPause(int ms) { m_pauseMs = ms; }
 
     static QString scriptPath(const AppFolder &folder);
-    // "info.txt " with its trailing blank: the script writes and we read this name.
+    // The result file as the system names it: "info.txt " with its trailing
+    // blank, which the script writes; on Windows "info.txt", the name the blank
+    // is dropped from.
     static QString resultPath(const AppFolder &folder);
 
 private:

@@ -2,6 +2,7 @@
 #include "storage/actionerror.h"
 #include "storage/appfolder.h"
 #include "window/cachewindow.h"
+#include "window/uifont.h"
 #include "window/uilanguage.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quellory"));
     UiLanguage::install(&app);
+    UiFont::install();
     // A screen reader reads the output box as the text field it is.
     OutputBoxAccessible::install();
 

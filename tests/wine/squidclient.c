@@ -3,7 +3,9 @@
  * CommandLineToArgvW), to argv.log beside itself: the count, then argv[0] and
  * every argument, each in UTF-8 and ended by a NUL. Then it answers on both
  * output streams, as the real client writes its errors to standard error, so the
- * script's redirection is checked too. */
+ * script's redirection is checked too. While a file named "hold" lies beside it,
+ * it waits before answering, as a slow server keeps the real one: a test can
+ * then change things under a script that is still running. */
 #include <windows.h>
 
 #include <fcntl.h>
@@ -45,6 +47,10 @@ int main(void)
         free(arg);
     }
     fclose(file);
+
+    wcscpy(slash + 1, L"hold");
+    for (int waited = 0; waited < 120000 && GetFileAttributesW(log) != INVALID_FILE_ATTRIBUTES; waited += 20)
+        Sleep(20);
 
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
