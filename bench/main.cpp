@@ -168,7 +168,7 @@ QAbstractScrollArea *outputBox(QWidget *window)
 
 QString outputText(QWidget *window)
 {
-    return BoxText::text(qobject_cast<OutputBox *>(outputBox(window)));
+    return qobject_cast<OutputBox *>(outputBox(window))->document()->text();
 }
 
 void drainEvents()
@@ -433,29 +433,62 @@ void longLineCase(State &state, bool scroll)
     });
 }
 
-// Text3 holding one line of 20,000,000 characters (the missing-file text over
-// and over), with the focus and the caret in its middle, where an edit moves
-// the most text. Times a letter typed, up to Text3's paint.
+constexpr int kHugeLength = 20000000;
+
+// One line of 20,000,000 characters: the missing-file text over and over.
+QString hugeLine()
+{
+    const QString missing = QStringLiteral("文件不存在！！");
+    return missing.repeated(kHugeLength / missing.size() + 1).left(kHugeLength);
+}
+
+// A key pressed in Text3, up to the end of its viewport's next paint.
+double timeKey(OutputBox *box, Qt::Key key, QString *error)
+{
+    const double seconds = PaintClock(box->viewport()).time([box, key] { QTest::keyClick(box, key); });
+    if (seconds < 0)
+        *error = QStringLiteral("Text3 was not painted");
+    return seconds;
+}
+
+// Text3 holding one huge line, with the focus and the caret in its middle,
+// where an edit moves the most text. Times a letter typed.
 void hugeLineCase(State &state)
 {
-    constexpr int kLength = 20000000;
     CacheWindow *w = window(QStringLiteral("huge"));
     auto *box = qobject_cast<OutputBox *>(outputBox(w));
-    if (box->length() < kLength) {
-        const QString missing = QStringLiteral("文件不存在！！");
-        box->setText(missing.repeated(kLength / missing.size() + 1).left(kLength));
+    if (box->document()->length() < kHugeLength) {
+        box->document()->setText(hugeLine());
         w->activateWindow();
         box->setFocus();
-        box->setCursorPosition(kLength / 2);
+        box->document()->setCursorPosition(kHugeLength / 2);
         drainEvents();
     }
-    if (box->lineCount() != 1 || box->cursorPosition() < kLength / 2)
+    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kHugeLength / 2)
         return state.SkipWithError("Text3 does not hold one line with the caret in its middle");
-    timeEach(state, [box](QString *error) {
-        const double seconds = PaintClock(box->viewport()).time([box] { QTest::keyClick(box, Qt::Key_X); });
-        if (seconds < 0)
-            *error = QStringLiteral("Text3 was not painted");
-        return seconds;
+    timeEach(state, [box](QString *error) { return timeKey(box, Qt::Key_X, error); });
+}
+
+// Text3 given a fresh huge line before every key, untimed and painted, with the
+// focus and the caret three characters into it: the first key the line gets.
+// A letter of another script there moves where Qt cuts all the rest of the line
+// into items, the most an edit can move.
+void freshHugeLineCase(State &state)
+{
+    CacheWindow *w = window(QStringLiteral("huge-fresh"));
+    auto *box = qobject_cast<OutputBox *>(outputBox(w));
+    const QString line = hugeLine();
+    w->activateWindow();
+    box->setFocus();
+    timeEach(state, [box, &line](QString *error) {
+        box->document()->setText(QString(line));
+        box->document()->setCursorPosition(3);
+        drainEvents();
+        if (box->document()->lineCount() != 1 || box->document()->length() != kHugeLength) {
+            *error = QStringLiteral("Text3 does not hold one fresh line");
+            return 0.0;
+        }
+        return timeKey(box, Qt::Key_X, error);
     });
 }
 
@@ -505,6 +538,28 @@ void keyWhileReportCase(State &state)
             *error = QStringLiteral("Text3 was not painted");
         return seconds;
     });
+}
+
+// Text3 holding a huge line that keys typed at nine places have spread over
+// many pieces, the caret in its middle: one Backspace, or one Left.
+void editedHugeLineCase(State &state, Qt::Key key)
+{
+    CacheWindow *w = window(QStringLiteral("huge-edited"));
+    auto *box = qobject_cast<OutputBox *>(outputBox(w));
+    if (box->document()->length() < kHugeLength) {
+        box->document()->setText(hugeLine());
+        w->activateWindow();
+        box->setFocus();
+        for (int i = 1; i <= 9; ++i) {
+            box->document()->setCursorPosition(i * kHugeLength / 10 + i);
+            QTest::keyClick(box, Qt::Key_X);
+        }
+        box->document()->setCursorPosition(kHugeLength / 2 + 3);
+        drainEvents();
+    }
+    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kHugeLength / 4)
+        return state.SkipWithError("Text3 does not hold one edited line with the caret in its middle");
+    timeEach(state, [box, key](QString *error) { return timeKey(box, key, error); });
 }
 
 // The program starts with no other window open; a window left with a long line
@@ -559,7 +614,10 @@ public:
 // repetition (only the last one's figure survives in 1.7.1); the timed cases pass
 // then. A peak case closes every other window, runs once, timed, and once more
 // for the memory manager, with the resident size in between as rss_before.
-benchmark::internal::Benchmark *add(const std::string &name, const std::function<void(State &)> &run, bool peak = false)
+// `iterations` fixes how many a repetition runs, for a case whose untimed set-up
+// before each one costs seconds; such a case has no warm-up run.
+benchmark::internal::Benchmark *add(const std::string &name, const std::function<void(State &)> &run, bool peak = false,
+                                    int iterations = 0)
 {
     auto *b = benchmark::RegisterBenchmark(name.c_str(), [run, peak](State &state) {
         if (g_memoryPass && !peak) {
@@ -580,7 +638,13 @@ benchmark::internal::Benchmark *add(const std::string &name, const std::function
     });
     b->UseManualTime()->Unit(benchmark::kMillisecond);
     // MinWarmUpTime: one untimed run first.
-    return peak ? b->Iterations(1) : b->MinWarmUpTime(1e-3)->Repetitions(5)->ReportAggregatesOnly(true);
+    if (peak)
+        return b->Iterations(1);
+    if (iterations > 0)
+        b->Iterations(iterations);
+    else
+        b->MinWarmUpTime(1e-3);
+    return b->Repetitions(5)->ReportAggregatesOnly(true);
 }
 
 void registerAll()
@@ -620,6 +684,10 @@ void registerAll()
     add("purge_report/100000", [](State &s) { reportCase(s, false); });
     add("baseline/purge_report/100000", [](State &s) { reportCase(s, true); });
     add("text3_key_while_reporting", keyWhileReportCase);
+    // Each iteration sets the line again, untimed: a few are enough.
+    add("text3_first_key_in_fresh_20M_line", freshHugeLineCase, false, 2);
+    add("text3_backspace_in_edited_20M_line", [](State &s) { editedHugeLineCase(s, Qt::Key_Backspace); });
+    add("text3_left_in_edited_20M_line", [](State &s) { editedHugeLineCase(s, Qt::Key_Left); });
     add("window_start",
         [](State &s) { startCase(s, [] { return new CacheWindow(folder(QStringLiteral("start"))); }); });
     add("baseline/window_start", [](State &s) { startCase(s, bareWindow); });

@@ -55,6 +55,10 @@ timed("Text3 scrolled to the end of that line", "text3_scroll_to_end", limit=0.0
 timed("key typed into the middle of a 20,000,000-character line", "text3_key_in_20M_line", limit=0.020)
 timed("purge report, sorting 100,000 result files", "purge_report/100000", most=1.5)
 timed("key typed into Text3 while a 100,000-line report is made", "text3_key_while_reporting", limit=0.020)
+timed("first key three characters into a fresh 20,000,000-character line", "text3_first_key_in_fresh_20M_line",
+      limit=0.020)
+timed("Backspace in an edited 20,000,000-character line", "text3_backspace_in_edited_20M_line", limit=0.020)
+timed("Left in an edited 20,000,000-character line", "text3_left_in_edited_20M_line", limit=0.020)
 timed("window start to first paint (baseline: bare window)", "window_start", most=1.3)
 for label, name, limit in (("purge, fresh folder, 100,000 lines", "purge/fresh/100000", 150),
                            ("purge, second run, 100,000 lines", "purge/second/100000", 200),

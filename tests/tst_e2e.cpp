@@ -191,7 +191,7 @@ void TestEndToEnd::purgeRemovesCachedObjects()
                                                         + FileBytes::read(Purge::resultPath(app, 2))
                                                         + FileBytes::read(Purge::resultPath(app, 3)));
     clickPurge({plain, QString(), query, never});
-    QCOMPARE(BoxText::text(control<OutputBox>("Text3")), firstAnswers);
+    QCOMPARE(control<OutputBox>("Text3")->document()->text(), firstAnswers);
     QVERIFY(waitForAnswer(Purge::resultPath(app, 3)));
 }
 
@@ -199,7 +199,7 @@ void TestEndToEnd::statusQueryShowsInfoPage()
 {
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
-    const QString shown = BoxText::text(control<OutputBox>("Text3"));
+    const QString shown = control<OutputBox>("Text3")->document()->text();
     QVERIFY2(shown.startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")), qPrintable(shown.left(300)));
     QVERIFY(shown.contains(QString::fromLatin1(kCacheName)));
     QVERIFY(shown.contains(QStringLiteral("Squid Object Cache: Version")));
@@ -247,7 +247,7 @@ void TestEndToEnd::stoppedServerLeavesTheErrorInTheResult()
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     // squidclient says so on its error stream, which the script keeps.
-    const QString shown = BoxText::text(control<OutputBox>("Text3"));
+    const QString shown = control<OutputBox>("Text3")->document()->text();
     QVERIFY2(shown.contains(QStringLiteral("Cannot connect to 127.0.0.1:80")), qPrintable(shown));
 }
 

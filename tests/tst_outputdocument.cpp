@@ -4,6 +4,8 @@
 
 #include "outputbox/outputdocument.h"
 
+#include "stepscript.h"
+
 #include <QRandomGenerator>
 #include <QtTest>
 
@@ -14,7 +16,7 @@ QString u(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-// Plays a script on a document: steps separated by '|'. "type:", "paste:" and
+// Plays a step script on a document. "type:", "paste:" and
 // "enter" put text in; "bs", "del", "wbs", "wdel", "eol", "kill" erase; "at:N"
 // and "sel:A:C" place the caret; "left", "right", "wleft", "wright", "home",
 // "end", "top", "bottom" move it ("S+" in front selects); "undo", "redo";
@@ -27,17 +29,22 @@ void play(OutputDocument &document, const QString &script)
             {u("wright"), Move::NextWord},        {u("home"), Move::LineStart},      {u("end"), Move::LineEnd},
             {u("top"), Move::DocumentStart},      {u("bottom"), Move::DocumentEnd},
     };
-    for (QString step : script.split(u'|', Qt::SkipEmptyParts)) {
-        const QStringList parts = step.split(u':');
-        const QString &verb = parts.first();
+    for (const StepScript::Step &step : StepScript::parse(script)) {
+        const QStringList parts = step.text.split(u':');
+        const QString &verb = step.verb;
         if (verb == u"type") {
-            document.type(step.mid(5));
+            document.type(step.value);
         } else if (verb == u"paste") {
-            document.paste(step.mid(6));
+            document.paste(step.value);
         } else if (verb == u"enter") {
             document.insert(u"\n");
         } else if (verb == u"bs" || verb == u"del" || verb == u"wbs" || verb == u"wdel") {
-            document.erase(verb.endsWith(u"del"), verb.startsWith(u'w'));
+            const auto unit
+                    = verb.startsWith(u'w') ? OutputDocument::EraseUnit::Word : OutputDocument::EraseUnit::Character;
+            if (verb.endsWith(u"del"))
+                document.eraseForward(unit);
+            else
+                document.eraseBackward(unit);
         } else if (verb == u"eol") {
             document.eraseToLineEnd();
         } else if (verb == u"kill") {
@@ -51,13 +58,16 @@ void play(OutputDocument &document, const QString &script)
         } else if (verb == u"redo") {
             document.redo();
         } else if (verb == u"commit") {
-            document.commitInput(parts.at(1), parts.at(2).toInt(), parts.at(3).toInt(), false);
+            document.commitInput(parts.at(1), parts.at(2).toInt(), parts.at(3).toInt(),
+                                 OutputDocument::Composing::Ended);
         } else if (verb == u"drop") {
-            document.drop(parts.at(1).toInt(), parts.at(2), parts.at(3) == u"move");
+            document.drop(parts.at(1).toInt(), parts.at(2),
+                          parts.at(3) == u"move" ? OutputDocument::DropKind::MoveSelection
+                                                 : OutputDocument::DropKind::Copy);
         } else {
-            const bool select = step.startsWith(u"S+");
-            const QString name = select ? step.mid(2) : step;
-            QVERIFY2(moves.contains(name), qPrintable(step));
+            const bool select = step.text.startsWith(u"S+");
+            const QString name = select ? step.text.mid(2) : step.text;
+            QVERIFY2(moves.contains(name), qPrintable(step.text));
             document.move(moves.value(name),
                           select ? OutputDocument::MoveMode::KeepAnchor : OutputDocument::MoveMode::MoveAnchor);
         }

@@ -236,12 +236,12 @@ void TestReportEndToEnd::actionShowsTheResults()
                                      .replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     QVERIFY(expected.startsWith(QStringLiteral("HTTP/1.1 403 Forbidden\r\n")));
     auto *box = control<OutputBox>(m_window.get(), "Text3");
-    QVERIFY(BoxText::text(box) != expected);
+    QVERIFY(box->document()->text() != expected);
     const QDateTime resultTime = QFileInfo(Purge::resultPath(app, 0)).lastModified();
 
     ModalWatcher watcher;
     run(tool("dunstctl", "dunst"), words("action 0"));
-    QTRY_COMPARE_WITH_TIMEOUT(BoxText::text(box), expected, kForever);
+    QTRY_COMPARE_WITH_TIMEOUT(box->document()->text(), expected, kForever);
     // Nothing was started or written, and no box was opened.
     QVERIFY(!m_window->purgeRunning());
     QCOMPARE(FileBytes::read(Purge::scriptPath(app)), script);

@@ -173,7 +173,7 @@ void TestWindow::controlsMatchTheLayoutTable()
         else if (auto *box = qobject_cast<QPlainTextEdit *>(widget))
             QCOMPARE(BoxText::text(box), caption);
         else if (auto *output = qobject_cast<OutputBox *>(widget))
-            QCOMPARE(BoxText::text(output), caption);
+            QCOMPARE(output->document()->text(), caption);
     }
 }
 
@@ -192,9 +192,9 @@ void TestWindow::multiLineBoxes()
         QCOMPARE(box->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     }
     BoxText::setText(output, QStringLiteral("ab\r\ncd"));
-    output->setCursorPosition(2);
+    output->document()->setCursorPosition(2);
     QTest::keyClicks(output, QStringLiteral("!"));
-    QCOMPARE(BoxText::text(output), QStringLiteral("ab!\r\ncd"));
+    QCOMPARE(output->document()->text(), QStringLiteral("ab!\r\ncd"));
     QCOMPARE(control<QListWidget>("List1")->selectionMode(), QAbstractItemView::SingleSelection);
 }
 
@@ -409,7 +409,7 @@ void TestWindow::purgeClick()
     QCOMPARE(box.text, QStringLiteral("更新完毕,请检查是否更新!"));
     QCOMPARE(box.icon, QMessageBox::NoIcon);
     QCOMPARE(box.buttonCount, 1);
-    QCOMPARE(BoxText::text(text3), TextFile::missingFileText().repeated(2));
+    QCOMPARE(text3->document()->text(), TextFile::missingFileText().repeated(2));
 
     QVERIFY(client.waitForCalls(2));
     const auto calls = client.calls();
@@ -423,7 +423,7 @@ void TestWindow::purgeClick()
     // The next click shows what the first one's commands wrote. The stand-in ends
     // its lines with LF; the box gives every line break back as CR LF.
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
-    QCOMPARE(BoxText::text(text3),
+    QCOMPARE(text3->document()->text(),
              QStringLiteral("answer for http://a/x?p=1&q=2\r\nstand-in error\r\n"
                             "answer for http://b/\r\nstand-in error\r\n"));
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->purgeReportPending(), kForever);
@@ -442,7 +442,7 @@ void TestWindow::purgeThatCannotWriteItsScript()
     QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
     QVERIFY(watcher.seen().first().text.contains(Purge::scriptPath(m_window->folder())));
     QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
-    QVERIFY(BoxText::text(control<OutputBox>("Text3")).isEmpty());
+    QVERIFY(control<OutputBox>("Text3")->document()->text().isEmpty());
     QTest::qWait(200);
     QVERIFY(client.calls().isEmpty());
 }
@@ -460,7 +460,7 @@ void TestWindow::statusQueryClick()
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     QVERIFY(watcher.seen().isEmpty());
-    QCOMPARE(BoxText::text(text3), QStringLiteral("answer for mgr:info\r\nstand-in error\r\n"));
+    QCOMPARE(text3->document()->text(), QStringLiteral("answer for mgr:info\r\nstand-in error\r\n"));
     QCOMPARE(client.calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80", "mgr:info"}));
 }
 
@@ -537,7 +537,7 @@ void TestWindow::purgeOverARunningPurge()
     QCOMPARE(question.title, QStringLiteral("Quellory"));
     QCOMPARE(question.buttonCount, 2);
     QCOMPARE(FileBytes::read(script), firstScript);
-    QCOMPARE(BoxText::text(text3), QStringLiteral("kept"));
+    QCOMPARE(text3->document()->text(), QStringLiteral("kept"));
     const qsizetype soFar = callsOf("first");
     QVERIFY(QFile::remove(hold(1)));
     QVERIFY(client.waitForCalls(soFar + 1));
@@ -581,18 +581,19 @@ void TestWindow::endlessAnswerIsCut()
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
 
     auto *text3 = control<OutputBox>("Text3");
+    const OutputDocument *doc = text3->document();
     const qint64 wholeLines = ResultReader::kMaxShownBytes / line.size();
     const qint64 partLine = ResultReader::kMaxShownBytes % line.size();
-    QCOMPARE(qint64(text3->lineCount()), wholeLines + 2);
-    const int last = text3->lineCount() - 1;
-    const QString cutLine = text3->textRange(text3->lineStart(last), text3->lineEnd(last));
+    QCOMPARE(qint64(doc->lineCount()), wholeLines + 2);
+    const int last = doc->lineCount() - 1;
+    const QString cutLine = doc->textRange(doc->lineStart(last), doc->lineEnd(last));
     QVERIFY2(cutLine.startsWith(QLatin1Char('[')) && cutLine.contains(StatusQuery::resultPath(m_window->folder()))
                      && cutLine.contains(QStringLiteral("256 MiB")),
              qPrintable(cutLine));
     const QString whole = QString::fromLatin1(line.chopped(1));
     for (const int n : {0, int(wholeLines / 2), int(wholeLines - 1)})
-        QCOMPARE(text3->textRange(text3->lineStart(n), text3->lineEnd(n)), whole);
-    QCOMPARE(text3->textRange(text3->lineStart(last - 1), text3->lineEnd(last - 1)), whole.left(partLine));
+        QCOMPARE(doc->textRange(doc->lineStart(n), doc->lineEnd(n)), whole);
+    QCOMPARE(doc->textRange(doc->lineStart(last - 1), doc->lineEnd(last - 1)), whole.left(partLine));
 
     // The window takes the next event as ever.
     auto *text2 = control<QLineEdit>("Text2");

@@ -19,15 +19,14 @@ void textReplaced(QObject *box, const OutputDocument &document, const OutputDocu
     // A screen reader gets the text that changed, unless it is too big to be
     // worth reading out; then it hears that the text changed.
     constexpr int kReadable = 64 * 1024;
-    const int removedLength = TextBuffer::length(*change.removed);
+    const int removedLength = change.removedLength();
     if (removedLength > kReadable || change.inserted > kReadable) {
         textReset(box);
         return;
     }
     if (removedLength > 0) {
-        QString text = TextBuffer::text(*change.removed);
-        text.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
-        QAccessibleTextRemoveEvent event(box, change.position, text);
+        QAccessibleTextRemoveEvent event(box, change.position,
+                                         TextBuffer::withLineBreaks(TextBuffer::text(change.removed)));
         QAccessible::updateAccessibility(&event);
     }
     if (change.inserted > 0) {
@@ -37,12 +36,12 @@ void textReplaced(QObject *box, const OutputDocument &document, const OutputDocu
     }
 }
 
-void caretMoved(QObject *box, const OutputDocument &document, int oldCursor, bool selectionMoved)
+void caretMoved(QObject *box, const OutputDocument &document, int oldCursor, Selection selection)
 {
     if (!QAccessible::isActive())
         return;
     const int cursor = document.cursorPosition();
-    if (selectionMoved) {
+    if (selection == Selection::Moved) {
         QAccessibleTextSelectionEvent event(box, document.selectionStart(), document.selectionEnd());
         event.setCursorPosition(cursor);
         QAccessible::updateAccessibility(&event);

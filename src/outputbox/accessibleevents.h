@@ -11,7 +11,9 @@ namespace AccessibleEvents {
 
 void textReset(QObject *box);
 void textReplaced(QObject *box, const OutputDocument &document, const OutputDocument::Change &change);
-// After the caret moved from oldCursor; selectionMoved when the selected range changed.
-void caretMoved(QObject *box, const OutputDocument &document, int oldCursor, bool selectionMoved);
+// Whether the selected range changed with a caret move.
+enum class Selection { Same, Moved };
+// After the caret moved from oldCursor.
+void caretMoved(QObject *box, const OutputDocument &document, int oldCursor, Selection selection);
 
 } // namespace AccessibleEvents

@@ -1,5 +1,7 @@
 #include "outputbox/caretmoves.h"
 
+#include "outputbox/linetext.h"
+
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -26,19 +28,12 @@ bool isWordCharacter(QChar c)
     return !isBlank(c) && !isSeparator(c);
 }
 
-int endOfWord(QStringView line, int column)
+int endOfWord(const LineText &line, int column)
 {
-    const int size = int(line.size());
-    if (column >= size)
+    if (column >= line.size())
         return column;
-    if (isSeparator(line[column])) {
-        while (column < size && isSeparator(line[column]))
-            ++column;
-    } else {
-        while (column < size && isWordCharacter(line[column]))
-            ++column;
-    }
-    return column;
+    return isSeparator(line.at(column)) ? line.skipForward(column, isSeparator)
+                                        : line.skipForward(column, isWordCharacter);
 }
 
 } // namespace
@@ -46,77 +41,67 @@ int endOfWord(QStringView line, int column)
 namespace CaretMoves {
 
 namespace {
+enum class Direction { Forward, Backward };
+
 // The grapheme boundary after (or before) column, looked for in a window around
 // it, so a 700,000-character line is not scanned from its start.
-int graphemeBoundary(QStringView line, int column, bool forward)
+int graphemeBoundary(const LineText &line, int column, Direction direction)
 {
-    const int size = int(line.size());
     const int from = std::max(0, column - kWindow);
-    const int to = std::min(size, column + kWindow);
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.mid(from, to - from));
+    const int to = std::min(line.size(), column + kWindow);
+    QString scratch;
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.mid(from, to, &scratch));
     finder.setPosition(column - from);
-    const qsizetype found = forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
+    const qsizetype found = direction == Direction::Forward ? finder.toNextBoundary() : finder.toPreviousBoundary();
     if (found < 0)
-        return forward ? to : from;
+        return direction == Direction::Forward ? to : from;
     return from + int(found);
 }
 } // namespace
 
-int nextCharacter(QStringView line, int column)
+int nextCharacter(const LineText &line, int column)
 {
-    if (column >= int(line.size()))
-        return int(line.size());
-    return graphemeBoundary(line, column, true);
+    if (column >= line.size())
+        return line.size();
+    return graphemeBoundary(line, column, Direction::Forward);
 }
 
-int previousCharacter(QStringView line, int column)
+int previousCharacter(const LineText &line, int column)
 {
     if (column <= 0)
         return 0;
-    return graphemeBoundary(line, std::min(column, int(line.size())), false);
+    return graphemeBoundary(line, std::min(column, line.size()), Direction::Backward);
 }
 
-int previousCodePoint(QStringView line, int column)
+int previousCodePoint(const LineText &line, int column)
 {
     if (column <= 0)
         return 0;
-    column = std::min(column, int(line.size()));
-    if (column >= 2 && line[column - 1].isLowSurrogate() && line[column - 2].isHighSurrogate())
+    column = std::min(column, line.size());
+    if (column >= 2 && line.at(column - 1).isLowSurrogate() && line.at(column - 2).isHighSurrogate())
         return column - 2;
     return column - 1;
 }
 
-int nextWord(QStringView line, int column)
+int nextWord(const LineText &line, int column)
 {
-    const int size = int(line.size());
-    column = std::min(column, size);
-    column = endOfWord(line, column);
-    while (column < size && isBlank(line[column]))
-        ++column;
-    return column;
+    return line.skipForward(endOfWord(line, std::min(column, line.size())), isBlank);
 }
 
-int previousWord(QStringView line, int column)
+int previousWord(const LineText &line, int column)
 {
-    column = std::clamp(column, 0, int(line.size()));
-    while (column > 0 && isBlank(line[column - 1]))
-        --column;
-    if (column > 0 && isSeparator(line[column - 1])) {
-        while (column > 0 && isSeparator(line[column - 1]))
-            --column;
-    } else {
-        while (column > 0 && isWordCharacter(line[column - 1]))
-            --column;
-    }
-    return column;
+    column = line.skipBackward(std::clamp(column, 0, line.size()), isBlank);
+    if (column > 0 && isSeparator(line.at(column - 1)))
+        return line.skipBackward(column, isSeparator);
+    return line.skipBackward(column, isWordCharacter);
 }
 
-std::pair<int, int> wordAt(QStringView line, int column)
+std::pair<int, int> wordAt(const LineText &line, int column)
 {
-    const int size = int(line.size());
+    const int size = line.size();
     column = std::clamp(column, 0, size);
     // At the end of a line that ends in a blank or punctuation there is no word.
-    if (column == size && size > 0 && !isWordCharacter(line[size - 1]))
+    if (column == size && size > 0 && !isWordCharacter(line.at(size - 1)))
         return {column, column};
     const int start = column == 0 ? 0 : previousWord(line, std::min(column + 1, size));
     return {start, endOfWord(line, start)};

@@ -41,24 +41,24 @@ bool move(OutputDocument &document, const QKeyEvent *event, Result *result)
     {
         QKeySequence::StandardKey moveKey;
         QKeySequence::StandardKey selectKey;
-        Request request; // Done: the document moves
+        Request request; // Handled: the document moves
         Move move;
     };
     static const Binding bindings[] = {
-            {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Request::Done, Move::NextCharacter},
-            {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Request::Done,
+            {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, Request::Handled, Move::NextCharacter},
+            {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, Request::Handled,
              Move::PreviousCharacter},
-            {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Request::Done, Move::NextWord},
-            {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Request::Done, Move::PreviousWord},
+            {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, Request::Handled, Move::NextWord},
+            {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, Request::Handled, Move::PreviousWord},
             {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, Request::LineDown, {}},
             {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, Request::LineUp, {}},
-            {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Request::Done, Move::LineStart},
-            {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Request::Done, Move::LineEnd},
-            {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock, Request::Done, Move::LineStart},
-            {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock, Request::Done, Move::LineEnd},
-            {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, Request::Done,
+            {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, Request::Handled, Move::LineStart},
+            {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, Request::Handled, Move::LineEnd},
+            {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock, Request::Handled, Move::LineStart},
+            {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock, Request::Handled, Move::LineEnd},
+            {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument, Request::Handled,
              Move::DocumentStart},
-            {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Request::Done, Move::DocumentEnd},
+            {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, Request::Handled, Move::DocumentEnd},
             {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, Request::PageDown, {}},
             {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, Request::PageUp, {}},
     };
@@ -68,7 +68,7 @@ bool move(OutputDocument &document, const QKeyEvent *event, Result *result)
             continue;
         result->request = binding.request;
         result->mode = moves ? Mode::MoveAnchor : Mode::KeepAnchor;
-        if (binding.request == Request::Done)
+        if (binding.request == Request::Handled)
             document.move(binding.move, result->mode);
         return true;
     }
@@ -90,13 +90,13 @@ Request edit(OutputDocument &document, const QKeyEvent *event)
     } else if (event->matches(QKeySequence::SelectAll)) {
         return Request::SelectAll;
     } else if (event->key() == Qt::Key_Backspace && !(event->modifiers() & ~Qt::ShiftModifier)) {
-        document.erase(false, false);
+        document.eraseBackward(OutputDocument::EraseUnit::Character);
     } else if (event->matches(QKeySequence::Delete)) {
-        document.erase(true, false);
+        document.eraseForward(OutputDocument::EraseUnit::Character);
     } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-        document.erase(false, true);
+        document.eraseBackward(OutputDocument::EraseUnit::Word);
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
-        document.erase(true, true);
+        document.eraseForward(OutputDocument::EraseUnit::Word);
     } else if (event->matches(QKeySequence::DeleteEndOfLine)) {
         document.eraseToLineEnd();
     } else if (event->matches(QKeySequence::DeleteCompleteLine)) {
@@ -113,7 +113,7 @@ Request edit(OutputDocument &document, const QKeyEvent *event)
     } else {
         return Request::None;
     }
-    return Request::Done;
+    return Request::Handled;
 }
 
 } // namespace

@@ -10,7 +10,8 @@ class QKeyEvent;
 // leaves the view where it is: these come back to the view as a request.
 namespace EditKeys {
 
-enum class Request { None, Done, LineUp, LineDown, PageUp, PageDown, SelectAll };
+// Handled: the document did what the key asks; None: the key is not the box's.
+enum class Request { None, Handled, LineUp, LineDown, PageUp, PageDown, SelectAll };
 
 struct Result
 {

@@ -1,8 +1,8 @@
 #include "outputbox/linelayouts.h"
 
 #include "outputbox/linetext.h"
+#include "outputbox/longline.h"
 #include "outputbox/textbuffer.h"
-#include "outputbox/wideline.h"
 
 #include <QPainter>
 #include <QTextLayout>
@@ -19,7 +19,7 @@ constexpr size_t kKeep = 600;
 struct LineLayouts::Entry
 {
     std::unique_ptr<QTextLayout> layout;
-    std::unique_ptr<WideLine> wide;
+    std::unique_ptr<LongLine> longLine;
     qreal height = 0;
     qreal width = 0;
     std::uint64_t used = 0;
@@ -48,14 +48,14 @@ void LineLayouts::linesReplaced(int first, int removed, int added, int position,
 {
     if (removed == 1 && added == 1) {
         const auto found = m_entries.find(first);
-        if (found != m_entries.end() && found->second.wide && m_buffer.lineLength(first) >= WideLine::kMinLength) {
+        if (found != m_entries.end() && found->second.longLine && isLong(first)) {
             // Typing into a line of millions of characters: measuring it all
             // again would cost more than a frame.
             Entry &edited = found->second;
-            edited.wide->replace(textOf(first), position - m_buffer.lineStart(first), removedLength, insertedLength,
-                                 m_shaper);
-            edited.height = edited.wide->height();
-            edited.width = edited.wide->naturalWidth();
+            edited.longLine->replace(textOf(first), position - m_buffer.lineStart(first), removedLength, insertedLength,
+                                     m_shaper);
+            edited.height = edited.longLine->height();
+            edited.width = edited.longLine->naturalWidth();
             if (m_widestLine == first)
                 forgetWidest();
             else
@@ -95,6 +95,11 @@ LineText LineLayouts::textOf(int line) const
     return LineText(m_buffer, line);
 }
 
+bool LineLayouts::isLong(int line) const
+{
+    return m_buffer.lineLength(line) >= LongLine::kMinLength;
+}
+
 LineLayouts::Entry &LineLayouts::entry(int line)
 {
     ++m_uses;
@@ -116,13 +121,13 @@ LineLayouts::Entry &LineLayouts::entry(int line)
 
     Entry &made = m_entries[line];
     made.used = m_uses;
-    if (m_buffer.lineLength(line) >= WideLine::kMinLength) {
-        made.wide = std::make_unique<WideLine>();
-        made.wide->build(textOf(line), m_shaper);
-        made.height = made.wide->height();
-        made.width = made.wide->naturalWidth();
+    if (isLong(line)) {
+        made.longLine = std::make_unique<LongLine>();
+        made.longLine->build(textOf(line), m_shaper);
+        made.height = made.longLine->height();
+        made.width = made.longLine->naturalWidth();
     } else {
-        made.layout = m_shaper.layout(m_buffer.lineText(line));
+        made.layout = m_shaper.layout(textOf(line).toString());
         const QTextLine text = made.layout->lineAt(0);
         made.height = text.height();
         // QPlainTextEdit's document layout lets a negative leading pull the
@@ -137,7 +142,7 @@ LineLayouts::Entry &LineLayouts::entry(int line)
 
 void LineLayouts::noteWidth(int line, qreal width)
 {
-    const qreal withMargins = width + 2 * m_margin;
+    const qreal withMargins = width + 2 * kMargin;
     if (withMargins > m_widest) {
         m_widest = withMargins;
         m_widestLine = line;
@@ -152,24 +157,24 @@ qreal LineLayouts::height(int line)
 qreal LineLayouts::cursorToX(int line, int column)
 {
     Entry &found = entry(line);
-    if (found.wide)
-        return found.wide->cursorToX(textOf(line), column, m_shaper);
+    if (found.longLine)
+        return found.longLine->cursorToX(textOf(line), column, m_shaper);
     return found.layout->lineAt(0).cursorToX(column);
 }
 
 int LineLayouts::xToCursor(int line, qreal x)
 {
     Entry &found = entry(line);
-    if (found.wide)
-        return found.wide->xToCursor(textOf(line), x, m_shaper);
+    if (found.longLine)
+        return found.longLine->xToCursor(textOf(line), x, m_shaper);
     return found.layout->lineAt(0).xToCursor(x);
 }
 
 void LineLayouts::draw(int line, const LinePaint &paint)
 {
     Entry &found = entry(line);
-    if (found.wide) {
-        found.wide->draw(textOf(line), paint, m_shaper);
+    if (found.longLine) {
+        found.longLine->draw(textOf(line), paint, m_shaper);
         return;
     }
     QList<QTextLayout::FormatRange> selections;

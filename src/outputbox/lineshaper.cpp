@@ -34,7 +34,20 @@ void LineShaper::setFont(const QFont &font, QPaintDevice *device)
 
 std::unique_ptr<QTextLayout> LineShaper::layout(const QString &text) const
 {
+    return layOut(std::make_unique<QTextLayout>(text, m_font, m_device));
+}
+
+std::unique_ptr<QTextLayout> LineShaper::layout(const QString &text, int column, const QString &composed,
+                                                const QList<QTextLayout::FormatRange> &formats) const
+{
     auto result = std::make_unique<QTextLayout>(text, m_font, m_device);
+    result->setPreeditArea(column, composed);
+    result->setFormats(formats);
+    return layOut(std::move(result));
+}
+
+std::unique_ptr<QTextLayout> LineShaper::layOut(std::unique_ptr<QTextLayout> result) const
+{
     result->setTextOption(m_option);
     result->setCacheEnabled(true);
     result->beginLayout();

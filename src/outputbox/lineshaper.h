@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QFont>
+#include <QList>
 #include <QString>
 #include <QStringView>
+#include <QTextLayout>
 #include <QTextOption>
 
 #include <memory>
@@ -10,7 +12,6 @@
 #include <vector>
 
 class QPaintDevice;
-class QTextLayout;
 
 // Lays out text the way QPlainTextEdit lays out one line of a document (the
 // widget's font, no wrap, the document's default tab stops, leading included),
@@ -34,6 +35,10 @@ public:
 
     // One line holding all of text, laid out at (0, 0).
     std::unique_ptr<QTextLayout> layout(const QString &text) const;
+    // The same with an input method's text being composed at a column, in its
+    // formats (columns of the line with that text in it).
+    std::unique_ptr<QTextLayout> layout(const QString &text, int column, const QString &composed,
+                                        const QList<QTextLayout::FormatRange> &formats) const;
 
     // The advance of text[from, to) when shaped together with the rest of text
     // (its neighbours change kerning and ligatures at the edges), and the
@@ -44,6 +49,8 @@ public:
     qreal tabEnd(qreal x) const;
 
 private:
+    std::unique_ptr<QTextLayout> layOut(std::unique_ptr<QTextLayout> layout) const;
+
     struct Entry
     {
         QString text;

@@ -4,6 +4,7 @@
 #include "outputbox/boxclipboard.h"
 #include "outputbox/editkeys.h"
 #include "outputbox/editmenu.h"
+#include "outputbox/holdview.h"
 #include "outputbox/viewlines.h"
 
 #include <QApplication>
@@ -23,31 +24,9 @@
 #include <tuple>
 #include <utility>
 
-namespace {
-
-// Holds the view still over the caret moves made while it lives.
-class KeepView
-{
-public:
-    explicit KeepView(int &depth)
-        : m_depth(depth)
-    {
-        ++m_depth;
-    }
-    ~KeepView() { --m_depth; }
-    KeepView(const KeepView &) = delete;
-    KeepView &operator=(const KeepView &) = delete;
-
-private:
-    int &m_depth;
-};
-
-} // namespace
-
 OutputBox::OutputBox(QWidget *parent)
     : QAbstractScrollArea(parent)
-    , m_buffer(m_document.buffer())
-    , m_lines(m_buffer)
+    , m_lines(m_document.buffer())
 {
     connect(&m_document, &OutputDocument::textReset, this, &OutputBox::textReset);
     connect(&m_document, &OutputDocument::textReplaced, this, &OutputBox::textReplaced);
@@ -76,7 +55,7 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 {
     m_lines.clear();
     m_preedit.clear();
-    forgetClickUnits();
+    m_clickUnits.forget();
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
     adjustScrollbars();
@@ -92,31 +71,11 @@ void OutputBox::textReset(int oldCursor, int oldAnchor)
 
 void OutputBox::textReplaced(const OutputDocument::Change &change)
 {
-    const int removed = change.removed ? TextBuffer::length(*change.removed) : 0;
-    m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines, change.position,
-                                    removed, change.inserted);
-    // The double- or triple-clicked unit moves with the text, as a text cursor
-    // on the document would: text put in at its edge pushes it along.
-    for (int *at : {&m_wordStart, &m_wordEnd, &m_lineStart, &m_lineEnd}) {
-        if (*at >= change.position)
-            *at = *at < change.position + removed ? change.position + change.inserted : *at - removed + change.inserted;
-    }
-    if (!m_preedit.isEmpty()) {
-        // The text being composed keeps its column, even past its line's end,
-        // as QTextLayout keeps its preedit area. Its line moves with the lines
-        // before it, and takes it along when its line break goes (the block
-        // whose separator goes is the one QTextDocument drops).
-        const int column = m_preedit.position - m_preedit.lineStart;
-        const int last = change.firstLine + change.removedLines - 1;
-        if (m_preedit.line > last)
-            m_preedit.line += change.addedLines - change.removedLines;
-        else if (m_preedit.line >= change.firstLine && m_preedit.line < last)
-            m_preedit.clear();
-        else if (m_preedit.line == last && change.removedLines > 1)
-            m_preedit.line = change.firstLine + change.addedLines - 1;
-        m_preedit.lineStart = m_buffer.lineStart(m_preedit.line);
-        m_preedit.position = m_preedit.lineStart + column;
-    }
+    const int removed = change.removedLength();
+    m_lines.layouts().linesReplaced(change.firstLine, change.removedLines, change.addedLines, change.position, removed,
+                                    change.inserted);
+    m_clickUnits.follow(change);
+    m_preedit.follow(change);
     AccessibleEvents::textReplaced(this, m_document, change);
     adjustScrollbars();
     viewport()->update();
@@ -125,23 +84,26 @@ void OutputBox::textReplaced(const OutputDocument::Change &change)
 
 void OutputBox::caretMoved(int oldCursor, int oldAnchor)
 {
-    const int cursor = cursorPosition();
+    const int cursor = m_document.cursorPosition();
     m_pageYValid = false;
     restartBlinking();
     const bool hadSelection = oldCursor != oldAnchor;
-    const bool selectionMoved = (hadSelection || hasSelection())
-            && (std::min(oldCursor, oldAnchor) != selectionStart() || std::max(oldCursor, oldAnchor) != selectionEnd());
-    if (selectionMoved || hadSelection != hasSelection())
+    const bool selectionMoved = (hadSelection || m_document.hasSelection())
+            && (std::min(oldCursor, oldAnchor) != m_document.selectionStart()
+                || std::max(oldCursor, oldAnchor) != m_document.selectionEnd());
+    if (selectionMoved || hadSelection != m_document.hasSelection())
         viewport()->update();
     else
         updateLineOf(oldCursor); // the caret leaves it; restartBlinking() showed the new one
-    AccessibleEvents::caretMoved(this, m_document, oldCursor, selectionMoved);
+    AccessibleEvents::caretMoved(this, m_document, oldCursor,
+                                 selectionMoved ? AccessibleEvents::Selection::Moved
+                                                : AccessibleEvents::Selection::Same);
     if (oldCursor != cursor)
         emit cursorPositionChanged();
     if (selectionMoved)
         emit selectionChanged();
     updateMicroFocus();
-    if (m_keepView == 0)
+    if (m_viewHeld == 0)
         ensureCursorVisible();
 }
 
@@ -150,29 +112,20 @@ void OutputBox::caretMoved(int oldCursor, int oldAnchor)
 
 bool OutputBox::event(QEvent *event)
 {
-    switch (event->type()) {
-    case QEvent::ShortcutOverride:
-        // Keys the box handles itself are not taken by a window shortcut.
-        if (EditKeys::isOwnShortcut(static_cast<QKeyEvent *>(event))) {
-            event->accept();
-            return true;
-        }
-        break;
-    case QEvent::ContextMenu: {
-        auto *menuEvent = static_cast<QContextMenuEvent *>(event);
-        if (menuEvent->reason() == QContextMenuEvent::Keyboard) {
-            // From the keyboard the menu opens at the caret.
-            ensureCursorVisible();
-            const QPoint at = cursorRect().center();
-            QContextMenuEvent atCaret(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
-            contextMenuEvent(&atCaret);
-            event->accept();
-            return true;
-        }
-        break;
+    // Keys the box handles itself are not taken by a window shortcut.
+    if (event->type() == QEvent::ShortcutOverride && EditKeys::isOwnShortcut(static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
     }
-    default:
-        break;
+    // From the keyboard the menu opens at the caret.
+    if (event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard) {
+        ensureCursorVisible();
+        const QPoint at = cursorRect().center();
+        QContextMenuEvent atCaret(QContextMenuEvent::Keyboard, at, viewport()->mapToGlobal(at));
+        contextMenuEvent(&atCaret);
+        event->accept();
+        return true;
     }
     return QAbstractScrollArea::event(event);
 }
@@ -184,7 +137,8 @@ void OutputBox::keyPressEvent(QKeyEvent *event)
     if (key.request == Request::LineUp || key.request == Request::LineDown)
         moveVertically(key.request == Request::LineDown ? 1 : -1, key.mode);
     else if (key.request == Request::PageUp || key.request == Request::PageDown)
-        pageUpDown(key.request == Request::PageDown, key.mode);
+        page(key.request == Request::PageDown ? ViewLines::PageDirection::Down : ViewLines::PageDirection::Up,
+             key.mode);
     else if (key.request == Request::SelectAll)
         selectAll();
     event->setAccepted(key.request != Request::None);
@@ -192,38 +146,36 @@ void OutputBox::keyPressEvent(QKeyEvent *event)
 
 qreal OutputBox::preferredX()
 {
-    if (m_document.preferredX() < 0) {
-        const int line = m_buffer.lineOfPosition(cursorPosition());
-        m_document.setPreferredX(m_lines.layouts().cursorToX(line, cursorPosition() - m_buffer.lineStart(line)));
-    }
+    if (m_document.preferredX() < 0)
+        m_document.setPreferredX(m_lines.textX(m_document.cursorPosition()));
     return m_document.preferredX();
 }
 
 void OutputBox::moveVertically(int lines, MoveMode mode)
 {
-    const int target = m_buffer.lineOfPosition(cursorPosition()) + lines;
-    if (target < 0 || target >= lineCount()) {
+    const int target = m_document.lineOfPosition(m_document.cursorPosition()) + lines;
+    if (target < 0 || target >= m_document.lineCount()) {
         // Past the first or last line the caret stays; with Shift the selection
         // runs to the start or end of the text.
         if (mode == MoveMode::KeepAnchor)
-            m_document.moveCursor(target < 0 ? 0 : length(), mode);
+            m_document.moveCursor(target < 0 ? 0 : m_document.length(), mode);
         else
             ensureCursorVisible(); // a view scrolled away from the caret comes back to it
         return;
     }
-    m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+    m_document.moveCursor(m_lines.positionOnLine(target, preferredX()), mode);
 }
 
-void OutputBox::pageUpDown(bool down, MoveMode mode)
+void OutputBox::page(ViewLines::PageDirection direction, MoveMode mode)
 {
     // The caret keeps the height on screen it had at the first of a run of page keys.
-    const int line = m_buffer.lineOfPosition(cursorPosition());
+    const int line = m_document.lineOfPosition(m_document.cursorPosition());
     if (!m_pageYValid) {
         ensureCursorVisible();
         m_pageY = m_lines.lineTop(line);
     }
     QScrollBar *vertical = verticalScrollBar();
-    const ViewLines::Page page = m_lines.page(down, line, m_pageY, viewport()->height(), vertical->maximum());
+    const ViewLines::Page page = m_lines.page(direction, line, m_pageY, viewport()->height(), vertical->maximum());
     vertical->setValue(page.top);
     const int target = page.line;
     if (target == line) {
@@ -231,7 +183,7 @@ void OutputBox::pageUpDown(bool down, MoveMode mode)
         // so does the selection.
         ensureCursorVisible();
     } else {
-        m_document.moveCursor(m_buffer.lineStart(target) + m_lines.layouts().xToCursor(target, preferredX()), mode);
+        m_document.moveCursor(m_lines.positionOnLine(target, preferredX()), mode);
     }
     m_pageYValid = true;
 }
@@ -243,15 +195,16 @@ void OutputBox::inputMethodEvent(QInputMethodEvent *event)
 {
     const bool commits = !event->commitString().isEmpty() || event->replacementLength() > 0;
     m_document.commitInput(event->commitString(), event->replacementStart(), event->replacementLength(),
-                           !event->preeditString().isEmpty());
+                           event->preeditString().isEmpty() ? OutputDocument::Composing::Ended
+                                                            : OutputDocument::Composing::GoesOn);
 
-    const QList<QInputMethodEvent::Attribute> selections = m_preedit.take(event);
-    m_preedit.line = m_buffer.lineOfPosition(cursorPosition());
-    m_preedit.lineStart = m_buffer.lineStart(m_preedit.line);
-    m_preedit.position = cursorPosition();
+    const int line = m_document.lineOfPosition(m_document.cursorPosition());
+    const int lineStart = m_document.lineStart(line);
+    const QList<QInputMethodEvent::Attribute> selections
+            = m_preedit.take(event, line, m_document.cursorPosition() - lineStart);
     for (const QInputMethodEvent::Attribute &selection : selections) {
-        const int start = m_buffer.lineStart(m_buffer.lineOfPosition(cursorPosition())) + selection.start;
-        setSelection(start, start + selection.length);
+        const int start = lineStart + selection.start;
+        m_document.setSelection(start, start + selection.length);
     }
     viewport()->update();
     if (!m_preedit.isEmpty() || commits)
@@ -279,13 +232,11 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
         // composing caret's, measured without cutting to whole pixels.
         if (m_preedit.isEmpty())
             return cursorRect().translated(toWidget);
-        const int end = m_buffer.lineEnd(m_buffer.lineOfPosition(m_preedit.lineStart));
-        const QRectF place
-                = m_lines.characterRect(std::min(m_preedit.position, end), 1, horizontalScrollBar()->value());
+        const QRectF place = m_lines.characterRect(composedAt(), 1, horizontalScrollBar()->value());
         return place.translated(m_preedit.caretOffset(font()), 0).translated(toWidget);
     }
     case Qt::ImAnchorRectangle:
-        return characterRect(anchorPosition(), 1).translated(toWidget);
+        return characterRect(m_document.anchorPosition(), 1).translated(toWidget);
     case Qt::ImMaximumTextLength:
         return QVariant();
     default: {
@@ -298,35 +249,33 @@ QVariant OutputBox::inputMethodQuery(Qt::InputMethodQuery query) const
 // ---------------------------------------------------------------------------
 // Mouse
 
+int OutputBox::composedAt() const
+{
+    const int line = m_preedit.line();
+    return m_document.lineStart(line)
+            + std::min(m_preedit.column(), (m_document.lineEnd(line) - m_document.lineStart(line)));
+}
+
 bool OutputBox::endComposing(const QPoint &at)
 {
     // As QPlainTextEdit: with the caret on the composed line, a press up to the
     // composed text's length past the caret, counted in the line as drawn
     // with that text in it, is the input method's; any other asks the input
     // method to commit, and what is still composed after that goes.
-    const int composed = int(m_preedit.text.size());
-    const int line = m_buffer.lineOfPosition(m_preedit.lineStart);
-    if (m_preedit.isEmpty() || m_buffer.lineOfPosition(cursorPosition()) != line)
+    const int composed = int(m_preedit.text().size());
+    if (m_preedit.isEmpty() || m_document.lineOfPosition(m_document.cursorPosition()) != m_preedit.line())
         return false;
-    const QRect place = characterRect(std::min(m_preedit.position, m_buffer.lineEnd(line)), 1);
-    int hit = at.y() > characterRect(length(), 1).bottom() ? -1 : positionAt(at); // nothing below the text
+    const QRect place = characterRect(composedAt(), 1);
+    int hit = at.y() > characterRect(m_document.length(), 1).bottom() ? -1 : positionAt(at); // nothing below the text
     if (at.y() >= place.top() && at.y() <= place.bottom()) {
-        const QFontMetricsF metrics(font());
-        qreal x = place.left();
-        if (at.x() >= x + metrics.horizontalAdvance(m_preedit.text)) {
-            hit = positionAt(at - QPoint(int(metrics.horizontalAdvance(m_preedit.text)), 0)) + composed;
-        } else if (at.x() >= x) {
-            hit = m_preedit.position;
-            for (const QChar c : m_preedit.text) {
-                const qreal advance = metrics.horizontalAdvance(c);
-                if (at.x() < x + advance / 2)
-                    break;
-                x += advance;
-                ++hit;
-            }
-        }
+        const qreal width = m_preedit.width(font());
+        if (at.x() >= place.left() + width)
+            hit = positionAt(at - QPoint(int(width), 0)) + composed;
+        else if (at.x() >= place.left())
+            hit = m_document.lineStart(m_preedit.line()) + m_preedit.column()
+                    + m_preedit.characterAt(at.x() - place.left(), font());
     }
-    if (hit - cursorPosition() >= 0 && hit - cursorPosition() <= composed)
+    if (hit - m_document.cursorPosition() >= 0 && hit - m_document.cursorPosition() <= composed)
         return true;
     QGuiApplication::inputMethod()->commit();
     if (!m_preedit.isEmpty()) {
@@ -346,7 +295,7 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::MiddleButton) {
         QClipboard *clipboard = QGuiApplication::clipboard();
         if (clipboard->supportsSelection()) {
-            setCursorPosition(positionAt(at));
+            m_document.setCursorPosition(positionAt(at));
             BoxClipboard::paste(m_document, QClipboard::Selection);
         }
         event->accept();
@@ -361,24 +310,22 @@ void OutputBox::mousePressEvent(QMouseEvent *event)
     m_mayDrag = false;
     m_selecting = true;
     m_document.setPreferredX(-1);
-    if (m_tripleClickTimer.isActive()
-        && (at - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+    if (m_clickUnits.isTripleClick(at, QApplication::doubleClickInterval(), QApplication::startDragDistance())) {
         // Third click: the caret's line with its line break, which dragging
         // and Shift+clicking then extend by whole lines.
-        m_tripleClickTimer.stop();
-        m_document.selectLine(cursorPosition());
-        m_lineStart = selectionStart();
-        m_lineEnd = selectionEnd();
+        m_document.selectLine(m_document.cursorPosition());
+        m_clickUnits.setLine(m_document.selectionStart(), m_document.selectionEnd());
     } else if (event->modifiers() == Qt::ShiftModifier) {
         extendSelection(position, at.x() + horizontalScrollBar()->value());
         ensureCursorVisible();
-    } else if (hasSelection() && position >= selectionStart() && position <= selectionEnd()) {
+    } else if (m_document.hasSelection() && position >= m_document.selectionStart()
+               && position <= m_document.selectionEnd()) {
         // Dragging the selection moves (or with Ctrl copies) it; a click
         // without a drag puts the caret there on release.
         m_mayDrag = true;
         m_dragFrom = at;
     } else {
-        forgetClickUnits();
+        m_clickUnits.forget();
         m_document.moveCursor(position, MoveMode::MoveAnchor);
     }
     event->accept();
@@ -391,10 +338,11 @@ void OutputBox::mouseMoveEvent(QMouseEvent *event)
         return;
     }
     if (m_mayDrag) {
-        if ((event->position().toPoint() - m_dragFrom).manhattanLength() >= QApplication::startDragDistance()) {
-            m_mayDrag = false;
+        // As in QPlainTextEdit, the press stays one that may drag after a drag
+        // that came back (dropped nowhere): the release then puts the caret
+        // where it is, without a selection.
+        if ((event->position().toPoint() - m_dragFrom).manhattanLength() >= QApplication::startDragDistance())
             startDrag();
-        }
         event->accept();
         return;
     }
@@ -404,7 +352,7 @@ void OutputBox::mouseMoveEvent(QMouseEvent *event)
     else if (!m_autoScrollTimer.isActive())
         m_autoScrollTimer.start(100, this);
     // A drag leaves the view where it is; past an edge, autoScroll() moves it.
-    KeepView keep(m_keepView);
+    HoldView hold(m_viewHeld);
     extendSelection(positionAt(m_lastMouse), m_lastMouse.x() + horizontalScrollBar()->value());
     event->accept();
 }
@@ -420,7 +368,7 @@ void OutputBox::mouseReleaseEvent(QMouseEvent *event)
         // unit of the last double or triple click.
         m_mayDrag = false;
         m_selecting = false;
-        KeepView keep(m_keepView);
+        HoldView hold(m_viewHeld);
         m_document.moveCursor(positionAt(event->position().toPoint()), MoveMode::MoveAnchor);
     }
     if (event->button() == Qt::LeftButton && m_selecting) {
@@ -443,104 +391,59 @@ void OutputBox::mouseDoubleClickEvent(QMouseEvent *event)
     }
     const int position = positionAt(at);
     m_mayDrag = false;
-    std::tie(m_wordStart, m_wordEnd) = m_document.wordAt(position);
+    const std::pair<int, int> word = m_document.wordAt(position);
+    m_clickUnits.setWord(word);
     {
-        KeepView keep(m_keepView);
-        setSelection(m_wordStart, m_wordEnd);
+        HoldView hold(m_viewHeld);
+        m_document.setSelection(word.first, word.second);
     }
-    m_tripleClickPoint = at;
-    m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
+    m_clickUnits.setDoubleClick(at);
     event->accept();
-}
-
-void OutputBox::forgetClickUnits()
-{
-    m_wordStart = m_wordEnd = m_lineStart = m_lineEnd = 0;
 }
 
 void OutputBox::extendSelection(int position, qreal mouseX)
 {
-    if (m_lineStart < m_lineEnd)
-        extendByLines(position);
-    else if (m_wordStart < m_wordEnd)
-        extendByWords(position, mouseX);
-    else if (m_selecting)
-        m_document.moveCursor(position, MoveMode::KeepAnchor);
-}
-
-void OutputBox::extendByWords(int position, qreal mouseX)
-{
-    if (position >= m_wordStart && position <= m_wordEnd) {
-        // Back over the first word: that word alone, and shown.
-        const int kept = std::exchange(m_keepView, 0);
-        setSelection(m_wordStart, m_wordEnd);
-        m_keepView = kept;
+    if (m_clickUnits.isEmpty()) {
+        if (m_selecting)
+            m_document.moveCursor(position, MoveMode::KeepAnchor);
         return;
     }
-    // Only over a word does the selection take it in, up to its nearer edge;
-    // between words or past the line's end it stays as it is.
-    const auto [start, end] = m_document.wordAt(position);
-    if (start == end)
+    const auto xOf = [this](int at) { return ViewLines::kMargin + m_lines.textX(at); };
+    const std::optional<ClickUnits::Selection> to = m_clickUnits.extend(m_document, position, mouseX, xOf);
+    if (!to)
         return;
-    const qreal startX = ViewLines::kMargin + m_lines.textX(start);
-    const qreal endX = ViewLines::kMargin + m_lines.textX(end);
-    if (mouseX < startX || mouseX > endX)
-        return;
-    setSelection(position < m_wordStart ? m_wordEnd : m_wordStart, mouseX - startX < endX - mouseX ? start : end);
-}
-
-void OutputBox::extendByLines(int position)
-{
-    if (position >= m_lineStart && position <= m_lineEnd) {
-        const int kept = std::exchange(m_keepView, 0);
-        setSelection(m_lineStart, m_lineEnd);
-        m_keepView = kept;
-        return;
-    }
-    const int line = lineOfPosition(position);
-    if (position < m_lineStart)
-        setSelection(m_lineEnd, lineStart(line));
-    else
-        setSelection(m_lineStart, std::min(length(), lineEnd(line) + 1));
+    const int held = to->shown ? std::exchange(m_viewHeld, 0) : m_viewHeld;
+    m_document.setSelection(to->anchor, to->cursor);
+    m_viewHeld = held;
 }
 
 void OutputBox::autoScroll()
 {
-    // Dragging past an edge scrolls faster the farther the mouse is outside.
-    const QRect visible = viewport()->rect();
-    const int deltaY = std::max(m_lastMouse.y() - visible.top(), visible.bottom() - m_lastMouse.y()) - visible.height();
-    const int deltaX = std::max(m_lastMouse.x() - visible.left(), visible.right() - m_lastMouse.x()) - visible.width();
-    int delta = std::max(deltaX, deltaY);
-    if (delta < 0)
+    const std::optional<ViewLines::AutoScroll> scroll = ViewLines::autoScroll(viewport()->rect(), m_lastMouse);
+    if (!scroll)
         return;
-    delta = std::max(delta, 7);
-    m_autoScrollTimer.start(4900 / (delta * delta), this);
-    if (deltaY > 0)
-        verticalScrollBar()->triggerAction(m_lastMouse.y() < visible.center().y()
-                                                   ? QAbstractSlider::SliderSingleStepSub
-                                                   : QAbstractSlider::SliderSingleStepAdd);
-    if (deltaX > 0)
-        horizontalScrollBar()->triggerAction(m_lastMouse.x() < visible.center().x()
-                                                     ? QAbstractSlider::SliderSingleStepSub
-                                                     : QAbstractSlider::SliderSingleStepAdd);
+    m_autoScrollTimer.start(scroll->interval, this);
+    const auto step = [](QScrollBar *bar, ViewLines::ScrollStep toward) {
+        if (toward != ViewLines::ScrollStep::None)
+            bar->triggerAction(toward == ViewLines::ScrollStep::Back ? QAbstractSlider::SliderSingleStepSub
+                                                                     : QAbstractSlider::SliderSingleStepAdd);
+    };
+    step(verticalScrollBar(), scroll->vertical);
+    step(horizontalScrollBar(), scroll->horizontal);
     // The scroll bars moved the view already; following the caret must not
     // move it back.
-    KeepView keep(m_keepView);
+    HoldView hold(m_viewHeld);
     extendSelection(positionAt(m_lastMouse), m_lastMouse.x() + horizontalScrollBar()->value());
 }
 
 void OutputBox::timerEvent(QTimerEvent *event)
 {
-    if (event->timerId() == m_blinkTimer.timerId()) {
-        m_cursorOn = !m_cursorOn;
-        updateLineOf(cursorPosition());
-    } else if (event->timerId() == m_autoScrollTimer.timerId()) {
+    if (m_blink.toggled(event))
+        updateLineOf(m_document.cursorPosition());
+    else if (event->timerId() == m_autoScrollTimer.timerId())
         autoScroll();
-    } else if (event->timerId() == m_tripleClickTimer.timerId()) {
-        m_tripleClickTimer.stop();
-    } else {
+    else
         QAbstractScrollArea::timerEvent(event);
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -548,18 +451,18 @@ void OutputBox::timerEvent(QTimerEvent *event)
 
 void OutputBox::selectAll()
 {
-    KeepView keep(m_keepView);
+    HoldView hold(m_viewHeld);
     m_document.selectAll();
 }
 
 void OutputBox::startDrag()
 {
     auto *data = new QMimeData;
-    data->setText(selectedText());
+    data->setText(m_document.selectedText());
     auto *drag = new QDrag(this);
     drag->setMimeData(data);
-    const int from = selectionStart();
-    const int to = selectionEnd();
+    const int from = m_document.selectionStart();
+    const int to = m_document.selectionEnd();
     const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
     // Dropped into this box, the drop has moved the text already; dropped
     // elsewhere, moving means the text leaves here.
@@ -595,17 +498,19 @@ void OutputBox::dragMoveEvent(QDragMoveEvent *event)
         return;
     }
     const int position = positionAt(event->position().toPoint());
-    // Text dropped onto itself goes nowhere.
-    const bool ontoItself = event->source() == this && position >= selectionStart() && position <= selectionEnd();
-    if (ontoItself) {
-        event->ignore();
-    } else {
+    event->setAccepted(!isOntoItself(event, position));
+    if (event->isAccepted())
         event->acceptProposedAction();
-    }
     if (position != m_dropPosition) {
         m_dropPosition = position;
         viewport()->update();
     }
+}
+
+bool OutputBox::isOntoItself(const QDropEvent *event, int position) const
+{
+    // Text dropped onto itself goes nowhere.
+    return event->source() == this && position >= m_document.selectionStart() && position <= m_document.selectionEnd();
 }
 
 void OutputBox::dragLeaveEvent(QDragLeaveEvent *event)
@@ -625,12 +530,14 @@ void OutputBox::dropEvent(QDropEvent *event)
     }
     const int position = positionAt(event->position().toPoint());
     const bool fromHere = event->source() == this;
-    if (fromHere && position >= selectionStart() && position <= selectionEnd()) {
+    if (isOntoItself(event, position)) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
-    m_document.drop(position, event->mimeData()->text(), fromHere && event->dropAction() == Qt::MoveAction);
+    m_document.drop(position, event->mimeData()->text(),
+                    fromHere && event->dropAction() == Qt::MoveAction ? OutputDocument::DropKind::MoveSelection
+                                                                      : OutputDocument::DropKind::Copy);
 }
 
 // ---------------------------------------------------------------------------
@@ -662,8 +569,7 @@ void OutputBox::focusInEvent(QFocusEvent *event)
 void OutputBox::focusOutEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusOutEvent(event);
-    m_blinkTimer.stop();
-    m_cursorOn = false;
+    m_blink.stop();
     m_autoScrollTimer.stop();
     // The selection turns to the inactive colours.
     viewport()->update();
@@ -672,17 +578,11 @@ void OutputBox::focusOutEvent(QFocusEvent *event)
 void OutputBox::restartBlinking()
 {
     if (!hasFocus()) {
-        m_blinkTimer.stop();
-        m_cursorOn = false;
+        m_blink.stop();
         return;
     }
-    m_cursorOn = true;
-    const int flash = QApplication::cursorFlashTime();
-    if (flash >= 2)
-        m_blinkTimer.start(flash / 2, this);
-    else
-        m_blinkTimer.stop();
-    updateLineOf(cursorPosition());
+    m_blink.restart(this);
+    updateLineOf(m_document.cursorPosition());
 }
 
 void OutputBox::updateLineOf(int position)
@@ -728,6 +628,10 @@ void OutputBox::showEvent(QShowEvent *event)
 void OutputBox::scrollContentsBy(int, int)
 {
     m_lines.setTopLine(verticalScrollBar()->value());
+    // Lines that come into view may be wider than any before: the range
+    // follows before they are painted.
+    m_lines.layOutView(viewport()->height());
+    updateHorizontalRange();
     viewport()->update();
     updateMicroFocus();
 }
@@ -739,7 +643,7 @@ qreal OutputBox::documentWidth() const
 
 void OutputBox::adjustScrollbars()
 {
-    int maximum = std::max(0, lineCount() - 1);
+    int maximum = std::max(0, m_document.lineCount() - 1);
     int page = 0;
     if (isVisible()) {
         std::tie(maximum, page) = m_lines.scrollRange(viewport()->height());
@@ -753,6 +657,11 @@ void OutputBox::adjustScrollbars()
     vertical->setPageStep(page);
     vertical->setValue(top);
     m_lines.setTopLine(vertical->value());
+    // The lines in view are laid out here, not while painting, so a paint
+    // never changes the scroll range: the horizontal range follows the widest
+    // line laid out so far, as QPlainTextEdit's does.
+    if (isVisible())
+        m_lines.layOutView(viewport()->height());
     updateHorizontalRange();
 }
 
@@ -775,8 +684,8 @@ int OutputBox::positionAt(const QPoint &viewportPoint) const
 
 void OutputBox::ensureVisible(int position)
 {
-    position = std::clamp(position, 0, length());
-    const int top = m_lines.topShowing(lineOfPosition(position), viewport()->height());
+    position = std::clamp(position, 0, m_document.length());
+    const int top = m_lines.topShowing(m_document.lineOfPosition(position), viewport()->height());
     if (top != m_lines.topLine())
         verticalScrollBar()->setValue(top);
 
@@ -790,39 +699,36 @@ void OutputBox::ensureVisible(int position)
 void OutputBox::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
-    const qreal widestBefore = documentWidth();
-    ViewLines::Frame frame;
-    frame.scrollX = horizontalScrollBar()->value();
+    ViewLines::ViewPaint view;
+    view.scrollX = horizontalScrollBar()->value();
 
     // Drawing stops at the right edge of the widest line, as QPlainTextEdit
     // keeps its right margin clear of full-width selections.
-    frame.area = event->rect();
-    const int maxX = int(-frame.scrollX + std::max<qreal>(viewport()->width(), documentWidth()) - ViewLines::kMargin
+    view.area = event->rect();
+    const int maxX = int(-view.scrollX + std::max<qreal>(viewport()->width(), documentWidth()) - ViewLines::kMargin
                          + ViewLines::kCursorWidth);
-    frame.area.setRight(std::min(frame.area.right(), maxX));
-    painter.setClipRect(frame.area);
+    view.area.setRight(std::min(view.area.right(), maxX));
+    painter.setClipRect(view.area);
     painter.setPen(palette().text().color());
 
     // The selection's colours, active only while the box has the focus.
     const QPalette::ColorGroup group = hasFocus() ? QPalette::Active : QPalette::Inactive;
-    frame.selectionFormat.setBackground(palette().brush(group, QPalette::Highlight));
-    frame.selectionFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
+    view.selectionFormat.setBackground(palette().brush(group, QPalette::Highlight));
+    view.selectionFormat.setForeground(palette().brush(group, QPalette::HighlightedText));
     QStyleOption styleOption;
     styleOption.initFrom(this);
     if (style()->styleHint(QStyle::SH_RichText_FullWidthSelection, &styleOption, this))
-        frame.selectionFormat.setProperty(QTextFormat::FullWidthSelection, true);
-    frame.selectionStart = selectionStart();
-    frame.selectionEnd = selectionEnd();
-    frame.cursor = cursorPosition();
-    frame.caretShown = hasFocus() && m_cursorOn && isEnabled();
-    frame.preeditCaretShown = hasFocus() && m_cursorOn;
-    frame.preedit = &m_preedit;
-    frame.base = palette().base();
-    frame.viewHeight = viewport()->height();
-    m_lines.draw(&painter, frame);
+        view.selectionFormat.setProperty(QTextFormat::FullWidthSelection, true);
+    view.selectionStart = m_document.selectionStart();
+    view.selectionEnd = m_document.selectionEnd();
+    view.cursor = m_document.cursorPosition();
+    view.caretShown = hasFocus() && m_blink.isOn() && isEnabled();
+    view.preeditCaretShown = hasFocus() && m_blink.isOn();
+    view.preedit = &m_preedit;
+    view.base = palette().base();
+    view.viewHeight = viewport()->height();
+    m_lines.draw(&painter, view);
 
     if (m_dropPosition >= 0)
         painter.fillRect(characterRect(m_dropPosition, ViewLines::kCursorWidth), palette().text());
-    if (documentWidth() > widestBefore)
-        updateHorizontalRange();
 }

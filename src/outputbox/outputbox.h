@@ -1,6 +1,8 @@
 #pragma once
 
 #include "outputbox/boxclipboard.h"
+#include "outputbox/caretblink.h"
+#include "outputbox/clickunits.h"
 #include "outputbox/outputdocument.h"
 #include "outputbox/preedit.h"
 #include "outputbox/viewlines.h"
@@ -18,8 +20,8 @@ class QMenu;
 // with a table of line starts, and only the lines in view are ever laid out.
 //
 // The text, caret and editing are the OutputDocument's; the box shows it and
-// turns keys, mouse, input methods and drops into its edits. The text and caret
-// functions here are the document's, for callers that know only the widget.
+// turns keys, mouse, input methods and drops into its edits. Callers reach the
+// text and caret through document(); the box adds only what is on screen.
 class OutputBox : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -28,44 +30,17 @@ public:
     explicit OutputBox(QWidget *parent = nullptr);
     ~OutputBox() override;
 
-    // CR LF, LF and a lone CR each end a line. The string is taken over, not
-    // copied; undo history and selection are reset, as setPlainText() does.
-    void setText(QString &&text) { m_document.setText(std::move(text)); }
-    void setText(const QString &text) { setText(QString(text)); }
-    QString text() const { return m_document.text(); }
-    void clear() { setText(QString()); }
-
+    // The text, caret, selection, edits and undo: everything but what is on
+    // screen.
     OutputDocument *document() { return &m_document; }
     const OutputDocument *document() const { return &m_document; }
 
-    int length() const { return m_document.length(); }
-    int lineCount() const { return m_document.lineCount(); }
-    int lineOfPosition(int position) const { return m_document.lineOfPosition(position); }
-    int lineStart(int line) const { return m_document.lineStart(line); }
-    int lineEnd(int line) const { return m_document.lineEnd(line); }
-    QString textRange(int from, int to) const { return m_document.textRange(from, to); }
-
-    int cursorPosition() const { return m_document.cursorPosition(); }
-    int anchorPosition() const { return m_document.anchorPosition(); }
-    void setCursorPosition(int position) { m_document.setCursorPosition(position); }
-    void setSelection(int anchor, int cursor) { m_document.setSelection(anchor, cursor); }
-    bool hasSelection() const { return m_document.hasSelection(); }
-    int selectionStart() const { return m_document.selectionStart(); }
-    int selectionEnd() const { return m_document.selectionEnd(); }
-    QString selectedText() const { return m_document.selectedText(); }
-
-    // Replaces [from, to) as an edit the operator can undo; the caret ends after it.
-    void replaceRange(int from, int to, const QString &text) { m_document.replaceRange(from, to, text); }
-
-    bool isUndoAvailable() const { return m_document.isUndoAvailable(); }
-    bool isRedoAvailable() const { return m_document.isRedoAvailable(); }
-
     int firstVisibleLine() const { return m_lines.topLine(); }
     // Viewport coordinates.
-    QRect cursorRect() const { return characterRect(cursorPosition(), 1); }
+    QRect cursorRect() const { return characterRect(m_document.cursorPosition(), 1); }
     QRect characterRect(int position, int width) const;
     int positionAt(const QPoint &viewportPoint) const;
-    void ensureCursorVisible() { ensureVisible(cursorPosition()); }
+    void ensureCursorVisible() { ensureVisible(m_document.cursorPosition()); }
     // Shows the position as QPlainTextEdit shows its caret: the fewest lines
     // scrolled up or down, and sideways back to the middle once it left the view.
     void ensureVisible(int position);
@@ -74,6 +49,8 @@ public:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 public slots:
+    // Empties the box, as QPlainTextEdit's clear() does: no undo history left.
+    void clear() { m_document.setText(QString()); }
     void undo() { m_document.undo(); }
     void redo() { m_document.redo(); }
     void cut() { BoxClipboard::cut(m_document); }
@@ -81,7 +58,6 @@ public slots:
     void paste() { BoxClipboard::paste(m_document); }
     // Selects everything and, as QPlainTextEdit does, leaves the view where it is.
     void selectAll();
-    void deleteSelection() { m_document.deleteSelection(); }
 
 signals:
     void textChanged();
@@ -121,17 +97,17 @@ private:
     // Whether a press at a point belongs to the input method; commits what it
     // composes otherwise.
     bool endComposing(const QPoint &at);
+    // Where the composed text shows: its column, or its line's end.
+    int composedAt() const;
     void startDrag();
+    bool isOntoItself(const QDropEvent *event, int position) const;
     // A press, or a drag after a double or triple click, extending the
     // selection by words or whole lines as the click that started it chose.
     void extendSelection(int position, qreal mouseX);
-    void extendByWords(int position, qreal mouseX);
-    void extendByLines(int position);
-    void forgetClickUnits();
     // The caret's x kept over moves up and down, measured when there is none.
     qreal preferredX();
     void moveVertically(int lines, MoveMode mode);
-    void pageUpDown(bool down, MoveMode mode);
+    void page(ViewLines::PageDirection direction, MoveMode mode);
 
     void adjustScrollbars();
     void updateHorizontalRange();
@@ -142,30 +118,21 @@ private:
     void setFontOfLayouts();
 
     OutputDocument m_document;
-    const TextBuffer &m_buffer; // the document's, for drawing and measuring
-    ViewLines m_lines;
+    ViewLines m_lines; // reads the document's lines to lay them out
 
     qreal m_pageY = 0; // the caret's height on screen over a run of page keys
     bool m_pageYValid = false;
-    bool m_cursorOn = false;
-    QBasicTimer m_blinkTimer;
+    CaretBlink m_blink;
 
     // Mouse selection
     bool m_selecting = false;
-    // The word of the last double click and the line of the last triple click
-    // ([start, end), empty for none): until a plain click, dragging and
-    // Shift+clicking extend by these units. Edits move them as they move text.
-    int m_wordStart = 0;
-    int m_wordEnd = 0;
-    int m_lineStart = 0;
-    int m_lineEnd = 0;
-    // Above zero while a caret move must not scroll: a drag, a double click or
-    // Select All leave the view where it is, as QPlainTextEdit's do.
-    int m_keepView = 0;
+    ClickUnits m_clickUnits;
+    // How many HoldViews are alive: while any is, a caret move does not scroll
+    // (a drag, a double click or Select All leave the view where it is, as
+    // QPlainTextEdit's do).
+    int m_viewHeld = 0;
     QPoint m_lastMouse;
     QBasicTimer m_autoScrollTimer;
-    QBasicTimer m_tripleClickTimer;
-    QPoint m_tripleClickPoint;
     // A press inside the selection may start dragging it away.
     bool m_mayDrag = false;
     QPoint m_dragFrom;

@@ -1,6 +1,7 @@
 #include "outputbox/outputdocument.h"
 
 #include "outputbox/caretmoves.h"
+#include "outputbox/linetext.h"
 
 #include <QVariant>
 
@@ -26,18 +27,14 @@ void OutputDocument::setText(QString &&text)
 
 QString OutputDocument::textRange(int from, int to) const
 {
-    QString range = m_buffer.text(from, to);
-    // A line separator shows as a line break, so it goes out as one.
-    range.replace(TextBuffer::kLineSeparator, TextBuffer::kLineBreak);
-    return range;
+    return TextBuffer::withLineBreaks(m_buffer.text(from, to));
 }
 
 std::pair<int, int> OutputDocument::wordAt(int position) const
 {
     const int line = m_buffer.lineOfPosition(position);
     const int start = m_buffer.lineStart(line);
-    QString scratch;
-    const auto word = CaretMoves::wordAt(m_buffer.lineView(line, &scratch), position - start);
+    const auto word = CaretMoves::wordAt(LineText(m_buffer, line), position - start);
     return {start + word.first, start + word.second};
 }
 
@@ -130,25 +127,22 @@ int OutputDocument::target(Move move, MoveMode mode) const
     const int start = m_buffer.lineStart(line);
     const int end = m_buffer.lineEnd(line);
     const int column = m_cursor - start;
-    QString scratch;
+    const LineText text(m_buffer, line);
     // Across a line's edge every move takes one step, over the line break.
     switch (move) {
     case Move::NextCharacter:
         // With a selection and no Shift, the caret goes to the selection's end.
         if (mode == MoveMode::MoveAnchor && hasSelection())
             return selectionEnd();
-        return m_cursor == end ? m_cursor + 1
-                               : start + CaretMoves::nextCharacter(m_buffer.lineView(line, &scratch), column);
+        return m_cursor == end ? m_cursor + 1 : start + CaretMoves::nextCharacter(text, column);
     case Move::PreviousCharacter:
         if (mode == MoveMode::MoveAnchor && hasSelection())
             return selectionStart();
-        return m_cursor == start ? m_cursor - 1
-                                 : start + CaretMoves::previousCharacter(m_buffer.lineView(line, &scratch), column);
+        return m_cursor == start ? m_cursor - 1 : start + CaretMoves::previousCharacter(text, column);
     case Move::NextWord:
-        return m_cursor == end ? m_cursor + 1 : start + CaretMoves::nextWord(m_buffer.lineView(line, &scratch), column);
+        return m_cursor == end ? m_cursor + 1 : start + CaretMoves::nextWord(text, column);
     case Move::PreviousWord:
-        return m_cursor == start ? m_cursor - 1
-                                 : start + CaretMoves::previousWord(m_buffer.lineView(line, &scratch), column);
+        return m_cursor == start ? m_cursor - 1 : start + CaretMoves::previousWord(text, column);
     case Move::LineStart:
         return start;
     case Move::LineEnd:
@@ -172,14 +166,13 @@ TextBuffer::Pieces OutputDocument::applyReplace(int from, int to, const TextBuff
     change.removedLines = m_buffer.lineOfPosition(to) - change.firstLine + 1;
     change.addedLines = TextBuffer::breaks(with) + 1;
     change.inserted = TextBuffer::length(with);
-    TextBuffer::Pieces removed = m_buffer.replace(from, to, with);
-    change.removed = &removed;
+    change.removed = m_buffer.replace(from, to, with);
     m_preferredX = -1;
     emit textReplaced(change);
-    return removed;
+    return std::move(change.removed);
 }
 
-bool OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained)
+bool OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind kind)
 {
     from = std::clamp(from, 0, length());
     to = std::clamp(to, from, length());
@@ -188,14 +181,9 @@ bool OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind 
     const int oldCursor = m_cursor;
     const int oldAnchor = m_anchor;
     const TextBuffer::Pieces inserted = m_buffer.store(text);
-    EditHistory::Step step;
-    step.position = from;
-    step.length = TextBuffer::length(inserted);
-    step.pieces = applyReplace(from, to, inserted);
-    m_cursor = m_anchor = from + step.length;
-    step.chained = chained;
-    step.kind = kind;
-    m_history.record(std::move(step), inserted);
+    TextBuffer::Pieces removed = applyReplace(from, to, inserted);
+    m_cursor = m_anchor = from + TextBuffer::length(inserted);
+    m_history.record(from, std::move(removed), inserted, kind);
     emit caretMoved(oldCursor, oldAnchor);
     return true;
 }
@@ -229,18 +217,25 @@ void OutputDocument::replaceRange(int from, int to, QStringView text)
     edit(from, to, text, EditHistory::Kind::Other);
 }
 
-void OutputDocument::erase(bool forward, bool byWord)
+void OutputDocument::eraseBackward(EraseUnit unit)
 {
     // Backspace takes one code point, so an accent can be taken off its letter;
     // a run of Backspaces (or of Deletes) is undone as one, word erasing is not.
-    if (byWord)
-        eraseFromCaret(forward, forward ? CaretMoves::nextWord : CaretMoves::previousWord, EditHistory::Kind::Other);
+    if (unit == EraseUnit::Word)
+        eraseFromCaret(Side::Before, CaretMoves::previousWord, EditHistory::Kind::Other);
     else
-        eraseFromCaret(forward, forward ? CaretMoves::nextCharacter : CaretMoves::previousCodePoint,
-                       EditHistory::Kind::Erasing);
+        eraseFromCaret(Side::Before, CaretMoves::previousCodePoint, EditHistory::Kind::Erasing);
 }
 
-void OutputDocument::eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind)
+void OutputDocument::eraseForward(EraseUnit unit)
+{
+    if (unit == EraseUnit::Word)
+        eraseFromCaret(Side::After, CaretMoves::nextWord, EditHistory::Kind::Other);
+    else
+        eraseFromCaret(Side::After, CaretMoves::nextCharacter, EditHistory::Kind::Erasing);
+}
+
+void OutputDocument::eraseFromCaret(Side side, int (*move)(const LineText &, int), EditHistory::Kind kind)
 {
     // A selection goes whole; otherwise from the caret to where `move` takes it
     // within its line, or across the line break at the line's edge.
@@ -248,14 +243,14 @@ void OutputDocument::eraseFromCaret(bool forward, int (*move)(QStringView, int),
         edit(selectionStart(), selectionEnd(), {}, EditHistory::Kind::Other);
         return;
     }
+    const bool forward = side == Side::After;
     if (forward ? m_cursor >= length() : m_cursor <= 0)
         return;
     const int line = m_buffer.lineOfPosition(m_cursor);
     const int start = m_buffer.lineStart(line);
     const int edge = forward ? m_buffer.lineEnd(line) : start;
-    QString scratch;
     const int other = m_cursor == edge ? m_cursor + (forward ? 1 : -1)
-                                       : start + move(m_buffer.lineView(line, &scratch), m_cursor - start);
+                                       : start + move(LineText(m_buffer, line), m_cursor - start);
     edit(std::min(m_cursor, other), std::max(m_cursor, other), {}, kind);
 }
 
@@ -271,86 +266,98 @@ void OutputDocument::eraseLine()
     edit(m_buffer.lineStart(line), m_buffer.lineEnd(line), {}, EditHistory::Kind::Other);
 }
 
-void OutputDocument::commitInput(const QString &text, int replacementStart, int replacementLength, bool composing)
+void OutputDocument::commitInput(const QString &text, int replacementStart, int replacementLength, Composing composing)
 {
-    if (text.isEmpty() && replacementLength == 0 && !composing)
+    if (text.isEmpty() && replacementLength == 0 && composing == Composing::Ended)
         return;
     // As QPlainTextEdit takes it: the selection goes first, then the range
-    // beside the caret is replaced, all one undo step. A range reaching
-    // outside the text is no range: the text goes in at its start, or at the
-    // caret when the start is outside too.
+    // beside the caret is replaced, all one undo step, which takes the caret
+    // back to where it stood when the commit came.
     const int oldCursor = m_cursor;
-    bool removed = false;
-    if (hasSelection()) {
-        const int start = selectionStart();
-        removed = edit(start, selectionEnd(), {}, EditHistory::Kind::Other);
-        if (start != oldCursor)
-            m_history.last().caretUndone = oldCursor;
+    std::optional<int> caretUndone;
+    m_history.beginStep();
+    const int start = selectionStart();
+    const bool removed = hasSelection() && edit(start, selectionEnd(), {}, EditHistory::Kind::Other);
+    if (removed && start != oldCursor)
+        caretUndone = oldCursor;
+    std::optional<std::pair<int, int>> committed;
+    if (!text.isEmpty() || replacementLength != 0) {
+        committed = commitReplacing(text, replacementStart, replacementLength);
+        if (committed && !removed && committed->first != oldCursor)
+            caretUndone = oldCursor;
     }
-    if (text.isEmpty() && replacementLength == 0)
-        return;
+    m_history.endStep(caretUndone);
+    if (committed)
+        setCursorPosition(committed->second);
+}
+
+std::optional<std::pair<int, int>> OutputDocument::commitReplacing(const QString &text, int replacementStart,
+                                                                   int replacementLength)
+{
+    // A range reaching outside the text is no range: the text goes in at its
+    // start, or at the caret when the start is outside too.
     const int caret = m_cursor;
     const auto inText = [this](int position) { return position >= 0 && position <= length(); };
     const int at = inText(caret + replacementStart) ? caret + replacementStart : caret;
     const int end = inText(at + replacementLength) ? at + replacementLength : at;
     const int from = std::min(at, end);
     const int to = std::max(at, end);
-    if (!edit(from, to, text, EditHistory::Kind::Other, removed))
-        return;
-    // Undo takes the caret back to where it stood when the commit came.
-    if (!removed && from != oldCursor)
-        m_history.last().caretUndone = oldCursor;
+    if (!edit(from, to, text, EditHistory::Kind::Other))
+        return std::nullopt;
     // The caret keeps to its text; at the range's start it goes past the commit.
     const int inserted = m_cursor - from;
-    setCursorPosition(caret < from ? caret : (caret < to ? from : caret - (to - from)) + inserted);
+    return std::make_pair(from, caret < from ? caret : (caret < to ? from : caret - (to - from)) + inserted);
 }
 
-void OutputDocument::drop(int position, QStringView text, bool moveSelection)
+void OutputDocument::drop(int position, QStringView text, DropKind kind)
 {
     const int from = selectionStart();
     const int to = selectionEnd();
+    m_history.beginStep();
     edit(position, position, text, EditHistory::Kind::Other);
     const int inserted = m_cursor - position;
     int start = position;
-    if (moveSelection) {
+    std::optional<int> caretRedone;
+    if (kind == DropKind::MoveSelection) {
         // The text leaves its old place in the same undo step.
         bool removed = false;
         if (position < from) {
-            removed = edit(from + inserted, to + inserted, {}, EditHistory::Kind::Other, true);
+            removed = edit(from + inserted, to + inserted, {}, EditHistory::Kind::Other);
         } else {
-            removed = edit(from, to, {}, EditHistory::Kind::Other, true);
+            removed = edit(from, to, {}, EditHistory::Kind::Other);
             start -= to - from;
         }
         // Redone, the caret ends after the text put in, as it does now.
         if (removed)
-            m_history.last().caretRedone = start + inserted;
+            caretRedone = start + inserted;
     }
+    m_history.endStep(std::nullopt, caretRedone);
     setCursorPosition(start + inserted);
 }
 
 // ---------------------------------------------------------------------------
 // Undo and redo
 
-void OutputDocument::replay(bool undoing)
+void OutputDocument::replay(Direction direction)
 {
-    // Steps that belong together (a drag's two halves) go back and forth as one.
+    const bool undoing = direction == Direction::Undo;
     if (undoing ? !m_history.canUndo() : !m_history.canRedo())
         return;
-    do {
-        replayStep(undoing);
-    } while (undoing ? m_history.undoGoesOn() : m_history.redoGoesOn());
-}
-
-void OutputDocument::replayStep(bool undoing)
-{
     const int oldCursor = m_cursor;
     const int oldAnchor = m_anchor;
-    // A step holds what its range held before; putting that back gives the
-    // text the step replaced, kept in its place for the way back.
+    // A replacement holds what its range held before; putting that back
+    // gives the text it replaced, kept in its place for the way back.
     EditHistory::Step &step = undoing ? m_history.nextUndo() : m_history.nextRedo();
-    const TextBuffer::Pieces back = applyReplace(step.position, step.position + step.length, step.pieces);
-    step.length = TextBuffer::length(step.pieces);
-    step.pieces = back;
+    const auto apply = [this](EditHistory::Replacement &replacement) {
+        TextBuffer::Pieces back
+                = applyReplace(replacement.position, replacement.position + replacement.length, replacement.pieces);
+        replacement.length = TextBuffer::length(replacement.pieces);
+        replacement.pieces = std::move(back);
+    };
+    if (undoing)
+        std::for_each(step.replacements.rbegin(), step.replacements.rend(), apply);
+    else
+        std::for_each(step.replacements.begin(), step.replacements.end(), apply);
     // Without a selection, as QTextDocument leaves its cursor.
     m_cursor = m_anchor = std::clamp(undoing ? step.caretUndone : step.caretRedone, 0, length());
     if (undoing)

@@ -9,7 +9,10 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
+
+class LineText;
 
 // What the output box edits, without the box: the text, the caret and the
 // anchor, the undo history, and every edit the operator can make, each as one
@@ -48,9 +51,15 @@ public:
         int firstLine = 0;    // lines [firstLine, firstLine + removedLines) before
         int removedLines = 0; // became [firstLine, firstLine + addedLines)
         int addedLines = 0;
-        const TextBuffer::Pieces *removed = nullptr; // the text taken out
-        int inserted = 0;                            // characters put in
+        TextBuffer::Pieces removed; // the text taken out; its pieces share their stores
+        int inserted = 0;           // characters put in
+
+        int removedLength() const { return TextBuffer::length(removed); }
     };
+    // Whether an input method still composes after what it commits.
+    enum class Composing { GoesOn, Ended };
+    // Whether a drop copies the text or moves the selection there.
+    enum class DropKind { Copy, MoveSelection };
 
     explicit OutputDocument(QObject *parent = nullptr);
 
@@ -103,9 +112,11 @@ public:
     // Any line ends of the pasted text become the box's own.
     void paste(const QString &text);
     void deleteSelection();
-    // Backspace (forward = false) and Delete, by character or by word; without a
-    // selection from the caret across at most one line break.
-    void erase(bool forward, bool byWord);
+    // Backspace and Delete, by character or by word; without a selection from
+    // the caret across at most one line break.
+    enum class EraseUnit { Character, Word };
+    void eraseBackward(EraseUnit unit);
+    void eraseForward(EraseUnit unit);
     // From the anchor to the end of the caret's line, as QPlainTextEdit does.
     void eraseToLineEnd();
     void eraseLine();
@@ -113,17 +124,16 @@ public:
     void replaceRange(int from, int to, QStringView text);
 
     // What an input method commits: its text, in place of a range beside the
-    // caret when it gives one. `composing` says whether it still composes
-    // more, which takes the selection away.
-    void commitInput(const QString &text, int replacementStart, int replacementLength, bool composing);
+    // caret when it gives one. Composing that goes on takes the selection away.
+    void commitInput(const QString &text, int replacementStart, int replacementLength, Composing composing);
     // Text dropped at a position; moving the selection there takes it out of its
     // old place in the same undo step.
-    void drop(int position, QStringView text, bool moveSelection);
+    void drop(int position, QStringView text, DropKind kind);
 
     bool isUndoAvailable() const { return m_history.canUndo(); }
     bool isRedoAvailable() const { return m_history.canRedo(); }
-    void undo() { replay(true); }
-    void redo() { replay(false); }
+    void undo() { replay(Direction::Undo); }
+    void redo() { replay(Direction::Redo); }
 
 signals:
     // The whole text was replaced; caret and anchor were where given, and are 0.
@@ -138,12 +148,18 @@ signals:
 private:
     // The one place text changes: every edit, undo and redo comes through here.
     TextBuffer::Pieces applyReplace(int from, int to, const TextBuffer::Pieces &with);
+    enum class Direction { Undo, Redo };
+
     // Whether it changed anything (and so recorded a step).
-    bool edit(int from, int to, QStringView text, EditHistory::Kind kind, bool chained = false);
-    void eraseFromCaret(bool forward, int (*move)(QStringView, int), EditHistory::Kind kind);
+    bool edit(int from, int to, QStringView text, EditHistory::Kind kind);
+    // An input method's text in place of its range: where it went in and where
+    // the caret then goes, or nothing when it changed nothing.
+    std::optional<std::pair<int, int>> commitReplacing(const QString &text, int replacementStart,
+                                                       int replacementLength);
+    enum class Side { Before, After };
+    void eraseFromCaret(Side side, int (*move)(const LineText &, int), EditHistory::Kind kind);
     int target(Move move, MoveMode mode) const;
-    void replay(bool undoing);
-    void replayStep(bool undoing);
+    void replay(Direction direction);
 
     TextBuffer m_buffer;
     EditHistory m_history;

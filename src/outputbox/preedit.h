@@ -1,53 +1,49 @@
 #pragma once
 
-#include <QFontMetricsF>
+#include "outputbox/outputdocument.h"
+
 #include <QInputMethodEvent>
 #include <QList>
 #include <QString>
 
-// An input method's text still being composed, shown where the caret was when
-// it came until it is committed. Like QTextLayout's preedit area it keeps its
-// column in its line while the operator types or moves the caret.
-struct Preedit
-{
-    QString text;
-    int position = 0;  // where in the text it shows: a column of its line, perhaps past the end
-    int line = 0;      // the line it shows in
-    int lineStart = 0; // and where that starts
-    int cursor = 0;
-    bool cursorVisible = true;
-    QList<QInputMethodEvent::Attribute> formats;
+class QFont;
 
-    bool isEmpty() const { return text.isEmpty(); }
+// An input method's text still being composed, the one place that knows it:
+// shown at the line and column where the caret was when it came, until it is
+// committed. Like QTextLayout's preedit area it keeps its column in its line
+// while the operator types or moves the caret, even past the line's end, and
+// follows its line as the document's edits move it.
+class Preedit
+{
+public:
+    bool isEmpty() const { return m_text.isEmpty(); }
+    const QString &text() const { return m_text; }
+    int line() const { return m_line; }
+    int column() const { return m_column; }
+    // Where the composing caret stands in the text, and whether it shows.
+    int cursor() const { return m_cursor; }
+    bool cursorVisible() const { return m_cursorVisible; }
+    const QList<QInputMethodEvent::Attribute> &formats() const { return m_formats; }
+
     // How far the composing caret stands from where the composed text starts.
-    qreal caretOffset(const QFont &font) const
-    {
-        return isEmpty() ? 0 : QFontMetricsF(font).horizontalAdvance(text.left(cursor));
-    }
-    // Takes what the event composes; gives back the selections it asks for
-    // (columns of the caret's line) when it composes nothing.
-    QList<QInputMethodEvent::Attribute> take(const QInputMethodEvent *event)
-    {
-        text = event->preeditString();
-        cursor = text.size();
-        cursorVisible = true;
-        formats.clear();
-        QList<QInputMethodEvent::Attribute> selections;
-        for (const QInputMethodEvent::Attribute &attribute : event->attributes()) {
-            if (attribute.type == QInputMethodEvent::Cursor) {
-                cursor = attribute.start;
-                cursorVisible = attribute.length != 0;
-            } else if (attribute.type == QInputMethodEvent::TextFormat) {
-                formats.append(attribute);
-            } else if (attribute.type == QInputMethodEvent::Selection && text.isEmpty()) {
-                selections.append(attribute);
-            }
-        }
-        return selections;
-    }
-    void clear()
-    {
-        text.clear();
-        formats.clear();
-    }
+    qreal caretOffset(const QFont &font) const;
+    qreal width(const QFont &font) const;
+    // How many of its characters lie (for the most part) left of x, counted
+    // from where it starts.
+    int characterAt(qreal x, const QFont &font) const;
+
+    // Takes what the event composes, shown at that line and column; gives back
+    // the selections it asks for (columns of that line) when it composes nothing.
+    QList<QInputMethodEvent::Attribute> take(const QInputMethodEvent *event, int line, int column);
+    // Follows a replacement in the document's text.
+    void follow(const OutputDocument::Change &change);
+    void clear();
+
+private:
+    QString m_text;
+    int m_line = 0;
+    int m_column = 0; // perhaps past the line's end
+    int m_cursor = 0;
+    bool m_cursorVisible = true;
+    QList<QInputMethodEvent::Attribute> m_formats;
 };

@@ -164,20 +164,6 @@ int TextBuffer::lineEnd(int line) const
     return lineStart(line + 1) - 1;
 }
 
-QStringView TextBuffer::lineView(int line, QString *scratch) const
-{
-    return view(lineStart(line), lineEnd(line), scratch);
-}
-
-QStringView TextBuffer::view(int from, int to, QString *scratch) const
-{
-    const QStringView first = chunk(from, to);
-    if (first.size() >= to - from)
-        return first;
-    *scratch = text(from, to);
-    return *scratch;
-}
-
 QStringView TextBuffer::chunk(int from, int to) const
 {
     from = std::clamp(from, 0, m_length);
@@ -190,11 +176,16 @@ QStringView TextBuffer::chunk(int from, int to) const
     return QStringView(piece.store->text).mid(piece.start + offset, std::min(to - from, piece.length - offset));
 }
 
-QString TextBuffer::lineText(int line) const
+QStringView TextBuffer::chunkBefore(int from, int to) const
 {
-    QString scratch;
-    const QStringView view = lineView(line, &scratch);
-    return scratch.isEmpty() ? view.toString() : scratch;
+    from = std::clamp(from, 0, m_length);
+    to = std::clamp(to, from, m_length);
+    if (from == to)
+        return QStringView();
+    const int p = pieceAt(to - 1);
+    const Piece &piece = m_pieces[p];
+    const int begin = std::max(from, m_pieceStart[p]);
+    return QStringView(piece.store->text).mid(piece.start + begin - m_pieceStart[p], to - begin);
 }
 
 QString TextBuffer::text(int from, int to) const
@@ -289,6 +280,12 @@ TextBuffer::Pieces TextBuffer::replace(int from, int to, const Pieces &with)
     joinWithPrevious(first);
     recount();
     return removed;
+}
+
+QString TextBuffer::withLineBreaks(QString text)
+{
+    text.replace(kLineSeparator, kLineBreak);
+    return text;
 }
 
 int TextBuffer::length(const Pieces &pieces)

@@ -61,18 +61,14 @@ public:
     int lineEnd(int line) const;
     int lineLength(int line) const { return lineEnd(line) - lineStart(line); }
 
-    // The line's characters without its line break. The view points into the
-    // buffer when the line lies in one piece, and into *scratch otherwise; either
-    // way it is good only until the next edit.
-    QStringView lineView(int line, QString *scratch) const;
-    QString lineText(int line) const;
-    // [from, to), pointing into the buffer when it lies in one piece and into
-    // *scratch otherwise; good only until the next edit.
-    QStringView view(int from, int to, QString *scratch) const;
     // The characters from `from` up to `to` or to the end of the piece that
     // holds `from`, whichever comes first: a line edited many times can be read
-    // through this way without putting it together.
+    // through this way without putting it together (LineText does). Good only
+    // until the next edit.
     QStringView chunk(int from, int to) const;
+    // The same backwards: up to `to`, from `from` or from the start of the
+    // piece that holds the character before `to`.
+    QStringView chunkBefore(int from, int to) const;
 
     // The characters in [from, to), line breaks as they are kept inside.
     QString text(int from, int to) const;
@@ -87,6 +83,10 @@ public:
     // Replaces [from, to) by the given pieces and gives back the pieces taken out,
     // which can later be put back the same way (undo, redo).
     Pieces replace(int from, int to, const Pieces &with);
+
+    // A text of the buffer as the clipboard and a screen reader get it: a line
+    // separator shows as a line break, so it goes out as one.
+    static QString withLineBreaks(QString text);
 
     static int length(const Pieces &pieces);
     static int breaks(const Pieces &pieces);

@@ -1,7 +1,7 @@
 #include "outputbox/viewlines.h"
 
+#include "outputbox/linetext.h"
 #include "outputbox/textbuffer.h"
-#include "outputbox/wideline.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -15,19 +15,25 @@ namespace {
 // Past this many lines from the top of the view a line's place is estimated
 // instead of laying out every line in between.
 constexpr int kMeasuredReach = 2000;
+// Whether the selection reaches into a line or onto its line break. As
+// QPlainTextEdit does, the line's layout is handed the selection as it is,
+// reaching past the line on either side, and clips it.
+bool selectionReaches(const ViewLines::ViewPaint &view, int lineStart, int lineLength)
+{
+    return view.selectionEnd > view.selectionStart && view.selectionStart - lineStart < lineLength + 1
+            && view.selectionEnd - lineStart > 0;
+}
+
 } // namespace
 
 ViewLines::ViewLines(const TextBuffer &buffer)
     : m_buffer(buffer)
     , m_layouts(buffer)
-{
-    m_layouts.setMargin(kMargin);
-}
+{ }
 
 void ViewLines::setFont(const QFont &font, QPaintDevice *device)
 {
     m_font = font;
-    m_device = device;
     m_layouts.setFont(font, device);
 }
 
@@ -83,6 +89,11 @@ qreal ViewLines::textX(int position) const
 {
     const int line = m_buffer.lineOfPosition(position);
     return m_layouts.cursorToX(line, position - m_buffer.lineStart(line));
+}
+
+int ViewLines::positionOnLine(int line, qreal x) const
+{
+    return m_buffer.lineStart(line) + m_layouts.xToCursor(line, x);
 }
 
 QRectF ViewLines::characterRect(int position, int width, qreal scrollX) const
@@ -190,11 +201,11 @@ int ViewLines::pageUpTop(qreal viewHeight) const
     return top;
 }
 
-ViewLines::Page ViewLines::page(bool down, int caretLine, qreal pageY, qreal viewHeight, int maxTop) const
+ViewLines::Page ViewLines::page(PageDirection direction, int caretLine, qreal pageY, qreal viewHeight, int maxTop) const
 {
     Page page{m_topLine, caretLine};
     qreal targetY = pageY;
-    if (down) {
+    if (direction == PageDirection::Down) {
         const int top = pageDownTop(viewHeight);
         if (top < 0)
             targetY = std::numeric_limits<qreal>::max();
@@ -206,13 +217,13 @@ ViewLines::Page ViewLines::page(bool down, int caretLine, qreal pageY, qreal vie
         page.top = std::clamp(pageUpTop(viewHeight), 0, maxTop);
     }
     // The caret's line is found with the view where it will be.
-    page.line = lineReaching(page.top, caretLine, targetY, down);
+    page.line = lineReaching(page.top, caretLine, targetY, direction);
     return page;
 }
 
-int ViewLines::lineReaching(int topLine, int line, qreal y, bool down) const
+int ViewLines::lineReaching(int topLine, int line, qreal y, PageDirection direction) const
 {
-    if (down) {
+    if (direction == PageDirection::Down) {
         while (line < m_buffer.lineCount() - 1) {
             ++line;
             if (lineTop(topLine, line) >= y)
@@ -228,60 +239,72 @@ int ViewLines::lineReaching(int topLine, int line, qreal y, bool down) const
     return line;
 }
 
+std::optional<ViewLines::AutoScroll> ViewLines::autoScroll(const QRect &visible, const QPoint &mouse)
+{
+    const int deltaY = std::max(mouse.y() - visible.top(), visible.bottom() - mouse.y()) - visible.height();
+    const int deltaX = std::max(mouse.x() - visible.left(), visible.right() - mouse.x()) - visible.width();
+    const int delta = std::max(deltaX, deltaY);
+    if (delta < 0)
+        return std::nullopt;
+    const auto towards = [](int outside, bool before) {
+        return outside <= 0 ? ScrollStep::None : before ? ScrollStep::Back : ScrollStep::Forward;
+    };
+    const int speed = std::max(delta, 7);
+    return AutoScroll{4900 / (speed * speed), towards(deltaY, mouse.y() < visible.center().y()),
+                      towards(deltaX, mouse.x() < visible.center().x())};
+}
+
 // ---------------------------------------------------------------------------
 // Drawing
 
-void ViewLines::drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const Frame &frame) const
+void ViewLines::drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const ViewPaint &view) const
 {
     // The text being composed is laid out into its line for as long as it is
     // composed, the way QPlainTextEdit shows it.
-    const Preedit &preedit = *frame.preedit;
-    const int at = preedit.position - m_buffer.lineStart(line);
-    QTextLayout layout(m_buffer.lineText(line), m_font, m_device);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    layout.setTextOption(option);
-    layout.setPreeditArea(at, preedit.text);
+    const Preedit &preedit = *view.preedit;
+    const int at = preedit.column();
     QList<QTextLayout::FormatRange> formats;
-    for (const QInputMethodEvent::Attribute &attribute : preedit.formats) {
+    for (const QInputMethodEvent::Attribute &attribute : preedit.formats()) {
         const QTextCharFormat format = attribute.value.value<QTextFormat>().toCharFormat();
         if (format.isValid())
             formats.append({at + attribute.start, attribute.length, format});
     }
-    layout.setFormats(formats);
-    layout.beginLayout();
-    QTextLine textLine = layout.createLine();
-    textLine.setLeadingIncluded(true);
-    textLine.setLineWidth(1e9);
-    layout.endLayout();
+    const std::unique_ptr<QTextLayout> layout
+            = m_layouts.shaper().layout(LineText(m_buffer, line).toString(), at, preedit.text(), formats);
     // The selection as QPlainTextEdit hands it over: in the line's own
     // positions, which the text being composed shifts.
     QList<QTextLayout::FormatRange> selections;
     const int start = m_buffer.lineStart(line);
-    if (frame.selectionEnd > frame.selectionStart && frame.selectionStart - start < m_buffer.lineLength(line) + 1
-        && frame.selectionEnd - start > 0)
-        selections.append(
-                {frame.selectionStart - start, frame.selectionEnd - frame.selectionStart, frame.selectionFormat});
-    layout.draw(painter, origin, selections, frame.area);
-    if (frame.preeditCaretShown && preedit.cursorVisible)
-        layout.drawCursor(painter, origin, at + preedit.cursor, kCursorWidth);
+    if (selectionReaches(view, start, m_buffer.lineLength(line)))
+        selections.append({view.selectionStart - start, view.selectionEnd - view.selectionStart, view.selectionFormat});
+    layout->draw(painter, origin, selections, view.area);
+    if (view.preeditCaretShown && preedit.cursorVisible())
+        layout->drawCursor(painter, origin, at + preedit.cursor(), kCursorWidth);
 }
 
-void ViewLines::draw(QPainter *painter, const Frame &frame) const
+void ViewLines::layOutView(qreal viewHeight) const
 {
-    const QRect &area = frame.area;
-    const bool composing = frame.preedit && !frame.preedit->isEmpty();
-    QPointF offset(-frame.scrollX, m_topLine == 0 ? kMargin : 0);
     const int lines = m_buffer.lineCount();
-    const int cursorLine = m_buffer.lineOfPosition(frame.cursor);
-    const int preeditLine = composing ? m_buffer.lineOfPosition(frame.preedit->lineStart) : -1;
+    qreal y = m_topLine == 0 ? kMargin : 0;
+    for (int line = m_topLine; line < lines && y <= viewHeight; ++line)
+        y += m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
+}
+
+void ViewLines::draw(QPainter *painter, const ViewPaint &view) const
+{
+    const QRect &area = view.area;
+    const bool composing = view.preedit && !view.preedit->isEmpty();
+    QPointF offset(-view.scrollX, m_topLine == 0 ? kMargin : 0);
+    const int lines = m_buffer.lineCount();
+    const int cursorLine = m_buffer.lineOfPosition(view.cursor);
+    const int preeditLine = composing ? view.preedit->line() : -1;
     for (int line = m_topLine; line < lines; ++line) {
         const qreal lineHeight = m_layouts.height(line) + (line == lines - 1 ? kMargin : 0);
         const QRectF bounds(offset.x(), offset.y(), 1, lineHeight);
         if (bounds.bottom() >= area.top() && bounds.top() <= area.bottom()) {
             const QPointF origin(offset.x() + kMargin, offset.y());
-            if (line == preeditLine && m_buffer.lineLength(line) < WideLine::kMinLength) {
-                drawPreeditLine(painter, line, origin, frame);
+            if (line == preeditLine && !m_layouts.isLong(line)) {
+                drawPreeditLine(painter, line, origin, view);
             } else {
                 const int start = m_buffer.lineStart(line);
                 LinePaint paint;
@@ -289,33 +312,30 @@ void ViewLines::draw(QPainter *painter, const Frame &frame) const
                 paint.origin = origin;
                 paint.clip = area;
                 const int lineLength = m_buffer.lineLength(line);
-                // QPlainTextEdit hands its layouts the selection as it is,
-                // reaching past the line on either side; the layout clips it.
-                if (frame.selectionEnd > frame.selectionStart && frame.selectionStart - start < lineLength + 1
-                    && frame.selectionEnd - start > 0) {
-                    paint.selectionStart = frame.selectionStart - start;
-                    paint.selectionEnd = frame.selectionEnd - start;
-                    paint.selectionFormat = frame.selectionFormat;
+                if (selectionReaches(view, start, lineLength)) {
+                    paint.selectionStart = view.selectionStart - start;
+                    paint.selectionEnd = view.selectionEnd - start;
+                    paint.selectionFormat = view.selectionFormat;
                 }
-                if (frame.caretShown && !composing && line == cursorLine)
-                    paint.cursor = frame.cursor - start;
+                if (view.caretShown && !composing && line == cursorLine)
+                    paint.cursor = view.cursor - start;
                 paint.cursorWidth = kCursorWidth;
                 m_layouts.draw(line, paint);
                 if (line == preeditLine) {
                     // A long line shows the text being composed over its place.
-                    const QString &text = frame.preedit->text;
-                    const int at = std::min(frame.preedit->position, m_buffer.lineEnd(line));
-                    const QRectF caret = characterRect(at, 1, frame.scrollX).toRect();
+                    const QString &text = view.preedit->text();
+                    const int at = start + std::min(view.preedit->column(), lineLength);
+                    const QRectF caret = characterRect(at, 1, view.scrollX).toRect();
                     const QFontMetricsF metrics(m_font);
                     const QRectF box(caret.left(), caret.top(), metrics.horizontalAdvance(text), caret.height());
-                    painter->fillRect(box, frame.base);
+                    painter->fillRect(box, view.base);
                     painter->drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
                     painter->drawLine(box.bottomLeft(), box.bottomRight());
                 }
             }
         }
         offset.ry() += lineHeight;
-        if (offset.y() > frame.viewHeight)
+        if (offset.y() > view.viewHeight)
             break;
     }
 }

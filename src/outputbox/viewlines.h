@@ -7,6 +7,8 @@
 #include <QRect>
 #include <QTextCharFormat>
 
+#include <optional>
+
 class QPainter;
 class QPaintDevice;
 class TextBuffer;
@@ -21,13 +23,14 @@ class TextBuffer;
 class ViewLines
 {
 public:
-    // QTextDocument's default margin around the text, which QPlainTextEdit shows.
-    static constexpr qreal kMargin = 4;
+    static constexpr qreal kMargin = LineLayouts::kMargin;
     static constexpr int kCursorWidth = 1;
 
     explicit ViewLines(const TextBuffer &buffer);
 
-    LineLayouts &layouts() const { return m_layouts; }
+    // The laid-out lines, which an edit updates and which lay out on demand.
+    LineLayouts &layouts() { return m_layouts; }
+    const LineLayouts &layouts() const { return m_layouts; }
     void setFont(const QFont &font, QPaintDevice *device);
     // A new text starts again at the top, with nothing laid out.
     void clear();
@@ -38,6 +41,8 @@ public:
     qreal lineTop(int line) const;
     // x from the start of the text, without margin and scrolling.
     qreal textX(int position) const;
+    // The position on a line nearest that x.
+    int positionOnLine(int line, qreal x) const;
     QRectF characterRect(int position, int width, qreal scrollX) const;
     int positionAt(const QPointF &point, qreal scrollX) const;
 
@@ -61,9 +66,12 @@ public:
         int top;
         int line;
     };
-    Page page(bool down, int caretLine, qreal pageY, qreal viewHeight, int maxTop) const;
+    enum class PageDirection { Up, Down };
+    Page page(PageDirection direction, int caretLine, qreal pageY, qreal viewHeight, int maxTop) const;
 
-    struct Frame
+    // What one paint of the view shows: the area to draw, where the view
+    // stands, the selection, the carets and the text being composed.
+    struct ViewPaint
     {
         QRect area; // to draw, clipped already
         qreal scrollX = 0;
@@ -77,7 +85,20 @@ public:
         const Preedit *preedit = nullptr; // shown at its own position, not the caret's
         QBrush base;                      // behind text being composed on a long line
     };
-    void draw(QPainter *painter, const Frame &frame) const;
+    void draw(QPainter *painter, const ViewPaint &view) const;
+    // Lays out the lines draw() would draw in a view this high.
+    void layOutView(qreal viewHeight) const;
+
+    // Where a drag past the view's edge scrolls, and how soon again: faster
+    // the farther the mouse is outside. None while it is inside.
+    enum class ScrollStep { None, Back, Forward }; // a scroll bar's single step
+    struct AutoScroll
+    {
+        int interval; // ms
+        ScrollStep vertical;
+        ScrollStep horizontal;
+    };
+    static std::optional<AutoScroll> autoScroll(const QRect &visible, const QPoint &mouse);
 
 private:
     int lineAtY(qreal y) const;
@@ -89,12 +110,13 @@ private:
     // With the view at topLine: a line's top, and from a line on, the first
     // line whose top is past (down) or before y.
     qreal lineTop(int topLine, int line) const;
-    int lineReaching(int topLine, int line, qreal y, bool down) const;
-    void drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const Frame &frame) const;
+    int lineReaching(int topLine, int line, qreal y, PageDirection direction) const;
+    void drawPreeditLine(QPainter *painter, int line, const QPointF &origin, const ViewPaint &view) const;
 
     const TextBuffer &m_buffer;
+    // Laid out when first asked about, even by a question that changes
+    // nothing else: a cache.
     mutable LineLayouts m_layouts;
     QFont m_font;
-    QPaintDevice *m_device = nullptr;
     int m_topLine = 0;
 };

@@ -16,11 +16,6 @@ QString text(const QPlainTextEdit *box)
     return raw;
 }
 
-QString text(const OutputBox *box)
-{
-    return box->text();
-}
-
 void setText(QPlainTextEdit *box, const QString &text)
 {
     // The box's document takes CR LF as one line break by itself, so the text goes
@@ -31,12 +26,7 @@ void setText(QPlainTextEdit *box, const QString &text)
 
 void setText(OutputBox *box, QString &&text)
 {
-    box->setText(std::move(text));
-}
-
-void setText(OutputBox *box, const QString &text)
-{
-    box->setText(text);
+    box->document()->setText(std::move(text));
 }
 
 } // namespace BoxText

@@ -1,7 +1,7 @@
 #include "window/windowcontrols.h"
 
-#include "window/layouttable.h"
 #include "outputbox/outputbox.h"
+#include "window/layouttable.h"
 #include "window/textarea.h"
 
 #include <QLabel>
@@ -21,11 +21,68 @@ QString spokenCaption(QString caption)
     return caption;
 }
 
-template<typename T>
-T *assign(T *&slot, T *widget)
+// Each kind of control made and put into its member of the WindowControls.
+QWidget *make(std::monostate, const ControlPlace &entry, WindowControls &, QWidget *parent)
 {
-    slot = widget;
-    return widget;
+    return new QLabel(entry.caption, parent);
+}
+
+QWidget *make(QListWidget *WindowControls::*slot, const ControlPlace &, WindowControls &c, QWidget *parent)
+{
+    auto *list = c.*slot = new QListWidget(parent);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSortingEnabled(false);
+    // Items are plain texts from a file; many of them is the normal case.
+    list->setUniformItemSizes(true);
+    return list;
+}
+
+QWidget *make(QLineEdit *WindowControls::*slot, const ControlPlace &entry, WindowControls &c, QWidget *parent)
+{
+    return c.*slot = new QLineEdit(entry.caption, parent);
+}
+
+QWidget *make(QPlainTextEdit *WindowControls::*slot, const ControlPlace &, WindowControls &c, QWidget *parent)
+{
+    return c.*slot = TextArea::make(parent);
+}
+
+QWidget *make(OutputBox *WindowControls::*slot, const ControlPlace &, WindowControls &c, QWidget *parent)
+{
+    // No wrap, both scroll bars and Tab leaving it, as a TextArea.
+    return c.*slot = new OutputBox(parent);
+}
+
+QWidget *make(QPushButton *WindowControls::*slot, const ControlPlace &entry, WindowControls &c, QWidget *parent)
+{
+    auto *button = c.*slot = new QPushButton(entry.caption, parent);
+    // Buttons take the focus on Tab like every other control here.
+    button->setFocusPolicy(Qt::StrongFocus);
+    return button;
+}
+
+// Screen readers take a control's name from the label that is its buddy in
+// some widgets' interfaces and not in others; the name is set as well, so
+// every one says the same.
+void nameByLabels(const std::map<QString, QWidget *> &byName)
+{
+    for (const ControlPlace &entry : LayoutTable::controls()) {
+        if (!entry.isLabel() || entry.names.isEmpty())
+            continue;
+        QWidget *named = byName.at(entry.names);
+        static_cast<QLabel *>(byName.at(entry.name))->setBuddy(named);
+        named->setAccessibleName(spokenCaption(entry.caption));
+    }
+}
+
+void setTabOrder(const std::map<int, QWidget *> &byTab)
+{
+    QWidget *previous = nullptr;
+    for (const auto &[tab, widget] : byTab) {
+        if (previous)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
 }
 } // namespace
 
@@ -35,68 +92,17 @@ WindowControls WindowControls::make(QWidget *parent)
     std::map<QString, QWidget *> byName;
     std::map<int, QWidget *> byTab;
     for (const ControlPlace &entry : LayoutTable::controls()) {
-        QWidget *widget = nullptr;
-        switch (entry.kind) {
-        case ControlKind::Label:
-            widget = new QLabel(entry.caption, parent);
-            break;
-        case ControlKind::ListBox: {
-            auto *list = assign(c.serverList, new QListWidget(parent));
-            list->setSelectionMode(QAbstractItemView::SingleSelection);
-            list->setSortingEnabled(false);
-            // Items are plain texts from a file; many of them is the normal case.
-            list->setUniformItemSizes(true);
-            widget = list;
-            break;
-        }
-        case ControlKind::LineEdit:
-            widget = assign(entry.name == QLatin1String("Text2") ? c.requestBox : c.newServerBox,
-                            new QLineEdit(entry.caption, parent));
-            break;
-        case ControlKind::TextArea:
-            widget = assign(c.urlBox, TextArea::make(parent));
-            break;
-        case ControlKind::OutputBox:
-            // No wrap, both scroll bars and Tab leaving it, as a TextArea.
-            widget = assign(c.outputBox, new OutputBox(parent));
-            break;
-        case ControlKind::Button: {
-            QPushButton *&slot = entry.name == QLatin1String("Command1") ? c.purgeButton
-                    : entry.name == QLatin1String("Command2")            ? c.statusButton
-                                                                         : c.addButton;
-            auto *button = assign(slot, new QPushButton(entry.caption, parent));
-            // Buttons take the focus on Tab like every other control here.
-            button->setFocusPolicy(Qt::StrongFocus);
-            widget = button;
-            break;
-        }
-        }
+        QWidget *widget = std::visit([&](auto slot) { return ::make(slot, entry, c, parent); }, entry.slot);
         widget->setObjectName(entry.name);
         widget->setGeometry(entry.pixelRect());
-        if (entry.kind != ControlKind::Label) {
+        if (!entry.isLabel()) {
             byTab[entry.tab] = widget;
             if (!entry.names.isEmpty())
                 widget->setAccessibleName(entry.names);
         }
         byName[entry.name] = widget;
     }
-
-    // Screen readers take a control's name from the label that is its buddy in
-    // some widgets' interfaces and not in others; the name is set as well, so
-    // every one says the same.
-    for (const ControlPlace &entry : LayoutTable::controls()) {
-        if (entry.kind != ControlKind::Label || entry.names.isEmpty())
-            continue;
-        QWidget *named = byName.at(entry.names);
-        static_cast<QLabel *>(byName.at(entry.name))->setBuddy(named);
-        named->setAccessibleName(spokenCaption(entry.caption));
-    }
-
-    QWidget *previous = nullptr;
-    for (const auto &[tab, widget] : byTab) {
-        if (previous)
-            QWidget::setTabOrder(previous, widget);
-        previous = widget;
-    }
+    nameByLabels(byName);
+    setTabOrder(byTab);
     return c;
 }

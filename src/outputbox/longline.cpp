@@ -1,4 +1,4 @@
-#include "outputbox/wideline.h"
+#include "outputbox/longline.h"
 
 #include "outputbox/lineshaper.h"
 #include "outputbox/linetext.h"
@@ -18,6 +18,9 @@ constexpr int kContext = 8;
 // Qt shapes no run longer than this; it starts a new one after as many characters.
 constexpr int kQtRunLimit = 4096;
 constexpr int kNone = INT_MAX;
+// Items remembered with their blocks: the few texts a repeating line is made of,
+// and then some; about 10 kB each.
+constexpr size_t kMaxMeasuredItems = 64;
 
 // Qt's script runs, read from `at` on: gives back whether a run starts at the
 // character, and keeps `script`, the run's own, up to date. A character of a real
@@ -99,6 +102,18 @@ int graphemeBoundary(QStringView line, int at, int from, int to)
     return next < 0 ? windowEnd : windowStart + int(next);
 }
 
+// A hash of an item's length and a few of its characters: a whole item is
+// compared anyway before its blocks are taken over, and hashing every character
+// of a line of millions would cost as much as comparing them.
+size_t sampledHash(QStringView item)
+{
+    size_t hash = size_t(item.size());
+    const qsizetype step = std::max<qsizetype>(1, item.size() / 32);
+    for (qsizetype i = 0; i < item.size(); i += step)
+        hash = hash * 31 + item[i].unicode();
+    return hash;
+}
+
 // Two Latin letters side by side may be drawn as one glyph (fi, ffl).
 bool mayJoin(QChar left, QChar right)
 {
@@ -121,10 +136,13 @@ int blockBoundary(QStringView line, int at, int from, int to)
 
 } // namespace
 
-void WideLine::build(const LineText &line, LineShaper &shaper)
+void LongLine::build(const LineText &line, LineShaper &shaper)
 {
     m_blocks.clear();
     m_extents.clear();
+    // What was measured refers to the extents just dropped.
+    m_measuredItems.clear();
+    m_measuredItemCount = 0;
     m_extentsFull = false;
     m_length = line.size();
     m_runs.assign(1, Run{0, QChar::Script_Common});
@@ -144,7 +162,7 @@ void WideLine::build(const LineText &line, LineShaper &shaper)
     finish(line, 0, shaper);
 }
 
-void WideLine::replace(const LineText &line, int position, int removed, int inserted, LineShaper &shaper)
+void LongLine::replace(const LineText &line, int position, int removed, int inserted, LineShaper &shaper)
 {
     const int delta = inserted - removed;
     const int size = line.size();
@@ -153,39 +171,47 @@ void WideLine::replace(const LineText &line, int position, int removed, int inse
         build(line, shaper);
         return;
     }
-    const int editEnd = position + inserted;
+    Edit edit{position, position + inserted, delta, size};
     // A high surrogate whose low half the edit took away or moved is read
     // again.
-    int from = position;
-    if (from > 0 && line.at(from - 1).isHighSurrogate())
-        --from;
+    if (edit.from > 0 && line.at(edit.from - 1).isHighSurrogate())
+        --edit.from;
+    const std::vector<int> dropped = readRunsAgain(line, edit);
+    measureBlocksAgain(line, edit, dropped, shaper);
+}
 
-    // Script runs: read again from the edit on until Qt's run at a character
-    // after the edit is in the script it was in at that character before; from
-    // there on the runs are the old ones, moved.
-    const auto runsUpTo = [this](int at) {
-        return size_t(std::upper_bound(m_runs.begin(), m_runs.end(), at,
-                                       [](int value, const Run &run) { return value < run.start; })
-                      - m_runs.begin());
-    };
-    const auto scriptBefore = [this](size_t run, int at) {
-        return run == 0 && m_firstScripted >= at ? QChar::Script_Common : m_runs[run].script;
-    };
-    const size_t kept = from == 0 ? 1 : runsUpTo(from - 1);
+size_t LongLine::runsUpTo(int at) const
+{
+    return size_t(std::upper_bound(m_runs.begin(), m_runs.end(), at,
+                                   [](int value, const Run &run) { return value < run.start; })
+                  - m_runs.begin());
+}
+
+QChar::Script LongLine::scriptBefore(size_t run, int at) const
+{
+    return run == 0 && m_firstScripted >= at ? QChar::Script_Common : m_runs[run].script;
+}
+
+std::vector<int> LongLine::readRunsAgain(const LineText &line, Edit &edit)
+{
+    // Read again from the edit on until Qt's run at a character after the edit
+    // is in the script it was in at that character before; from there on the
+    // runs are the old ones, moved.
+    const size_t kept = edit.from == 0 ? 1 : runsUpTo(edit.from - 1);
     size_t oldRun = kept - 1;
-    QChar::Script script = from == 0 ? QChar::Script_Common : scriptBefore(oldRun, from);
+    QChar::Script script = edit.from == 0 ? QChar::Script_Common : scriptBefore(oldRun, edit.from);
     const bool wasUnscripted = script <= QChar::Script_Common;
     std::vector<Run> found;
     int firstScripted = kNone;
     QChar::Script firstScript = QChar::Script_Common;
-    int synced = size;
-    forEachCharacter(line, from, [&](int at, char32_t ucs4) {
-        if (at > editEnd) {
-            const int old = at - delta;
+    edit.synced = line.size();
+    forEachCharacter(line, edit.from, [&](int at, char32_t ucs4) {
+        if (at > edit.end) {
+            const int old = at - edit.delta;
             while (oldRun + 1 < m_runs.size() && m_runs[oldRun + 1].start < old)
                 ++oldRun;
             if (scriptBefore(oldRun, old) == script) {
-                synced = at;
+                edit.synced = at;
                 return false;
             }
         }
@@ -202,45 +228,53 @@ void WideLine::replace(const LineText &line, int position, int removed, int inse
         m_firstScripted = firstScripted;
         m_runs.front().script = firstScript;
     } else if (wasUnscripted) {
-        if (synced == size) {
+        if (edit.synced == line.size()) {
             m_firstScripted = kNone;
             m_runs.front().script = QChar::Script_Common;
         } else if (m_firstScripted != kNone) {
-            m_firstScripted += delta;
+            m_firstScripted += edit.delta;
         }
     }
-    const size_t resumedRun = runsUpTo(synced - delta - 1);
+    return spliceRuns(kept, runsUpTo(edit.synced - edit.delta - 1), found, edit.delta);
+}
+
+std::vector<int> LongLine::spliceRuns(size_t kept, size_t resumed, const std::vector<Run> &found, int delta)
+{
     std::vector<int> dropped;
-    for (size_t r = kept; r < resumedRun; ++r)
+    for (size_t r = kept; r < resumed; ++r)
         dropped.push_back(m_runs[r].start);
-    if (resumedRun - kept == found.size()) {
+    if (resumed - kept == found.size()) {
         std::copy(found.begin(), found.end(), m_runs.begin() + kept);
     } else {
-        m_runs.erase(m_runs.begin() + kept, m_runs.begin() + resumedRun);
+        m_runs.erase(m_runs.begin() + kept, m_runs.begin() + resumed);
         m_runs.insert(m_runs.begin() + kept, found.begin(), found.end());
     }
     for (size_t r = kept + found.size(); r < m_runs.size(); ++r)
         m_runs[r].start += delta;
+    return dropped;
+}
 
-    // Blocks: measured again from the start of the item (or tab) before the
-    // edit, up to an item start after it that was one before and from which
-    // on the runs are the old ones: Qt cuts the rest of the line as it did.
-    size_t first = size_t(blockAt(std::max(0, from - 1)));
+void LongLine::measureBlocksAgain(const LineText &line, const Edit &edit, const std::vector<int> &dropped,
+                                  LineShaper &shaper)
+{
+    // From the start of the item (or tab) before the edit, up to an item start
+    // after it that was one before and from which on the runs are the old
+    // ones: Qt cuts the rest of the line as it did.
+    size_t first = size_t(blockAt(std::max(0, edit.from - 1)));
     while (first > 0 && m_blocks[first].before != 0)
         --first;
     size_t resumed = m_blocks.size();
     const auto resumes = [&](int at) {
-        if (at < editEnd)
+        if (at < edit.end)
             return false;
-        const auto next = std::upper_bound(m_runs.begin(), m_runs.end(), at,
-                                           [](int value, const Run &run) { return value < run.start; });
-        if (next != m_runs.end() && next->start < synced)
+        const size_t next = runsUpTo(at);
+        if (next < m_runs.size() && m_runs[next].start < edit.synced)
             return false;
-        const int old = at - delta;
+        const int old = at - edit.delta;
         const auto gone = std::upper_bound(dropped.begin(), dropped.end(), old);
-        if (gone != dropped.end() && *gone < synced - delta)
+        if (gone != dropped.end() && *gone < edit.synced - edit.delta)
             return false;
-        const auto same = std::lower_bound(m_blocks.begin() + first, m_blocks.end(), old,
+        const auto same = std::lower_bound(m_blocks.begin() + std::ptrdiff_t(first), m_blocks.end(), old,
                                            [](const Block &block, int value) { return block.start < value; });
         if (same == m_blocks.end() || same->start != old || same->before != 0)
             return false;
@@ -248,6 +282,7 @@ void WideLine::replace(const LineText &line, int position, int removed, int inse
         return true;
     };
     std::vector<Block> made;
+    made.reserve(m_blocks.size() - first + 1);
     addBlocks(line, m_blocks[first].start, made, shaper, resumes);
     if (m_extentsFull) {
         build(line, shaper);
@@ -256,43 +291,80 @@ void WideLine::replace(const LineText &line, int position, int removed, int inse
     for (size_t k = first; k < resumed; ++k)
         --m_extents[m_blocks[k].extent].blocks;
     if (resumed - first == made.size()) {
-        std::copy(made.begin(), made.end(), m_blocks.begin() + first);
+        std::copy(made.begin(), made.end(), m_blocks.begin() + std::ptrdiff_t(first));
     } else {
-        m_blocks.erase(m_blocks.begin() + first, m_blocks.begin() + resumed);
-        m_blocks.insert(m_blocks.begin() + first, made.begin(), made.end());
+        m_blocks.erase(m_blocks.begin() + std::ptrdiff_t(first), m_blocks.begin() + std::ptrdiff_t(resumed));
+        m_blocks.insert(m_blocks.begin() + std::ptrdiff_t(first), made.begin(), made.end());
     }
     for (size_t k = first + made.size(); k < m_blocks.size(); ++k)
-        m_blocks[k].start += delta;
-    m_length = size;
+        m_blocks[k].start += edit.delta;
+    m_length = line.size();
     finish(line, first, shaper);
 }
 
 template<typename Resume>
-void WideLine::addBlocks(const LineText &line, int from, std::vector<Block> &out, LineShaper &shaper, Resume resume)
+void LongLine::addBlocks(const LineText &line, int from, std::vector<Block> &out, LineShaper &shaper, Resume resume)
 {
     const int size = line.size();
-    auto run = std::upper_bound(m_runs.begin(), m_runs.end(), from,
-                                [](int value, const Run &run) { return value < run.start; });
+    auto run = m_runs.begin() + std::ptrdiff_t(runsUpTo(from));
     QString scratch;
     for (int at = from; at < size && !resume(at);) {
         while (run != m_runs.end() && run->start <= at)
             ++run;
         const int limit = std::min(at + kQtRunLimit, run == m_runs.end() ? size : run->start);
-        const QStringView item = line.mid(at, limit, &scratch);
-        // A tab is a run of its own and starts the count of the next one.
-        const qsizetype tab = item.indexOf(u'\t');
-        if (tab == 0) {
-            out.push_back(Block{at, 0, 0, true, extentOf(shaper.measure(u"\t", 0, 1)), 0});
-            ++at;
-            continue;
-        }
-        const int end = tab < 0 ? limit : at + int(tab);
-        addItem(item.first(end - at), at, out, shaper);
-        at = end;
+        at += addItem(line.mid(at, limit, &scratch), at, out, shaper);
     }
 }
 
-void WideLine::addItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper)
+int LongLine::addItem(QStringView upToLimit, int from, std::vector<Block> &out, LineShaper &shaper)
+{
+    // The long lines of an answer repeat one text, so most stretches were met
+    // before: they get the blocks they got then, which an edit that moves
+    // where Qt cuts the line's items would otherwise measure one by one.
+    const size_t key = sampledHash(upToLimit);
+    for (const MeasuredItem &seen : m_measuredItems[key]) {
+        if (seen.text != upToLimit)
+            continue;
+        const size_t first = out.size();
+        out.insert(out.end(), seen.blocks.begin(), seen.blocks.end());
+        for (size_t k = first; k < out.size(); ++k)
+            out[k].start += from;
+        for (const auto &[extent, blocks] : seen.extentUses)
+            m_extents[extent].blocks += blocks;
+        return seen.length;
+    }
+    const size_t first = out.size();
+    // A tab is a run of its own and starts the count of the next one.
+    const qsizetype tab = upToLimit.indexOf(u'\t');
+    int length = int(upToLimit.size());
+    if (tab == 0) {
+        out.push_back(Block{from, 0, 0, true, extentOf(shaper.measure(u"\t", 0, 1)), 0});
+        length = 1;
+    } else if (tab > 0) {
+        length = int(tab);
+    }
+    if (tab != 0)
+        measureItem(upToLimit.first(length), from, out, shaper);
+    if (m_measuredItemCount >= kMaxMeasuredItems) {
+        m_measuredItems.clear();
+        m_measuredItemCount = 0;
+    }
+    MeasuredItem measured{upToLimit.toString(), {out.begin() + std::ptrdiff_t(first), out.end()}, length, {}};
+    for (Block &block : measured.blocks) {
+        block.start -= from;
+        const auto uses = std::find_if(measured.extentUses.begin(), measured.extentUses.end(),
+                                       [&block](const auto &use) { return use.first == block.extent; });
+        if (uses == measured.extentUses.end())
+            measured.extentUses.emplace_back(block.extent, 1);
+        else
+            ++uses->second;
+    }
+    m_measuredItems[key].push_back(std::move(measured));
+    ++m_measuredItemCount;
+    return length;
+}
+
+void LongLine::measureItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper)
 {
     const int to = int(item.size());
     for (int start = 0; start < to;) {
@@ -309,7 +381,7 @@ void WideLine::addItem(QStringView item, int from, std::vector<Block> &out, Line
     }
 }
 
-quint8 WideLine::extentOf(const LineShaper::Metrics &metrics)
+quint8 LongLine::extentOf(const LineShaper::Metrics &metrics)
 {
     for (size_t i = 0; i < m_extents.size(); ++i) {
         Extent &extent = m_extents[i];
@@ -335,7 +407,7 @@ quint8 WideLine::extentOf(const LineShaper::Metrics &metrics)
     return quint8(m_extents.size() - 1);
 }
 
-void WideLine::finish(const LineText &line, size_t first, LineShaper &shaper)
+void LongLine::finish(const LineText &line, size_t first, LineShaper &shaper)
 {
     m_x.resize(m_blocks.size() + 1);
     double x = first == 0 ? 0 : m_x[first];
@@ -372,42 +444,19 @@ void WideLine::finish(const LineText &line, size_t first, LineShaper &shaper)
     }
 }
 
-bool WideLine::operator==(const WideLine &other) const
-{
-    const auto sameMetrics = [](const LineShaper::Metrics &a, const LineShaper::Metrics &b) {
-        return a.ascent == b.ascent && a.descent == b.descent && a.leading == b.leading;
-    };
-    if (m_length != other.m_length || m_blocks.size() != other.m_blocks.size() || m_x != other.m_x
-        || m_runs.size() != other.m_runs.size() || m_firstScripted != other.m_firstScripted
-        || m_height != other.m_height || m_base != other.m_base || m_naturalWidth != other.m_naturalWidth)
-        return false;
-    for (size_t r = 0; r < m_runs.size(); ++r) {
-        if (m_runs[r].start != other.m_runs[r].start || m_runs[r].script != other.m_runs[r].script)
-            return false;
-    }
-    for (size_t k = 0; k < m_blocks.size(); ++k) {
-        const Block &a = m_blocks[k];
-        const Block &b = other.m_blocks[k];
-        if (a.start != b.start || a.before != b.before || a.after != b.after || a.tab != b.tab || a.width != b.width
-            || !sameMetrics(m_extents[a.extent].metrics, other.m_extents[b.extent].metrics))
-            return false;
-    }
-    return true;
-}
-
-int WideLine::blockAt(int column) const
+int LongLine::blockAt(int column) const
 {
     const auto it = std::upper_bound(m_blocks.begin(), m_blocks.end(), column,
                                      [](int value, const Block &block) { return value < block.start; });
     return std::max(0, int(it - m_blocks.begin()) - 1);
 }
 
-int WideLine::blockEnd(int index) const
+int LongLine::blockEnd(int index) const
 {
     return index + 1 < int(m_blocks.size()) ? m_blocks[index + 1].start : m_length;
 }
 
-qreal WideLine::cursorToX(const LineText &line, int column, LineShaper &shaper) const
+qreal LongLine::cursorToX(const LineText &line, int column, LineShaper &shaper) const
 {
     if (m_blocks.empty() || column <= 0)
         return 0;
@@ -425,7 +474,7 @@ qreal WideLine::cursorToX(const LineText &line, int column, LineShaper &shaper) 
     return m_x[k] + text.cursorToX(column - from) - text.cursorToX(block.before);
 }
 
-int WideLine::xToCursor(const LineText &line, qreal x, LineShaper &shaper) const
+int LongLine::xToCursor(const LineText &line, qreal x, LineShaper &shaper) const
 {
     if (m_blocks.empty() || x <= 0)
         return 0;
@@ -445,7 +494,7 @@ int WideLine::xToCursor(const LineText &line, qreal x, LineShaper &shaper) const
     return std::clamp(column, int(block.start), end);
 }
 
-void WideLine::draw(const LineText &line, const LinePaint &paint, LineShaper &shaper) const
+void LongLine::draw(const LineText &line, const LinePaint &paint, LineShaper &shaper) const
 {
     if (m_blocks.empty())
         return;

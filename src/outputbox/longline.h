@@ -4,7 +4,9 @@
 #include "outputbox/lineshaper.h"
 
 #include <QChar>
+#include <QString>
 
+#include <unordered_map>
 #include <vector>
 
 class LineText;
@@ -26,7 +28,7 @@ class LineText;
 // An edit measures again only the blocks around it, as long as the runs after it
 // keep their starts (as they do while the operator types); the table is then the
 // one a fresh build of the edited line gives.
-class WideLine
+class LongLine
 {
 public:
     // Shorter lines are laid out whole: that costs less than a millisecond.
@@ -47,9 +49,6 @@ public:
     int xToCursor(const LineText &line, qreal x, LineShaper &shaper) const;
 
     void draw(const LineText &line, const LinePaint &paint, LineShaper &shaper) const;
-
-    // Same blocks, widths, x positions and metrics.
-    bool operator==(const WideLine &other) const;
 
 private:
     struct Block
@@ -75,6 +74,26 @@ private:
         int blocks;
     };
 
+    // An edit as the table follows it: the text's [from, end) is new (from
+    // moved back over a split surrogate pair), `delta` characters more than
+    // before; the runs are the old ones, moved, from `synced` on.
+    struct Edit
+    {
+        int from;
+        int end;
+        int delta;
+        int synced;
+    };
+
+    // How many runs start at or before `at`: the one search of the run table.
+    size_t runsUpTo(int at) const;
+    // The script of Qt's run at `at`, which lies in run number `run`.
+    QChar::Script scriptBefore(size_t run, int at) const;
+    // The edit's script runs; gives back the starts of the old runs it dropped.
+    std::vector<int> readRunsAgain(const LineText &line, Edit &edit);
+    std::vector<int> spliceRuns(size_t kept, size_t resumed, const std::vector<Run> &found, int delta);
+    void measureBlocksAgain(const LineText &line, const Edit &edit, const std::vector<int> &dropped,
+                            LineShaper &shaper);
     int blockAt(int column) const;
     int blockEnd(int index) const;
     // The blocks from `from` (a run's start, a tab, or where Qt starts a new run
@@ -82,7 +101,10 @@ private:
     // `resume` says the old blocks can be taken over.
     template<typename Resume>
     void addBlocks(const LineText &line, int from, std::vector<Block> &out, LineShaper &shaper, Resume resume);
-    void addItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper);
+    // The blocks of Qt's next item, up to a tab or the run's limit; gives back
+    // how many characters they took.
+    int addItem(QStringView upToLimit, int from, std::vector<Block> &out, LineShaper &shaper);
+    void measureItem(QStringView item, int from, std::vector<Block> &out, LineShaper &shaper);
     quint8 extentOf(const LineShaper::Metrics &metrics);
     // Positions from block `first` on, and the line's size.
     void finish(const LineText &line, size_t first, LineShaper &shaper);
@@ -91,15 +113,23 @@ private:
     std::vector<double> m_x; // x at every block start, and at the end
     std::vector<Run> m_runs;
     std::vector<Extent> m_extents;
+    // The text up to a run's limit, the blocks of the item it starts with
+    // (starts counted from the item's) and how many characters those took.
+    struct MeasuredItem
+    {
+        QString text;
+        std::vector<Block> blocks;
+        int length;
+        std::vector<std::pair<quint8, int>> extentUses; // blocks of each extent
+    };
+    std::unordered_map<size_t, std::vector<MeasuredItem>> m_measuredItems;
+    size_t m_measuredItemCount = 0;
     bool m_extentsFull = false;
     // Where the first run meets its first character of a script of its own (up
     // to there, any script may start it), or kNone.
     int m_firstScripted = 0;
     int m_length = 0;
     qreal m_naturalWidth = 0;
-    qreal m_ascent = 0;
-    qreal m_descent = 0;
-    qreal m_leading = 0;
     qreal m_height = 0;
     qreal m_base = 0;
 };
