@@ -333,6 +333,11 @@ void TestCommands::purgeReport()
                             "URL line 6 (nslookup5.txt), …"));
     QCOMPARE(PurgeReport::collect(folder(), {0, 2}).body(QStringLiteral("h")),
              QStringLiteral("h: 2 URLs — purged 1, not in the cache 1"));
+    // Cut for the Windows tray: marked, and never half of a character.
+    const QString body = PurgeReport::collect(folder(), lines).body(QString(60, u'c'));
+    QCOMPARE(PurgeReport::shortened(body, 255), body.left(254) + QStringLiteral("…"));
+    QCOMPARE(PurgeReport::shortened(QStringLiteral("ab\U0001F600c"), 4), QStringLiteral("ab…"));
+    QCOMPARE(PurgeReport::shortened(body, body.size()), body);
     QCOMPARE(PurgeReport::progress(QStringLiteral("cache%2"), 5, 9),
              QStringLiteral("cache%2: 5 of 9 URLs answered so far"));
 }

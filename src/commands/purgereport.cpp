@@ -85,6 +85,17 @@ QString PurgeReport::body(const QString &server) const
     return body;
 }
 
+QString PurgeReport::shortened(const QString &text, qsizetype room)
+{
+    if (text.size() <= room)
+        return text;
+    qsizetype keep = room - 1;
+    // Never half of a character outside the basic plane.
+    if (keep > 0 && text.at(keep - 1).isHighSurrogate())
+        --keep;
+    return text.left(keep) + QStringLiteral("…");
+}
+
 QString PurgeReport::progress(const QString &server, qsizetype answered, qsizetype total)
 {
     return tr("%1: %2 of %3 URLs answered so far").arg(server, QString::number(answered), QString::number(total));

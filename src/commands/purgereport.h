@@ -34,6 +34,9 @@ public:
     // "127.0.0.1: 3 URLs — purged 1, not in the cache 1, refused 1", then a
     // line naming the first lines that did not purge.
     QString body(const QString &server) const;
+    // `text` cut to `room` characters, "…" last, when it is longer: the Windows
+    // tray holds 255 and would cut it off with no sign of it.
+    static QString shortened(const QString &text, qsizetype room);
     // While the script runs: how many of its lines have answered so far.
     static QString progress(const QString &server, qsizetype answered, qsizetype total);
 

@@ -5,6 +5,8 @@
 #include <utility>
 
 #ifdef Q_OS_WIN
+#include "commands/purgereport.h"
+
 #include <QApplication>
 #include <QIcon>
 #include <QStyle>
@@ -60,7 +62,8 @@ void DesktopNotifier::show(quint64 purge, const QString &body)
         m_tray->show();
     }
     m_lastPurge = purge;
-    m_tray->showMessage(kTitle, body, QSystemTrayIcon::Information);
+    // The tray's message holds 255 characters.
+    m_tray->showMessage(kTitle, PurgeReport::shortened(body, 255), QSystemTrayIcon::Information);
 }
 
 void DesktopNotifier::forget(quint64 purge)

@@ -2,8 +2,8 @@
 // wine when built on Linux): appending under LockFileEx, the scripts run by the
 // system's own cmd.exe from copies nothing rewrites, the result file by the name
 // Windows gives it, ending only our interpreter, and the code pages.
-//
-// The purge report's tray message gets its check here once the program has it.
+// The purge report's tray message is checked on the packaged program
+// (check-windows-app), where wine's tray shows it.
 #include "commands/codepagerule.h"
 #include "commands/codepages.h"
 #include "commands/purge.h"
