@@ -452,21 +452,26 @@ double timeKey(OutputBox *box, Qt::Key key, QString *error)
 }
 
 // Text3 holding one huge line, with the focus and the caret in its middle,
-// where an edit moves the most text. Times a letter typed.
-void hugeLineCase(State &state)
+// where an edit moves the most text; `edited`: keys typed at nine places have
+// spread it over many pieces first. Times one key.
+void hugeLineCase(State &state, bool edited, Qt::Key key)
 {
-    CacheWindow *w = window(QStringLiteral("huge"));
+    CacheWindow *w = window(edited ? QStringLiteral("huge-edited") : QStringLiteral("huge"));
     auto *box = qobject_cast<OutputBox *>(outputBox(w));
     if (box->document()->length() < kHugeLength) {
         box->document()->setText(hugeLine());
         w->activateWindow();
         box->setFocus();
-        box->document()->setCursorPosition(kHugeLength / 2);
+        for (int i = 1; edited && i <= 9; ++i) {
+            box->document()->setCursorPosition(i * kHugeLength / 10 + i);
+            QTest::keyClick(box, Qt::Key_X);
+        }
+        box->document()->setCursorPosition(kHugeLength / 2 + (edited ? 3 : 0));
         drainEvents();
     }
-    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kHugeLength / 2)
+    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kHugeLength / 4)
         return state.SkipWithError("Text3 does not hold one line with the caret in its middle");
-    timeEach(state, [box](QString *error) { return timeKey(box, Qt::Key_X, error); });
+    timeEach(state, [box, key](QString *error) { return timeKey(box, key, error); });
 }
 
 // Text3 given a fresh huge line before every key, untimed and painted, with the
@@ -540,27 +545,6 @@ void keyWhileReportCase(State &state)
     });
 }
 
-// Text3 holding a huge line that keys typed at nine places have spread over
-// many pieces, the caret in its middle: one Backspace, or one Left.
-void editedHugeLineCase(State &state, Qt::Key key)
-{
-    CacheWindow *w = window(QStringLiteral("huge-edited"));
-    auto *box = qobject_cast<OutputBox *>(outputBox(w));
-    if (box->document()->length() < kHugeLength) {
-        box->document()->setText(hugeLine());
-        w->activateWindow();
-        box->setFocus();
-        for (int i = 1; i <= 9; ++i) {
-            box->document()->setCursorPosition(i * kHugeLength / 10 + i);
-            QTest::keyClick(box, Qt::Key_X);
-        }
-        box->document()->setCursorPosition(kHugeLength / 2 + 3);
-        drainEvents();
-    }
-    if (box->document()->lineCount() != 1 || box->document()->cursorPosition() < kHugeLength / 4)
-        return state.SkipWithError("Text3 does not hold one edited line with the caret in its middle");
-    timeEach(state, [box, key](QString *error) { return timeKey(box, key, error); });
-}
 
 // The program starts with no other window open; a window left with a long line
 // in a focused Text3 would repaint it when the new window takes the focus.
@@ -680,14 +664,14 @@ void registerAll()
     });
     add("text3_key_after_fresh_purge", [](State &s) { longLineCase(s, false); });
     add("text3_scroll_to_end", [](State &s) { longLineCase(s, true); });
-    add("text3_key_in_20M_line", hugeLineCase);
+    add("text3_key_in_20M_line", [](State &s) { hugeLineCase(s, false, Qt::Key_X); });
     add("purge_report/100000", [](State &s) { reportCase(s, false); });
     add("baseline/purge_report/100000", [](State &s) { reportCase(s, true); });
     add("text3_key_while_reporting", keyWhileReportCase);
     // Each iteration sets the line again, untimed: a few are enough.
     add("text3_first_key_in_fresh_20M_line", freshHugeLineCase, false, 2);
-    add("text3_backspace_in_edited_20M_line", [](State &s) { editedHugeLineCase(s, Qt::Key_Backspace); });
-    add("text3_left_in_edited_20M_line", [](State &s) { editedHugeLineCase(s, Qt::Key_Left); });
+    add("text3_backspace_in_edited_20M_line", [](State &s) { hugeLineCase(s, true, Qt::Key_Backspace); });
+    add("text3_left_in_edited_20M_line", [](State &s) { hugeLineCase(s, true, Qt::Key_Left); });
     add("window_start",
         [](State &s) { startCase(s, [] { return new CacheWindow(folder(QStringLiteral("start"))); }); });
     add("baseline/window_start", [](State &s) { startCase(s, bareWindow); });

@@ -1,15 +1,12 @@
 #pragma once
 
+#include "waits.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QList>
 #include <QStringList>
 #include <QTest>
-
-// How long a test waits for what it expects: as long as CTest lets it run. The
-// test's own TIMEOUT is the one guard against a hang, so a slow, busy machine
-// fails nothing. (Twice this still fits an int, as QTRY_* needs.)
-constexpr int kForever = 24 * 60 * 60 * 1000;
 
 // A stand-in for squidclient, installed in a test's application folder. It talks
 // to no server: it records the arguments it was given (NUL-separated, so any byte

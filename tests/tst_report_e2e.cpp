@@ -11,6 +11,7 @@
 #include "outputbox/outputbox.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
+#include "waits.h"
 
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -23,8 +24,6 @@
 #include <memory>
 
 namespace {
-// A wait ends with what it waits for; CTest's TIMEOUT is the guard against a hang.
-constexpr int kForever = 24 * 60 * 60 * 1000;
 const QString kServerScript = QStringLiteral(QUELLORY_SOURCE_DIR "/tools/local-cache-server");
 // On 127.0.0.3, each PURGE (squidclient sends the method as -m gives it) is
 // answered 404 after 2.5 s.
