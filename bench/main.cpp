@@ -10,6 +10,7 @@
 #include "commands/scriptrunner.h"
 #include "commands/statusquery.h"
 #include "outputbox/outputbox.h"
+#include "storage/serverlist.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
 #include "window/layouttable.h"
@@ -203,13 +204,15 @@ void writeOrDie(const QString &path, const QByteArray &bytes)
         qFatal("cannot write %s: %s", qPrintable(path), qPrintable(file.errorString()));
 }
 
-// ScriptRunner starts each script as `/bin/sh -c 'eval "$(sed 's/\r$//' "$1")"'`
-// and does not wait: a 100,000-line script would start 100,000 processes while
-// the next case is timed, and create or empty the result files the cases rely on.
-// With PATH naming an empty folder the shell finds no sed, `eval ""` does nothing
-// and the shell exits; its fork and exec stay inside the measured time. A probe
-// script proves it first. Should the runner change, the folders' squidclient is a
-// stand-in that exits at once, and every click checks the result files.
+// ScriptRunner starts each script's run copy as
+// `/bin/sh -c 's=$(sed 's/\r$//' "$1") && rm -f -- "$1" && eval "$s"'` and does
+// not wait: a 100,000-line script would start 100,000 processes while the next
+// case is timed, and create or empty the result files the cases rely on. With
+// PATH naming an empty folder the shell finds no sed and exits; its fork and exec
+// stay inside the measured time. Nor does it find rm, so the run copies are
+// removed by the benchmark (removeRunCopies). A probe script proves it first.
+// Should the runner change, the folders' squidclient is a stand-in that exits at
+// once, and every click checks the result files.
 void disarmScripts()
 {
     const QString empty = g_root + QStringLiteral("/empty"), probe = g_root + QStringLiteral("/probe");
@@ -221,6 +224,14 @@ void disarmScripts()
         QThread::msleep(5);
     if (QFile::exists(probe))
         qFatal("a started script ran a line; running the benchmarks would not be safe");
+}
+
+// The run copies that the disarmed shell could not remove, outside the time.
+void removeRunCopies(const AppFolder &app)
+{
+    QDir dir(app.path());
+    for (const QString &name : dir.entryList({QStringLiteral("*.run-*.bat")}, QDir::Files))
+        dir.remove(name);
 }
 
 QString urlText(qsizetype lines)
@@ -249,6 +260,12 @@ AppFolder folder(const QString &name)
     QByteArray servers;
     for (int n = 1; n <= (name == QStringLiteral("servers") ? kServers : 1); ++n)
         servers += "127.0." + QByteArray::number(n / 256) + '.' + QByteArray::number(n % 256) + "\r\n";
+    // The largest list the caps admit: as many lines as allowed, as long as the
+    // bytes allow.
+    if (name == QStringLiteral("largest_servers")) {
+        const qsizetype length = qsizetype(ServerList::kMaxBytes / ServerList::kMaxLines) - 2;
+        servers = (QByteArray(length, 's') + "\r\n").repeated(ServerList::kMaxLines);
+    }
     writeOrDie(app.file(QStringLiteral("serverlist.txt")), servers);
     for (qsizetype i = 0; name == QStringLiteral("second") && i < kLines; ++i)
         writeOrDie(Purge::resultPath(app, i), kPurgeAnswer);
@@ -318,6 +335,7 @@ double click(CacheWindow *w, bool purge, QString *error)
     while (purge && w->purgeReportPending() && !settle.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     clearOutput(w);
+    removeRunCopies(w->folder());
     w->setProperty("caretAtEnd", false);
     auto *button = w->findChild<QPushButton *>(purge ? QStringLiteral("Command1") : QStringLiteral("Command2"));
     PaintClock clock(purge ? nullptr : outputBox(w)->viewport(), outputBox(w)->viewport());
@@ -357,6 +375,7 @@ void timeBaseline(State &state, qsizetype size, const QString &script, const std
     static std::set<QString> checked;
     if (program && checked.insert(script + QString::number(size)).second) {
         const QString shown = program();
+        removeRunCopies(AppFolder(QFileInfo(script).absolutePath()));
         const QByteArray written = readAll(script);
         const std::string read = work();
         if (written.isEmpty() || written != readAll(script) || shown.toUtf8() != QByteArray::fromStdString(read))
@@ -545,7 +564,6 @@ void keyWhileReportCase(State &state)
     });
 }
 
-
 // The program starts with no other window open; a window left with a long line
 // in a focused Text3 would repaint it when the new window takes the focus.
 void startCase(State &state, const std::function<QWidget *()> &make)
@@ -682,6 +700,10 @@ void registerAll()
     peak("purge/fresh/100000", QStringLiteral("fresh"));
     peak("purge/second/100000", QStringLiteral("second"));
     peak("status_query/50MiB", QStringLiteral("status"));
+    add(
+            "peak/window_start/largest_server_list",
+            [](State &s) { startCase(s, [] { return new CacheWindow(folder(QStringLiteral("largest_servers"))); }); },
+            true);
 }
 
 } // namespace

@@ -63,6 +63,8 @@ private slots:
     void purgeAnswers_data();
     void purgeAnswers();
     void purgeReport();
+    void reportOfAScriptEndedEarly();
+    void twoProgramsPurgeAtOnce();
     void purgeShowsPreviousAnswers();
     void purgeWithNothingToDo();
     void purgeEmptiesLongerScript();
@@ -340,6 +342,97 @@ void TestCommands::purgeReport()
     QCOMPARE(PurgeReport::shortened(body, body.size()), body);
     QCOMPARE(PurgeReport::progress(QStringLiteral("cache%2"), 5, 9),
              QStringLiteral("cache%2: 5 of 9 URLs answered so far"));
+
+    // A server's name is shown on one line, cut so that the counts always fit.
+    const auto first = [&lines, this](const QString &server) {
+        return PurgeReport::shortened(PurgeReport::collect(folder(), lines).body(server), 255).section(u'\n', 0, 0);
+    };
+    QCOMPARE(first(QStringLiteral("cache1\n127.0.0.1: 3 URLs — purged 3\u2028\u202Eb\x7F")),
+             QStringLiteral("cache1\uFFFD127.0.0.1: 3 URLs — purged 3\uFFFD\uFFFDb\uFFFD: 8 URLs — purged 1, "
+                            "not in the cache 1, refused 2, other answer 1 (400), cannot connect 1, no answer 1, "
+                            "did not run 1"));
+    QVERIFY(first(QString(250, u'c')).startsWith(QString(63, u'c') + QStringLiteral("…: 8 URLs — purged 1")));
+    QVERIFY(first(QString(250, u'c')).endsWith(QStringLiteral("did not run 1")));
+    QCOMPARE(PurgeReport::progress(QStringLiteral("a\r\nb"), 1, 2),
+             QStringLiteral("a\uFFFD\uFFFDb: 1 of 2 URLs answered so far"));
+}
+
+void TestCommands::reportOfAScriptEndedEarly()
+{
+    // An earlier purge answered every line; this one's script is ended from
+    // outside during its first line, so lines 1 and 2 never run and their
+    // files still hold the old answers. Line 3's is a FIFO, which must neither
+    // hold the report nor count.
+    for (int line : {0, 1, 2}) {
+        QFile old(Purge::resultPath(folder(), line));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(FileBytes::read(QStringLiteral(QUELLORY_TEST_DATA "/answers/squid-200-purged.txt")));
+        QVERIFY(old.setFileTime(QDateTime::currentDateTime().addSecs(-60), QFileDevice::FileModificationTime));
+    }
+    QVERIFY(FileBytes::write(path(QStringLiteral("squidclient")), "#!/bin/sh\nkill -9 $PPID\n"));
+    ScriptRunner::StartedScript started;
+    QList<qsizetype> lines;
+    Purge::run(folder(), QStringLiteral("h"), QStringLiteral("a\r\nb\r\nc\r\nd"), &started, &lines);
+    // Only now: the purge shows what the files held, and refuses a FIFO.
+    QCOMPARE(mkfifo(QFile::encodeName(Purge::resultPath(folder(), 3)).constData(), 0600), 0);
+    QVERIFY(started.writtenAt > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
+    QCOMPARE(PurgeReport::collect(folder(), lines, started.writtenAt).body(QStringLiteral("h")),
+             QStringLiteral("h: 4 URLs — no answer 1, did not run 3\nNot purged: URL line 1 (nslookup0.txt), "
+                            "URL line 2 (nslookup1.txt), URL line 3 (nslookup2.txt), …"));
+    // The run copy is gone with it; test.bat stays.
+    QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("*.run-*")}, QDir::Files), QStringList());
+}
+
+void TestCommands::twoProgramsPurgeAtOnce()
+{
+    // Two programs purge from one folder at the same moment, over and over,
+    // each with a URL that ends its quoted word and runs a command of its own
+    // if a script ever gets its line cut or mixed with another's. Every read
+    // of test.bat must find one program's script, whole.
+    // The stand-in counts its calls, a byte each.
+    QVERIFY(FileBytes::write(path(QStringLiteral("squidclient")), "#!/bin/sh\nprintf . >>\"${0%/*}/calls\"\n"));
+    const QString canary = path(QStringLiteral("canary"));
+    const QString hostile = QStringLiteral("http://x/a';touch '") + canary + QStringLiteral("';'b");
+    QSet<QByteArray> scripts; // each program's, as it writes it
+    QList<QProcess *> programs;
+    for (const auto &[server, count] : {std::pair{QStringLiteral("cacheA"), 40}, {QStringLiteral("cacheBB"), 13}}) {
+        QStringList urls;
+        for (int i = 0; i < count; ++i)
+            urls << (i % 5 == 2 ? hostile : QStringLiteral("http://%1/%2").arg(server).arg(i));
+        const QString list = path(server + QStringLiteral(".urls"));
+        QVERIFY(FileBytes::write(list, urls.join(QStringLiteral("\r\n")).toUtf8()));
+        QByteArray expected;
+        Purge::script(
+                folder(), server, urls.join(QStringLiteral("\r\n")), ShellDialect::Sh, CodePages::ofSystem(),
+                [&](qsizetype, const QString &line, const QString &) { expected += line.toLocal8Bit() + "\r\n"; });
+        scripts.insert(expected);
+        auto *program = new QProcess(this);
+        program->setProcessChannelMode(QProcess::ForwardedChannels);
+        program->start(QStringLiteral(QUELLORY_PURGE_LOOP),
+                       {m_dir->path(), server, list, QStringLiteral("25"), path(QStringLiteral("go"))});
+        QVERIFY(program->waitForStarted());
+        programs << program;
+    }
+    QVERIFY(FileBytes::write(path(QStringLiteral("go")), QByteArray()));
+    const auto running = [&programs] {
+        return std::any_of(programs.begin(), programs.end(), [](QProcess *p) {
+            p->waitForFinished(0);
+            return p->state() != QProcess::NotRunning;
+        });
+    };
+    bool more;
+    do {
+        more = running(); // the last read is of the file both have left
+        const QByteArray script = FileBytes::read(Purge::scriptPath(folder()));
+        QVERIFY2(scripts.contains(script) || (more && script == "<missing>"), script.left(300).constData());
+    } while (more);
+    for (QProcess *program : std::as_const(programs))
+        QCOMPARE(program->exitCode(), 0);
+    // Every script runs whole, and removes its own copy.
+    QTRY_COMPARE_WITH_TIMEOUT(QFileInfo(path(QStringLiteral("calls"))).size(), 25 * (40 + 13), kForever);
+    QCOMPARE(QDir(m_dir->path()).entryList({QStringLiteral("*.run-*")}, QDir::Files), QStringList());
+    QVERIFY2(!QFile::exists(canary), "a URL's tail ran as a command");
 }
 
 void TestCommands::purgeShowsPreviousAnswers()
@@ -501,7 +594,7 @@ void TestCommands::stopSparesOtherProcesses()
     QProcess other;
     other.start(QStringLiteral("sleep"), {QStringLiteral("30")});
     QVERIFY(other.waitForStarted());
-    ScriptRunner::stop({other.processId(), 1, QString()}, StatusQuery::scriptPath(folder()));
+    ScriptRunner::stop({other.processId(), 1, QString()});
     QVERIFY(!other.waitForFinished(300));
     other.kill();
     other.waitForFinished();
@@ -517,10 +610,10 @@ void TestCommands::stopSparesOtherProcesses()
         const QByteArray stat = FileBytes::read(QStringLiteral("/proc/%1/stat").arg(started.pid));
         return stat != "<missing>" && !stat.contains(") Z ");
     };
-    ScriptRunner::stop({started.pid, started.startTime + 1, script}, script);
+    ScriptRunner::stop({started.pid, started.startTime + 1, script});
     QTest::qWait(100);
     QVERIFY(running());
-    ScriptRunner::stop(started, script);
+    ScriptRunner::stop(started);
     QTRY_VERIFY(!running());
 }
 

@@ -68,10 +68,9 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
     std::optional<ScriptWriter> writer;
     const auto create = [&] {
         if (last)
-            ScriptRunner::stop(*last, path);
+            ScriptRunner::stop(*last);
         writer.emplace(path, dialect, codePages);
-        if (dialect == ShellDialect::Cmd)
-            writer->writeRunCopy();
+        writer->writeRunCopy();
     };
     ResultReader reader;
     QString shown;

@@ -1,10 +1,12 @@
 #include "commands/purgeanswer.h"
 
+#include <QDateTime>
 #include <QFile>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -52,15 +54,23 @@ PurgeAnswer::Answer PurgeAnswer::sort(QByteArrayView head)
     return {G::DidNotRun};
 }
 
-PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path)
+PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
 {
     char head[kHeadBytes];
 #ifdef Q_OS_UNIX
     // A report reads 100,000 of these; QFile's open asks more of the system
-    // than this needs (the file's kind and size, a buffer).
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // than this needs. O_NONBLOCK, as RegularFile opens: a FIFO put under the
+    // name would otherwise hold the report's thread, and the program's exit,
+    // until someone writes into it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return {Group::DidNotRun};
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+        || qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec < since) {
+        ::close(fd);
+        return {Group::DidNotRun};
+    }
     ssize_t got;
     do
         got = ::read(fd, head, sizeof head);
@@ -70,8 +80,10 @@ PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path)
 #else
     QFile file(path);
     // Unbuffered: only the first bytes are wanted, and QFile would otherwise
-    // read a block of 16 KiB for them.
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    // read a block of 16 KiB for them. No FIFO or device can have a result
+    // file's name in a Windows folder.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)
+        || file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch() * 1000000 < since)
         return {Group::DidNotRun};
     const qint64 got = file.read(head, kHeadBytes);
     return sort(QByteArrayView(head, got > 0 ? got : 0));

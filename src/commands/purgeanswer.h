@@ -15,7 +15,8 @@ enum class Group {
     OtherStatus,   // any other HTTP status
     CannotConnect, // squidclient could not reach or resolve the server
     NoAnswer,      // an empty result file
-    DidNotRun,     // anything else: the interpreter's complaint, a missing file
+    DidNotRun,     // anything else: the interpreter's complaint, a missing
+                   // file, or one an earlier script wrote
 };
 constexpr int kGroupCount = int(Group::DidNotRun) + 1;
 
@@ -33,8 +34,11 @@ constexpr qsizetype kHeadBytes = 64;
 // has that many).
 Answer sort(QByteArrayView head);
 
-// Reads the first bytes of the result file at `path` and sorts them; a file
-// that is not there did not run.
-Answer sortFile(const QString &path);
+// Reads the first bytes of the result file at `path` and sorts them. A file
+// that is not there, or was last written before `since` (nanoseconds since the
+// epoch by the file system's clock, see FileTime; -1 for any time), did not
+// run: a line the script never got to leaves the answer of an earlier purge
+// in place. Neither a FIFO nor a device in its place is ever waited for.
+Answer sortFile(const QString &path, qint64 since = -1);
 
 } // namespace PurgeAnswer

@@ -38,7 +38,7 @@ void PurgeReport::add(qsizetype urlLine, PurgeAnswer::Answer answer)
         m_failedLines.append(urlLine);
 }
 
-PurgeReport PurgeReport::collect(const AppFolder &folder, const QList<qsizetype> &urlLines,
+PurgeReport PurgeReport::collect(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since,
                                  const std::atomic_bool *cancelled)
 {
     PurgeReport report;
@@ -50,7 +50,7 @@ PurgeReport PurgeReport::collect(const AppFolder &folder, const QList<qsizetype>
             break;
         path.truncate(prefix.size());
         path.append(QString::number(line)).append(QLatin1String(".txt"));
-        report.add(line, PurgeAnswer::sortFile(path));
+        report.add(line, PurgeAnswer::sortFile(path, since));
     }
     return report;
 }
@@ -71,7 +71,8 @@ QString PurgeReport::body(const QString &server) const
         groups << text;
     }
     // Without an English translation, %n would read "URL(s)".
-    QString body = m_total == 1 ? tr("%1: 1 URL").arg(server) : tr("%1: %2 URLs").arg(server, QString::number(m_total));
+    const QString name = serverName(server);
+    QString body = m_total == 1 ? tr("%1: 1 URL").arg(name) : tr("%1: %2 URLs").arg(name, QString::number(m_total));
     if (!groups.isEmpty())
         body += tr(" — ") + groups.join(tr(", "));
     if (!m_failedLines.isEmpty()) {
@@ -96,7 +97,33 @@ QString PurgeReport::shortened(const QString &text, qsizetype room)
     return text.left(keep) + QStringLiteral("…");
 }
 
+QString PurgeReport::serverName(const QString &server)
+{
+    QString name = server.left(kServerChars + 1);
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        // A pair outside the basic plane is kept whole; a lone half is not.
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        switch (c.category()) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Separator_Line:
+        case QChar::Separator_Paragraph:
+            name[i] = QChar::ReplacementCharacter;
+            break;
+        default:
+            break;
+        }
+    }
+    return shortened(name, kServerChars);
+}
+
 QString PurgeReport::progress(const QString &server, qsizetype answered, qsizetype total)
 {
-    return tr("%1: %2 of %3 URLs answered so far").arg(server, QString::number(answered), QString::number(total));
+    return tr("%1: %2 of %3 URLs answered so far")
+            .arg(serverName(server), QString::number(answered), QString::number(total));
 }

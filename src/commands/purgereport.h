@@ -20,12 +20,16 @@ class PurgeReport
 public:
     // How many lines that did not purge the body names before "…".
     static constexpr qsizetype kNamedLines = 3;
+    // How much of a server's name a notification shows: the counts after it
+    // must fit in the Windows tray's 255 characters.
+    static constexpr qsizetype kServerChars = 64;
 
     void add(qsizetype urlLine, PurgeAnswer::Answer answer);
 
-    // Reads and sorts the result files of these URL lines (counted from 0).
+    // Reads and sorts the result files of these URL lines (counted from 0); a
+    // file last written before `since` did not run (see PurgeAnswer::sortFile).
     // Stops early, with what it has, once `cancelled` is set.
-    static PurgeReport collect(const AppFolder &folder, const QList<qsizetype> &urlLines,
+    static PurgeReport collect(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since = -1,
                                const std::atomic_bool *cancelled = nullptr);
 
     qsizetype total() const { return m_total; }
@@ -37,6 +41,11 @@ public:
     // `text` cut to `room` characters, "…" last, when it is longer: the Windows
     // tray holds 255 and would cut it off with no sign of it.
     static QString shortened(const QString &text, qsizetype room);
+    // A server's name as a notification shows it: on one line, with every
+    // control, format or line-break character replaced by U+FFFD, so that no
+    // name can forge a line of the report or turn its text around, and cut to
+    // kServerChars.
+    static QString serverName(const QString &server);
     // While the script runs: how many of its lines have answered so far.
     static QString progress(const QString &server, qsizetype answered, qsizetype total);
 

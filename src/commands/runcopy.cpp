@@ -23,7 +23,8 @@ void split(const QString &scriptPath, QString &folder, QString &base)
 }
 } // namespace
 
-RunCopy::RunCopy(const QString &scriptPath)
+RunCopy::RunCopy(const QString &scriptPath, ShellDialect dialect)
+    : m_dialect(dialect)
 {
     QString folder, base;
     split(scriptPath, folder, base);
@@ -57,12 +58,14 @@ void RunCopy::write(const QByteArray &bytes)
 
 void RunCopy::close()
 {
-    // The last line, so nothing follows it: on Windows cmd.exe goes back to the
-    // file for the next line and, finding it gone, ends. The name is ours and
-    // plain, and cmd.exe runs in the copy's folder (see CmdStartLine).
-    QString folder, name;
-    split(m_path, folder, name);
-    write(QByteArrayLiteral("del \".\\") + name.toLatin1() + QByteArrayLiteral(".bat\"\r\n"));
+    if (m_dialect == ShellDialect::Cmd) {
+        // The last line, so nothing follows it: on Windows cmd.exe goes back to
+        // the file for the next line and, finding it gone, ends. The name is ours
+        // and plain, and cmd.exe runs in the copy's folder (see CmdStartLine).
+        QString folder, name;
+        split(m_path, folder, name);
+        write(QByteArrayLiteral("del \".\\") + name.toLatin1() + QByteArrayLiteral(".bat\"\r\n"));
+    }
     if (!m_file.flush())
         fail();
     m_file.close();

@@ -2,11 +2,13 @@
 
 #include "commands/cmdstartline.h"
 #include "storage/fileerror.h"
+#include "storage/filetime.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QThread>
 
 #ifdef Q_OS_WIN
@@ -39,18 +41,21 @@ QString systemCmd()
 } // namespace
 #endif
 
-ScriptRunner::StartedScript ScriptRunner::start(const QString &scriptPath)
+ScriptRunner::StartedScript ScriptRunner::start(const QString &runPath)
 {
+    const qint64 writtenAt = FileTime::modifiedNs(runPath);
+    // A copy whose interpreter never starts would be run by no one, and stay.
+    auto removeCopy = qScopeGuard([&runPath] { QFile::remove(runPath); });
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
 #ifdef Q_OS_WIN
     // No text of the folder goes on cmd.exe's command line: see CmdStartLine.
-    const CmdStartLine line(QDir::toNativeSeparators(scriptPath));
+    const CmdStartLine line(QDir::toNativeSeparators(runPath));
     const QString cmd = systemCmd();
     if (cmd.isEmpty())
-        throw FileError(QCoreApplication::translate("ScriptRunner", "Starting a command script"), scriptPath,
+        throw FileError(QCoreApplication::translate("ScriptRunner", "Starting a command script"), runPath,
                         qt_error_string());
     process.setProgram(cmd);
     process.setNativeArguments(line.arguments());
@@ -61,15 +66,18 @@ ScriptRunner::StartedScript ScriptRunner::start(const QString &scriptPath)
     // The scripts keep their CR LF line ends. sed takes the CR off each line before
     // sh sees it, so it never ends up glued to the last word of a command (the
     // quoting refuses a CR LF inside a text, so no quoted CR is lost this way).
+    // The copy has served once it is read: it goes before the first line runs.
     process.setProgram(QStringLiteral("/bin/sh"));
-    process.setArguments({QStringLiteral("-c"), QStringLiteral("eval \"$(sed 's/\\r$//' \"$1\")\""),
-                          QStringLiteral("quellory-script"), scriptPath});
+    process.setArguments({QStringLiteral("-c"),
+                          QStringLiteral("s=$(sed 's/\\r$//' \"$1\") && rm -f -- \"$1\" && eval \"$s\""),
+                          QStringLiteral("quellory-script"), runPath});
 #endif
     qint64 pid = 0;
     if (!process.startDetached(&pid))
-        throw FileError(QCoreApplication::translate("ScriptRunner", "Starting a command script"), scriptPath,
+        throw FileError(QCoreApplication::translate("ScriptRunner", "Starting a command script"), runPath,
                         process.errorString());
-    return {pid, startTimeOf(pid), scriptPath};
+    removeCopy.dismiss();
+    return {pid, startTimeOf(pid), runPath, writtenAt};
 }
 
 #ifdef Q_OS_WIN
@@ -81,18 +89,17 @@ quint64 startTimeOf(qint64 pid)
 }
 } // namespace
 
-bool ScriptRunner::isRunning(const StartedScript &script, const QString &scriptPath)
+bool ScriptRunner::isRunning(const StartedScript &script)
 {
-    Q_UNUSED(scriptPath);
     return script.pid > 0 && script.startTime != 0
             && WinProcessTree::isOurInterpreter(static_cast<unsigned long>(script.pid), script.startTime);
 }
 
-void ScriptRunner::stop(const StartedScript &script, const QString &scriptPath)
+void ScriptRunner::stop(const StartedScript &script)
 {
     const auto id = static_cast<unsigned long>(script.pid);
     if (script.pid > 0 && script.startTime != 0 && WinProcessTree::endOurInterpreter(id, script.startTime)
-        && !script.runPath.isEmpty() && script.runPath != scriptPath)
+        && !script.runPath.isEmpty())
         QFile::remove(script.runPath);
 }
 
@@ -112,29 +119,34 @@ quint64 startTimeOf(qint64 pid)
     return fields.size() > 19 ? fields.at(19).toULongLong() : 0;
 }
 
-// True while pid is the interpreter we started for scriptPath: its arguments end
-// with our marker and the script's path, and it started when we started it.
-bool isOurScript(const ScriptRunner::StartedScript &script, const QString &scriptPath)
+// True while pid is the interpreter we started: its arguments end with our
+// marker and the run copy's path, and it started when we started it.
+bool isOurScript(const ScriptRunner::StartedScript &script)
 {
     QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(script.pid));
     if (!cmdline.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray tail = QByteArrayLiteral("quellory-script") + '\0' + QFile::encodeName(scriptPath) + '\0';
+    const QByteArray tail = QByteArrayLiteral("quellory-script") + '\0' + QFile::encodeName(script.runPath) + '\0';
     return cmdline.readAll().endsWith(tail) && script.startTime != 0 && startTimeOf(script.pid) == script.startTime;
 }
 } // namespace
 
-bool ScriptRunner::isRunning(const StartedScript &script, const QString &scriptPath)
+bool ScriptRunner::isRunning(const StartedScript &script)
 {
     // A script that has ended is gone or a zombie, whose command line is empty.
-    return script.pid > 0 && isOurScript(script, scriptPath);
+    return script.pid > 0 && isOurScript(script);
 }
 
-void ScriptRunner::stop(const StartedScript &script, const QString &scriptPath)
+void ScriptRunner::stop(const StartedScript &script)
 {
     const qint64 pid = script.pid;
-    if (pid <= 0 || !isOurScript(script, scriptPath))
+    if (pid <= 0 || !isOurScript(script))
         return;
+    // Ended before it had read its copy, the shell would leave it behind.
+    const auto removeCopy = qScopeGuard([&script] {
+        if (!script.runPath.isEmpty())
+            QFile::remove(script.runPath);
+    });
     // startDetached gives the script a session of its own, so its process group
     // holds the shell and every squidclient it started, and nothing else.
     const pid_t group = getpgid(pid_t(pid));
@@ -144,7 +156,7 @@ void ScriptRunner::stop(const StartedScript &script, const QString &scriptPath)
     // Return once the script is gone (or only a zombie), so nothing of it writes
     // after this; a moment at most.
     const QDeadlineTimer deadline(1000);
-    while (!deadline.hasExpired() && kill(-group, 0) == 0 && isOurScript(script, scriptPath))
+    while (!deadline.hasExpired() && kill(-group, 0) == 0 && isOurScript(script))
         QThread::msleep(5);
 }
 

@@ -14,18 +14,22 @@ struct StartedScript
     qint64 pid = 0;
     quint64 startTime = 0; // 0 when it had ended before it could be asked
     QString runPath;       // the file the interpreter was given (see RunCopy)
+    // When that file was written, by the file system's clock (FileTime): a
+    // result file written before it is not this script's.
+    qint64 writtenAt = -1;
 };
 
-// Starts the file at runPath: the script itself, or on Windows its RunCopy.
+// Starts the RunCopy at runPath, which the interpreter removes once it has
+// run, and which is removed here when the interpreter cannot be started.
 // Throws FileError when the script cannot start.
 StartedScript start(const QString &runPath);
 
 // True while the script that start() gave back still runs.
-bool isRunning(const StartedScript &script, const QString &scriptPath);
+bool isRunning(const StartedScript &script);
 
 // Ends a script that start() gave back, with everything it started, if it still
 // runs, and removes its RunCopy, which no one else will run. Does nothing to a
 // process that is not that very script.
-void stop(const StartedScript &script, const QString &scriptPath);
+void stop(const StartedScript &script);
 
 } // namespace ScriptRunner

@@ -47,12 +47,11 @@ QString StatusQuery::run(const AppFolder &folder, const QString &server, const Q
     // The last query may still be writing into the result file (a slow server);
     // its answer is no longer wanted, and it must not mix with the new one.
     if (m_lastScript.pid != 0) {
-        ScriptRunner::stop(m_lastScript, path);
+        ScriptRunner::stop(m_lastScript);
         m_lastScript = {};
     }
     ScriptWriter writer(path, dialect, codePages);
-    if (dialect == ShellDialect::Cmd)
-        writer.writeRunCopy();
+    writer.writeRunCopy();
     writer.writeLine(line);
     writer.close();
     m_lastScript = ScriptRunner::start(writer.runPath());

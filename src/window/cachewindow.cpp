@@ -66,7 +66,7 @@ void CacheWindow::addServer()
 
 bool CacheWindow::purgeRunning() const
 {
-    return ScriptRunner::isRunning(m_lastPurge, Purge::scriptPath(m_folder));
+    return ScriptRunner::isRunning(m_lastPurge);
 }
 
 void CacheWindow::purge()
@@ -81,9 +81,6 @@ void CacheWindow::purge()
     m_controls.outputBox->clear();
     QString shown;
     const ScriptRunner::StartedScript before = m_lastPurge;
-    // Before the script is written: a result file rewritten after this is one of
-    // this purge's answers.
-    const QDateTime started = QDateTime::currentDateTimeUtc();
     QList<qsizetype> urlLines;
     const bool ran = runOrReport(tr("Purging"), [&] {
         shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_controls.urlBox), &m_lastPurge, &urlLines);
@@ -92,7 +89,10 @@ void CacheWindow::purge()
         forgetIfStopped(before);
     if (!ran)
         return;
-    watchPurge(started, std::move(urlLines));
+    // This purge rewrites the result files of the ones before it: a report of
+    // theirs not made yet would count its answers, or a mix of both.
+    dropUnreportedPurges();
+    watchPurge(std::move(urlLines));
     // The answers can be tens of megabytes: the box takes the string over.
     BoxText::setText(m_controls.outputBox, std::move(shown));
 
@@ -111,10 +111,22 @@ bool CacheWindow::purgeReportBeingMade() const
     return purgeReportPending() && m_purges.back()->ended();
 }
 
-void CacheWindow::watchPurge(QDateTime started, QList<qsizetype> urlLines)
+void CacheWindow::dropUnreportedPurges()
 {
-    PurgeWatch::Purge purge{++m_purgeCount,      m_folder,    selectedServer(),
-                            std::move(urlLines), m_lastPurge, std::move(started)};
+    for (auto it = m_purges.begin(); it != m_purges.end();) {
+        if ((*it)->reported()) {
+            ++it;
+            continue;
+        }
+        m_notifier.withdraw((*it)->purge().id);
+        delete *it;
+        it = m_purges.erase(it);
+    }
+}
+
+void CacheWindow::watchPurge(QList<qsizetype> urlLines)
+{
+    PurgeWatch::Purge purge{++m_purgeCount, m_folder, selectedServer(), std::move(urlLines), m_lastPurge};
     m_purges.push_back(new PurgeWatch(std::move(purge), &m_notifier, this));
     while (m_purges.size() > kKeptPurges) {
         m_notifier.forget(m_purges.front()->purge().id);
@@ -134,7 +146,7 @@ void CacheWindow::forgetIfStopped(const ScriptRunner::StartedScript &before)
         // open was mostly seen ending by its watch, and reported; one that
         // ended in the last moment before the answer goes unreported, as the
         // operator had asked it to be stopped.
-        if (!watch->ended() && !ScriptRunner::isRunning(before, Purge::scriptPath(m_folder))) {
+        if (!watch->ended() && !ScriptRunner::isRunning(before)) {
             m_notifier.withdraw(watch->purge().id);
             delete watch;
             m_purges.erase(it);

@@ -6,7 +6,6 @@
 #include "window/desktopnotifier.h"
 #include "window/windowcontrols.h"
 
-#include <QDateTime>
 #include <QList>
 #include <QWidget>
 
@@ -64,7 +63,10 @@ private:
     bool runOrReport(const QString &doing, const std::function<void()> &action);
     void showFailure(const QString &text);
     // Starts watching the purge just started, for its report.
-    void watchPurge(QDateTime started, QList<qsizetype> urlLines);
+    void watchPurge(QList<qsizetype> urlLines);
+    // Every purge whose report is not made yet is forgotten, its notification
+    // withdrawn.
+    void dropUnreportedPurges();
     // The purge that was running when the operator answered "stop", and is not
     // any more, is not reported.
     void forgetIfStopped(const ScriptRunner::StartedScript &before);

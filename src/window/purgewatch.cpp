@@ -1,6 +1,7 @@
 #include "window/purgewatch.h"
 
 #include "commands/purge.h"
+#include "storage/filetime.h"
 #include "window/desktopnotifier.h"
 
 #include <QFileInfo>
@@ -29,7 +30,7 @@ PurgeWatch::~PurgeWatch()
 
 void PurgeWatch::poll()
 {
-    if (ScriptRunner::isRunning(m_purge.script, ::Purge::scriptPath(m_purge.folder))) {
+    if (ScriptRunner::isRunning(m_purge.script)) {
         const qint64 now = m_running.elapsed();
         if (now < kProgressAfterMs || (m_lastProgressAt >= 0 && now - m_lastProgressAt < kProgressEveryMs))
             return;
@@ -45,16 +46,16 @@ void PurgeWatch::poll()
     m_ended = true;
     // 100,000 result files take a while to read: never on the window's thread.
     // The task keeps copies of what it needs and outlives this watch if it must.
-    m_report.setFuture(QtConcurrent::run([folder = m_purge.folder, lines = m_purge.urlLines, cancelled = m_cancelled] {
-        return PurgeReport::collect(folder, lines, cancelled.get());
-    }));
+    m_report.setFuture(QtConcurrent::run(
+            [folder = m_purge.folder, lines = m_purge.urlLines, since = m_purge.script.writtenAt,
+             cancelled = m_cancelled] { return PurgeReport::collect(folder, lines, since, cancelled.get()); }));
 }
 
 qsizetype PurgeWatch::answeredSoFar() const
 {
     const auto rewritten = [this](qsizetype i) {
-        const QFileInfo file(::Purge::resultPath(m_purge.folder, m_purge.urlLines.at(i)));
-        return file.exists() && file.lastModified() >= m_purge.started;
+        return FileTime::modifiedNs(::Purge::resultPath(m_purge.folder, m_purge.urlLines.at(i)))
+                >= m_purge.script.writtenAt;
     };
     // The first line not rewritten yet, by halving: about 17 looks for 100,000.
     qsizetype low = 0, high = m_purge.urlLines.size();

@@ -4,7 +4,6 @@
 #include "commands/scriptrunner.h"
 #include "storage/appfolder.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFutureWatcher>
 #include <QList>
@@ -34,9 +33,8 @@ public:
         quint64 id;
         AppFolder folder;
         QString server;
-        QList<qsizetype> urlLines; // in the order the script runs them
-        ScriptRunner::StartedScript script;
-        QDateTime started; // taken before the script was written
+        QList<qsizetype> urlLines;          // in the order the script runs them
+        ScriptRunner::StartedScript script; // its writtenAt tells this purge's answers
     };
 
     PurgeWatch(Purge purge, DesktopNotifier *notifier, QObject *parent = nullptr);

@@ -156,7 +156,7 @@ void TestWinPaths::scriptsRunHiddenThroughTheSystemsCmd()
     ScriptRunner::StartedScript last;
     Purge::run(folder, QStringLiteral("127.0.0.1"), QStringLiteral("http://127.0.0.1/a?x=1&y=%41\r\n\r\nb"), &last);
     QTRY_COMPARE_WITH_TIMEOUT(calls(path).size(), 2, 60000);
-    QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(last, Purge::scriptPath(folder)), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(last), 30000);
     QCOMPARE(calls(path),
              (QStringList{QStringLiteral("-h 127.0.0.1 -p 80 -m purge http://127.0.0.1/a?x=1&y=%41"),
                           QStringLiteral("-h 127.0.0.1 -p 80 -m purge b")}));
@@ -199,10 +199,10 @@ void TestWinPaths::stopEndsOnlyOurs()
     Purge::run(folder, QStringLiteral("h"), QStringLiteral("u"), &last);
     QTRY_COMPARE_WITH_TIMEOUT(calls(ours).size(), 1, 60000);
     QTRY_COMPARE_WITH_TIMEOUT(calls(other).size(), 1, 60000);
-    QVERIFY(ScriptRunner::isRunning(last, Purge::scriptPath(folder)));
+    QVERIFY(ScriptRunner::isRunning(last));
 
-    ScriptRunner::stop(last, Purge::scriptPath(folder));
-    QVERIFY(!ScriptRunner::isRunning(last, Purge::scriptPath(folder)));
+    ScriptRunner::stop(last);
+    QVERIFY(!ScriptRunner::isRunning(last));
     QCOMPARE(runCopies(ours), QStringList());
     QCOMPARE(theirs.state(), QProcess::Running);
 
