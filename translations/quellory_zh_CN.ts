@@ -52,32 +52,32 @@
         <translation>添加服务器</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="88"/>
+        <location filename="../src/window/cachewindow.cpp" line="85"/>
         <source>Purging</source>
         <translation>更新缓存</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="152"/>
+        <location filename="../src/window/cachewindow.cpp" line="166"/>
         <source>Showing the results</source>
         <translation>显示结果</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="163"/>
+        <location filename="../src/window/cachewindow.cpp" line="177"/>
         <source>Querying the server&apos;s status</source>
         <translation>查看服务器状态</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="178"/>
+        <location filename="../src/window/cachewindow.cpp" line="192"/>
         <source>The text is too large for this computer&apos;s memory.</source>
         <translation>文字太大，这台计算机的内存放不下。</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="178"/>
+        <location filename="../src/window/cachewindow.cpp" line="192"/>
         <source>Out of memory</source>
         <translation>内存不足</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="189"/>
+        <location filename="../src/window/cachewindow.cpp" line="203"/>
         <source>The previous purge is still running.
 
 Stop it and start this one?</source>
@@ -86,12 +86,12 @@ Stop it and start this one?</source>
 要停止它并开始这一次吗？</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="192"/>
+        <location filename="../src/window/cachewindow.cpp" line="206"/>
         <source>Stop it and purge</source>
         <translation>停止并更新</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="193"/>
+        <location filename="../src/window/cachewindow.cpp" line="207"/>
         <source>Let it run</source>
         <translation>让它继续运行</translation>
     </message>
@@ -99,22 +99,22 @@ Stop it and start this one?</source>
 <context>
     <name>DesktopNotifier</name>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="37"/>
+        <location filename="../src/window/desktopnotifier.cpp" line="39"/>
         <source>Quellory: the purge report cannot be shown: %1</source>
         <translation>Quellory：无法显示清除报告：%1</translation>
     </message>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="49"/>
+        <location filename="../src/window/desktopnotifier.cpp" line="51"/>
         <source>there is no system tray</source>
         <translation>没有系统托盘</translation>
     </message>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="133"/>
+        <location filename="../src/window/desktopnotifier.cpp" line="136"/>
         <source>there is no session bus (%1)</source>
         <translation>没有会话总线 (%1)</translation>
     </message>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="137"/>
+        <location filename="../src/window/desktopnotifier.cpp" line="140"/>
         <source>Show results</source>
         <translation>显示结果</translation>
     </message>
@@ -166,33 +166,33 @@ Stop it and start this one?</source>
     </message>
     <message>
         <location filename="../src/commands/purgereport.cpp" line="69"/>
-        <location filename="../src/commands/purgereport.cpp" line="76"/>
-        <location filename="../src/commands/purgereport.cpp" line="83"/>
+        <location filename="../src/commands/purgereport.cpp" line="77"/>
+        <location filename="../src/commands/purgereport.cpp" line="84"/>
         <source>, </source>
         <translation>，</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="74"/>
+        <location filename="../src/commands/purgereport.cpp" line="75"/>
         <source>%1: 1 URL</source>
         <translation>%1：共 1 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="74"/>
+        <location filename="../src/commands/purgereport.cpp" line="75"/>
         <source>%1: %2 URLs</source>
         <translation>%1：共 %2 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="76"/>
+        <location filename="../src/commands/purgereport.cpp" line="77"/>
         <source> — </source>
         <translation> — </translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="83"/>
+        <location filename="../src/commands/purgereport.cpp" line="84"/>
         <source>Not purged: %1</source>
         <translation>未清除：%1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="90"/>
+        <location filename="../src/commands/purgereport.cpp" line="127"/>
         <source>%1: %2 of %3 URLs answered so far</source>
         <translation>%1：已应答 %2 / %3 个网址</translation>
     </message>
@@ -347,6 +347,7 @@ Stop it and start this one?</source>
 <context>
     <name>RegularFile</name>
     <message>
+        <location filename="../src/commands/scriptwriter.cpp" line="48"/>
         <location filename="../src/storage/regularfile.cpp" line="23"/>
         <source>This is not an ordinary file</source>
         <translation>这不是普通文件</translation>
@@ -378,8 +379,8 @@ Stop it and start this one?</source>
 <context>
     <name>ScriptRunner</name>
     <message>
-        <location filename="../src/commands/scriptrunner.cpp" line="53"/>
-        <location filename="../src/commands/scriptrunner.cpp" line="70"/>
+        <location filename="../src/commands/scriptrunner.cpp" line="58"/>
+        <location filename="../src/commands/scriptrunner.cpp" line="77"/>
         <source>Starting a command script</source>
         <translation>启动命令脚本</translation>
     </message>
@@ -388,7 +389,7 @@ Stop it and start this one?</source>
     <name>ScriptWriter</name>
     <message>
         <location filename="../src/commands/runcopy.cpp" line="11"/>
-        <location filename="../src/commands/scriptwriter.cpp" line="14"/>
+        <location filename="../src/commands/scriptwriter.cpp" line="21"/>
         <source>Writing a command script</source>
         <translation>写入命令脚本</translation>
     </message>
@@ -396,14 +397,24 @@ Stop it and start this one?</source>
 <context>
     <name>ServerList</name>
     <message>
-        <location filename="../src/storage/serverlist.cpp" line="22"/>
+        <location filename="../src/storage/serverlist.cpp" line="21"/>
         <source>Reading the server list</source>
         <translation>读取服务器列表</translation>
     </message>
     <message>
-        <location filename="../src/storage/serverlist.cpp" line="23"/>
+        <location filename="../src/storage/serverlist.cpp" line="25"/>
         <source>The file is larger than %1 MiB, far more than any list of servers; it is left as it is and not shown.</source>
         <translation>文件大于 %1 MiB，远超任何服务器列表的大小；文件保持原样，不予显示。</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/serverlist.cpp" line="31"/>
+        <source>The file has more than %1 lines, far more than any list of servers; it is left as it is and not shown.</source>
+        <translation>该文件超过 %1 行，远多于任何服务器列表；文件保持原样，不予显示。</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/serverlist.cpp" line="38"/>
+        <source>The file has a line of more than %1 characters, far longer than any server&apos;s name; it is left as it is and not shown.</source>
+        <translation>该文件有一行超过 %1 个字符，远长于任何服务器名称；文件保持原样，不予显示。</translation>
     </message>
 </context>
 <context>
@@ -440,12 +451,12 @@ Stop it and start this one?</source>
         <translation>读取文件</translation>
     </message>
     <message>
-        <location filename="../src/storage/textfile.cpp" line="85"/>
+        <location filename="../src/storage/textfile.cpp" line="91"/>
         <source>Appending a line to a file</source>
         <translation>向文件追加一行</translation>
     </message>
     <message>
-        <location filename="../src/storage/textfile.cpp" line="87"/>
+        <location filename="../src/storage/textfile.cpp" line="93"/>
         <source>No file name given</source>
         <translation>没有给出文件名</translation>
     </message>

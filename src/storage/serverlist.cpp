@@ -17,14 +17,30 @@ QString ServerList::filePath() const
 
 QStringList ServerList::load() const
 {
+    const auto refuse = [this](const QString &why) {
+        throw FileError(QCoreApplication::translate("ServerList", "Reading the server list"), filePath(), why);
+    };
     const TextFile::FilePart part = TextFile::FileContent(filePath(), kMaxBytes);
     if (part.cut)
-        throw FileError(QCoreApplication::translate("ServerList", "Reading the server list"), filePath(),
-                        QCoreApplication::translate("ServerList",
-                                                    "The file is larger than %1 MiB, far more than any list of "
-                                                    "servers; it is left as it is and not shown.")
-                                .arg(kMaxBytes >> 20));
-    return SplitLines(part.text);
+        refuse(QCoreApplication::translate("ServerList",
+                                           "The file is larger than %1 MiB, far more than any list of servers; it is "
+                                           "left as it is and not shown.")
+                       .arg(kMaxBytes >> 20));
+    // Counted before the split: 32 million empty items take gigabytes.
+    if (part.text.count(QStringLiteral("\r\n")) > kMaxLines)
+        refuse(QCoreApplication::translate("ServerList",
+                                           "The file has more than %1 lines, far more than any list of servers; it "
+                                           "is left as it is and not shown.")
+                       .arg(kMaxLines));
+    QStringList items = SplitLines(part.text);
+    for (const QString &item : std::as_const(items)) {
+        if (item.size() > kMaxLineChars)
+            refuse(QCoreApplication::translate("ServerList",
+                                               "The file has a line of more than %1 characters, far longer than any "
+                                               "server's name; it is left as it is and not shown.")
+                           .arg(kMaxLineChars));
+    }
+    return items;
 }
 
 void ServerList::add(const QString &server) const
