@@ -118,7 +118,7 @@ void DesktopNotifier::capabilities(QDBusPendingCallWatcher *call)
 void DesktopNotifier::show(quint64 purge, const QString &body)
 {
     Shown &shown = m_shown[purge];
-    if (shown.failed)
+    if (shown.failed || shown.withdrawn)
         return;
     // One call at a time per notification: the next one needs the id the
     // service gives back, or it would open a second notification.
@@ -153,6 +153,14 @@ void DesktopNotifier::sent(quint64 purge, QDBusPendingCallWatcher *call)
     Shown &shown = found->second;
     shown.sending = false;
     const QDBusPendingReply<uint> reply = *call;
+    if (shown.withdrawn) {
+        // Withdrawn while the service was still answering: only now is there
+        // an id to close it by.
+        if (!reply.isError())
+            close(reply.value());
+        m_shown.erase(found);
+        return;
+    }
     if (reply.isError())
         return failed(purge, reply.error().message());
     shown.id = reply.value();
@@ -170,12 +178,22 @@ void DesktopNotifier::withdraw(quint64 purge)
     const auto found = m_shown.find(purge);
     if (found == m_shown.end())
         return;
-    if (found->second.id != 0) {
-        QDBusMessage close = call(QStringLiteral("CloseNotification"));
-        close << found->second.id;
-        QDBusConnection::sessionBus().call(close, QDBus::NoBlock);
+    Shown &shown = found->second;
+    if (shown.sending) {
+        shown.withdrawn = true;
+        shown.pending.clear();
+        return;
     }
+    if (shown.id != 0)
+        close(shown.id);
     m_shown.erase(found);
+}
+
+void DesktopNotifier::close(uint id)
+{
+    QDBusMessage message = call(QStringLiteral("CloseNotification"));
+    message << id;
+    QDBusConnection::sessionBus().call(message, QDBus::NoBlock);
 }
 
 void DesktopNotifier::actionInvoked(uint id, const QString &action)

@@ -46,11 +46,13 @@ private:
 #else
     struct Shown
     {
-        uint id = 0;          // the service's id, once it has answered
-        bool sending = false; // a Notify call is on its way
-        QString pending;      // a body to send once it has answered
-        bool failed = false;  // said so once; nothing more is sent for it
+        uint id = 0;            // the service's id, once it has answered
+        bool sending = false;   // a Notify call is on its way
+        QString pending;        // a body to send once it has answered
+        bool failed = false;    // said so once; nothing more is sent for it
+        bool withdrawn = false; // to be closed as soon as its id arrives
     };
+    void close(uint id);
     // Connects to the session bus and the service's signal; false without a bus.
     bool connectOnce();
     void send(quint64 purge, const QString &body);
