@@ -9,9 +9,10 @@
 #include "filebytes.h"
 #include "modalwatcher.h"
 #include "outputbox/outputbox.h"
+#include "waits.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
-#include "waits.h"
+#include "window/desktopnotifier.h"
 
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -70,6 +71,7 @@ private slots:
     void reports_data();
     void reports();
     void actionShowsTheResults();
+    void withdrawnBeforeItsId();
 
 private:
     // Starts `program` in the background, ended with the test; gives its first
@@ -114,8 +116,10 @@ void TestReportEndToEnd::initTestCase()
     monitor->start(tool("dbus-monitor", "dbus-bin"),
                    {QStringLiteral("interface='org.freedesktop.Notifications',member='Notify'")});
     connect(monitor, &QProcess::readyReadStandardOutput, this, [this, monitor] { m_monitored += monitor->readAll(); });
-    // dunst with none of the user's configuration.
-    QVERIFY(FileBytes::write(m_dir.filePath(QStringLiteral("dunstrc")), "[global]\n    markup = full\n"));
+    // dunst with none of the user's configuration; a notification stays until
+    // it is closed, so that one left behind is seen.
+    QVERIFY(FileBytes::write(m_dir.filePath(QStringLiteral("dunstrc")),
+                             "[global]\n    markup = full\n[urgency_normal]\n    timeout = 0\n"));
     auto *dunst = new QProcess(this);
     m_started << dunst;
     dunst->start(tool("dunst", "dunst"), {QStringLiteral("-config"), m_dir.filePath(QStringLiteral("dunstrc"))});
@@ -246,6 +250,23 @@ void TestReportEndToEnd::actionShowsTheResults()
     QCOMPARE(FileBytes::read(Purge::scriptPath(app)), script);
     QCOMPARE(QFileInfo(Purge::resultPath(app, 0)).lastModified(), resultTime);
     QVERIFY(watcher.seen().isEmpty());
+}
+
+void TestReportEndToEnd::withdrawnBeforeItsId()
+{
+    // A purge stopped at once: its first notification is withdrawn before the
+    // service has said which id it got.
+    const QString dunstctl = tool("dunstctl", "dunst");
+    run(dunstctl, {QStringLiteral("close-all")});
+    const int history = run(dunstctl, words("count history")).trimmed().toInt();
+    DesktopNotifier notifier;
+    notifier.show(1000, QStringLiteral("withdrawn at once"));
+    notifier.withdraw(1000);
+    // It reached the daemon, and the daemon closed it again.
+    QTRY_VERIFY_WITH_TIMEOUT(!notified().isEmpty() && notified().last().second == QStringLiteral("withdrawn at once"),
+                             kForever);
+    QTRY_COMPARE_WITH_TIMEOUT(run(dunstctl, words("count history")).trimmed().toInt(), history + 1, kForever);
+    QCOMPARE(run(dunstctl, words("count displayed")).trimmed(), QByteArray("0"));
 }
 
 QTEST_MAIN(TestReportEndToEnd)
