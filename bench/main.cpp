@@ -605,11 +605,14 @@ public:
         malloc_trim(0);
         std::ofstream("/proc/self/clear_refs") << "5";
     }
-    void Stop(Result *result) override
+    // Benchmark 1.8 and later call this one ...
+    void Stop(Result &result) override
     {
         g_memoryPass = false;
-        result->max_bytes_used = int64_t(procStatus("VmHWM"));
+        result.max_bytes_used = int64_t(procStatus("VmHWM"));
     }
+    // ... and 1.7 (Debian 12) this one, which later versions no longer have.
+    void Stop(Result *result) { Stop(*result); }
 };
 
 // Google Benchmark runs each case once more under the memory manager after every

@@ -654,7 +654,7 @@ void TestOutputBox::screenMatchesAFreshPaint()
     auto *box = new OutputBox(&window);
     box->setGeometry(QRect(QPoint(10, 10), kText3Size));
     window.show();
-    QApplication::setActiveWindow(&window);
+    window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     box->setFocus();
     box->document()->setText(QString(text));
@@ -736,7 +736,7 @@ void TestOutputBox::tabLeavesTheBox()
     box->setGeometry(0, 30, 300, 100);
     after->move(0, 140);
     window.show();
-    QApplication::setActiveWindow(&window);
+    window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
     box->document()->setText(u("a\r\nb"));
     box->setFocus();

@@ -118,7 +118,7 @@ void TestWindow::openWindow()
 {
     m_window = std::make_unique<CacheWindow>(AppFolder(m_dir->path()));
     m_window->show();
-    QApplication::setActiveWindow(m_window.get());
+    m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
 }
 
