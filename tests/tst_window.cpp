@@ -74,6 +74,7 @@ private slots:
     void purgeClick();
     void purgeThatCannotWriteItsScript();
     void statusQueryClick();
+    void noClientSaysSo();
     void refusedUrlLineNamed();
     void purgeOverARunningPurge();
     void endlessAnswerIsCut();
@@ -460,8 +461,33 @@ void TestWindow::statusQueryClick()
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     QVERIFY(watcher.seen().isEmpty());
-    QCOMPARE(text3->document()->text(), QStringLiteral("answer for mgr:info\r\nstand-in error\r\n"));
-    QCOMPARE(client.calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80", "mgr:info"}));
+    QCOMPARE(text3->document()->text(), QStringLiteral("answer for /squid-internal-mgr/info\r\nstand-in error\r\n"));
+    QCOMPARE(client.calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80", "/squid-internal-mgr/info"}));
+}
+
+void TestWindow::noClientSaysSo()
+{
+    // No squidclient in the folder and no curl on PATH: a box in the messages'
+    // language (checked in cleanup), and every box keeps its text.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(m_dir->path()));
+    openWindow();
+    control<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("http://kept/"));
+    control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    qputenv("PATH", path);
+    QCOMPARE(watcher.seen().size(), 2);
+    for (const ModalWatcher::Seen &box : watcher.seen()) {
+        QCOMPARE(box.objectName, QStringLiteral("failureBox"));
+        QVERIFY2(box.text.contains(QStringLiteral("curl")) && box.text.contains(QStringLiteral("squidclient")),
+                 qPrintable(box.text));
+    }
+    QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
+    QCOMPARE(control<QLineEdit>("Text2")->text(), QStringLiteral("mgr:info"));
+    QVERIFY(!QFile::exists(Purge::scriptPath(m_window->folder())));
+    QVERIFY(!QFile::exists(StatusQuery::scriptPath(m_window->folder())));
 }
 
 void TestWindow::refusedUrlLineNamed()
