@@ -8,7 +8,7 @@
 
 #include <QString>
 
-// The status query: writes info.bat with one squidclient cache-manager request,
+// The status query: writes info.bat with one client call (see SquidclientLine),
 // starts it, waits a fixed time on the calling thread, and gives back what the
 // result file holds by then.
 //
