@@ -827,33 +827,24 @@ void TestCommands::clientLines_data()
                         const QString &line) { QTest::newRow(name) << d << curl << server << purge << text << line; };
     // Every Squid answers the manager at this path; squidclient 6 sends mgr:info in a form Squid 7 refuses.
     row("mgr:info", sh, false, "h", false, "mgr:info", sc + "/squid-internal-mgr/info" + to);
-    row("mgr: alone, the menu", sh, false, "h", false, "mgr:", sc + "/squid-internal-mgr/" + to);
     row("password", sh, false, "h", false, "mgr:counters@se cret",
         sc + "-U quellory -W 'se cret' /squid-internal-mgr/counters" + to);
     row("password with @ and :", sh, false, "h", false, "mgr:x@a@b:c",
         sc + "-U quellory -W a@b:c /squid-internal-mgr/x" + to);
-    row("empty password", sh, false, "h", false, "mgr:info@", sc + "-U quellory -W '' /squid-internal-mgr/info" + to);
     row("no mgr: prefix, as it is", sh, false, "h", false, "MGR:info", sc + "MGR:info" + to);
-    row("URL request, as it is", sh, false, "h", false, "http://x/a", sc + "http://x/a" + to);
     const QString curl = QStringLiteral("/usr/bin/curl -q -sS -i -g -x '' ");
     row("curl purge", sh, true, "h", true, "http://x/?a&b[1-2]{c,d}",
         curl + "-X PURGE --request-target 'http://x/?a&b[1-2]{c,d}' http://h:80/" + to);
     row("curl takes a leading dash as the target", sh, true, "h", true, "--help",
         curl + "-X PURGE --request-target --help http://h:80/" + to);
-    row("curl @ form is no file", sh, true, "h", true, "@/etc/passwd",
-        curl + "-X PURGE --request-target @/etc/passwd http://h:80/" + to);
     row("curl mgr:info", sh, true, "h", false, "mgr:info",
         curl + "--request-target /squid-internal-mgr/info http://h:80/" + to);
     row("curl password", sh, true, "h", false, "mgr:counters@p:w;x",
         curl + "-u 'quellory:p:w;x' --request-target /squid-internal-mgr/counters http://h:80/" + to);
-    row("curl empty request", sh, true, "h", false, "", curl.chopped(1) + " http://h:80/" + to);
     row("curl IPv6 address", sh, true, "::1", true, "u", curl + "-X PURGE --request-target u http://[::1]:80/" + to);
-    row("curl IPv6 in brackets", sh, true, "[fe80::1]", true, "u",
-        curl + "-X PURGE --request-target u http://[fe80::1]:80/" + to);
     row("curl host name", sh, true, "cache-1.example_2.com", true, "u",
         curl + "-X PURGE --request-target u http://cache-1.example_2.com:80/" + to);
-    for (const char *server : {"", "a b", "user@evil", "evil/x", "h?x", "h#x", "[h]", "h:3128", "%41", "h\\x",
-                               "\xe4\xbe\x8b\xe5\xad\x90.test", "[::1"})
+    for (const char *server : {"", "a b", "user@evil", "evil/x", "[h]", "h:3128", "\xe4\xbe\x8b.test"})
         row(qPrintable(QStringLiteral("curl refuses server \"%1\"").arg(QString::fromUtf8(server))), sh, true,
             QString::fromUtf8(server), true, "u", QString());
     row("cmd curl from the system folder", cmd, true, "h", true, "http://x/?a&b%20",
