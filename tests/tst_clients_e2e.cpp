@@ -132,11 +132,14 @@ void TestClientsEndToEnd::answers()
         writer.close();
         started = ScriptRunner::start(writer.runPath());
     } else {
-        // Cached through the forward port, wherever it is; purged through port 80.
+        // Port 80 a forward proxy: an origin's URL, cached through it. An
+        // accelerator: the site's own URL, whose objects it caches.
+        const bool accel = env("QUELLORY_ACCEL_PORT") == QLatin1String("80");
         const QString url
                 = QStringLiteral("http://127.0.0.1:%1/%2?%3")
-                          .arg(env("QUELLORY_ORIGIN_PORT", QStringLiteral("8081")), app.section(u'/', -1), m_nonce);
-        const QString proxy = QStringLiteral("http://127.0.0.1:") + env("QUELLORY_PROXY_PORT", QStringLiteral("80"));
+                          .arg(accel ? QStringLiteral("80") : env("QUELLORY_ORIGIN_PORT", QStringLiteral("8081")),
+                               app.section(u'/', -1), m_nonce);
+        const QString proxy = accel ? QString() : QStringLiteral("http://127.0.0.1:80");
         const QByteArray fetched
                 = run(QStringLiteral("/usr/bin/curl"),
                       {QStringLiteral("-q"), QStringLiteral("-sSi"), QStringLiteral("-x"), proxy, url}, &code);
