@@ -47,20 +47,13 @@ QList<QByteArray> purgeArgs(const QString &server, const QString &url)
     return {"-h", server.toLocal8Bit(), "-p", "80", "-m", "purge", url.toLocal8Bit()};
 }
 
-// PATH set to `path` while it lives: where curl is looked for.
-class PathOverride
+// PATH, where curl is looked for, set to `path` until the guard goes.
+auto pathSetTo(const QByteArray &path)
 {
-public:
-    explicit PathOverride(const QByteArray &path)
-        : m_saved(qgetenv("PATH"))
-    {
-        qputenv("PATH", path);
-    }
-    ~PathOverride() { qputenv("PATH", m_saved); }
-
-private:
-    QByteArray m_saved;
-};
+    const QByteArray saved = qgetenv("PATH");
+    qputenv("PATH", path);
+    return qScopeGuard([saved] { qputenv("PATH", saved); });
+}
 } // namespace
 
 class TestCommands : public QObject
@@ -426,7 +419,7 @@ void TestCommands::refusedTextWritesNothing()
 
     // Neither squidclient beside the program nor curl on PATH: said before anything.
     QVERIFY(QFile::remove(path(QStringLiteral("squidclient"))));
-    const PathOverride noCurl(QFile::encodeName(m_dir->path()));
+    const auto noCurl = pathSetTo(QFile::encodeName(m_dir->path()));
     QVERIFY_THROWS_EXCEPTION(NoClientError, Purge::run(folder(), QStringLiteral("h"), QStringLiteral("ok")));
     QVERIFY_THROWS_EXCEPTION(NoClientError, StatusQuery().run(folder(), QStringLiteral("h"), QStringLiteral("mgr:x")));
     QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), QByteArray("previous\r\n"));
@@ -630,7 +623,7 @@ void TestCommands::hostileTexts()
     QVERIFY(QDir().mkpath(curlFolder));
     StandInClient client(curl ? curlFolder : appPath, QByteArray(),
                          curl ? QStringLiteral("curl") : QStringLiteral("squidclient"));
-    const PathOverride onPath(QFile::encodeName(curlFolder) + ':' + qgetenv("PATH"));
+    const auto onPath = pathSetTo(QFile::encodeName(curlFolder) + ':' + qgetenv("PATH"));
     const QString canary = path(QStringLiteral("canary"));
     const QString hostile = QString(text).replace(QStringLiteral("CANARY"), canary);
     const AppFolder app(appPath);
