@@ -11,7 +11,7 @@
 
 #include <functional>
 
-// The purge action: writes test.bat with one squidclient purge per non-empty URL
+// The purge action: writes test.bat with one client purge per non-empty URL
 // line, starts it, and gives back what the result files of those line numbers
 // held before the start (the previous run's answers, or the missing-file text).
 namespace Purge {

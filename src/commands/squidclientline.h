@@ -20,7 +20,7 @@
 // The program path, the server and every text from the window are quoted for the
 // dialect (see ShellQuote); ordinary texts come out exactly as typed. The error
 // stream goes to the result file too, so a server that cannot be reached leaves
-// squidclient's own complaint there instead of an empty file.
+// the client's own complaint there instead of an empty file.
 //
 // For cmd.exe every text must also come through the code pages unchanged (see
 // CodePageRule), the folder must be one cmd.exe can start a script in (see
