@@ -25,7 +25,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # notification daemon on an X server and a session bus of its own (dunstctl
 # needs dbus-send).
 PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev libglx-dev libopengl-dev \
-            libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps \
+            libbenchmark-dev fonts-noto-cjk squid squidclient curl python3 procps \
             util-linux iproute2 desktop-file-utils libglib2.0-bin \
             wine wine64 g++-mingw-w64-x86-64-win32 locales \
             g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev ninja-build \

@@ -12,14 +12,16 @@
 // to no server: it records the arguments it was given (NUL-separated, so any byte
 // survives) and answers on both output streams, the way the real client writes
 // its errors to standard error. `before` is shell code run before it answers: a
-// slow server, or one that never stops answering.
+// slow server, or one that never stops answering. `name` is the program it
+// stands in for: squidclient, or curl in a folder put on PATH.
 class StandInClient
 {
 public:
-    explicit StandInClient(const QString &folder, const QByteArray &before = QByteArray())
+    explicit StandInClient(const QString &folder, const QByteArray &before = QByteArray(),
+                           const QString &name = QStringLiteral("squidclient"))
         : m_folder(folder)
     {
-        const QString path = m_folder + QStringLiteral("/squidclient");
+        const QString path = m_folder + QLatin1Char('/') + name;
         QFile script(path);
         if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate))
             qFatal("cannot write the stand-in client");

@@ -1,7 +1,10 @@
 // Command scripts: exact lines, quoting, purge numbering and results, the status
 // query, and hostile texts run for real through /bin/sh with a stand-in client.
+#include "commands/cacheclient.h"
 #include "commands/cmdstartline.h"
 #include "commands/codepagerule.h"
+#include "commands/managerrequest.h"
+#include "commands/noclienterror.h"
 #include "commands/purge.h"
 #include "commands/purgeanswer.h"
 #include "commands/purgereport.h"
@@ -42,6 +45,14 @@ namespace {
 QList<QByteArray> purgeArgs(const QString &server, const QString &url)
 {
     return {"-h", server.toLocal8Bit(), "-p", "80", "-m", "purge", url.toLocal8Bit()};
+}
+
+// PATH, where curl is looked for, set to `path` until the guard goes.
+auto pathSetTo(const QByteArray &path)
+{
+    const QByteArray saved = qgetenv("PATH");
+    qputenv("PATH", path);
+    return qScopeGuard([saved] { qputenv("PATH", saved); });
 }
 } // namespace
 
@@ -89,6 +100,8 @@ private slots:
     void cmdScriptBytes();
     void cmdLines_data();
     void cmdLines();
+    void clientLines_data();
+    void clientLines();
     void cmdRefusals_data();
     void cmdRefusals();
     void cmdLineLength_data();
@@ -291,6 +304,12 @@ void TestCommands::purgeAnswers_data()
     QTest::newRow("cannot connect") << "squidclient-cannot-connect.txt" << G::CannotConnect << 0;
     QTest::newRow("cannot resolve") << "squidclient-cannot-resolve.txt" << G::CannotConnect << 0;
     QTest::newRow("closed without answer") << "squidclient-closed-without-answer.txt" << G::NoAnswer << 0;
+    QTest::newRow("curl 200") << "curl-200-purged.txt" << G::Purged << 200;
+    QTest::newRow("curl 404") << "curl-404-not-cached.txt" << G::NotCached << 404;
+    QTest::newRow("curl (7) cannot connect") << "curl-cannot-connect.txt" << G::CannotConnect << 0;
+    QTest::newRow("curl (6) cannot resolve") << "curl-cannot-resolve.txt" << G::CannotConnect << 0;
+    QTest::newRow("curl (52) empty reply") << "curl-empty-reply.txt" << G::NoAnswer << 0;
+    QTest::newRow("curl (28) timed out") << "curl-timed-out.txt" << G::NoAnswer << 0;
     QTest::newRow("sh: not found") << "sh-not-found.txt" << G::DidNotRun << 0;
     QTest::newRow("cmd.exe, English") << "cmd-not-recognized-en.txt" << G::DidNotRun << 0;
     QTest::newRow("cmd.exe, Chinese (GBK)") << "cmd-not-recognized-zh-gbk.txt" << G::DidNotRun << 0;
@@ -403,9 +422,10 @@ void TestCommands::twoProgramsPurgeAtOnce()
         const QString list = path(server + QStringLiteral(".urls"));
         QVERIFY(FileBytes::write(list, urls.join(QStringLiteral("\r\n")).toUtf8()));
         QByteArray expected;
-        Purge::script(
-                folder(), server, urls.join(QStringLiteral("\r\n")), ShellDialect::Sh, CodePages::ofSystem(),
-                [&](qsizetype, const QString &line, const QString &) { expected += line.toLocal8Bit() + "\r\n"; });
+        Purge::script(folder(), server, urls.join(QStringLiteral("\r\n")), ShellDialect::Sh, CodePages::ofSystem(),
+                      CacheClient::squidclient(), [&](qsizetype, const QString &line, const QString &) {
+                          expected += line.toLocal8Bit() + "\r\n";
+                      });
         scripts.insert(expected);
         auto *program = new QProcess(this);
         program->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -490,6 +510,14 @@ void TestCommands::refusedTextWritesNothing()
     QVERIFY_THROWS_EXCEPTION(UnsafeTextError,
                              StatusQuery().run(folder(), QStringLiteral("h"), QStringLiteral("x\r\ny")));
     QVERIFY(!QFile::exists(StatusQuery::scriptPath(folder())));
+
+    // Neither squidclient beside the program nor curl on PATH: said before anything.
+    QVERIFY(QFile::remove(path(QStringLiteral("squidclient"))));
+    const auto noCurl = pathSetTo(QFile::encodeName(m_dir->path()));
+    QVERIFY_THROWS_EXCEPTION(NoClientError, Purge::run(folder(), QStringLiteral("h"), QStringLiteral("ok")));
+    QVERIFY_THROWS_EXCEPTION(NoClientError, StatusQuery().run(folder(), QStringLiteral("h"), QStringLiteral("mgr:x")));
+    QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), QByteArray("previous\r\n"));
+    QVERIFY(!QFile::exists(StatusQuery::scriptPath(folder())));
 }
 
 void TestCommands::scriptThatCannotBeCreated()
@@ -572,7 +600,7 @@ void TestCommands::statusQueryEndsTheLastOne()
     QVERIFY(FileBytes::write(path(QStringLiteral("squidclient")),
                              "#!/bin/sh\n"
                              "for a in \"$@\"; do last=$a; done\n"
-                             "if [ \"$last\" = mgr:slow ]; then\n"
+                             "if [ \"$last\" = /squid-internal-mgr/slow ]; then\n"
                              "  echo 'slow start'; sleep 1; echo 'slow, and much later than the other answer'\n"
                              "else echo \"answer for $last\"; fi\n"));
     QVERIFY(QFile::setPermissions(path(QStringLiteral("squidclient")),
@@ -583,9 +611,9 @@ void TestCommands::statusQueryEndsTheLastOne()
     query.run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:slow"));
     QTRY_VERIFY(FileBytes::read(result).startsWith("slow start\n"));
     query.run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info"));
-    QTRY_COMPARE(FileBytes::read(result), QByteArray("answer for mgr:info\n"));
+    QTRY_COMPARE(FileBytes::read(result), QByteArray("answer for /squid-internal-mgr/info\n"));
     QTest::qWait(1500); // the slow answer would have come by now
-    QCOMPARE(FileBytes::read(result), QByteArray("answer for mgr:info\n"));
+    QCOMPARE(FileBytes::read(result), QByteArray("answer for /squid-internal-mgr/info\n"));
 }
 
 void TestCommands::stopSparesOtherProcesses()
@@ -627,12 +655,13 @@ void TestCommands::statusQuery()
 
     const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
     QCOMPARE(FileBytes::read(StatusQuery::scriptPath(folder())),
-             f + "/squidclient -h 127.0.0.1 -p 80 mgr:info > \"" + f + "/info.txt \" 2>&1\r\n");
+             f + "/squidclient -h 127.0.0.1 -p 80 /squid-internal-mgr/info > \"" + f + "/info.txt \" 2>&1\r\n");
     // The file on disk keeps the trailing blank of its name.
     QVERIFY(QFile::exists(path(QStringLiteral("info.txt "))));
     QVERIFY(!QFile::exists(path(QStringLiteral("info.txt"))));
-    QCOMPARE(shown, QStringLiteral("answer for mgr:info\nstand-in error\n"));
-    QCOMPARE(m_client->calls().at(0).mid(1), (QList<QByteArray>{"-h", "127.0.0.1", "-p", "80", "mgr:info"}));
+    QCOMPARE(shown, QStringLiteral("answer for /squid-internal-mgr/info\nstand-in error\n"));
+    QCOMPARE(m_client->calls().at(0).mid(1),
+             (QList<QByteArray>{"-h", "127.0.0.1", "-p", "80", "/squid-internal-mgr/info"}));
 }
 
 void TestCommands::statusQueryEmptyRequest()
@@ -649,72 +678,89 @@ void TestCommands::hostileTexts_data()
 {
     QTest::addColumn<QString>("subfolder"); // application folder below the temporary one
     QTest::addColumn<QString>("text");      // used as server, URL and request; CANARY is a path
-    QTest::newRow("ampersand") << "app"
-                               << "http://x/?a=1&touch CANARY";
-    QTest::newRow("pipe") << "app"
-                          << "a|touch CANARY";
-    QTest::newRow("semicolon") << "app"
-                               << "a;touch CANARY";
-    QTest::newRow("redirection") << "app"
-                                 << "a>CANARY";
-    QTest::newRow("command substitution") << "app"
-                                          << "$(touch CANARY)";
-    QTest::newRow("backquotes") << "app"
-                                << "`touch CANARY`";
-    QTest::newRow("single quotes") << "app"
-                                   << "'; touch CANARY; '";
-    QTest::newRow("double quotes") << "app"
-                                   << "\"; touch CANARY; \"";
-    QTest::newRow("cmd variable and caret") << "app"
-                                            << "%PATH%^&%%";
-    QTest::newRow("glob") << "app"
-                          << "*";
-    QTest::newRow("variable") << "app"
-                              << "$HOME${PATH}";
-    QTest::newRow("non-ASCII") << "app" << QString::fromUtf8("http://例子.测试/ü é");
-    QTest::newRow("blanks and tab") << "app"
-                                    << "  a \t b  ";
-    QTest::newRow("backslashes") << "app"
-                                 << "\\a\\\\\\";
-    QTest::newRow("option look-alike after a blank") << "app"
-                                                     << " -p";
-    QTest::newRow("LF and lone CR") << "app"
-                                    << "a\nb\rc";
-    QTest::newRow("comment") << "app"
-                             << "#x";
-    QTest::newRow("folder with blanks") << "my app"
-                                        << "plain";
-    QTest::newRow("folder with quotes and dollar") << "it's $HOME \"x\" `y`"
-                                                   << "a&b";
+    QTest::addColumn<bool>("curl");         // no squidclient in the folder, curl on PATH
+    const auto row = [](const char *name, const QString &subfolder, const QString &text) {
+        QTest::newRow(name) << subfolder << text << false;
+        QTest::addRow("%s, curl", name) << subfolder << text << true;
+    };
+    row("ampersand", "app", "http://x/?a=1&touch CANARY");
+    row("pipe", "app", "a|touch CANARY");
+    row("semicolon", "app", "a;touch CANARY");
+    row("redirection", "app", "a>CANARY");
+    row("command substitution", "app", "$(touch CANARY)");
+    row("backquotes", "app", "`touch CANARY`");
+    row("single quotes", "app", "'; touch CANARY; '");
+    row("double quotes", "app", "\"; touch CANARY; \"");
+    row("cmd variable and caret", "app", "%PATH%^&%%");
+    row("glob", "app", "*");
+    row("variable", "app", "$HOME${PATH}");
+    row("non-ASCII", "app", QString::fromUtf8("http://例子.测试/ü é"));
+    row("blanks and tab", "app", "  a \t b  ");
+    row("backslashes", "app", "\\a\\\\\\");
+    row("option look-alike after a blank", "app", " -p");
+    row("LF and lone CR", "app", "a\nb\rc");
+    row("comment", "app", "#x");
+    row("folder with blanks", "my app", "plain");
+    row("folder with quotes and dollar", "it's $HOME \"x\" `y`", "a&b");
+    row("manager request with password", "app", "mgr:a b;touch CANARY@pass 'word;touch CANARY");
 }
 
 void TestCommands::hostileTexts()
 {
     QFETCH(QString, subfolder);
     QFETCH(QString, text);
+    QFETCH(bool, curl);
     const QString appPath = path(subfolder);
     QVERIFY(QDir().mkpath(appPath));
-    StandInClient client(appPath);
+    // curl's stand-in records beside itself, in a folder on PATH.
+    const QString curlFolder = path(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(curlFolder));
+    StandInClient client(curl ? curlFolder : appPath, QByteArray(),
+                         curl ? QStringLiteral("curl") : QStringLiteral("squidclient"));
+    const auto onPath = pathSetTo(QFile::encodeName(curlFolder) + ':' + qgetenv("PATH"));
     const QString canary = path(QStringLiteral("canary"));
     const QString hostile = QString(text).replace(QStringLiteral("CANARY"), canary);
     const AppFolder app(appPath);
 
-    // Purge: the text as server and as URL line, then a last line to wait for.
-    Purge::run(app, hostile, hostile + QStringLiteral("\r\nlast"));
+    // Purge: the text as URL line and, where it can be a host, as server; then
+    // a last line to wait for. What curl refuses as a host is in clientLines.
+    QString server = hostile;
+    try {
+        SquidclientLine(ShellDialect::Sh, app, hostile, CodePages::ofSystem(), CacheClient::find(app));
+    } catch (const UnsafeTextError &) {
+        QVERIFY(curl);
+        server = QStringLiteral("127.0.0.1");
+    }
+    Purge::run(app, server, hostile + QStringLiteral("\r\nlast"));
     QVERIFY(client.waitForCalls(2));
     QTest::qWait(50);
     auto calls = client.calls();
     QCOMPARE(calls.size(), 2);
-    QCOMPARE(calls.at(0).at(0), (appPath + QStringLiteral("/squidclient")).toLocal8Bit());
-    QCOMPARE(calls.at(0).mid(1), purgeArgs(hostile, hostile));
-    QCOMPARE(calls.at(1).mid(1), purgeArgs(hostile, QStringLiteral("last")));
+    const QList<QByteArray> curlHead = {"-q", "-sS", "-i", "-g", "-x", ""};
+    const QByteArray serverUrl = "http://" + server.toLocal8Bit() + ":80/";
+    const auto purgeCall = [&](const QString &url) {
+        return curl ? curlHead + QList<QByteArray>{"-X", "PURGE", "--request-target", url.toLocal8Bit(), serverUrl}
+                    : purgeArgs(server, url);
+    };
+    QCOMPARE(calls.at(0).at(0),
+             (curl ? curlFolder + QStringLiteral("/curl") : appPath + QStringLiteral("/squidclient")).toLocal8Bit());
+    QCOMPARE(calls.at(0).mid(1), purgeCall(hostile));
+    QCOMPARE(calls.at(1).mid(1), purgeCall(QStringLiteral("last")));
     QTRY_VERIFY(QFile::exists(Purge::resultPath(app, 1)));
 
-    // Status query: the text as the request.
-    StatusQuery(0).run(app, hostile, hostile);
+    // Status query: the text as the request, a manager request in its path form.
+    StatusQuery(0).run(app, server, hostile);
     QVERIFY(client.waitForCalls(3));
     calls = client.calls();
-    QCOMPARE(calls.at(2).mid(1), (QList<QByteArray>{"-h", hostile.toLocal8Bit(), "-p", "80", hostile.toLocal8Bit()}));
+    const ManagerRequest manager = ManagerRequest::parse(hostile);
+    const QByteArray target = (manager.manager ? manager.path : hostile).toLocal8Bit();
+    const QByteArray password = manager.password.toLocal8Bit();
+    QList<QByteArray> status = curl ? curlHead : QList<QByteArray>{"-h", server.toLocal8Bit(), "-p", "80"};
+    if (manager.withPassword)
+        status += curl ? QList<QByteArray>{"-u", "quellory:" + password}
+                       : QList<QByteArray>{"-U", "quellory", "-W", password};
+    status += curl ? QList<QByteArray>{"--request-target", target, serverUrl} : QList<QByteArray>{target};
+    QCOMPARE(calls.at(2).mid(1), status);
     QTRY_VERIFY(QFile::exists(StatusQuery::resultPath(app)));
 
     QVERIFY2(!QFile::exists(canary), "a text from the window ran as a command");
@@ -849,6 +895,79 @@ void TestCommands::cmdLines()
     QCOMPARE(command.purge(QStringLiteral("http://x/?a&b"), result), line);
 }
 
+void TestCommands::clientLines_data()
+{
+    // Script lines for the folder /opt/q (C:\q for cmd.exe) and the result file
+    // r in it; curl is /usr/bin/curl (the system's for cmd.exe). An empty line:
+    // the server is refused.
+    QTest::addColumn<int>("dialect");
+    QTest::addColumn<bool>("curl");
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<bool>("purge"); // or a status query
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("line");
+    const int sh = int(ShellDialect::Sh);
+    const int cmd = int(ShellDialect::Cmd);
+    const QString sc = QStringLiteral("/opt/q/squidclient -h h -p 80 ");
+    const QString to = QStringLiteral(" > \"/opt/q/r\" 2>&1");
+    const auto row = [](const char *name, int d, bool curl, const QString &server, bool purge, const QString &text,
+                        const QString &line) { QTest::newRow(name) << d << curl << server << purge << text << line; };
+    // Every Squid answers the manager at this path; squidclient 6 sends mgr:info in a form Squid 7 refuses.
+    row("mgr:info", sh, false, "h", false, "mgr:info", sc + "/squid-internal-mgr/info" + to);
+    row("password", sh, false, "h", false, "mgr:counters@se cret",
+        sc + "-U quellory -W 'se cret' /squid-internal-mgr/counters" + to);
+    row("password with @ and :", sh, false, "h", false, "mgr:x@a@b:c",
+        sc + "-U quellory -W a@b:c /squid-internal-mgr/x" + to);
+    row("no mgr: prefix, as it is", sh, false, "h", false, "MGR:info", sc + "MGR:info" + to);
+    const QString curl = QStringLiteral("/usr/bin/curl -q -sS -i -g -x '' ");
+    row("curl purge", sh, true, "h", true, "http://x/?a&b[1-2]{c,d}",
+        curl + "-X PURGE --request-target 'http://x/?a&b[1-2]{c,d}' http://h:80/" + to);
+    row("curl takes a leading dash as the target", sh, true, "h", true, "--help",
+        curl + "-X PURGE --request-target --help http://h:80/" + to);
+    row("curl mgr:info", sh, true, "h", false, "mgr:info",
+        curl + "--request-target /squid-internal-mgr/info http://h:80/" + to);
+    row("curl password", sh, true, "h", false, "mgr:counters@p:w;x",
+        curl + "-u 'quellory:p:w;x' --request-target /squid-internal-mgr/counters http://h:80/" + to);
+    row("curl IPv6 address", sh, true, "::1", true, "u", curl + "-X PURGE --request-target u http://[::1]:80/" + to);
+    row("curl host name", sh, true, "cache-1.example_2.com", true, "u",
+        curl + "-X PURGE --request-target u http://cache-1.example_2.com:80/" + to);
+    for (const char *server : {"", "a b", "user@evil", "evil/x", "[h]", "h:3128", "\xe4\xbe\x8b.test"})
+        row(qPrintable(QStringLiteral("curl refuses server \"%1\"").arg(QString::fromUtf8(server))), sh, true,
+            QString::fromUtf8(server), true, "u", QString());
+    row("cmd curl from the system folder", cmd, true, "h", true, "http://x/?a&b%20",
+        "C:\\Windows\\system32\\curl.exe -q -sS -i -g -x \"\" -X PURGE --request-target \"http://x/?a&b%%20\" "
+        "http://h:80/ > \"C:\\q\\r\" 2>&1");
+    row("cmd password", cmd, false, "h", false, "mgr:info@100%",
+        "C:\\q\\squidclient -h h -p 80 -U quellory -W \"100%%\" /squid-internal-mgr/info > \"C:\\q\\r\" 2>&1");
+}
+
+void TestCommands::clientLines()
+{
+    QFETCH(int, dialect);
+    QFETCH(bool, curl);
+    QFETCH(QString, server);
+    QFETCH(bool, purge);
+    QFETCH(QString, text);
+    QFETCH(QString, line);
+    const bool isCmd = ShellDialect(dialect) == ShellDialect::Cmd;
+    const AppFolder folder(isCmd ? QStringLiteral("C:\\q") : QStringLiteral("/opt/q"));
+    const CacheClient client = !curl ? CacheClient::squidclient()
+            : isCmd                  ? CacheClient::curl(QStringLiteral("C:\\Windows\\system32\\curl.exe"))
+                                     : CacheClient::curl(QStringLiteral("/usr/bin/curl"));
+    const QString result = isCmd ? QStringLiteral("C:\\q\\r") : QStringLiteral("/opt/q/r");
+    try {
+        const SquidclientLine command(ShellDialect(dialect), folder, server, {1252, 437}, client);
+        if (purge)
+            command.checkUrl(text, 0, &Purge::resultName);
+        else
+            command.check(text, QStringLiteral("The request"));
+        QCOMPARE(purge ? command.purge(text, result) : command.status(text, result), line);
+    } catch (const UnsafeTextError &error) {
+        QVERIFY2(line.isEmpty(), qPrintable(error.message()));
+        QCOMPARE(error.subject(), QStringLiteral("The server"));
+    }
+}
+
 void TestCommands::cmdRefusals_data()
 {
     QTest::addColumn<QString>("folder");
@@ -969,12 +1088,12 @@ void TestCommands::codePagesRefusedBeforeScript()
     const QString broken = QStringLiteral("caf") + QChar(0xd800);
     const auto noLine = [](qsizetype, const QString &, const QString &) { QFAIL("a line was handed out"); };
     for (const CodePages pages : {CodePages{1252, 437}, CodePages{936, 936}}) {
-        QVERIFY_THROWS_EXCEPTION(
-                UnsafeTextError,
-                Purge::script(folder(), broken, QStringLiteral("u"), ShellDialect::Cmd, pages, noLine));
+        QVERIFY_THROWS_EXCEPTION(UnsafeTextError,
+                                 Purge::script(folder(), broken, QStringLiteral("u"), ShellDialect::Cmd, pages,
+                                               CacheClient::squidclient(), noLine));
         QVERIFY_THROWS_EXCEPTION(UnsafeTextError,
                                  Purge::script(folder(), QStringLiteral("h"), QStringLiteral("u\r\n") + broken,
-                                               ShellDialect::Cmd, pages, noLine));
+                                               ShellDialect::Cmd, pages, CacheClient::squidclient(), noLine));
         QVERIFY_THROWS_EXCEPTION(UnsafeTextError,
                                  StatusQuery::script(folder(), QStringLiteral("h"), broken, ShellDialect::Cmd, pages));
     }

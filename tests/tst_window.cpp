@@ -74,6 +74,7 @@ private slots:
     void purgeClick();
     void purgeThatCannotWriteItsScript();
     void statusQueryClick();
+    void noClientSaysSo();
     void refusedUrlLineNamed();
     void purgeOverARunningPurge();
     void endlessAnswerIsCut();
@@ -461,8 +462,25 @@ void TestWindow::statusQueryClick()
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     QVERIFY(watcher.seen().isEmpty());
-    QCOMPARE(text3->document()->text(), QStringLiteral("answer for mgr:info\r\nstand-in error\r\n"));
-    QCOMPARE(client.calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80", "mgr:info"}));
+    QCOMPARE(text3->document()->text(), QStringLiteral("answer for /squid-internal-mgr/info\r\nstand-in error\r\n"));
+    QCOMPARE(client.calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80", "/squid-internal-mgr/info"}));
+}
+
+void TestWindow::noClientSaysSo()
+{
+    // Neither squidclient nor curl: said in the messages' language (see
+    // cleanup), and the URLs stay.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(m_dir->path()));
+    openWindow();
+    control<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("http://kept/"));
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    qputenv("PATH", path);
+    QCOMPARE(watcher.seen().size(), 1);
+    QVERIFY2(watcher.seen().first().text.contains(QStringLiteral("curl")), qPrintable(watcher.seen().first().text));
+    QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
+    QVERIFY(!QFile::exists(Purge::scriptPath(m_window->folder())));
 }
 
 void TestWindow::refusedUrlLineNamed()

@@ -1,7 +1,8 @@
 // cmd.exe scripts exactly as this program writes them for Windows, run for real
 // by wine's cmd.exe, started with the program's own start line, with a recording
-// squidclient.exe: every hostile text must reach the client whole, as server,
-// URL and request, in folders whose names cmd.exe reads specially, on a western
+// squidclient.exe, and with the system folder's recording curl.exe where there
+// is no squidclient: every hostile text must reach the client whole, as server
+// (where curl can take it as a host), URL and request, in folders whose names cmd.exe reads specially, on a western
 // (1252/437) and a Chinese (936/936) machine; and nothing else may run.
 //
 // How cmd.exe gets exactly our start line under wine: `wine program args...`
@@ -11,9 +12,11 @@
 // arguments and hands them to CreateProcessW unchanged, as QProcess does on
 // Windows with native arguments and a working directory. It prints both back as
 // it received them, and the test compares them with what it sent.
+#include "commands/cacheclient.h"
 #include "commands/cmdstartline.h"
 #include "commands/codepagerule.h"
 #include "commands/codepages.h"
+#include "commands/managerrequest.h"
 #include "commands/purge.h"
 #include "commands/runcopy.h"
 #include "commands/scriptwriter.h"
@@ -42,6 +45,8 @@ const QString kChinese = QStringLiteral("chinese");
 // The folder name that stands for the root of drive Q:, which the test maps to a
 // folder of its own.
 const QString kDriveRoot = QStringLiteral("Q:");
+// Where the test's prefix has the stand-in curl.exe, as the system names it.
+const QString kSystemCurl = QStringLiteral("C:\\windows\\system32\\curl.exe");
 
 QString programFile(const QString &name)
 {
@@ -130,7 +135,7 @@ void TestWindows::initTestCase()
 {
     m_wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
     QVERIFY2(!m_wine.isEmpty(), "wine is not installed; `make test` installs it (packages wine and wine64)");
-    for (const char *name : {"launch.exe", "squidclient.exe", "tst_winhelpers.exe"}) {
+    for (const char *name : {"launch.exe", "squidclient.exe", "curl.exe", "tst_winhelpers.exe"}) {
         QVERIFY2(QFile::exists(programFile(QString::fromLatin1(name))),
                  qPrintable(QStringLiteral("%1 was not built: install the MinGW-w64 cross compiler "
                                            "(g++-mingw-w64-x86-64-win32) and configure again")
@@ -149,6 +154,9 @@ void TestWindows::initTestCase()
         wineServer(QStringLiteral("-w"));
     }
     QVERIFY(QFile::exists(prefix + QStringLiteral("/system.reg")));
+    const QString curl = prefix + QStringLiteral("/drive_c/windows/system32/curl.exe");
+    QFile::remove(curl);
+    QVERIFY(QFile::copy(programFile(QStringLiteral("curl.exe")), curl));
     // One server for the whole test: left to itself it ends a few seconds after
     // its last program, and a wine started just then can fail without a word.
     wineServer(QStringLiteral("-p"));
@@ -302,11 +310,15 @@ void TestWindows::scripts_data()
     QTest::addColumn<QString>("machine");
     QTest::addColumn<QString>("folder"); // the application folder's name, or kDriveRoot
     QTest::addColumn<QString>("text");   // used as server, URL and request; CANARY is a path
+    QTest::addColumn<bool>("curl");      // no squidclient.exe: the system's curl.exe
 
     const QString app = QStringLiteral("app");
-    const auto western = [&](const char *name, const QString &folder, const QString &text) {
-        QTest::newRow(name) << kWestern << folder << text;
+    const auto both = [](const char *name, const QString &machine, const QString &folder, const QString &text) {
+        QTest::newRow(name) << machine << folder << text << false;
+        QTest::addRow("%s, curl", name) << machine << folder << text << true;
     };
+    const auto western
+            = [&](const char *name, const QString &folder, const QString &text) { both(name, kWestern, folder, text); };
     western("plain", app, QStringLiteral("http://127.0.0.1/a/b.html"));
     western("ampersand", app, QStringLiteral("http://x/?a=1&echo x>CANARY"));
     western("pipe", app, QStringLiteral("a|echo x>CANARY"));
@@ -333,10 +345,10 @@ void TestWindows::scripts_data()
     western("folder with everything", QStringLiteral("a & b %OS% ^ (1) !x! 'y' ;,="),
             QStringLiteral("a&echo x>CANARY"));
     western("drive root", kDriveRoot, QStringLiteral("a&b %OS%"));
+    western("manager request with password", app, QStringLiteral("mgr:a&echo x>CANARY@pa %OS% ^s!x!"));
 
-    const auto chinese = [&](const char *name, const QString &folder, const QString &text) {
-        QTest::newRow(name) << kChinese << folder << text;
-    };
+    const auto chinese
+            = [&](const char *name, const QString &folder, const QString &text) { both(name, kChinese, folder, text); };
     chinese("chinese text", app, QString::fromUtf8("http://例子.测试/中文?查看=状态&echo x>CANARY"));
     // GBK trail bytes that are "\" and "|" in ASCII: cmd.exe must read whole characters.
     chinese("chinese trail bytes", app, QString::fromUtf8("乗|億乗"));
@@ -349,7 +361,9 @@ void TestWindows::scripts()
     QFETCH(QString, machine);
     QFETCH(QString, folder);
     QFETCH(QString, text);
+    QFETCH(bool, curl);
     const CodePages pages = machine == kChinese ? CodePages{936, 936} : CodePages{1252, 437};
+    const CacheClient client = curl ? CacheClient::curl(kSystemCurl) : CacheClient::squidclient();
 
     // Each row in a folder of its own; the drive root is shared and emptied.
     const QString rowDir
@@ -368,7 +382,9 @@ void TestWindows::scripts()
         windowsFolder = winePath(appPath);
     }
     QVERIFY(QDir().mkpath(appPath));
-    QVERIFY(QFile::copy(programFile(QStringLiteral("squidclient.exe")), appPath + QStringLiteral("/squidclient.exe")));
+    if (!curl)
+        QVERIFY(QFile::copy(programFile(QStringLiteral("squidclient.exe")),
+                            appPath + QStringLiteral("/squidclient.exe")));
 
     const QString canary = rowDir + QStringLiteral("/canary");
     const QString hostile = QString(text).replace(QStringLiteral("CANARY"), winePath(canary));
@@ -386,15 +402,23 @@ void TestWindows::scripts()
     // The very lines the program writes for cmd.exe: the purge with the text as
     // server and URL, then a last line; the status query with it as the request.
     const AppFolder windowsApp(windowsFolder);
+    // What curl cannot take as a host is refused (see tst_commands' clientLines).
+    QString server = hostile;
+    try {
+        SquidclientLine(ShellDialect::Cmd, windowsApp, hostile, pages, client);
+    } catch (const UnsafeTextError &) {
+        QVERIFY(curl);
+        server = QStringLiteral("127.0.0.1");
+    }
     {
         ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
-        Purge::script(windowsApp, hostile, hostile + QStringLiteral("\r\nlast"), ShellDialect::Cmd, pages,
+        Purge::script(windowsApp, server, hostile + QStringLiteral("\r\nlast"), ShellDialect::Cmd, pages, client,
                       [&](qsizetype, const QString &line, const QString &) { writer.writeLine(line); });
         writer.close();
     }
     {
         ScriptWriter writer(appPath + QStringLiteral("/info.bat"), ShellDialect::Cmd, pages);
-        writer.writeLine(StatusQuery::script(windowsApp, hostile, hostile, ShellDialect::Cmd, pages));
+        writer.writeLine(StatusQuery::script(windowsApp, server, hostile, ShellDialect::Cmd, pages, client));
         writer.close();
     }
     const QString error = runScripts(
@@ -405,32 +429,50 @@ void TestWindows::scripts()
     QVERIFY2(!QFile::exists(canary),
              qPrintable(QStringLiteral("something ran that was not squidclient: ")
                         + QString::fromUtf8(FileBytes::read(canary))));
-    const QString program = windowsFile(windowsApp, QStringLiteral("squidclient"));
-    const QString h = QStringLiteral("-h");
-    const QString p = QStringLiteral("-p");
-    const QString port = QStringLiteral("80");
-    const QList<QByteArray> expected = {
-            call({program, h, hostile, p, port, QStringLiteral("-m"), QStringLiteral("purge"), hostile}),
-            call({program, h, hostile, p, port, QStringLiteral("-m"), QStringLiteral("purge"), QStringLiteral("last")}),
-            call({program, h, hostile, p, port, hostile}),
+    const QString serverUrl = QStringLiteral("http://") + server + QStringLiteral(":80/");
+    const QStringList head = curl
+            ? QStringList{kSystemCurl,
+                          QStringLiteral("-q"),
+                          QStringLiteral("-sS"),
+                          QStringLiteral("-i"),
+                          QStringLiteral("-g"),
+                          QStringLiteral("-x"),
+                          QString()}
+            : QStringList{windowsFile(windowsApp, QStringLiteral("squidclient")), QStringLiteral("-h"), server,
+                          QStringLiteral("-p"), QStringLiteral("80")};
+    const auto purge = [&](const QString &url) {
+        return call(head
+                    + (curl ? QStringList{QStringLiteral("-X"), QStringLiteral("PURGE"),
+                                          QStringLiteral("--request-target"), url, serverUrl}
+                            : QStringList{QStringLiteral("-m"), QStringLiteral("purge"), url}));
     };
-    QCOMPARE(recordedCalls(appPath), expected);
+    const ManagerRequest manager = ManagerRequest::parse(hostile);
+    const QString target = manager.manager ? manager.path : hostile;
+    QStringList status = head;
+    if (manager.withPassword)
+        status += curl
+                ? QStringList{QStringLiteral("-u"), QStringLiteral("quellory:") + manager.password}
+                : QStringList{QStringLiteral("-U"), QStringLiteral("quellory"), QStringLiteral("-W"), manager.password};
+    status += curl ? QStringList{QStringLiteral("--request-target"), target, serverUrl} : QStringList{target};
+    QCOMPARE(recordedCalls(appPath), (QList<QByteArray>{purge(hostile), purge(QStringLiteral("last")), call(status)}));
 
     // Both output streams reach the result files. Windows drops the trailing
     // blank of "info.txt ", for the script that writes it as for the program
     // that reads it.
-    const QByteArray answer = "answer for " + hostile.toUtf8() + "\nstand-in error\n";
-    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")), answer);
+    const auto answer = [](const QString &last) { return "answer for " + last.toUtf8() + "\nstand-in error\n"; };
+    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")), answer(curl ? serverUrl : hostile));
     QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup1.txt")),
-             QByteArray("answer for last\nstand-in error\n"));
-    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/info.txt")), answer);
+             answer(curl ? serverUrl : QStringLiteral("last")));
+    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/info.txt")), answer(status.last()));
 
     QStringList files = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);
     files.sort();
-    QCOMPARE(files,
-             (QStringList{QStringLiteral("argv.log"), QStringLiteral("info.bat"), QStringLiteral("info.txt"),
-                          QStringLiteral("nslookup0.txt"), QStringLiteral("nslookup1.txt"),
-                          QStringLiteral("squidclient.exe"), QStringLiteral("test.bat")}));
+    QStringList expectedFiles{QStringLiteral("argv.log"),      QStringLiteral("info.bat"),
+                              QStringLiteral("info.txt"),      QStringLiteral("nslookup0.txt"),
+                              QStringLiteral("nslookup1.txt"), QStringLiteral("test.bat")};
+    if (!curl)
+        expectedFiles.insert(5, QStringLiteral("squidclient.exe"));
+    QCOMPARE(files, expectedFiles);
 }
 
 void TestWindows::westernBytesDiffer()
@@ -614,7 +656,7 @@ void TestWindows::scriptRewrittenWhileRunning()
         if (runCopy)
             writer.writeRunCopy();
         Purge::script(windowsApp, server, urls.join(QStringLiteral("\r\n")), ShellDialect::Cmd, pages,
-                      [&](qsizetype i, const QString &line, const QString &) {
+                      CacheClient::squidclient(), [&](qsizetype i, const QString &line, const QString &) {
                           if (i == 0)
                               firstLineEnd = line.size() + 2;
                           writer.writeLine(line);
@@ -636,7 +678,8 @@ void TestWindows::scriptRewrittenWhileRunning()
     const auto hostileLine = [&](int ys) {
         QString line;
         Purge::script(windowsApp, server, QStringLiteral("http://127.0.0.1/?a=") + QString(ys, u'y') + tail,
-                      ShellDialect::Cmd, pages, [&](qsizetype, const QString &l, const QString &) { line = l; });
+                      ShellDialect::Cmd, pages, CacheClient::squidclient(),
+                      [&](qsizetype, const QString &l, const QString &) { line = l; });
         return line;
     };
     // One "y" is left before the "&" at the offset where cmd.exe reads on.

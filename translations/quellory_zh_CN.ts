@@ -40,6 +40,14 @@
     </message>
 </context>
 <context>
+    <name>CacheClient</name>
+    <message>
+        <location filename="../src/commands/cacheclient.cpp" line="61"/>
+        <source>not on PATH</source>
+        <translation>不在 PATH 中</translation>
+    </message>
+</context>
+<context>
     <name>CacheWindow</name>
     <message>
         <location filename="../src/window/cachewindow.cpp" line="40"/>
@@ -125,6 +133,23 @@ Stop it and start this one?</source>
         <location filename="../src/storage/fileerror.cpp" line="12"/>
         <source>File: %1</source>
         <translation>文件：%1</translation>
+    </message>
+</context>
+<context>
+    <name>NoClientError</name>
+    <message>
+        <location filename="../src/commands/noclienterror.cpp" line="6"/>
+        <source>Finding a client for the cache server</source>
+        <translation>查找访问缓存服务器的客户端</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/noclienterror.cpp" line="11"/>
+        <source>Nothing was written or started.
+
+There is no squidclient beside the program (%1), and no curl (%2). Put squidclient into the program&apos;s folder, or install curl.</source>
+        <translation>没有写入或启动任何内容。
+
+程序所在文件夹中没有 squidclient（%1），也没有 curl（%2）。请把 squidclient 放进程序的文件夹，或者安装 curl。</translation>
     </message>
 </context>
 <context>
@@ -325,21 +350,31 @@ Stop it and start this one?</source>
     </message>
     <message>
         <location filename="../src/commands/refusalreason.cpp" line="63"/>
+        <source>no name, and curl needs a host name or address for its URL</source>
+        <translation>空名称，而 curl 的网址需要主机名或地址</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="68"/>
+        <source>“%1”, which a URL&apos;s host name cannot hold (curl is given the server in a URL: a name of letters, digits, &quot;.&quot;, &quot;-&quot; and &quot;_&quot;, or an IP address)</source>
+        <translation>“%1”，网址的主机名中不能有这个字符（curl 从网址中得到服务器：只能是由字母、数字、&quot;.&quot;、&quot;-&quot; 和 &quot;_&quot; 组成的名称，或者 IP 地址）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="76"/>
         <source>a network path, which cmd.exe cannot run a script from (give the share a drive letter and start the program from there)</source>
         <translation>网络路径，cmd.exe 无法从那里运行脚本（请给共享文件夹分配一个驱动器号，并从那里启动程序）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="70"/>
+        <location filename="../src/commands/refusalreason.cpp" line="83"/>
         <source>“%1”, a character that Windows code page %2 has no place for</source>
         <translation>“%1”，Windows 代码页 %2 中没有的字符</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="77"/>
+        <location filename="../src/commands/refusalreason.cpp" line="90"/>
         <source>“%1”, which cmd.exe would read as another character (the script is written in code page %2, cmd.exe reads it in code page %3)</source>
         <translation>“%1”，cmd.exe 会把它读成别的字符（脚本以代码页 %2 写入，cmd.exe 以代码页 %3 读取）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="87"/>
+        <location filename="../src/commands/refusalreason.cpp" line="100"/>
         <source>characters that cmd.exe would read differently in code page %1</source>
         <translation>cmd.exe 在代码页 %1 中会读成别的字符的字符</translation>
     </message>
@@ -420,17 +455,22 @@ Stop it and start this one?</source>
 <context>
     <name>SquidclientLine</name>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="36"/>
+        <location filename="../src/commands/squidclientline.cpp" line="84"/>
         <source>The application folder</source>
         <translation>程序所在的文件夹</translation>
     </message>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="43"/>
+        <location filename="../src/commands/squidclientline.cpp" line="91"/>
         <source>The server</source>
         <translation>服务器</translation>
     </message>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="113"/>
+        <location filename="../src/commands/squidclientline.cpp" line="97"/>
+        <source>curl&apos;s path</source>
+        <translation>curl 的路径</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/squidclientline.cpp" line="172"/>
         <source>URL line %1 (%2)</source>
         <translation>第 %1 行 (%2)</translation>
     </message>

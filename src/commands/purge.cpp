@@ -38,10 +38,10 @@ QString Purge::shown(const AppFolder &folder, const QList<qsizetype> &urlLines)
 }
 
 void Purge::script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
-                   const CodePages &codePages,
+                   const CodePages &codePages, const CacheClient &client,
                    const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line)
 {
-    const SquidclientLine command(dialect, folder, server, codePages);
+    const SquidclientLine command(dialect, folder, server, codePages, client);
     // The appended line end only adds an empty last piece, which is skipped.
     const QStringList lines = SplitLines(urls + QStringLiteral("\r\n"));
 
@@ -62,6 +62,7 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
 QString Purge::run(const AppFolder &folder, const QString &server, const QString &urls,
                    ScriptRunner::StartedScript *last, QList<qsizetype> *purged)
 {
+    const CacheClient client = CacheClient::find(folder);
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
     const QString path = scriptPath(folder);
@@ -76,7 +77,7 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
     QString shown;
     if (purged)
         purged->clear();
-    script(folder, server, urls, dialect, codePages,
+    script(folder, server, urls, dialect, codePages, client,
            [&](qsizetype urlLine, const QString &line, const QString &result) {
                // Created only now: every text has passed its check.
                if (!writer)

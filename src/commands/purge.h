@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/cacheclient.h"
 #include "commands/codepages.h"
 #include "commands/scriptrunner.h"
 #include "commands/shelldialect.h"
@@ -10,7 +11,7 @@
 
 #include <functional>
 
-// The purge action: writes test.bat with one squidclient purge per non-empty URL
+// The purge action: writes test.bat with one client purge per non-empty URL
 // line, starts it, and gives back what the result files of those line numbers
 // held before the start (the previous run's answers, or the missing-file text).
 namespace Purge {
@@ -20,13 +21,15 @@ namespace Purge {
 // lines skipped but counted) and the path of its result file as the line names
 // it. Every text is checked before the first call, so a
 // refused one throws UnsafeTextError with nothing handed out. This is exactly
-// what run() writes; the scripts for cmd.exe can be made on any platform.
+// what run() writes, for `client`; the scripts for cmd.exe can be made on any
+// platform.
 void script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
-            const CodePages &codePages,
+            const CodePages &codePages, const CacheClient &client,
             const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line);
 
-// Line i of urls is purged with its answer in nslookup<i>.txt. Throws
-// UnsafeTextError before any file is touched, and FileError when a file
+// Line i of urls is purged with its answer in nslookup<i>.txt, by the client
+// CacheClient::find gives. Throws NoClientError or UnsafeTextError before any
+// file is touched, and FileError when a file
 // operation fails (then nothing is started). What is shown is cut at
 // ResultReader's limit.
 //

@@ -51,6 +51,14 @@ PurgeAnswer::Answer PurgeAnswer::sort(QByteArrayView head)
     // redirects into the result file as well.
     if (head.startsWith("ERROR: Cannot connect to ") || head.startsWith("ERROR: Cannot resolve "))
         return {G::CannotConnect};
+    // curl's, with -sS: "curl: (N) text", N its exit code. 7: could not
+    // connect, 6: could not resolve. 52: the connection closed without a word,
+    // where squidclient leaves an empty file; 28: timed out, where squidclient
+    // is ended by its alarm and leaves an empty file too.
+    if (head.startsWith("curl: (7) ") || head.startsWith("curl: (6) "))
+        return {G::CannotConnect};
+    if (head.startsWith("curl: (52) ") || head.startsWith("curl: (28) "))
+        return {G::NoAnswer};
     return {G::DidNotRun};
 }
 

@@ -4,8 +4,8 @@
 #include <QString>
 
 // What one URL line of a purge came to, told from the first bytes of its result
-// file. squidclient exits 0 for every HTTP status, so the answer itself is the
-// only thing that says whether the object went.
+// file. squidclient exits 0 for every HTTP status (curl too, without -f), so the
+// answer itself is the only thing that says whether the object went.
 namespace PurgeAnswer {
 
 enum class Group {
@@ -13,8 +13,8 @@ enum class Group {
     NotCached,     // 404: nothing was cached under that URL; not a failure
     Refused,       // 403: PURGE is not allowed from here
     OtherStatus,   // any other HTTP status
-    CannotConnect, // squidclient could not reach or resolve the server
-    NoAnswer,      // an empty result file
+    CannotConnect, // the client could not reach or resolve the server
+    NoAnswer,      // an empty result file, or curl's empty reply or time-out
     DidNotRun,     // anything else: the interpreter's complaint, a missing
                    // file, or one an earlier script wrote
 };

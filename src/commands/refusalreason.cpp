@@ -58,6 +58,19 @@ QString RefusalReason::leadingDash()
     return QCoreApplication::translate("RefusalReason", "a leading \"-\", which squidclient would take as an option");
 }
 
+QString RefusalReason::emptyHost()
+{
+    return QCoreApplication::translate("RefusalReason", "no name, and curl needs a host name or address for its URL");
+}
+
+QString RefusalReason::notInHostName(const QString &character)
+{
+    return QCoreApplication::translate("RefusalReason",
+                                       "“%1”, which a URL's host name cannot hold (curl is given the server in a "
+                                       "URL: a name of letters, digits, \".\", \"-\" and \"_\", or an IP address)")
+            .arg(character);
+}
+
 QString RefusalReason::networkFolder()
 {
     return QCoreApplication::translate("RefusalReason",

@@ -17,6 +17,9 @@ QString lineBreak();
 QString controlCharacter(char16_t unit);
 QString lineTooLong(qsizetype length, qsizetype limit);
 QString leadingDash();
+// curl is given the server inside a URL, whose host takes a name or an address only.
+QString emptyHost();
+QString notInHostName(const QString &character);
 QString networkFolder();
 QString notInCodePage(const QString &character, unsigned ansi);
 QString readAsOther(const QString &character, unsigned ansi, unsigned oem);

@@ -2,11 +2,14 @@
 
 #include "commands/cmdstartline.h"
 #include "commands/codepagerule.h"
+#include "commands/managerrequest.h"
 #include "commands/refusalreason.h"
 #include "commands/shellquote.h"
 #include "commands/unsafetexterror.h"
 
 #include <QCoreApplication>
+
+#include <algorithm>
 
 namespace {
 const QString kProgram = QStringLiteral("squidclient");
@@ -25,11 +28,56 @@ QString folderFileFor(ShellDialect dialect, const AppFolder &folder, const QStri
         return folder.path() + QLatin1Char('\\') + name;
     return folder.file(name);
 }
+
+bool isAsciiAlnum(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9');
+}
+
+bool isHexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+}
+
+// The server as the host of curl's URL, or empty with `reason` set. curl reads
+// "@" as the start of the host, "/", "?" and "#" as its end, "[" as an address
+// or a glob, and would send a name with blanks or "%" somewhere else than
+// squidclient does; so only what a host name or address can hold goes in. An
+// IPv6 address goes in brackets, as a URL writes it.
+QString urlHost(const QString &server, QString &reason)
+{
+    if (server.isEmpty()) {
+        reason = RefusalReason::emptyHost();
+        return QString();
+    }
+    const bool bracketed
+            = server.size() > 2 && server.startsWith(QLatin1Char('[')) && server.endsWith(QLatin1Char(']'));
+    const QString inner = bracketed ? server.mid(1, server.size() - 2) : server;
+    const auto inAddress = [](QChar c) { return isHexDigit(c) || c == QLatin1Char(':') || c == QLatin1Char('.'); };
+    const bool ipv6 = inner.contains(QLatin1Char(':')) && std::all_of(inner.begin(), inner.end(), inAddress);
+    for (qsizetype i = 0; i < inner.size() && !ipv6; ++i) {
+        const QChar c = inner.at(i);
+        if (!isAsciiAlnum(c) && c != QLatin1Char('.') && c != QLatin1Char('-') && c != QLatin1Char('_')) {
+            // Named whole, never half of a pair.
+            const qsizetype length = c.isHighSurrogate() && i + 1 < inner.size() ? 2 : 1;
+            reason = RefusalReason::notInHostName(inner.mid(i, length));
+            return QString();
+        }
+    }
+    if (bracketed && !ipv6) {
+        reason = RefusalReason::notInHostName(QStringLiteral("["));
+        return QString();
+    }
+    return ipv6 ? QLatin1Char('[') + inner + QLatin1Char(']') : inner;
+}
 } // namespace
 
 SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server,
-                                 const CodePages &codePages)
-    : m_dialect(dialect)
+                                 const CodePages &codePages, const CacheClient &client)
+    : m_client(client)
+    , m_dialect(dialect)
     , m_codePages(codePages)
     , m_folder(folder)
 {
@@ -42,8 +90,18 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
     }
     const QString serverWhat = QCoreApplication::translate("SquidclientLine", "The server");
     checkText(server, serverWhat);
-    m_head = ShellQuote::quote(dialect, folderFileFor(dialect, folder, kProgram)) + QStringLiteral(" -h ")
-            + ShellQuote::quote(dialect, server) + QStringLiteral(" -p 80");
+    if (client.kind() == CacheClient::Kind::Squidclient) {
+        m_head = q(folderFileFor(dialect, folder, kProgram)) + QStringLiteral(" -h ") + q(server)
+                + QStringLiteral(" -p 80");
+    } else {
+        checkText(client.program(), QCoreApplication::translate("SquidclientLine", "curl's path"));
+        QString reason;
+        const QString host = urlHost(server, reason);
+        if (host.isEmpty())
+            throw UnsafeTextError(serverWhat, server, reason);
+        m_head = q(client.program()) + QStringLiteral(" -q -sS -i -g -x ") + q(QString());
+        m_serverUrl = QStringLiteral(" http://") + host + QStringLiteral(":80/");
+    }
     if (dialect == ShellDialect::Cmd) {
         m_longestResult = folder.path() + QLatin1Char('\\') + QString(kLongestResultName, QLatin1Char('x'));
         // Every line holds the server: one that fills a line alone is named as such.
@@ -74,8 +132,9 @@ QString SquidclientLine::refusal(const QString &argument) const
     if (!reason.isEmpty())
         return reason;
     // Quoting keeps it one argument, but squidclient would still read it as an
-    // option: "-h other" would address another host.
-    if (argument.startsWith(QLatin1Char('-')))
+    // option: "-h other" would address another host. curl gets it as the value
+    // of --request-target, which takes any text.
+    if (m_client.kind() == CacheClient::Kind::Squidclient && argument.startsWith(QLatin1Char('-')))
         return RefusalReason::leadingDash();
     return QString();
 }
@@ -115,15 +174,34 @@ QString SquidclientLine::urlLineName(qsizetype line, const QString &resultName)
 
 QString SquidclientLine::purge(const QString &url, const QString &resultPath) const
 {
-    return m_head + QStringLiteral(" -m purge ") + ShellQuote::quote(m_dialect, url) + redirect(resultPath);
+    if (m_client.kind() == CacheClient::Kind::Curl)
+        return m_head + QStringLiteral(" -X PURGE --request-target ") + q(url) + m_serverUrl + redirect(resultPath);
+    return m_head + QStringLiteral(" -m purge ") + q(url) + redirect(resultPath);
 }
 
 QString SquidclientLine::status(const QString &request, const QString &resultPath) const
 {
+    const ManagerRequest manager = ManagerRequest::parse(request);
+    const QString target = manager.manager ? manager.path : request;
+    QString arguments;
+    if (m_client.kind() == CacheClient::Kind::Curl) {
+        if (manager.withPassword)
+            arguments = QStringLiteral(" -u ") + q(ManagerRequest::userName() + QLatin1Char(':') + manager.password);
+        if (!target.isEmpty())
+            arguments += QStringLiteral(" --request-target ") + q(target);
+        return m_head + arguments + m_serverUrl + redirect(resultPath);
+    }
+    if (manager.withPassword)
+        arguments
+                = QStringLiteral(" -U ") + q(ManagerRequest::userName()) + QStringLiteral(" -W ") + q(manager.password);
     // An empty request stays empty rather than becoming an empty argument: the
     // line then has two blanks before the redirection.
-    const QString argument = request.isEmpty() ? QString() : ShellQuote::quote(m_dialect, request);
-    return m_head + QLatin1Char(' ') + argument + redirect(resultPath);
+    return m_head + arguments + QLatin1Char(' ') + (target.isEmpty() ? QString() : q(target)) + redirect(resultPath);
+}
+
+QString SquidclientLine::q(const QString &text) const
+{
+    return ShellQuote::quote(m_dialect, text);
 }
 
 QString SquidclientLine::redirect(const QString &resultPath) const

@@ -1,17 +1,26 @@
 #pragma once
 
+#include "commands/cacheclient.h"
 #include "commands/codepages.h"
 #include "commands/shelldialect.h"
 #include "storage/appfolder.h"
 
 #include <QString>
 
-// Builds the squidclient command lines of the scripts for one server:
+// Builds the client's command lines of the scripts for one server:
 //   <folder>/squidclient -h <server> -p 80 <arguments> > "<result file>" 2>&1
+// or, with curl (see CacheClient),
+//   <curl> -q -sS -i -g -x "" <arguments> http://<server>:80/ > "<result file>" 2>&1
+// curl sends each text exactly as squidclient does, as the request target
+// (--request-target), which curl neither parses, globs nor reads as a file
+// name; -q keeps the operator's .curlrc out and -x "" any proxy of the
+// environment; -i writes the status line and headers, as squidclient does, and
+// -sS only curl's errors. A cache-manager request "mgr:..." becomes the path every
+// Squid answers (see ManagerRequest).
 // The program path, the server and every text from the window are quoted for the
 // dialect (see ShellQuote); ordinary texts come out exactly as typed. The error
 // stream goes to the result file too, so a server that cannot be reached leaves
-// squidclient's own complaint there instead of an empty file.
+// the client's own complaint there instead of an empty file.
 //
 // For cmd.exe every text must also come through the code pages unchanged (see
 // CodePageRule), the folder must be one cmd.exe can start a script in (see
@@ -21,10 +30,12 @@ class SquidclientLine
 public:
     // Throws UnsafeTextError when the folder or the server cannot be passed.
     SquidclientLine(ShellDialect dialect, const AppFolder &folder, const QString &server,
-                    const CodePages &codePages = CodePages::ofSystem());
+                    const CodePages &codePages = CodePages::ofSystem(),
+                    const CacheClient &client = CacheClient::squidclient());
 
     // Checks a text that will be the argument after the options (the request);
-    // throws UnsafeTextError when it cannot be quoted or starts with "-".
+    // throws UnsafeTextError when it cannot be quoted or squidclient would read
+    // it as an option.
     void check(const QString &text, const QString &what) const;
     // The same for URL line `line` (counted from 0) whose answer goes to the
     // result file resultName(line); both name it when it is refused. The name is
@@ -38,7 +49,8 @@ public:
     // The purge of url; its output goes to resultPath.
     QString purge(const QString &url, const QString &resultPath) const;
 
-    // A cache-manager request. An empty request adds no argument at all.
+    // A cache-manager request, "mgr:..." in the form every Squid answers, any
+    // other text as it is. An empty request adds no argument at all.
     QString status(const QString &request, const QString &resultPath) const;
 
     // A file of the application folder as the script names it: with a backslash
@@ -54,10 +66,13 @@ private:
     // Why cmd.exe would not read the whole of line, or empty (for cmd.exe only).
     QString lengthRefusal(const QString &line) const;
     QString redirect(const QString &resultPath) const;
+    QString q(const QString &text) const;
 
+    CacheClient m_client;
     ShellDialect m_dialect;
     CodePages m_codePages;
     AppFolder m_folder;
     QString m_head;          // program, host and port: the same for every line
+    QString m_serverUrl;     // curl's last argument, " http://<server>:80/"
     QString m_longestResult; // no result file of ours has a longer path (cmd.exe)
 };

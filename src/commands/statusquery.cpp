@@ -30,9 +30,9 @@ StatusQuery::StatusQuery(int pauseMs)
 { }
 
 QString StatusQuery::script(const AppFolder &folder, const QString &server, const QString &request,
-                            ShellDialect dialect, const CodePages &codePages)
+                            ShellDialect dialect, const CodePages &codePages, const CacheClient &client)
 {
-    const SquidclientLine command(dialect, folder, server, codePages);
+    const SquidclientLine command(dialect, folder, server, codePages, client);
     command.check(request, QCoreApplication::translate("StatusQuery", "The request"));
     return command.status(request, command.folderFile(QStringLiteral("info.txt ")));
 }
@@ -41,7 +41,7 @@ QString StatusQuery::run(const AppFolder &folder, const QString &server, const Q
 {
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
-    const QString line = script(folder, server, request, dialect, codePages);
+    const QString line = script(folder, server, request, dialect, codePages, CacheClient::find(folder));
 
     const QString path = scriptPath(folder);
     // The last query may still be writing into the result file (a slow server);

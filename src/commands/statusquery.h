@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/cacheclient.h"
 #include "commands/codepages.h"
 #include "commands/scriptrunner.h"
 #include "commands/shelldialect.h"
@@ -7,7 +8,7 @@
 
 #include <QString>
 
-// The status query: writes info.bat with one squidclient cache-manager request,
+// The status query: writes info.bat with one client call (see SquidclientLine),
 // starts it, waits a fixed time on the calling thread, and gives back what the
 // result file holds by then.
 //
@@ -21,12 +22,12 @@ public:
 
     explicit StatusQuery(int pauseMs = kPauseMs);
 
-    // The one line of the status script, exactly as run() writes it. Throws
-    // UnsafeTextError when a text cannot be passed.
+    // The one line of the status script, exactly as run() writes it for
+    // `client`. Throws UnsafeTextError when a text cannot be passed.
     static QString script(const AppFolder &folder, const QString &server, const QString &request, ShellDialect dialect,
-                          const CodePages &codePages);
+                          const CodePages &codePages, const CacheClient &client = CacheClient::squidclient());
 
-    // Throws UnsafeTextError before anything is written, FileError on a failing
+    // Throws NoClientError or UnsafeTextError before anything is written, FileError on a failing
     // file operation (then nothing is started and there is no pause). What is
     // shown is cut at ResultReader's limit.
     QString run(const AppFolder &folder, const QString &server, const QString &request);

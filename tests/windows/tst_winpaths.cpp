@@ -169,7 +169,7 @@ void TestWinPaths::scriptsRunHiddenThroughTheSystemsCmd()
     // The answer is shown, from the file Windows wrote as info.txt.
     StatusQuery query(5000);
     QCOMPARE(query.run(folder, QStringLiteral("127.0.0.1"), QStringLiteral("mgr:info")),
-             QStringLiteral("answer for mgr:info\nstand-in error\n"));
+             QStringLiteral("answer for /squid-internal-mgr/info\nstand-in error\n"));
     QVERIFY(QFile::exists(path + QStringLiteral("/info.txt")));
 
     QVERIFY2(!QFile::exists(decoy + QStringLiteral("/argv.log")), "COMSPEC was started");

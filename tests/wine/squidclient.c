@@ -5,7 +5,11 @@
  * output streams, as the real client writes its errors to standard error, so the
  * script's redirection is checked too. While a file named "hold" lies beside it,
  * it waits before answering, as a slow server keeps the real one: a test can
- * then change things under a script that is still running. */
+ * then change things under a script that is still running.
+ *
+ * Built with QUELLORY_STANDIN_CURL it stands in for the system folder's
+ * curl.exe, which every run shares: it then keeps argv.log and looks for "hold"
+ * in its working folder, the application folder cmd.exe runs the script in. */
 #include <windows.h>
 
 #include <fcntl.h>
@@ -29,7 +33,13 @@ int main(void)
     int argc = 0;
     wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     static wchar_t log[32768];
+#ifdef QUELLORY_STANDIN_CURL
+    DWORD length = GetCurrentDirectoryW(32768 - 16, log);
+    if (length > 0 && log[length - 1] != L'\\')
+        wcscpy(log + length++, L"\\");
+#else
     const DWORD length = GetModuleFileNameW(NULL, log, 32768 - 16);
+#endif
     wchar_t *slash = wcsrchr(log, L'\\');
     if (!argv || length == 0 || !slash)
         return 2;

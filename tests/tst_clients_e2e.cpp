@@ -1,0 +1,162 @@
+// Every client against a real Squid through the program's own scripts: a purge
+// of a cached object (200) and of it again (404), mgr:info, with a
+// cachemgr_passwd the right (200) and a wrong password (401), and last a purge
+// of the squid restarted refusing PURGE (403). CTest runs this under
+// tools/local-cache-server once per server and kind of port 80, naming the
+// Squid major version that must answer (QUELLORY_MATRIX_SERVER), the clients
+// (QUELLORY_MATRIX_CLIENTS) and whether there are password rows
+// (QUELLORY_MATRIX_PASSWORD); one asked for and not there fails the run.
+#include "commands/purge.h"
+#include "commands/purgeanswer.h"
+#include "commands/scriptrunner.h"
+#include "commands/scriptwriter.h"
+#include "commands/statusquery.h"
+
+#include "filebytes.h"
+#include "waits.h"
+
+#include <QDateTime>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+QByteArray run(const QString &program, const QStringList &args, int *exitCode)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    process.waitForFinished(kForever);
+    *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return process.readAll();
+}
+
+QString env(const char *name, const QString &fallback = QString())
+{
+    const QString value = qEnvironmentVariable(name);
+    return value.isEmpty() ? fallback : value;
+}
+
+// The status of a result file, or its start when it holds none.
+QByteArray statusOf(const QString &path)
+{
+    const QByteArray bytes = FileBytes::read(path);
+    const int status = PurgeAnswer::sort(bytes).status;
+    return status ? QByteArray::number(status) : bytes.left(200);
+}
+} // namespace
+
+class TestClientsEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void answers_data();
+    void answers();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_nonce = QString::number(QDateTime::currentMSecsSinceEpoch());
+    bool m_refusing = false;
+};
+
+void TestClientsEndToEnd::initTestCase()
+{
+    QVERIFY2(qEnvironmentVariableIsSet("QUELLORY_CACHE_SERVER_DIR"), "run this under tools/local-cache-server");
+    QVERIFY2(env("QUELLORY_MATRIX_PASSWORD") != QLatin1String("1") || !env("QUELLORY_CACHEMGR_PASSWORD").isEmpty(),
+             "password rows asked for, but this local-cache-server sets no QUELLORY_CACHEMGR_PASSWORD");
+}
+
+void TestClientsEndToEnd::answers_data()
+{
+    QTest::addColumn<QString>("client");
+    QTest::addColumn<QString>("request"); // empty: a purge
+    QTest::addColumn<QByteArray>("status");
+    const QStringList clients = env("QUELLORY_MATRIX_CLIENTS").split(u' ', Qt::SkipEmptyParts);
+    const QString password = env("QUELLORY_CACHEMGR_PASSWORD");
+    for (const QString &client : clients) {
+        const QByteArray c = client.toLatin1();
+        QTest::addRow("%s purge", c.constData()) << client << QString() << QByteArray("200 404");
+        QTest::addRow("%s mgr:info", c.constData()) << client << QStringLiteral("mgr:info") << QByteArray("200");
+        if (env("QUELLORY_MATRIX_PASSWORD") == QLatin1String("1")) {
+            QTest::addRow("%s right password", c.constData())
+                    << client << QStringLiteral("mgr:counters@") + password << QByteArray("200");
+            QTest::addRow("%s wrong password", c.constData())
+                    << client << QStringLiteral("mgr:counters@x") + password << QByteArray("401");
+        }
+    }
+    for (const QString &client : clients) // last: they restart squid
+        QTest::addRow("%s refused purge", client.toLatin1().constData()) << client << QString() << QByteArray("403");
+}
+
+void TestClientsEndToEnd::answers()
+{
+    QFETCH(QString, client);
+    QFETCH(QString, request);
+    QFETCH(QByteArray, status);
+    const QString program = client == QLatin1String("curl") ? env("QUELLORY_CURL", QStringLiteral("/usr/bin/curl"))
+            : client == QLatin1String("squidclient5")
+            ? env("QUELLORY_SQUIDCLIENT_5", QStringLiteral("/usr/bin/squidclient"))
+            : env(client == QLatin1String("squidclient6") ? "QUELLORY_SQUIDCLIENT_6" : "-");
+    QVERIFY2(QFile::exists(program), qPrintable(client + QStringLiteral(" is not there: ") + program));
+    int code = -1;
+    if (status == "403" && !m_refusing) {
+        const QString tool = QStringLiteral(QUELLORY_SOURCE_DIR "/tools/local-cache-server");
+        QVERIFY2((run(tool, {QStringLiteral("stop")}, &code), code == 0), "stopping squid");
+        qputenv("QUELLORY_REFUSE_PURGE", "1");
+        const QByteArray started = run(tool, {QStringLiteral("start")}, &code);
+        QVERIFY2(code == 0, started.constData());
+        m_refusing = true;
+    }
+    // squidclient beside the program, or none and curl first on PATH; each a
+    // wrapper, as a fetched client finds its libraries from its own path.
+    const QString app = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-'));
+    const bool curl = client == QLatin1String("curl");
+    QVERIFY(QDir().mkpath(app + QStringLiteral("/bin")));
+    const QString wrapper = app + (curl ? QStringLiteral("/bin/curl") : QStringLiteral("/squidclient"));
+    QVERIFY(FileBytes::write(wrapper, "#!/bin/sh\nexec '" + program.toLocal8Bit() + "' \"$@\"\n"));
+    QVERIFY(QFile::setPermissions(wrapper, QFile::ReadOwner | QFile::ExeOwner));
+    static const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(app) + "/bin:" + path);
+    const AppFolder folder(app);
+
+    ScriptRunner::StartedScript started;
+    QString result = StatusQuery::resultPath(folder);
+    if (!request.isEmpty()) {
+        ScriptWriter writer(StatusQuery::scriptPath(folder));
+        writer.writeRunCopy();
+        writer.writeLine(StatusQuery::script(folder, QStringLiteral("127.0.0.1"), request, nativeShellDialect(),
+                                             CodePages::ofSystem(), CacheClient::find(folder)));
+        writer.close();
+        started = ScriptRunner::start(writer.runPath());
+    } else {
+        // Port 80 a forward proxy: an origin's URL, cached through it. An
+        // accelerator: the site's own URL, whose objects it caches.
+        const bool accel = env("QUELLORY_ACCEL_PORT") == QLatin1String("80");
+        const QString url
+                = QStringLiteral("http://127.0.0.1:%1/%2?%3")
+                          .arg(accel ? QStringLiteral("80") : env("QUELLORY_ORIGIN_PORT", QStringLiteral("8081")),
+                               app.section(u'/', -1), m_nonce);
+        const QString proxy = accel ? QString() : QStringLiteral("http://127.0.0.1:80");
+        const QByteArray fetched
+                = run(QStringLiteral("/usr/bin/curl"),
+                      {QStringLiteral("-q"), QStringLiteral("-sSi"), QStringLiteral("-x"), proxy, url}, &code);
+        QVERIFY2(code == 0, fetched.constData());
+        Purge::run(folder, QStringLiteral("127.0.0.1"), status == "403" ? url : url + QStringLiteral("\r\n") + url,
+                   &started);
+        result = Purge::resultPath(folder, 0);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
+    QByteArray got = statusOf(result);
+    if (status == "200 404")
+        got += ' ' + statusOf(Purge::resultPath(folder, 1));
+    QCOMPARE(got, status);
+    // The answer comes from the squid this run asked for.
+    const QByteArray server = "\r\nServer: squid/" + qgetenv("QUELLORY_MATRIX_SERVER") + '.';
+    QVERIFY2(FileBytes::read(result).contains(server), FileBytes::read(result).left(300).constData());
+}
+
+QTEST_GUILESS_MAIN(TestClientsEndToEnd)
+#include "tst_clients_e2e.moc"
