@@ -78,6 +78,7 @@ private slots:
     void refusedUrlLineNamed();
     void purgeOverARunningPurge();
     void endlessAnswerIsCut();
+    void statusAnswerFollowed();
     void serverListTooLarge_data();
     void serverListTooLarge();
     void messagesInTheUiLanguage_data();
@@ -456,11 +457,11 @@ void TestWindow::statusQueryClick()
     auto *text3 = control<OutputBox>("Text3");
     BoxText::setText(text3, QStringLiteral("replaced, not appended to"));
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
-    // The pause itself is the status query's own test; a short one is enough
-    // for the stand-in client to answer.
-    m_window->setStatusPause(1000);
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    // The pause holds nothing up: the click is over and the box still empty.
+    QVERIFY(text3->document()->text().isEmpty());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->statusFollowed(), kForever);
     QVERIFY(watcher.seen().isEmpty());
     QCOMPARE(text3->document()->text(), QStringLiteral("answer for /squid-internal-mgr/info\r\nstand-in error\r\n"));
     QCOMPARE(client.calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80", "/squid-internal-mgr/info"}));
@@ -596,8 +597,10 @@ void TestWindow::endlessAnswerIsCut()
                                    "i=0; while [ $i -lt 100 ]; do echo more; sleep 0.1; i=$((i+1)); done\n");
     openWindow();
     // How long the window works on it is the bench's to say; here it must show
-    // the first 256 MiB, say where it cut, and go on answering.
+    // the first 256 MiB, say where it cut, stop the script, and go on answering.
+    m_window->setStatusPause(0);
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->statusFollowed(), kForever);
 
     auto *text3 = control<OutputBox>("Text3");
     const OutputDocument *doc = text3->document();
@@ -636,6 +639,47 @@ qint64 addressSpace()
     return -1;
 }
 } // namespace
+
+void TestWindow::statusAnswerFollowed()
+{
+    // A slow server: each part of the answer waits for a file of the test's.
+    // A purge is answered at once.
+    QVERIFY(FileBytes::write(m_dir->filePath(QStringLiteral("squidclient")),
+                             "#!/bin/sh\n"
+                             "for a in \"$@\"; do last=$a; done\n"
+                             "case $last in /squid-internal-mgr/*) ;; *) echo purged; exit 0;; esac\n"
+                             "d=${0%/*}\n"
+                             "echo 'part 1'\n"
+                             "while [ ! -e \"$d/more\" ]; do sleep 0.01; done; echo 'part 2'\n"
+                             "while [ ! -e \"$d/end\" ]; do sleep 0.01; done; echo 'part 3'\n"));
+    QVERIFY(QFile::setPermissions(m_dir->filePath(QStringLiteral("squidclient")),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    openWindow();
+    auto *text3 = control<OutputBox>("Text3");
+    OutputDocument *doc = text3->document();
+    m_window->setStatusPause(0);
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(doc->text(), QStringLiteral("part 1\r\n"), kForever);
+
+    // What arrives next is added; what the operator selected stays.
+    doc->setSelection(5, 2);
+    QVERIFY(FileBytes::write(m_dir->filePath(QStringLiteral("more")), QByteArray()));
+    QTRY_COMPARE_WITH_TIMEOUT(doc->text(), QStringLiteral("part 1\r\npart 2\r\n"), kForever);
+    QCOMPARE(doc->selectedText(), QStringLiteral("rt "));
+    QVERIFY(m_window->statusFollowed());
+
+    // A purge takes the box; the query is not stopped, and adds nothing more.
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.seen().size(), 1);
+    QVERIFY(!m_window->statusFollowed());
+    const QString purged = doc->text();
+    QVERIFY(FileBytes::write(m_dir->filePath(QStringLiteral("end")), QByteArray()));
+    const QString result = StatusQuery::resultPath(m_window->folder());
+    QTRY_COMPARE_WITH_TIMEOUT(FileBytes::read(result), QByteArray("part 1\npart 2\npart 3\n"), kForever);
+    QCoreApplication::processEvents();
+    QCOMPARE(doc->text(), purged);
+}
 
 void TestWindow::serverListTooLarge_data()
 {

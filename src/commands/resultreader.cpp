@@ -26,13 +26,18 @@ void ResultReader::finish(QString &shown, Kind kind) const
         return;
     if (!shown.isEmpty() && !shown.endsWith(QLatin1Char('\n')))
         shown += QStringLiteral("\r\n");
-    const QString mib = QString::number(m_maxBytes >> 20);
-    shown += kind == Kind::Status
+    shown += cutLine(kind, m_maxBytes, m_cutAt);
+}
+
+QString ResultReader::cutLine(Kind kind, qint64 maxBytes, const QString &path)
+{
+    const QString mib = QString::number(maxBytes >> 20);
+    return kind == Kind::Status
             ? QCoreApplication::translate("ResultReader",
                                           "[The answer is cut here, at %1 MiB. All of it is in the result file %2]")
-                      .arg(mib, m_cutAt)
+                      .arg(mib, path)
             : QCoreApplication::translate("ResultReader",
                                           "[The answers are cut here, at %1 MiB. From the result file %2 on, they "
                                           "are whole in the result files]")
-                      .arg(mib, m_cutAt);
+                      .arg(mib, path);
 }

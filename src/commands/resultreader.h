@@ -30,6 +30,9 @@ public:
 
     bool cut() const { return !m_cutAt.isEmpty(); }
 
+    // The last line of a shown text cut at maxBytes in the result file `path`.
+    static QString cutLine(Kind kind, qint64 maxBytes, const QString &path);
+
 private:
     qint64 m_left;
     qint64 m_maxBytes;

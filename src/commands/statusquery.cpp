@@ -37,27 +37,31 @@ QString StatusQuery::script(const AppFolder &folder, const QString &server, cons
     return command.status(request, command.folderFile(QStringLiteral("info.txt ")));
 }
 
-QString StatusQuery::run(const AppFolder &folder, const QString &server, const QString &request)
+ScriptRunner::StartedScript StatusQuery::start(const AppFolder &folder, const QString &server, const QString &request)
 {
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
     const QString line = script(folder, server, request, dialect, codePages, CacheClient::find(folder));
 
-    const QString path = scriptPath(folder);
     // The last query may still be writing into the result file (a slow server);
     // its answer is no longer wanted, and it must not mix with the new one.
     if (m_lastScript.pid != 0) {
         ScriptRunner::stop(m_lastScript);
         m_lastScript = {};
     }
-    ScriptWriter writer(path, dialect, codePages);
+    ScriptWriter writer(scriptPath(folder), dialect, codePages);
     writer.writeRunCopy();
     writer.writeLine(line);
     writer.close();
     m_lastScript = ScriptRunner::start(writer.runPath());
+    return m_lastScript;
+}
 
+QString StatusQuery::run(const AppFolder &folder, const QString &server, const QString &request)
+{
+    start(folder, server, request);
     // A fixed pause, not a wait for the script: whatever squidclient has written
-    // by then is what the operator sees.
+    // by then is what is shown.
     QThread::msleep(static_cast<unsigned long>(m_pauseMs));
     QString shown;
     ResultReader reader;

@@ -8,9 +8,10 @@
 
 #include <QString>
 
-// The status query: writes info.bat with one client call (see SquidclientLine),
-// starts it, waits a fixed time on the calling thread, and gives back what the
-// result file holds by then.
+// The status query: writes info.bat with one client call (see SquidclientLine)
+// and starts it. The window follows its answer as it arrives (StatusFollow);
+// run() waits the pause on the calling thread instead, for callers that may
+// block.
 //
 // It remembers the script it started last: a query that is still running when
 // the next one starts is ended first, together with its squidclient, so two
@@ -27,10 +28,16 @@ public:
     static QString script(const AppFolder &folder, const QString &server, const QString &request, ShellDialect dialect,
                           const CodePages &codePages, const CacheClient &client = CacheClient::squidclient());
 
-    // Throws NoClientError or UnsafeTextError before anything is written, FileError on a failing
-    // file operation (then nothing is started and there is no pause). What is
-    // shown is cut at ResultReader's limit.
+    // Writes and starts the script. Throws NoClientError or UnsafeTextError
+    // before anything is written or stopped, FileError on a failing file
+    // operation (then nothing is started).
+    ScriptRunner::StartedScript start(const AppFolder &folder, const QString &server, const QString &request);
+
+    // start(), the pause, and what the result file holds then, cut at
+    // ResultReader's limit. Throws as start() does.
     QString run(const AppFolder &folder, const QString &server, const QString &request);
+
+    int pause() const { return m_pauseMs; }
 
     void setPause(int ms) { m_pauseMs = ms; }
 

@@ -82,6 +82,15 @@ void OutputBox::textReplaced(const OutputDocument::Change &change)
     emit textChanged();
 }
 
+void OutputBox::appendAnswer(QStringView text)
+{
+    QScrollBar *vertical = verticalScrollBar();
+    const bool atEnd = vertical->value() == vertical->maximum();
+    m_document.append(text);
+    if (atEnd)
+        vertical->setValue(vertical->maximum());
+}
+
 void OutputBox::caretMoved(int oldCursor, int oldAnchor)
 {
     const int cursor = m_document.cursorPosition();

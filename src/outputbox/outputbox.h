@@ -44,6 +44,10 @@ public:
     // Shows the position as QPlainTextEdit shows its caret: the fewest lines
     // scrolled up or down, and sideways back to the middle once it left the view.
     void ensureVisible(int position);
+    // Adds an answer's next part at the end. The view stays where the operator
+    // left it, unless it showed the last line: then it follows the end, as a
+    // terminal does.
+    void appendAnswer(QStringView text);
 
     QMenu *createStandardContextMenu();
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;

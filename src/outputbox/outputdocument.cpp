@@ -188,6 +188,14 @@ bool OutputDocument::edit(int from, int to, QStringView text, EditHistory::Kind 
     return true;
 }
 
+void OutputDocument::append(QStringView text)
+{
+    // Nothing moves the caret, so no caretMoved(): the view is not made to
+    // show it.
+    if (!text.isEmpty())
+        applyReplace(length(), length(), m_buffer.store(text));
+}
+
 void OutputDocument::type(QStringView text)
 {
     // Over a selection the typing starts a step, which more typing may join.

@@ -122,6 +122,10 @@ public:
     void eraseLine();
     // An edit the operator can undo, as from a screen reader.
     void replaceRange(int from, int to, QStringView text);
+    // More of an answer as it arrives: added at the end, with its line ends
+    // made the box's own. No undo step: the operator's own steps all lie before
+    // it and keep their places. Caret and selection stay where they are.
+    void append(QStringView text);
 
     // What an input method commits: its text, in place of a range beside the
     // caret when it gives one. Composing that goes on takes the selection away.
@@ -139,7 +143,8 @@ signals:
     // The whole text was replaced; caret and anchor were where given, and are 0.
     void textReset(int oldCursor, int oldAnchor);
     // Part of the text was replaced. The caret may still be where it was and
-    // past the new end: caretMoved() follows.
+    // past the new end: caretMoved() follows, except after append(), which leaves
+    // it where it was.
     void textReplaced(const OutputDocument::Change &change);
     // After every edit, undo and redo, and every caret move, even one that
     // leaves the caret where it was.

@@ -6,7 +6,6 @@
 #include "storage/serverlist.h"
 #include "window/boxtext.h"
 #include "window/layouttable.h"
-#include "window/purgewatch.h"
 #include "window/windowcontrols.h"
 
 #include <QLineEdit>
@@ -18,13 +17,12 @@
 namespace {
 const QString kTitle = QStringLiteral("Quellory");
 const QString kPurgeDone = QStringLiteral("更新完毕,请检查是否更新!");
-// How many purges keep their watch, so that their reports' action still works.
-constexpr size_t kKeptPurges = 8;
 } // namespace
 
 CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     : QWidget(parent)
     , m_folder(folder)
+    , m_scripts(folder)
 {
     setObjectName(QStringLiteral("cache"));
     setWindowTitle(kTitle);
@@ -35,6 +33,11 @@ CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     connect(m_controls.statusButton, &QPushButton::clicked, this, &CacheWindow::statusQuery);
     connect(m_controls.addButton, &QPushButton::clicked, this, &CacheWindow::addServer);
     connect(&m_notifier, &DesktopNotifier::resultsWanted, this, &CacheWindow::showPurgeResults);
+    connect(&m_scripts, &RunningScripts::purgeNotice, &m_notifier, &DesktopNotifier::show);
+    connect(&m_scripts, &RunningScripts::purgeWithdrawn, &m_notifier, &DesktopNotifier::withdraw);
+    connect(&m_scripts, &RunningScripts::purgeForgotten, &m_notifier, &DesktopNotifier::forget);
+    connect(&m_scripts, &RunningScripts::statusArrived, this, &CacheWindow::showStatus);
+    connect(&m_scripts, &RunningScripts::statusFailed, this, &CacheWindow::showFailure);
 
     // A server list that cannot be read must not keep the window from opening.
     runOrReport(tr("Reading the server list"), [this] { LoadServerList(); });
@@ -64,35 +67,20 @@ void CacheWindow::addServer()
     });
 }
 
-bool CacheWindow::purgeRunning() const
-{
-    return ScriptRunner::isRunning(m_lastPurge);
-}
-
 void CacheWindow::purge()
 {
-    // The script of the last purge still running would go on reading test.bat
-    // while it is rewritten (cmd.exe reads a batch file line by line, by offset),
-    // and both would answer into the same result files: only the operator can
-    // say which one is wanted.
-    const bool stopping = purgeRunning();
-    if (stopping && !confirmStopRunningPurge())
+    // The script of the last purge still running would go on writing into the
+    // same result files: only the operator can say which one is wanted.
+    if (purgeRunning() && !confirmStopRunningPurge())
         return;
+    // The box is the purge's now: a status query still answering goes on, but
+    // into its result file alone.
+    m_scripts.releaseStatus();
     m_controls.outputBox->clear();
     QString shown;
-    const ScriptRunner::StartedScript before = m_lastPurge;
-    QList<qsizetype> urlLines;
-    const bool ran = runOrReport(tr("Purging"), [&] {
-        shown = Purge::run(m_folder, selectedServer(), BoxText::text(m_controls.urlBox), &m_lastPurge, &urlLines);
-    });
-    if (stopping)
-        forgetIfStopped(before);
-    if (!ran)
+    if (!runOrReport(tr("Purging"),
+                     [&] { shown = m_scripts.purge(selectedServer(), BoxText::text(m_controls.urlBox)); }))
         return;
-    // This purge rewrites the result files of the ones before it: a report of
-    // theirs not made yet would count its answers, or a mix of both.
-    dropUnreportedPurges();
-    watchPurge(std::move(urlLines));
     // The answers can be tens of megabytes: the box takes the string over.
     BoxText::setText(m_controls.outputBox, std::move(shown));
 
@@ -101,67 +89,12 @@ void CacheWindow::purge()
     done.exec();
 }
 
-bool CacheWindow::purgeReportPending() const
-{
-    return !m_purges.empty() && m_purges.back()->purge().script.pid == m_lastPurge.pid && !m_purges.back()->reported();
-}
-
-bool CacheWindow::purgeReportBeingMade() const
-{
-    return purgeReportPending() && m_purges.back()->ended();
-}
-
-void CacheWindow::dropUnreportedPurges()
-{
-    for (auto it = m_purges.begin(); it != m_purges.end();) {
-        if ((*it)->reported()) {
-            ++it;
-            continue;
-        }
-        m_notifier.withdraw((*it)->purge().id);
-        delete *it;
-        it = m_purges.erase(it);
-    }
-}
-
-void CacheWindow::watchPurge(QList<qsizetype> urlLines)
-{
-    PurgeWatch::Purge purge{++m_purgeCount, m_folder, selectedServer(), std::move(urlLines), m_lastPurge};
-    m_purges.push_back(new PurgeWatch(std::move(purge), &m_notifier, this));
-    while (m_purges.size() > kKeptPurges) {
-        m_notifier.forget(m_purges.front()->purge().id);
-        delete m_purges.front();
-        m_purges.pop_front();
-    }
-}
-
-void CacheWindow::forgetIfStopped(const ScriptRunner::StartedScript &before)
-{
-    for (auto it = m_purges.begin(); it != m_purges.end(); ++it) {
-        PurgeWatch *watch = *it;
-        if (watch->purge().script.pid != before.pid || watch->purge().script.startTime != before.startTime)
-            continue;
-        // Still running when the question was asked and not any more: the
-        // answer stopped it. One that ended by itself while the question was
-        // open was mostly seen ending by its watch, and reported; one that
-        // ended in the last moment before the answer goes unreported, as the
-        // operator had asked it to be stopped.
-        if (!watch->ended() && !ScriptRunner::isRunning(before)) {
-            m_notifier.withdraw(watch->purge().id);
-            delete watch;
-            m_purges.erase(it);
-        }
-        return;
-    }
-}
-
 void CacheWindow::showPurgeResults(quint64 purge)
 {
-    const auto found = std::find_if(m_purges.begin(), m_purges.end(),
-                                    [purge](const PurgeWatch *watch) { return watch->purge().id == purge; });
-    if (found == m_purges.end())
+    const QList<qsizetype> urlLines = m_scripts.purgeLines(purge);
+    if (urlLines.isEmpty())
         return;
-    const QList<qsizetype> urlLines = (*found)->purge().urlLines;
+    m_scripts.releaseStatus();
     m_controls.outputBox->clear();
     runOrReport(tr("Showing the results"),
                 [&] { BoxText::setText(m_controls.outputBox, Purge::shown(m_folder, urlLines)); });
@@ -174,10 +107,19 @@ void CacheWindow::showPurgeResults(quint64 purge)
 void CacheWindow::statusQuery()
 {
     m_controls.outputBox->clear();
-    runOrReport(tr("Querying the server's status"), [this] {
-        BoxText::setText(m_controls.outputBox,
-                         m_statusQuery.run(m_folder, selectedServer(), m_controls.requestBox->text()));
-    });
+    runOrReport(tr("Querying the server's status"),
+                [this] { m_scripts.statusQuery(selectedServer(), m_controls.requestBox->text()); });
+}
+
+void CacheWindow::showStatus()
+{
+    bool whole = false;
+    QString text = m_scripts.takeStatusText(&whole);
+    if (whole)
+        BoxText::setText(m_controls.outputBox, std::move(text));
+    else
+        m_controls.outputBox->appendAnswer(text);
+    emit statusShown();
 }
 
 bool CacheWindow::runOrReport(const QString &doing, const std::function<void()> &action)

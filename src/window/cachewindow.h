@@ -1,21 +1,18 @@
 #pragma once
 
-#include "commands/scriptrunner.h"
-#include "commands/statusquery.h"
+#include "commands/runningscripts.h"
 #include "storage/appfolder.h"
 #include "window/desktopnotifier.h"
 #include "window/windowcontrols.h"
 
-#include <QList>
 #include <QWidget>
 
-#include <deque>
 #include <functional>
-
-class PurgeWatch;
 
 // The program's one window. Its controls are the whole in-memory state: every
 // action reads its inputs from them when it starts and writes its results back.
+// The scripts it starts are RunningScripts', which it wires to the controls
+// and to the desktop's notifications.
 class CacheWindow : public QWidget
 {
     Q_OBJECT
@@ -32,17 +29,15 @@ public:
     // The selected server, or the empty text when no item is selected.
     QString selectedServer() const;
 
-    // Whether the purge started last is still running: a new purge would ask.
-    bool purgeRunning() const;
+    // See RunningScripts.
+    bool purgeRunning() const { return m_scripts.purgeRunning(); }
+    bool purgeReportPending() const { return m_scripts.purgeReportPending(); }
+    bool purgeReportBeingMade() const { return m_scripts.purgeReportBeingMade(); }
+    // The status query's answer still goes into Text3 as it arrives.
+    bool statusFollowed() const { return m_scripts.statusFollowed(); }
 
-    // The purge started last has not been reported yet: its script still runs,
-    // or its result files are being read and sorted.
-    bool purgeReportPending() const;
-    // The latter: its script has ended and the report is being made.
-    bool purgeReportBeingMade() const;
-
-    // The status query's pause; only benchmarks change it.
-    void setStatusPause(int ms) { m_statusQuery.setPause(ms); }
+    // The status query's pause; only tests and benchmarks change it.
+    void setStatusPause(int ms) { m_scripts.setStatusPause(ms); }
 
 public slots:
     void addServer();   // Command3
@@ -51,6 +46,11 @@ public slots:
     // The report's "Show results": the output box gets what that purge's result
     // files hold now, as a purge shows them, and the window comes to the front.
     void showPurgeResults(quint64 purge);
+
+signals:
+    // Text3 has shown what the status query's answer held at the end of its
+    // pause, or more of it since.
+    void statusShown();
 
 private:
     // Asks whether the purge still running from before is to be ended for this
@@ -62,25 +62,11 @@ private:
     // and the window keeps running with what its controls hold.
     bool runOrReport(const QString &doing, const std::function<void()> &action);
     void showFailure(const QString &text);
-    // Starts watching the purge just started, for its report.
-    void watchPurge(QList<qsizetype> urlLines);
-    // Every purge whose report is not made yet is forgotten, its notification
-    // withdrawn.
-    void dropUnreportedPurges();
-    // The purge that was running when the operator answered "stop", and is not
-    // any more, is not reported.
-    void forgetIfStopped(const ScriptRunner::StartedScript &before);
+    // Text3 gets what has arrived of the status query's answer.
+    void showStatus();
 
     AppFolder m_folder;
-    StatusQuery m_statusQuery;
-    // The purge started last, which may still be running.
-    ScriptRunner::StartedScript m_lastPurge;
-
     WindowControls m_controls; // made from the layout table
-
     DesktopNotifier m_notifier;
-    // The last few purges, newest last: their reports may still be asked for
-    // their results.
-    std::deque<PurgeWatch *> m_purges;
-    quint64 m_purgeCount = 0;
+    RunningScripts m_scripts;
 };

@@ -13,12 +13,10 @@
 #include <atomic>
 #include <memory>
 
-class DesktopNotifier;
-
-// Watches one purge script the window started, without waiting for it: while it
-// runs longer than kProgressAfterMs its notification shows how many lines have
-// answered, and once it has ended by itself its result files are read and
-// sorted off the window's thread and the report replaces the progress.
+// Watches one purge script, without waiting for it: while it runs longer than
+// kProgressAfterMs it tells how many lines have answered, and once it has ended
+// by itself its result files are read and sorted off the calling thread and
+// the report follows, for the purge's notification.
 class PurgeWatch : public QObject
 {
     Q_OBJECT
@@ -37,15 +35,20 @@ public:
         ScriptRunner::StartedScript script; // its writtenAt tells this purge's answers
     };
 
-    PurgeWatch(Purge purge, DesktopNotifier *notifier, QObject *parent = nullptr);
+    explicit PurgeWatch(Purge purge);
     // A report still being made is dropped, not waited for.
     ~PurgeWatch() override;
 
     const Purge &purge() const { return m_purge; }
     // The script has been seen to end by itself.
     bool ended() const { return m_ended; }
-    // Its report has gone to the notifier.
+    // Its report has been told.
     bool reported() const { return m_reported; }
+
+signals:
+    // The purge's notification is to show `body` now: its progress, then its
+    // report.
+    void notify(quint64 purge, const QString &body);
 
 private:
     void poll();
@@ -54,7 +57,6 @@ private:
     qsizetype answeredSoFar() const;
 
     Purge m_purge;
-    DesktopNotifier *m_notifier;
     QTimer m_poll;
     QElapsedTimer m_running;
     qint64 m_lastProgressAt = -1;

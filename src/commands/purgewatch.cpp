@@ -1,16 +1,13 @@
-#include "window/purgewatch.h"
+#include "commands/purgewatch.h"
 
 #include "commands/purge.h"
 #include "storage/filetime.h"
-#include "window/desktopnotifier.h"
 
 #include <QFileInfo>
 #include <QtConcurrent>
 
-PurgeWatch::PurgeWatch(Purge purge, DesktopNotifier *notifier, QObject *parent)
-    : QObject(parent)
-    , m_purge(std::move(purge))
-    , m_notifier(notifier)
+PurgeWatch::PurgeWatch(Purge purge)
+    : m_purge(std::move(purge))
 {
     m_running.start();
     connect(&m_poll, &QTimer::timeout, this, &PurgeWatch::poll);
@@ -18,7 +15,7 @@ PurgeWatch::PurgeWatch(Purge purge, DesktopNotifier *notifier, QObject *parent)
         if (m_cancelled->load())
             return;
         m_reported = true;
-        m_notifier->show(m_purge.id, m_report.result().body(m_purge.server));
+        emit notify(m_purge.id, m_report.result().body(m_purge.server));
     });
     m_poll.start(kPollMs);
 }
@@ -39,7 +36,7 @@ void PurgeWatch::poll()
             return;
         m_lastProgressAt = now;
         m_lastAnswered = answered;
-        m_notifier->show(m_purge.id, PurgeReport::progress(m_purge.server, answered, m_purge.urlLines.size()));
+        emit notify(m_purge.id, PurgeReport::progress(m_purge.server, answered, m_purge.urlLines.size()));
         return;
     }
     m_poll.stop();
