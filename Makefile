@@ -7,6 +7,8 @@
 #   make windows  build for 64-bit Windows (the first run builds a Qt for
 #               Windows, 40 minutes or so), package dist/quellory-<version>-win64.zip
 #               and check it under wine
+#   make peers  fetch Squid 5, 6 and 7 (and squidclient 5.7 and 6.13) from
+#               Debian's packages, as make test needs them
 
 BUILD_DIR ?= build
 # The program keeps its server list, scripts and result files beside itself, so
@@ -23,9 +25,10 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # the clipboard with xclip and the screen with ImageMagick. dunst, xvfb,
 # dbus-daemon and dbus-bin give the purge report's end-to-end test a
 # notification daemon on an X server and a session bus of its own (dunstctl
-# needs dbus-send).
+# needs dbus-send). curl is the other client the end-to-end tests try against
+# every Squid.
 PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev libglx-dev libopengl-dev \
-            libbenchmark-dev fonts-noto-cjk squid squidclient python3 procps \
+            libbenchmark-dev fonts-noto-cjk squid squidclient curl python3 procps \
             util-linux iproute2 desktop-file-utils libglib2.0-bin \
             wine wine64 g++-mingw-w64-x86-64-win32 locales \
             g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpkg-dev ninja-build \
@@ -33,7 +36,7 @@ PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev l
 
 WINDOWS_BUILD_DIR ?= build-windows
 
-.PHONY: all deps build run install test e2e bench windows clean
+.PHONY: all deps build run install peers test e2e bench windows clean
 
 all: build
 
@@ -57,11 +60,16 @@ install: build
 run: install
 	cd "$(PREFIX)" && ./quellory
 
-test: build
+# The Squids of other Debian releases, cached under ~/.cache/quellory; later
+# runs find them at once.
+peers:
+	@for version in 5 6 7; do tools/squid-peer $$version >/dev/null || exit 1; done
+
+test: build peers
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 600
 
 # Verbose, so the test's own lines show, the purge rate among them.
-e2e: build
+e2e: build peers
 	cd $(BUILD_DIR) && ctest -V -L e2e
 
 # Google Benchmark's figures go to bench.json beside the build; the script prints
