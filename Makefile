@@ -9,6 +9,8 @@
 #               and check it under wine
 #   make peers  fetch Squid 5, 6 and 7 (and squidclient 5.7 and 6.13) from
 #               Debian's packages, as make test needs them
+#   make test-debian13  make test in a Debian 13 system made from Debian's
+#               packages (the first run makes it, about 3 GB)
 
 BUILD_DIR ?= build
 # The program keeps its server list, scripts and result files beside itself, so
@@ -36,12 +38,16 @@ PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev l
 
 WINDOWS_BUILD_DIR ?= build-windows
 
-.PHONY: all deps build run install peers test e2e bench windows clean
+.PHONY: all deps packages build run install peers test test-debian13 e2e bench windows clean
 
 all: build
 
 deps:
 	@tools/install-packages $(PACKAGES)
+
+# What deps installs, for a system made elsewhere (tools/test-on-debian13).
+packages:
+	@echo $(PACKAGES)
 
 $(BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELLORY_WERROR=ON
@@ -68,6 +74,10 @@ peers:
 test: build peers
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 600
 
+# The whole of make test again, in a Debian 13 system of its own build folder.
+test-debian13:
+	tools/test-on-debian13
+
 # Verbose, so the test's own lines show, the purge rate among them.
 e2e: build peers
 	cd $(BUILD_DIR) && ctest -V -L e2e
@@ -84,4 +94,4 @@ windows: deps
 	JOBS=$(JOBS) tools/build-windows $(WINDOWS_BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) build-debian13
