@@ -3,6 +3,7 @@
 #include "commands/cacheclient.h"
 #include "commands/cmdstartline.h"
 #include "commands/codepagerule.h"
+#include "commands/growinganswer.h"
 #include "commands/managerrequest.h"
 #include "commands/noclienterror.h"
 #include "commands/purge.h"
@@ -89,6 +90,8 @@ private slots:
     void stopSparesOtherProcesses();
     void statusQuery();
     void statusQueryEmptyRequest();
+    void growingAnswer_data();
+    void growingAnswer();
     void hostileTexts_data();
     void hostileTexts();
 
@@ -672,6 +675,38 @@ void TestCommands::statusQueryEmptyRequest()
              f + "/squidclient -h '' -p 80  > \"" + f + "/info.txt \" 2>&1\r\n");
     QVERIFY(m_client->waitForCalls(1));
     QCOMPARE(m_client->calls().at(0).mid(1), (QList<QByteArray>{"-h", "", "-p", "80"}));
+}
+
+void TestCommands::growingAnswer_data()
+{
+    QTest::addColumn<QList<QByteArray>>("parts"); // as the client writes them, one read after each
+    QTest::addColumn<qint64>("limit");
+    QTest::newRow("CR LF across two reads") << QList<QByteArray>{"a\r", "\nb\r\n", "c\r"} << qint64(1000);
+    QTest::newRow("a character across two reads")
+            << QList<QByteArray>{"\xE6\x96", "\x87\xE4", "\xBB\xB6!"} << qint64(1000);
+    QTest::newRow("cut at the limit") << QList<QByteArray>{"0123", "4567", "89"} << qint64(6);
+    QTest::newRow("nothing at first") << QList<QByteArray>{"", "", "x\n"} << qint64(1000);
+}
+
+void TestCommands::growingAnswer()
+{
+    // However the answer arrives, the parts joined are what one read of the
+    // whole file gives, up to the limit.
+    QFETCH(QList<QByteArray>, parts);
+    QFETCH(qint64, limit);
+    const QString file = path(QStringLiteral("answer"));
+    GrowingAnswer answer(file, limit);
+    QString joined;
+    QByteArray written;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        written += parts.at(i);
+        if (!written.isEmpty())
+            QVERIFY(FileBytes::write(file, written));
+        joined += answer.next(i + 1 == parts.size());
+        QCOMPARE(answer.seen(), !written.isEmpty());
+    }
+    QCOMPARE(joined, TextFile::FileContent(file, limit).text);
+    QCOMPARE(answer.cut(), written.size() > limit);
 }
 
 void TestCommands::hostileTexts_data()

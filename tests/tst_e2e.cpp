@@ -8,6 +8,7 @@
 #include "modalwatcher.h"
 #include "outputbox/outputbox.h"
 #include "storage/textfile.h"
+#include "waits.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"
 
@@ -199,6 +200,7 @@ void TestEndToEnd::statusQueryShowsInfoPage()
 {
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->statusFollowed(), kForever);
     const QString shown = control<OutputBox>("Text3")->document()->text();
     QVERIFY2(shown.startsWith(QStringLiteral("HTTP/1.1 200 OK\r\n")), qPrintable(shown.left(300)));
     QVERIFY(shown.contains(QString::fromLatin1(kCacheName)));
@@ -246,6 +248,7 @@ void TestEndToEnd::stoppedServerLeavesTheErrorInTheResult()
     QVERIFY2(stopped.exitCode == 0, stopped.output.constData());
     control<QLineEdit>("Text2")->setText(QStringLiteral("mgr:info"));
     QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->statusFollowed(), kForever);
     // squidclient says so on its error stream, which the script keeps.
     const QString shown = control<OutputBox>("Text3")->document()->text();
     QVERIFY2(shown.contains(QStringLiteral("Cannot connect to 127.0.0.1:80")), qPrintable(shown));

@@ -152,6 +152,8 @@ private slots:
     void bigTextsShowWhole_data();
     void bigTextsShowWhole();
     void longLineEdits();
+    void answerAppendedKeepsTheView_data();
+    void answerAppendedKeepsTheView();
 };
 
 // ---------------------------------------------------------------------------
@@ -896,6 +898,31 @@ void TestOutputBox::bigTextsShowWhole()
     boxes.box->viewport()->repaint();
     QCOMPARE(boxes.box->document()->lineCount(), int(expected.count(u("\r\n"))) + 1);
     QVERIFY(boxes.box->document()->text() == expected); // QCOMPARE would print megabytes
+}
+
+void TestOutputBox::answerAppendedKeepsTheView_data()
+{
+    QTest::addColumn<bool>("atEnd"); // the view shows the last line
+    QTest::newRow("scrolled up: stays") << false;
+    QTest::newRow("at the end: follows") << true;
+}
+
+void TestOutputBox::answerAppendedKeepsTheView()
+{
+    QFETCH(bool, atEnd);
+    SideBySide boxes;
+    QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
+    OutputBox *box = boxes.box;
+    box->document()->setText(u("line\r\n").repeated(100));
+    box->document()->setSelection(3, 7);
+    QScrollBar *bar = box->verticalScrollBar();
+    bar->setValue(atEnd ? bar->maximum() : 10);
+    box->appendAnswer(u("more\r\n").repeated(50));
+    QCOMPARE(box->document()->lineCount(), 151);
+    QCOMPARE(bar->value(), atEnd ? bar->maximum() : 10);
+    QVERIFY(bar->maximum() > 90);
+    QCOMPARE(box->document()->anchorPosition(), 3);
+    QCOMPARE(box->document()->cursorPosition(), 7);
 }
 
 void TestOutputBox::longLineEdits()
