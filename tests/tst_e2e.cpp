@@ -65,15 +65,19 @@ Outcome askCache(const QString &request)
                     QStringLiteral("-T"), QStringLiteral("10"), request});
 }
 
-// Fetches url through the proxy and gives the X-Cache verdict: HIT or MISS.
+// Fetches url through the proxy and gives the cache's verdict: HIT or MISS.
+// Squid 5 says it in X-Cache; Squid 6 and later in Cache-Status (RFC 9211),
+// whose "hit" parameter marks a hit.
 QByteArray fetchThroughProxy(const QString &url)
 {
     const Outcome got = askCache(url);
     for (const QByteArray &line : got.output.split('\n')) {
         if (line.startsWith("X-Cache: "))
             return line.mid(9, line.indexOf(' ', 9) - 9);
+        if (line.startsWith("Cache-Status: "))
+            return line.trimmed().split(';').contains("hit") ? "HIT" : "MISS";
     }
-    return "no X-Cache header in: " + got.output.left(300);
+    return "no X-Cache or Cache-Status header in: " + got.output.left(300);
 }
 
 // Waits until a result file holds a whole HTTP answer's status line or an error.
