@@ -106,34 +106,45 @@ void ScriptRunner::stop(const StartedScript &script)
 #else
 
 namespace {
-// The process's start time in clock ticks since boot (field 22 of its stat
-// line), or 0 when it is gone.
-quint64 startTimeOf(qint64 pid)
+// Fields 3 (the state) and 22 (the start time, in clock ticks since boot) of
+// a process's stat line; false when it is gone.
+bool statOf(qint64 pid, char *state, quint64 *startTime)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
-        return 0;
+        return false;
     const QByteArray line = stat.readAll();
     // The command name in parentheses may hold blanks; the fields follow it.
     const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    return fields.size() > 19 ? fields.at(19).toULongLong() : 0;
+    if (fields.size() <= 19 || fields.at(0).isEmpty())
+        return false;
+    *state = fields.at(0).at(0);
+    *startTime = fields.at(19).toULongLong();
+    return true;
 }
 
-// True while pid is the interpreter we started: its arguments end with our
-// marker and the run copy's path, and it started when we started it.
+quint64 startTimeOf(qint64 pid)
+{
+    char state;
+    quint64 startTime;
+    return statOf(pid, &state, &startTime) ? startTime : 0;
+}
+
+// True while pid is the interpreter we started and it has not ended: a
+// process id and its start time name one process. Its command line would say
+// less: right after the start it may still be ours, not yet the shell's.
 bool isOurScript(const ScriptRunner::StartedScript &script)
 {
-    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(script.pid));
-    if (!cmdline.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray tail = QByteArrayLiteral("quellory-script") + '\0' + QFile::encodeName(script.runPath) + '\0';
-    return cmdline.readAll().endsWith(tail) && script.startTime != 0 && startTimeOf(script.pid) == script.startTime;
+    char state;
+    quint64 startTime;
+    return script.startTime != 0 && statOf(script.pid, &state, &startTime) && startTime == script.startTime
+            && state != 'Z' && state != 'X';
 }
 } // namespace
 
 bool ScriptRunner::isRunning(const StartedScript &script)
 {
-    // A script that has ended is gone or a zombie, whose command line is empty.
+    // A script that has ended is gone, or a zombie until it is reaped.
     return script.pid > 0 && isOurScript(script);
 }
 
