@@ -3,7 +3,7 @@
 // compared. Its text buffer and long lines are tst_outputboxtext's.
 #include "outputbox/outputbox.h"
 #include "outputbox/outputboxaccessible.h"
-#include "outputbox/outputdocument.h"
+#include "outputdocument/outputdocument.h"
 #include "window/boxtext.h"
 #include "window/textarea.h"
 
