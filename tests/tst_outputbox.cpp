@@ -3,10 +3,11 @@
 // compared. Its text buffer and long lines are tst_outputboxtext's.
 #include "outputbox/outputbox.h"
 #include "outputbox/outputboxaccessible.h"
-#include "outputbox/outputdocument.h"
+#include "outputdocument/outputdocument.h"
 #include "window/boxtext.h"
 #include "window/textarea.h"
 
+#include "sidebyside.h"
 #include "stepscript.h"
 
 #include <QAccessible>
@@ -26,8 +27,6 @@
 #include <memory>
 
 namespace {
-
-const QSize kText3Size(905, 321);
 
 QString u(const char *utf8)
 {
@@ -68,43 +67,11 @@ QString difference(const QImage &actual, const QImage &expected, const QString &
             .arg(where.height());
 }
 
-// The same text in both boxes, side by side in one window, neither focused.
-struct SideBySide
-{
-    SideBySide()
-    {
-        window.resize(kText3Size.width(), 2 * kText3Size.height() + 10);
-        reference = TextArea::make(&window);
-        box = new OutputBox(&window);
-        reference->setGeometry(QRect(QPoint(0, 0), kText3Size));
-        box->setGeometry(QRect(QPoint(0, kText3Size.height() + 10), kText3Size));
-        reference->setFocusPolicy(Qt::NoFocus);
-        box->setFocusPolicy(Qt::NoFocus);
-        window.show();
-    }
-    void setText(const QString &text)
-    {
-        reference->setPlainText(text);
-        box->document()->setText(QString(text));
-    }
-    QWidget window;
-    QPlainTextEdit *reference = nullptr;
-    OutputBox *box = nullptr;
-};
-
 // Plays a script of keys on a box ("type:..." and "key:...").
-void play(QWidget *target, const QString &script)
+void playKeys(QWidget *target, const QString &script)
 {
     for (const StepScript::Step &step : StepScript::parse(script))
         QVERIFY2(StepScript::playKey(target, step), qPrintable(step.text));
-}
-
-void setReferenceSelection(QPlainTextEdit *reference, int anchor, int position)
-{
-    QTextCursor cursor = reference->textCursor();
-    cursor.setPosition(anchor);
-    cursor.setPosition(position, QTextCursor::KeepAnchor);
-    reference->setTextCursor(cursor);
 }
 
 QString hundredLines()
@@ -222,13 +189,8 @@ void TestOutputBox::pixelsMatchReference()
     SideBySide boxes;
     QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
     boxes.setText(text);
-    if (selectionEnd > selectionStart) {
-        QTextCursor cursor = boxes.reference->textCursor();
-        cursor.setPosition(selectionStart);
-        cursor.setPosition(selectionEnd, QTextCursor::KeepAnchor);
-        boxes.reference->setTextCursor(cursor);
-        boxes.box->document()->setSelection(selectionStart, selectionEnd);
-    }
+    if (selectionEnd > selectionStart)
+        boxes.select(selectionStart, selectionEnd);
     // Lines are laid out as they are shown: show the lines first, then scroll
     // sideways once the reference knows how wide they are.
     for (QAbstractScrollArea *area :
@@ -347,10 +309,9 @@ void TestOutputBox::keysMatchReference()
     SideBySide boxes;
     QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
     boxes.setText(text);
-    setReferenceSelection(boxes.reference, start, start);
-    boxes.box->document()->setCursorPosition(start);
-    play(boxes.reference, script);
-    play(boxes.box, script);
+    boxes.select(start, start);
+    playKeys(boxes.reference, script);
+    playKeys(boxes.box, script);
     QCOMPARE(boxes.box->document()->text(), BoxText::text(boxes.reference));
     QCOMPARE(boxes.box->document()->cursorPosition(), boxes.reference->textCursor().position());
     QCOMPARE(boxes.box->document()->anchorPosition(), boxes.reference->textCursor().anchor());
@@ -441,8 +402,7 @@ void TestOutputBox::inputMethodMatchesReference()
     SideBySide boxes;
     QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
     boxes.setText(text);
-    setReferenceSelection(boxes.reference, anchor, cursor);
-    boxes.box->document()->setSelection(anchor, cursor);
+    boxes.select(anchor, cursor);
     for (const QString &step : events) {
         const QString value = step.section(u':', 1);
         QList<QInputMethodEvent::Attribute> attributes;
@@ -480,8 +440,7 @@ void TestOutputBox::inputMethodQueries()
     QVERIFY(QTest::qWaitForWindowExposed(&boxes.window));
     boxes.setText(u("first\r\nsecond 文件 line\r\nthird"));
     // Across a line break, which an input method gets as a paragraph separator.
-    setReferenceSelection(boxes.reference, 3, 12);
-    boxes.box->document()->setSelection(3, 12);
+    boxes.select(3, 12);
     for (Qt::InputMethodQuery query :
          {Qt::ImEnabled, Qt::ImCursorPosition, Qt::ImAnchorPosition, Qt::ImSurroundingText, Qt::ImCurrentSelection,
           Qt::ImAbsolutePosition, Qt::ImTextBeforeCursor, Qt::ImTextAfterCursor, Qt::ImHints, Qt::ImFont}) {
@@ -577,7 +536,7 @@ void TestOutputBox::undoRedo()
     box.resize(kText3Size);
     box.document()->setText(QString(text));
     box.document()->setCursorPosition(start);
-    play(&box, script);
+    playKeys(&box, script);
     const QString edited = box.document()->text();
     const qsizetype undos = states.size() / 2;
     for (qsizetype i = 0; i < undos; ++i) {
@@ -661,7 +620,7 @@ void TestOutputBox::screenMatchesAFreshPaint()
     box->setFocus();
     box->document()->setText(QString(text));
     for (const QString &step : script.split(u'|')) {
-        play(box, step);
+        playKeys(box, step);
         QApplication::processEvents();
         QApplication::processEvents();
         const QRect area(box->viewport()->mapTo(&window, QPoint(0, 0)), box->viewport()->size());

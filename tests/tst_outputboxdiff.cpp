@@ -5,27 +5,16 @@
 // look for new ones. QUELLORY_DIFF_SEEDS=N (from QUELLORY_DIFF_FIRST, default
 // 1000) plays N more random sequences and prints every difference with the
 // shortest step list that still shows it, ready to paste as a row.
-#include "outputbox/outputbox.h"
-#include "window/boxtext.h"
-#include "window/textarea.h"
-
-#include "stepscript.h"
+#include "sidebyside.h"
 
 #include <QApplication>
 #include <QClipboard>
-#include <QMimeData>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QRandomGenerator>
-#include <QScrollBar>
 #include <QStyleHints>
 #include <QtTest>
 
-#include <functional>
-
 namespace {
-
-const QSize kText3Size(905, 321);
 
 QString u(const char *utf8)
 {
@@ -52,167 +41,8 @@ QString wordLine()
     return text;
 }
 
-// What a step leaves that the two boxes must agree on.
-struct State
-{
-    QString text;
-    int position = 0;
-    int anchor = 0;
-    bool undo = false;
-    bool redo = false;
-    QScrollBar *bars[2] = {};
-    int values[2][2] = {}; // horizontal, vertical: value, maximum
-    QString clipboard;
-    QString note; // what the step itself saw, such as a drop refused
-    QImage pixels;
-    QRect caret;
-    QRect composingCaret;
-};
-
-// One box as the steps see it: the public API of each kind.
-struct Side
-{
-    QAbstractScrollArea *area;
-    std::function<State()> state;
-    std::function<QRect()> caret;
-    std::function<void(int, int)> select;
-};
-
-Side sideOf(QPlainTextEdit *box)
-{
-    const auto state = [box] {
-        State s;
-        s.text = BoxText::text(box);
-        s.position = box->textCursor().position();
-        s.anchor = box->textCursor().anchor();
-        s.undo = box->document()->isUndoAvailable();
-        s.redo = box->document()->isRedoAvailable();
-        return s;
-    };
-    const auto select = [box](int anchor, int position) {
-        QTextCursor cursor = box->textCursor();
-        cursor.setPosition(anchor);
-        cursor.setPosition(position, QTextCursor::KeepAnchor);
-        box->setTextCursor(cursor);
-    };
-    return {box, state, [box] { return box->cursorRect(); }, select};
-}
-
-Side sideOf(OutputBox *box)
-{
-    const auto state = [box] {
-        State s;
-        s.text = box->document()->text();
-        s.position = box->document()->cursorPosition();
-        s.anchor = box->document()->anchorPosition();
-        s.undo = box->document()->isUndoAvailable();
-        s.redo = box->document()->isRedoAvailable();
-        return s;
-    };
-    return {box, state, [box] { return box->cursorRect(); },
-            [box](int anchor, int position) { box->document()->setSelection(anchor, position); }};
-}
-
-QPoint pointOf(const Side &side, const QStringList &numbers, int at)
-{
-    return numbers.at(at) == u"caret" ? side.caret().center()
-                                      : QPoint(numbers.at(at).toInt(), numbers.value(at + 1).toInt());
-}
-
-void mouse(QWidget *viewport, QEvent::Type type, const QPoint &at, Qt::KeyboardModifiers modifiers = {})
-{
-    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, at, viewport->mapToGlobal(at), button, held, modifiers);
-    QApplication::sendEvent(viewport, &event);
-}
-
-// Plays one step on one box and tells what it left. Steps: "type:TEXT" (a key
-// press per character), "key:Ctrl+Z" (as QKeySequence reads it), "pre:TEXT" (an
-// input method composing), "com:TEXT" or "com:TEXT@FROM,LENGTH" (a commit that
-// replaces LENGTH characters from FROM after the caret), "paste:TEXT" (on the
-// clipboard, then Ctrl+V), "sel:ANCHOR,POSITION", "hbar:VALUE", "drop:X,Y,TEXT",
-// and the mouse at viewport points ("caret" is the box's own caret): "press",
-// "shift" (a Shift+click), "move", "release", "click", "double", "triple", and
-// "drag:X,Y,X2,Y2" with its double- and triple-click forms "ddrag" and "tdrag".
-State play(const Side &side, const StepScript::Step &step)
-{
-    const QString &verb = step.verb;
-    const QString &value = step.value;
-    const QStringList numbers = step.numbers();
-    QWidget *viewport = side.area->viewport();
-    QString note;
-    if (verb == u"pre" || verb == u"com") {
-        const QString text = value.section(u'@', 0, 0);
-        const QStringList range = value.section(u'@', 1).split(u',');
-        QList<QInputMethodEvent::Attribute> attributes;
-        if (verb == u"pre")
-            attributes.append({QInputMethodEvent::Cursor, int(text.size()), 1, QVariant()});
-        QInputMethodEvent event(verb == u"pre" ? text : QString(), attributes);
-        if (verb == u"com")
-            event.setCommitString(text, range.at(0).toInt(), range.value(1).toInt());
-        QApplication::sendEvent(side.area, &event);
-    } else if (verb == u"paste") {
-        QGuiApplication::clipboard()->setText(value);
-        QTest::keyClick(side.area, Qt::Key_V, Qt::ControlModifier);
-    } else if (verb == u"sel") {
-        side.select(numbers.at(0).toInt(), numbers.at(1).toInt());
-    } else if (verb == u"hbar") {
-        side.area->horizontalScrollBar()->setValue(value.toInt());
-    } else if (verb == u"drop") {
-        const QPoint at = pointOf(side, numbers, 0);
-        QMimeData data;
-        data.setText(value.section(u',', 2));
-        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(viewport, &enter);
-        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        if (enter.isAccepted())
-            QApplication::sendEvent(viewport, &drop);
-        note = enter.isAccepted() && drop.isAccepted() ? u("drop taken") : u("drop refused");
-    } else if (!StepScript::playKey(side.area, step)) {
-        const QPoint at = pointOf(side, numbers, 0);
-        const QPoint to = numbers.size() > 3 ? pointOf(side, numbers, 2) : at;
-        const bool doubled = verb == u"double" || verb == u"triple" || verb == u"ddrag" || verb == u"tdrag";
-        if (verb == u"press" || verb == u"click" || verb == u"drag" || doubled)
-            mouse(viewport, QEvent::MouseButtonPress, at);
-        if (verb == u"shift")
-            mouse(viewport, QEvent::MouseButtonPress, at, Qt::ShiftModifier);
-        if (doubled) {
-            mouse(viewport, QEvent::MouseButtonRelease, at);
-            mouse(viewport, QEvent::MouseButtonDblClick, at);
-        }
-        if (verb == u"triple" || verb == u"tdrag") {
-            mouse(viewport, QEvent::MouseButtonRelease, at);
-            mouse(viewport, QEvent::MouseButtonPress, at);
-        }
-        if (verb == u"move" || verb.endsWith(u"drag")) {
-            mouse(viewport, QEvent::MouseMove, (at + to) / 2);
-            mouse(viewport, QEvent::MouseMove, to);
-        }
-        if (verb != u"press" && verb != u"move")
-            mouse(viewport, QEvent::MouseButtonRelease, to);
-    }
-    QCoreApplication::processEvents();
-    // Lines are laid out as they are painted: paint before reading the ranges.
-    State state = side.state();
-    state.pixels = viewport->grab().toImage();
-    state.caret = side.caret();
-    // Where an input method is told the caret is, in viewport coordinates.
-    state.composingCaret = side.area->inputMethodQuery(Qt::ImCursorRectangle).toRectF().toRect();
-    if (qobject_cast<OutputBox *>(side.area))
-        state.composingCaret.translate(-viewport->pos());
-    int i = 0;
-    for (QScrollBar *bar : {side.area->horizontalScrollBar(), side.area->verticalScrollBar()}) {
-        state.values[i][0] = bar->value();
-        state.values[i++][1] = bar->maximum();
-    }
-    state.clipboard = QGuiApplication::clipboard()->text();
-    state.note = note;
-    return state;
-}
-
 // The first thing two states disagree on, as "what: got ..., expected ...".
-QString difference(const State &got, const State &expected)
+QString difference(const BoxState &got, const BoxState &expected)
 {
     const auto differs = [](const char *what, const auto &a, const auto &b) {
         return QStringLiteral("%1: got %2, expected %3").arg(QLatin1String(what)).arg(a).arg(b);
@@ -268,29 +98,19 @@ struct Outcome
 
 Outcome run(const QString &text, const QStringList &steps)
 {
-    QWidget window;
-    window.resize(kText3Size.width(), 2 * kText3Size.height() + 10);
-    QPlainTextEdit *reference = TextArea::make(&window);
-    auto *box = new OutputBox(&window);
-    reference->setGeometry(QRect(QPoint(0, 0), kText3Size));
-    box->setGeometry(QRect(QPoint(0, kText3Size.height() + 10), kText3Size));
-    // Focus would make either side depend on the window system's activation.
-    reference->setFocusPolicy(Qt::NoFocus);
-    box->setFocusPolicy(Qt::NoFocus);
-    window.show();
-    BoxText::setText(reference, text);
-    box->document()->setText(QString(text));
-    const Side sides[2] = {sideOf(reference), sideOf(box)};
+    SideBySide boxes;
+    boxes.setText(text);
+    const std::array<BoxSide, 2> sides = boxes.sides();
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->setText(u("clip"));
     for (int i = 0; i < steps.size(); ++i) {
         // Both start from the clipboard as it was before the step.
         const QString before = clipboard->text();
         const StepScript::Step step = StepScript::step(steps.at(i));
-        const State expected = play(sides[0], step);
+        const BoxState expected = play(sides[0], step);
         if (clipboard->text() != before)
             clipboard->setText(before);
-        const State got = play(sides[1], step);
+        const BoxState got = play(sides[1], step);
         const QString differs = difference(got, expected);
         if (!differs.isEmpty())
             return {i, differs};

@@ -2,7 +2,7 @@
 // commits and undo, checked against what QPlainTextEdit does (the expected rows)
 // and against a plain QString (the random edits).
 
-#include "outputbox/outputdocument.h"
+#include "outputdocument/outputdocument.h"
 
 #include "stepscript.h"
 

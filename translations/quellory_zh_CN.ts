@@ -50,42 +50,42 @@
 <context>
     <name>CacheWindow</name>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="40"/>
+        <location filename="../src/window/cachewindow.cpp" line="43"/>
         <source>Reading the server list</source>
         <translation>读取服务器列表</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="61"/>
+        <location filename="../src/window/cachewindow.cpp" line="64"/>
         <source>Adding a server</source>
         <translation>添加服务器</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="85"/>
+        <location filename="../src/window/cachewindow.cpp" line="81"/>
         <source>Purging</source>
         <translation>更新缓存</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="166"/>
+        <location filename="../src/window/cachewindow.cpp" line="99"/>
         <source>Showing the results</source>
         <translation>显示结果</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="177"/>
+        <location filename="../src/window/cachewindow.cpp" line="110"/>
         <source>Querying the server&apos;s status</source>
         <translation>查看服务器状态</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="192"/>
+        <location filename="../src/window/cachewindow.cpp" line="134"/>
         <source>The text is too large for this computer&apos;s memory.</source>
         <translation>文字太大，这台计算机的内存放不下。</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="192"/>
+        <location filename="../src/window/cachewindow.cpp" line="134"/>
         <source>Out of memory</source>
         <translation>内存不足</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="203"/>
+        <location filename="../src/window/cachewindow.cpp" line="145"/>
         <source>The previous purge is still running.
 
 Stop it and start this one?</source>
@@ -94,12 +94,12 @@ Stop it and start this one?</source>
 要停止它并开始这一次吗？</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="206"/>
+        <location filename="../src/window/cachewindow.cpp" line="148"/>
         <source>Stop it and purge</source>
         <translation>停止并更新</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="207"/>
+        <location filename="../src/window/cachewindow.cpp" line="149"/>
         <source>Let it run</source>
         <translation>让它继续运行</translation>
     </message>
@@ -107,22 +107,22 @@ Stop it and start this one?</source>
 <context>
     <name>DesktopNotifier</name>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="39"/>
+        <location filename="../src/window/desktopnotifier.cpp" line="15"/>
         <source>Quellory: the purge report cannot be shown: %1</source>
         <translation>Quellory：无法显示清除报告：%1</translation>
     </message>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="51"/>
+        <location filename="../src/window/desktopnotifier_win.cpp" line="33"/>
         <source>there is no system tray</source>
         <translation>没有系统托盘</translation>
     </message>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="136"/>
+        <location filename="../src/window/desktopnotifier_unix.cpp" line="141"/>
         <source>there is no session bus (%1)</source>
         <translation>没有会话总线 (%1)</translation>
     </message>
     <message>
-        <location filename="../src/window/desktopnotifier.cpp" line="140"/>
+        <location filename="../src/window/desktopnotifier_unix.cpp" line="145"/>
         <source>Show results</source>
         <translation>显示结果</translation>
     </message>
@@ -383,17 +383,17 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
     <name>RegularFile</name>
     <message>
         <location filename="../src/commands/scriptwriter.cpp" line="48"/>
-        <location filename="../src/storage/regularfile.cpp" line="23"/>
+        <location filename="../src/storage/regularfile.cpp" line="13"/>
         <source>This is not an ordinary file</source>
         <translation>这不是普通文件</translation>
     </message>
     <message>
-        <location filename="../src/storage/regularfile.cpp" line="28"/>
+        <location filename="../src/storage/regularfile.cpp" line="18"/>
         <source>Another program holds this file and did not let go of it within %1 seconds. Try again once it has.</source>
         <translation>另一个程序占用着这个文件，%1 秒内没有放开。请等它放开后再试。</translation>
     </message>
     <message>
-        <location filename="../src/storage/regularfile.cpp" line="62"/>
+        <location filename="../src/storage/regularfile.cpp" line="33"/>
         <source>What had been written could not be taken out again: the file may end with part of the line.</source>
         <translation>已写入的部分也无法再去掉：文件末尾可能留有这一行的一部分。</translation>
     </message>
@@ -401,12 +401,12 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>ResultReader</name>
     <message>
-        <location filename="../src/commands/resultreader.cpp" line="31"/>
+        <location filename="../src/commands/resultreader.cpp" line="36"/>
         <source>[The answer is cut here, at %1 MiB. All of it is in the result file %2]</source>
         <translation>[回答在 %1 MiB 处截断，完整回答在结果文件 %2 中]</translation>
     </message>
     <message>
-        <location filename="../src/commands/resultreader.cpp" line="34"/>
+        <location filename="../src/commands/resultreader.cpp" line="39"/>
         <source>[The answers are cut here, at %1 MiB. From the result file %2 on, they are whole in the result files]</source>
         <translation>[回答在 %1 MiB 处截断；从结果文件 %2 起，完整回答都在各自的结果文件中]</translation>
     </message>
@@ -486,6 +486,7 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>TextFile</name>
     <message>
+        <location filename="../src/commands/growinganswer.cpp" line="22"/>
         <location filename="../src/storage/textfile.cpp" line="34"/>
         <source>Reading a file</source>
         <translation>读取文件</translation>

@@ -1,7 +1,7 @@
 #include "outputbox/editmenu.h"
 
-#include "outputbox/boxclipboard.h"
-#include "outputbox/outputdocument.h"
+#include "outputdocument/outputdocument.h"
+#include "outputview/boxclipboard.h"
 
 #include <QAction>
 #include <QCoreApplication>

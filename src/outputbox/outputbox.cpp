@@ -1,11 +1,11 @@
 #include "outputbox/outputbox.h"
 
-#include "outputbox/accessibleevents.h"
-#include "outputbox/boxclipboard.h"
-#include "outputbox/editkeys.h"
 #include "outputbox/editmenu.h"
 #include "outputbox/holdview.h"
-#include "outputbox/viewlines.h"
+#include "outputview/accessibleevents.h"
+#include "outputview/boxclipboard.h"
+#include "outputview/editkeys.h"
+#include "outputview/viewlines.h"
 
 #include <QApplication>
 #include <QClipboard>

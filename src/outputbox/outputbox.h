@@ -1,11 +1,11 @@
 #pragma once
 
-#include "outputbox/boxclipboard.h"
-#include "outputbox/caretblink.h"
-#include "outputbox/clickunits.h"
-#include "outputbox/outputdocument.h"
-#include "outputbox/preedit.h"
-#include "outputbox/viewlines.h"
+#include "outputdocument/outputdocument.h"
+#include "outputview/boxclipboard.h"
+#include "outputview/caretblink.h"
+#include "outputview/clickunits.h"
+#include "outputview/preedit.h"
+#include "outputview/viewlines.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>

@@ -1,7 +1,7 @@
 #include "outputbox/outputboxaccessible.h"
 
 #include "outputbox/outputbox.h"
-#include "outputbox/outputdocument.h"
+#include "outputdocument/outputdocument.h"
 
 #include <QTextBoundaryFinder>
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 
 // An ordinary file, open for one operation and closed when this goes. Opening
 // never blocks, and the type is asked of the open file itself: a FIFO or a
@@ -75,9 +76,8 @@ private:
     // the first write and once another writer's bytes are in between.
     qint64 m_appendStart = -1;
     qint64 m_appendEnd = -1;
-#ifdef Q_OS_WIN
-    void *m_handle; // HANDLE
-#else
-    int m_fd;
-#endif
+    // The open file: a HANDLE on Windows, a file descriptor elsewhere. -1 is
+    // closed on both (INVALID_HANDLE_VALUE is -1), so each platform's file
+    // reads it as its own type.
+    qintptr m_handle = -1;
 };

@@ -3,13 +3,7 @@
 #include <QObject>
 #include <QString>
 
-#include <map>
-
-#ifdef Q_OS_WIN
-class QSystemTrayIcon;
-#else
-class QDBusPendingCallWatcher;
-#endif
+#include <memory>
 
 // Tells the operator how a purge went through the desktop's notification
 // service: freedesktop.org Notifications over the session bus on Linux, the
@@ -22,6 +16,7 @@ class DesktopNotifier : public QObject
 
 public:
     explicit DesktopNotifier(QObject *parent = nullptr);
+    ~DesktopNotifier() override;
 
     // Shows `body` as the notification of purge `purge`, in place of the one
     // shown for it before.
@@ -37,36 +32,14 @@ signals:
     void resultsWanted(quint64 purge);
 
 private:
-    void failed(quint64 purge, const QString &why);
+    // The title of every notification.
+    static QString title();
+    // Says on the error stream why the report cannot be shown.
+    static void warn(const QString &why);
 
-#ifdef Q_OS_WIN
-    QSystemTrayIcon *m_tray = nullptr;
-    quint64 m_lastPurge = 0;
-    bool m_warned = false;
-#else
-    struct Shown
-    {
-        uint id = 0;            // the service's id, once it has answered
-        bool sending = false;   // a Notify call is on its way
-        QString pending;        // a body to send once it has answered
-        bool failed = false;    // said so once; nothing more is sent for it
-        bool withdrawn = false; // to be closed as soon as its id arrives
-    };
-    void close(uint id);
-    // Connects to the session bus and the service's signal; false without a bus.
-    bool connectOnce();
-    void send(quint64 purge, const QString &body);
-    void sent(quint64 purge, QDBusPendingCallWatcher *call);
-
-private slots:
-    void actionInvoked(uint id, const QString &action);
-    void capabilities(QDBusPendingCallWatcher *call);
-
-private:
-    std::map<quint64, Shown> m_shown;
-    bool m_connected = false;
-    // Servers that read markup in the body get it escaped (a server name may
-    // hold "<" or "&"); most do, so until they have said otherwise it is.
-    bool m_escape = true;
-#endif
+    // What the platform's service needs kept: the tray icon on Windows
+    // (desktopnotifier_win.cpp), the notifications sent over the session bus
+    // elsewhere (desktopnotifier_unix.cpp).
+    struct Platform;
+    std::unique_ptr<Platform> m_platform;
 };

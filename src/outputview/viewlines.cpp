@@ -1,7 +1,7 @@
-#include "outputbox/viewlines.h"
+#include "outputview/viewlines.h"
 
-#include "outputbox/linetext.h"
-#include "outputbox/textbuffer.h"
+#include "outputdocument/linetext.h"
+#include "outputdocument/textbuffer.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outputbox/outputdocument.h"
+#include "outputdocument/outputdocument.h"
 
 class QObject;
 

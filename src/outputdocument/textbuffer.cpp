@@ -1,4 +1,4 @@
-#include "outputbox/textbuffer.h"
+#include "outputdocument/textbuffer.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "outputbox/edithistory.h"
-#include "outputbox/textbuffer.h"
+#include "outputdocument/edithistory.h"
+#include "outputdocument/textbuffer.h"
 
 #include <QObject>
 #include <QString>

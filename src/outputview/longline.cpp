@@ -1,7 +1,7 @@
-#include "outputbox/longline.h"
+#include "outputview/longline.h"
 
-#include "outputbox/lineshaper.h"
-#include "outputbox/linetext.h"
+#include "outputdocument/linetext.h"
+#include "outputview/lineshaper.h"
 
 #include <QPainter>
 #include <QTextBoundaryFinder>

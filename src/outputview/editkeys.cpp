@@ -1,6 +1,6 @@
-#include "outputbox/editkeys.h"
+#include "outputview/editkeys.h"
 
-#include "outputbox/boxclipboard.h"
+#include "outputview/boxclipboard.h"
 
 #include <QKeyEvent>
 #include <QKeySequence>

@@ -1,6 +1,6 @@
-#include "outputbox/boxclipboard.h"
+#include "outputview/boxclipboard.h"
 
-#include "outputbox/outputdocument.h"
+#include "outputdocument/outputdocument.h"
 
 #include <QGuiApplication>
 #include <QMimeData>

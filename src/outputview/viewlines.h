@@ -1,7 +1,7 @@
 #pragma once
 
-#include "outputbox/linelayouts.h"
-#include "outputbox/preedit.h"
+#include "outputview/linelayouts.h"
+#include "outputview/preedit.h"
 
 #include <QFont>
 #include <QRect>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "outputbox/linepaint.h"
-#include "outputbox/lineshaper.h"
+#include "outputview/linepaint.h"
+#include "outputview/lineshaper.h"
 
 #include <QChar>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "outputbox/edithistory.h"
+#include "outputdocument/edithistory.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "outputbox/accessibleevents.h"
+#include "outputview/accessibleevents.h"
 
 #include <QAccessible>
 

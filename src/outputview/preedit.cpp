@@ -1,4 +1,4 @@
-#include "outputbox/preedit.h"
+#include "outputview/preedit.h"
 
 #include <QFontMetricsF>
 

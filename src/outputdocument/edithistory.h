@@ -1,6 +1,6 @@
 #pragma once
 
-#include "outputbox/textbuffer.h"
+#include "outputdocument/textbuffer.h"
 
 #include <memory>
 #include <optional>

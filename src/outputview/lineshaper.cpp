@@ -1,4 +1,4 @@
-#include "outputbox/lineshaper.h"
+#include "outputview/lineshaper.h"
 
 #include <QHashFunctions>
 #include <QTextLayout>

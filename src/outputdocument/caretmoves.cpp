@@ -1,6 +1,6 @@
-#include "outputbox/caretmoves.h"
+#include "outputdocument/caretmoves.h"
 
-#include "outputbox/linetext.h"
+#include "outputdocument/linetext.h"
 
 #include <QTextBoundaryFinder>
 

@@ -1,8 +1,8 @@
-#include "outputbox/linelayouts.h"
+#include "outputview/linelayouts.h"
 
-#include "outputbox/linetext.h"
-#include "outputbox/longline.h"
-#include "outputbox/textbuffer.h"
+#include "outputdocument/linetext.h"
+#include "outputdocument/textbuffer.h"
+#include "outputview/longline.h"
 
 #include <QPainter>
 #include <QTextLayout>

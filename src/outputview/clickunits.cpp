@@ -1,4 +1,4 @@
-#include "outputbox/clickunits.h"
+#include "outputview/clickunits.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "outputbox/caretblink.h"
+#include "outputview/caretblink.h"
 
 #include <QGuiApplication>
 #include <QStyleHints>

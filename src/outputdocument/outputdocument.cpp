@@ -1,7 +1,7 @@
-#include "outputbox/outputdocument.h"
+#include "outputdocument/outputdocument.h"
 
-#include "outputbox/caretmoves.h"
-#include "outputbox/linetext.h"
+#include "outputdocument/caretmoves.h"
+#include "outputdocument/linetext.h"
 
 #include <QVariant>
 
