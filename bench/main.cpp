@@ -9,7 +9,7 @@
 #include "commands/resultreader.h"
 #include "commands/scriptrunner.h"
 #include "commands/statusquery.h"
-#include "outputbox/outputbox.h"
+#include "outputbox/widget/outputbox.h"
 #include "storage/serverlist.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"

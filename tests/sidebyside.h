@@ -5,8 +5,8 @@
 // compares what single calls leave; tst_outputboxdiff plays whole step lists
 // and compares after every step.
 
-#include "outputbox/outputbox.h"
-#include "outputdocument/outputdocument.h"
+#include "outputbox/widget/outputbox.h"
+#include "outputbox/document/outputdocument.h"
 #include "window/boxtext.h"
 #include "window/textarea.h"
 

@@ -6,7 +6,7 @@
 #include "commands/purge.h"
 #include "commands/statusquery.h"
 #include "modalwatcher.h"
-#include "outputbox/outputbox.h"
+#include "outputbox/widget/outputbox.h"
 #include "storage/textfile.h"
 #include "waits.h"
 #include "window/boxtext.h"

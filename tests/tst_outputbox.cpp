@@ -1,9 +1,9 @@
 // The output box (Text3) draws and edits like the QPlainTextEdit it replaces:
 // a QPlainTextEdit set up as Text3 was is the reference wherever the two can be
 // compared. Its text buffer and long lines are tst_outputboxtext's.
-#include "outputbox/outputbox.h"
-#include "outputbox/outputboxaccessible.h"
-#include "outputdocument/outputdocument.h"
+#include "outputbox/widget/outputbox.h"
+#include "outputbox/widget/outputboxaccessible.h"
+#include "outputbox/document/outputdocument.h"
 #include "window/boxtext.h"
 #include "window/textarea.h"
 

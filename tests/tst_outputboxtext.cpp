@@ -1,10 +1,10 @@
 // The output box's text without its widget: the buffer's lines and edits
 // against what a QPlainTextEdit holds and a plain string, and the geometry of a
 // long line against Qt laying out the whole line.
-#include "outputdocument/linetext.h"
-#include "outputdocument/textbuffer.h"
-#include "outputview/lineshaper.h"
-#include "outputview/longline.h"
+#include "outputbox/document/linetext.h"
+#include "outputbox/document/textbuffer.h"
+#include "outputbox/view/lineshaper.h"
+#include "outputbox/view/longline.h"
 #include "window/boxtext.h"
 
 #include <QPlainTextEdit>

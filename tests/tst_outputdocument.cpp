@@ -2,7 +2,7 @@
 // commits and undo, checked against what QPlainTextEdit does (the expected rows)
 // and against a plain QString (the random edits).
 
-#include "outputdocument/outputdocument.h"
+#include "outputbox/document/outputdocument.h"
 
 #include "stepscript.h"
 

@@ -8,7 +8,7 @@
 #include "controls.h"
 #include "filebytes.h"
 #include "modalwatcher.h"
-#include "outputbox/outputbox.h"
+#include "outputbox/widget/outputbox.h"
 #include "waits.h"
 #include "window/boxtext.h"
 #include "window/cachewindow.h"

@@ -1,6 +1,6 @@
 #include "window/boxtext.h"
 
-#include "outputbox/outputbox.h"
+#include "outputbox/widget/outputbox.h"
 
 #include <QPlainTextEdit>
 #include <QTextDocument>

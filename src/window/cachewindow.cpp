@@ -1,7 +1,7 @@
 #include "window/cachewindow.h"
 
 #include "commands/purge.h"
-#include "outputbox/outputbox.h"
+#include "outputbox/widget/outputbox.h"
 #include "storage/actionerror.h"
 #include "storage/serverlist.h"
 #include "window/boxtext.h"

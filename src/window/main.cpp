@@ -1,4 +1,4 @@
-#include "outputbox/outputboxaccessible.h"
+#include "outputbox/widget/outputboxaccessible.h"
 #include "storage/actionerror.h"
 #include "storage/appfolder.h"
 #include "window/cachewindow.h"

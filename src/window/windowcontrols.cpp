@@ -1,6 +1,6 @@
 #include "window/windowcontrols.h"
 
-#include "outputbox/outputbox.h"
+#include "outputbox/widget/outputbox.h"
 #include "window/layouttable.h"
 #include "window/textarea.h"
 
