@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class QProcess;
+
+// What ScriptRunner does differently on each system: scriptrunner_unix.cpp
+// and scriptrunner_win.cpp.
+namespace ScriptRunnerPlatform {
+
+// Makes `process` start the run copy at runPath through the system's
+// interpreter, hidden. Throws FileError.
+void setInterpreter(QProcess &process, const QString &runPath);
+// When the process started, in the system's own units; 0 when it is gone.
+quint64 startTimeOf(qint64 pid);
+// "Starting a command script", in the operator's language.
+QString starting();
+
+} // namespace ScriptRunnerPlatform
