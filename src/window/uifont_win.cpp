@@ -4,11 +4,8 @@
 #include <QFont>
 #include <QFontInfo>
 
-#ifdef Q_OS_WIN
 #include <windows.h>
-#endif
 
-#ifdef Q_OS_WIN
 namespace {
 // The first of `wanted` that is a font of its own. Qt lists the names Windows
 // only substitutes (Arial, MS Shell Dlg, ...) as families too; such a name
@@ -22,11 +19,9 @@ QString firstInstalled(const QStringList &wanted)
     return QString();
 }
 } // namespace
-#endif
 
 void UiFont::install()
 {
-#ifdef Q_OS_WIN
     QStringList wanted;
     qreal pointSize = 0;
     NONCLIENTMETRICSW metrics = {};
@@ -51,5 +46,4 @@ void UiFont::install()
     if (pointSize > 0)
         font.setPointSizeF(pointSize);
     QApplication::setFont(font);
-#endif
 }
