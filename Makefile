@@ -7,6 +7,10 @@
 #   make windows  build for 64-bit Windows (the first run builds a Qt for
 #               Windows, 40 minutes or so), package dist/quellory-<version>-win64.zip
 #               and check it under wine
+#   make peers  fetch Squid 5, 6 and 7 (and squidclient 5.7 and 6.13) from
+#               Debian's packages, as make test needs them
+#   make test-debian13  make test in a Debian 13 system made from Debian's
+#               packages (the first run makes it, about 3 GB)
 
 BUILD_DIR ?= build
 # The program keeps its server list, scripts and result files beside itself, so
@@ -23,7 +27,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 # the clipboard with xclip and the screen with ImageMagick. dunst, xvfb,
 # dbus-daemon and dbus-bin give the purge report's end-to-end test a
 # notification daemon on an X server and a session bus of its own (dunstctl
-# needs dbus-send).
+# needs dbus-send). curl is the other client the end-to-end tests try against
+# every Squid.
 PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev libglx-dev libopengl-dev \
             libbenchmark-dev fonts-noto-cjk squid squidclient curl python3 procps \
             util-linux iproute2 desktop-file-utils libglib2.0-bin \
@@ -33,12 +38,16 @@ PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev l
 
 WINDOWS_BUILD_DIR ?= build-windows
 
-.PHONY: all deps build run install test e2e bench windows clean
+.PHONY: all deps packages build run install peers test test-debian13 e2e bench windows clean
 
 all: build
 
 deps:
 	@tools/install-packages $(PACKAGES)
+
+# What deps installs, for a system made elsewhere (tools/test-on-debian13).
+packages:
+	@echo $(PACKAGES)
 
 $(BUILD_DIR)/CMakeCache.txt:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELLORY_WERROR=ON
@@ -57,11 +66,20 @@ install: build
 run: install
 	cd "$(PREFIX)" && ./quellory
 
-test: build
+# The Squids of other Debian releases, cached under ~/.cache/quellory; later
+# runs find them at once.
+peers:
+	@for version in 5 6 7; do tools/squid-peer $$version >/dev/null || exit 1; done
+
+test: build peers
 	cd $(BUILD_DIR) && ctest --output-on-failure --timeout 600
 
+# The whole of make test again, in a Debian 13 system of its own build folder.
+test-debian13:
+	tools/test-on-debian13
+
 # Verbose, so the test's own lines show, the purge rate among them.
-e2e: build
+e2e: build peers
 	cd $(BUILD_DIR) && ctest -V -L e2e
 
 # Google Benchmark's figures go to bench.json beside the build; the script prints
@@ -76,4 +94,4 @@ windows: deps
 	JOBS=$(JOBS) tools/build-windows $(WINDOWS_BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(WINDOWS_BUILD_DIR) build-debian13
