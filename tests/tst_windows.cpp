@@ -412,8 +412,9 @@ void TestWindows::scripts()
     }
     {
         ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
+        // The text as the Accept-Encoding value too.
         Purge::script(windowsApp, server, hostile + QStringLiteral("\r\nlast"), ShellDialect::Cmd, pages, client,
-                      [&](qsizetype, const QString &line, const QString &) { writer.writeLine(line); });
+                      [&](qsizetype, const QString &line, const QString &) { writer.writeLine(line); }, {hostile});
         writer.close();
     }
     {
@@ -440,11 +441,22 @@ void TestWindows::scripts()
                           QString()}
             : QStringList{windowsFile(windowsApp, QStringLiteral("squidclient")), QStringLiteral("-h"), server,
                           QStringLiteral("-p"), QStringLiteral("80")};
+    const QString header = QStringLiteral("Accept-Encoding: ") + hostile;
+    const QStringList withValue{QStringLiteral("-H"),
+                                curl ? header
+                                     : QString(header).replace(u'\\', QStringLiteral("\\\\")) + QStringLiteral("\\n")};
+    // A PURGE or a GET of url, without or with the value.
+    const auto request = [&](const QString &url, bool purge, bool value) {
+        QStringList args = head + (value ? withValue : QStringList());
+        if (curl)
+            return call(args + (purge ? QStringList{QStringLiteral("-X"), QStringLiteral("PURGE")} : QStringList())
+                        + QStringList{QStringLiteral("--request-target"), url, serverUrl});
+        return call(args + (purge ? QStringList{QStringLiteral("-m"), QStringLiteral("purge")} : QStringList())
+                    + QStringList{url});
+    };
     const auto purge = [&](const QString &url) {
-        return call(head
-                    + (curl ? QStringList{QStringLiteral("-X"), QStringLiteral("PURGE"),
-                                          QStringLiteral("--request-target"), url, serverUrl}
-                            : QStringList{QStringLiteral("-m"), QStringLiteral("purge"), url}));
+        return QList<QByteArray>{request(url, true, false), request(url, false, false), request(url, true, true),
+                                 request(url, false, true)};
     };
     const ManagerRequest manager = ManagerRequest::parse(hostile);
     const QString target = manager.manager ? manager.path : hostile;
@@ -454,15 +466,17 @@ void TestWindows::scripts()
                 ? QStringList{QStringLiteral("-u"), QStringLiteral("quellory:") + manager.password}
                 : QStringList{QStringLiteral("-U"), QStringLiteral("quellory"), QStringLiteral("-W"), manager.password};
     status += curl ? QStringList{QStringLiteral("--request-target"), target, serverUrl} : QStringList{target};
-    QCOMPARE(recordedCalls(appPath), (QList<QByteArray>{purge(hostile), purge(QStringLiteral("last")), call(status)}));
+    QCOMPARE(recordedCalls(appPath), purge(hostile) + purge(QStringLiteral("last")) + QList<QByteArray>{call(status)});
 
     // Both output streams reach the result files. Windows drops the trailing
     // blank of "info.txt ", for the script that writes it as for the program
     // that reads it.
     const auto answer = [](const QString &last) { return "answer for " + last.toUtf8() + "\nstand-in error\n"; };
-    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")), answer(curl ? serverUrl : hostile));
+    // The value's PURGE adds its answer; the GETs' go nowhere.
+    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")),
+             answer(curl ? serverUrl : hostile).repeated(2));
     QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup1.txt")),
-             answer(curl ? serverUrl : QStringLiteral("last")));
+             answer(curl ? serverUrl : QStringLiteral("last")).repeated(2));
     QCOMPARE(FileBytes::read(appPath + QStringLiteral("/info.txt")), answer(status.last()));
 
     QStringList files = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);
