@@ -441,22 +441,22 @@ void TestWindows::scripts()
                           QString()}
             : QStringList{windowsFile(windowsApp, QStringLiteral("squidclient")), QStringLiteral("-h"), server,
                           QStringLiteral("-p"), QStringLiteral("80")};
-    const QString header = QStringLiteral("Accept-Encoding: ") + hostile;
-    const QStringList withValue{QStringLiteral("-H"),
-                                curl ? header
-                                     : QString(header).replace(u'\\', QStringLiteral("\\\\")) + QStringLiteral("\\n")};
-    // A PURGE or a GET of url, without or with the value.
-    const auto request = [&](const QString &url, bool purge, bool value) {
-        QStringList args = head + (value ? withValue : QStringList());
-        if (curl)
-            return call(args + (purge ? QStringList{QStringLiteral("-X"), QStringLiteral("PURGE")} : QStringList())
-                        + QStringList{QStringLiteral("--request-target"), url, serverUrl});
-        return call(args + (purge ? QStringList{QStringLiteral("-m"), QStringLiteral("purge")} : QStringList())
-                    + QStringList{url});
-    };
+    // PURGE and GET, then both with the value after the client's head (escaped
+    // for squidclient).
     const auto purge = [&](const QString &url) {
-        return QList<QByteArray>{request(url, true, false), request(url, false, false), request(url, true, true),
-                                 request(url, false, true)};
+        QStringList args = head
+                + (curl ? QStringList{QStringLiteral("-X"), QStringLiteral("PURGE"), QStringLiteral("--request-target"),
+                                      url, serverUrl}
+                        : QStringList{QStringLiteral("-m"), QStringLiteral("purge"), url});
+        QStringList withValue = args;
+        const QString value = QStringLiteral("Accept-Encoding: ") + hostile;
+        withValue.insert(head.size(),
+                         curl ? value : QString(value).replace(u'\\', QStringLiteral("\\\\")) + QStringLiteral("\\n"));
+        withValue.insert(head.size(), QStringLiteral("-H"));
+        QList<QByteArray> calls{call(args), call(withValue)};
+        args.remove(head.size(), 2);
+        withValue.remove(head.size() + 2, 2);
+        return QList<QByteArray>{calls.at(0), call(args), calls.at(1), call(withValue)};
     };
     const ManagerRequest manager = ManagerRequest::parse(hostile);
     const QString target = manager.manager ? manager.path : hostile;
