@@ -38,7 +38,7 @@ PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev l
 
 WINDOWS_BUILD_DIR ?= build-windows
 
-.PHONY: all deps packages build run install peers test test-debian13 e2e bench windows clean
+.PHONY: all deps packages build run install peers test test-debian13 e2e bench bench-squid windows clean
 
 all: build
 
@@ -88,6 +88,11 @@ bench: build
 	$(BUILD_DIR)/bench/quellory_bench --benchmark_out=$(BUILD_DIR)/bench.json \
 	    --benchmark_out_format=json $(BENCH_ARGS)
 	python3 bench/summary.py $(BUILD_DIR)/bench.json
+
+# A purge of 10,000 URLs against the local squid: one line a URL beside the
+# Accept-Encoding values' PURGE and GET (bench/squidpurge.cpp).
+bench-squid: build
+	tools/local-cache-server run $(BUILD_DIR)/bench/quellory_squidbench 10000
 
 # Its own build tree; the Windows Qt is cached under ~/.cache/quellory.
 windows: deps

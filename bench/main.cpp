@@ -259,6 +259,9 @@ AppFolder folder(const QString &name)
     QDir().mkpath(app.path());
     writeOrDie(app.file(QStringLiteral("squidclient")), "#!/bin/sh\nexit 0\n");
     QFile::setPermissions(app.file(QStringLiteral("squidclient")), QFile::ReadOwner | QFile::ExeOwner);
+    // One PURGE a URL line, as Baseline writes: the Accept-Encoding values'
+    // cost is quellory_squidbench's, against a real squid.
+    writeOrDie(app.file(QStringLiteral("encodings.txt")), QByteArray());
     QByteArray servers;
     for (int n = 1; n <= (name == QStringLiteral("servers") ? kServers : 1); ++n)
         servers += "127.0." + QByteArray::number(n / 256) + '.' + QByteArray::number(n % 256) + "\r\n";

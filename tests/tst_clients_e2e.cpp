@@ -6,11 +6,16 @@
 // Squid major version that must answer (QUELLORY_MATRIX_SERVER), the clients
 // (QUELLORY_MATRIX_CLIENTS) and whether there are password rows
 // (QUELLORY_MATRIX_PASSWORD); one asked for and not there fails the run.
+// The "values" rows cache a URL of the origin's /vary/ (Vary: Accept-Encoding)
+// under no header and each default Accept-Encoding value, and purge it and one
+// never cached with those values: 5 copies purged, 不在缓存中, and no value gets
+// its old copy back. The refused purges send the values too.
 #include "commands/purge.h"
 #include "commands/purgeanswer.h"
 #include "commands/scriptrunner.h"
 #include "commands/scriptwriter.h"
 #include "commands/statusquery.h"
+#include "storage/encodinglist.h"
 
 #include "filebytes.h"
 #include "waits.h"
@@ -79,6 +84,7 @@ void TestClientsEndToEnd::answers_data()
     for (const QString &client : clients) {
         const QByteArray c = client.toLatin1();
         QTest::addRow("%s purge", c.constData()) << client << QString() << QByteArray("200 404");
+        QTest::addRow("%s values", c.constData()) << client << QString() << QByteArray("200 404 values");
         QTest::addRow("%s mgr:info", c.constData()) << client << QStringLiteral("mgr:info") << QByteArray("200");
         if (env("QUELLORY_MATRIX_PASSWORD") == QLatin1String("1")) {
             QTest::addRow("%s right password", c.constData())
@@ -121,7 +127,28 @@ void TestClientsEndToEnd::answers()
     static const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(app) + "/bin:" + path);
     const AppFolder folder(app);
+    // One PURGE a line, but for values and where refused (the values' are too).
+    if (status == "200 404" || !request.isEmpty())
+        QVERIFY(FileBytes::write(app + QStringLiteral("/encodings.txt"), QByteArray()));
 
+    // No header, then each value (only no header where there are none).
+    const QStringList values
+            = QStringList{QString()} + (status.endsWith("values") ? EncodingList::defaults() : QStringList());
+    // Port 80 a forward proxy: an origin's URL, cached through it. An
+    // accelerator: the site's own URL, whose objects it caches.
+    const bool accel = env("QUELLORY_ACCEL_PORT") == QLatin1String("80");
+    const QString url = QStringLiteral("http://127.0.0.1:%1/%2%3?%4")
+                                .arg(accel ? QStringLiteral("80") : env("QUELLORY_ORIGIN_PORT", QStringLiteral("8081")),
+                                     status.endsWith("values") ? QStringLiteral("vary/") : QString(),
+                                     app.section(u'/', -1), m_nonce);
+    const QString proxy = accel ? QString() : QStringLiteral("http://127.0.0.1:80");
+    const auto get = [&](const QString &value) {
+        QStringList args{QStringLiteral("-q"), QStringLiteral("-sS"), QStringLiteral("-x"), proxy, url};
+        if (!value.isEmpty())
+            args << QStringLiteral("-H") << QStringLiteral("Accept-Encoding: ") + value;
+        return run(QStringLiteral("/usr/bin/curl"), args, &code);
+    };
+    QByteArrayList old;
     ScriptRunner::StartedScript started;
     QString result = StatusQuery::resultPath(folder);
     if (!request.isEmpty()) {
@@ -132,26 +159,29 @@ void TestClientsEndToEnd::answers()
         writer.close();
         started = ScriptRunner::start(writer.runPath());
     } else {
-        // Port 80 a forward proxy: an origin's URL, cached through it. An
-        // accelerator: the site's own URL, whose objects it caches.
-        const bool accel = env("QUELLORY_ACCEL_PORT") == QLatin1String("80");
-        const QString url
-                = QStringLiteral("http://127.0.0.1:%1/%2?%3")
-                          .arg(accel ? QStringLiteral("80") : env("QUELLORY_ORIGIN_PORT", QStringLiteral("8081")),
-                               app.section(u'/', -1), m_nonce);
-        const QString proxy = accel ? QString() : QStringLiteral("http://127.0.0.1:80");
-        const QByteArray fetched
-                = run(QStringLiteral("/usr/bin/curl"),
-                      {QStringLiteral("-q"), QStringLiteral("-sSi"), QStringLiteral("-x"), proxy, url}, &code);
-        QVERIFY2(code == 0, fetched.constData());
-        Purge::run(folder, QStringLiteral("127.0.0.1"), status == "403" ? url : url + QStringLiteral("\r\n") + url,
+        for (const QString &value : values)
+            old << get(value);
+        QVERIFY2(code == 0, old.constLast().constData());
+        for (qsizetype i = 0; i < values.size(); ++i)
+            QCOMPARE(get(values.at(i)), old.at(i)); // cached, one copy per value
+        // The values' line 1 was never cached.
+        Purge::run(folder, QStringLiteral("127.0.0.1"),
+                   status == "403" ? url : url + QStringLiteral("\r\n") + url + (old.size() > 1 ? "&not" : ""),
                    &started);
         result = Purge::resultPath(folder, 0);
     }
     QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
     QByteArray got = statusOf(result);
-    if (status == "200 404")
+    if (status.startsWith("200 404"))
         got += ' ' + statusOf(Purge::resultPath(folder, 1));
+    if (old.size() > 1) {
+        QCOMPARE(PurgeAnswer::sortFile(result).copies, int(values.size()));
+        for (const QString &value : values) { // none gets its old copy back
+            const QByteArray now = get(value);
+            QVERIFY2(!old.contains(now), now.constData());
+        }
+        got += " values";
+    }
     QCOMPARE(got, status);
     // The answer comes from the squid this run asked for.
     const QByteArray server = "\r\nServer: squid/" + qgetenv("QUELLORY_MATRIX_SERVER") + '.';

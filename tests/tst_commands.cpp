@@ -128,6 +128,9 @@ void TestCommands::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_client = std::make_unique<StandInClient>(m_dir->path());
+    // One PURGE a URL line, as these tests count; the values' lines are in
+    // hostileTexts and the end-to-end tests.
+    QVERIFY(FileBytes::write(path(QStringLiteral("encodings.txt")), QByteArray()));
 }
 
 void TestCommands::quote_data()
@@ -357,6 +360,21 @@ void TestCommands::purgeReport()
                             "URL line 6 (nslookup5.txt), …"));
     QCOMPARE(PurgeReport::collect(folder(), {0, 2}).body(QStringLiteral("h")),
              QStringLiteral("h: 2 URLs — purged 1, not in the cache 1"));
+    // Accept-Encoding values, their answers appended: a 200 counts a copy; after
+    // a 200, anything but 200 or 404 leaves one that may still be served.
+    const auto answers = [this](qsizetype line, const QStringList &files) {
+        QByteArray all;
+        for (const QString &name : files)
+            all += FileBytes::read(QStringLiteral(QUELLORY_TEST_DATA "/answers/%1.txt").arg(name));
+        QVERIFY(FileBytes::write(Purge::resultPath(folder(), line), all));
+    };
+    answers(10, {"squid-200-purged", "squid-404-not-cached", "curl-200-purged"});
+    answers(11, {"squid-200-purged", "squid-403-purge-denied"});
+    answers(12, {"squid-404-not-cached", "squid-200-purged"});
+    answers(13, {"squid-200-purged", "squidclient-cannot-connect"});
+    QCOMPARE(PurgeReport::collect(folder(), {10, 11, 12, 13}).body(QStringLiteral("h")),
+             QStringLiteral("h: 4 URLs — purged 1 (2 copies), not removed 2, not in the cache 1\n"
+                            "Not purged: URL line 12 (nslookup11.txt), URL line 14 (nslookup13.txt)"));
     // Cut for the Windows tray: marked, and never half of a character.
     const QString body = PurgeReport::collect(folder(), lines).body(QString(60, u'c'));
     QCOMPARE(PurgeReport::shortened(body, 255), body.left(254) + QStringLiteral("…"));
@@ -766,11 +784,20 @@ void TestCommands::hostileTexts()
         QVERIFY(curl);
         server = QStringLiteral("127.0.0.1");
     }
+    // The text as the one Accept-Encoding value too, where a header can hold it.
+    const QString encodings = app.file(QStringLiteral("encodings.txt"));
+    QVERIFY(FileBytes::write(encodings, hostile.toLocal8Bit()));
+    const bool header = !hostile.contains(u'\n') && !hostile.contains(u'\r');
+    if (!header) {
+        QVERIFY_THROWS_EXCEPTION(UnsafeTextError, Purge::run(app, server, hostile));
+        QVERIFY(FileBytes::write(encodings, QByteArray()));
+    }
     Purge::run(app, server, hostile + QStringLiteral("\r\nlast"));
-    QVERIFY(client.waitForCalls(2));
+    const int perLine = header ? 4 : 1; // PURGE, GET, and the two with the value
+    QVERIFY(client.waitForCalls(2 * perLine));
     QTest::qWait(50);
     auto calls = client.calls();
-    QCOMPARE(calls.size(), 2);
+    QCOMPARE(calls.size(), 2 * perLine);
     const QList<QByteArray> curlHead = {"-q", "-sS", "-i", "-g", "-x", ""};
     const QByteArray serverUrl = "http://" + server.toLocal8Bit() + ":80/";
     const auto purgeCall = [&](const QString &url) {
@@ -780,12 +807,23 @@ void TestCommands::hostileTexts()
     QCOMPARE(calls.at(0).at(0),
              (curl ? curlFolder + QStringLiteral("/curl") : appPath + QStringLiteral("/squidclient")).toLocal8Bit());
     QCOMPARE(calls.at(0).mid(1), purgeCall(hostile));
-    QCOMPARE(calls.at(1).mid(1), purgeCall(QStringLiteral("last")));
+    QCOMPARE(calls.at(perLine).mid(1), purgeCall(QStringLiteral("last")));
+    if (header) {
+        // After the client's head: the header (escaped for squidclient), then
+        // -X PURGE or -m purge, which the GET lacks.
+        QByteArray value = "Accept-Encoding: " + hostile.toLocal8Bit();
+        QList<QByteArray> withValue = purgeCall(hostile);
+        withValue.insert(curl ? 6 : 4, curl ? value : value.replace('\\', "\\\\") + "\\n");
+        withValue.insert(curl ? 6 : 4, "-H");
+        QCOMPARE(calls.at(2).mid(1), withValue);
+        withValue.remove(curl ? 8 : 6, 2);
+        QCOMPARE(calls.at(3).mid(1), withValue);
+    }
     QTRY_VERIFY(QFile::exists(Purge::resultPath(app, 1)));
 
     // Status query: the text as the request, a manager request in its path form.
     StatusQuery(0).run(app, server, hostile);
-    QVERIFY(client.waitForCalls(3));
+    QVERIFY(client.waitForCalls(2 * perLine + 1));
     calls = client.calls();
     const ManagerRequest manager = ManagerRequest::parse(hostile);
     const QByteArray target = (manager.manager ? manager.path : hostile).toLocal8Bit();
@@ -795,14 +833,14 @@ void TestCommands::hostileTexts()
         status += curl ? QList<QByteArray>{"-u", "quellory:" + password}
                        : QList<QByteArray>{"-U", "quellory", "-W", password};
     status += curl ? QList<QByteArray>{"--request-target", target, serverUrl} : QList<QByteArray>{target};
-    QCOMPARE(calls.at(2).mid(1), status);
+    QCOMPARE(calls.at(2 * perLine).mid(1), status);
     QTRY_VERIFY(QFile::exists(StatusQuery::resultPath(app)));
 
     QVERIFY2(!QFile::exists(canary), "a text from the window ran as a command");
     const QStringList stray = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);
     for (const QString &name : stray) {
         QVERIFY2(name == "squidclient" || name == "argv.log" || name == "test.bat" || name == "info.bat"
-                         || name == "info.txt " || name.startsWith("nslookup"),
+                         || name == "encodings.txt" || name == "info.txt " || name.startsWith("nslookup"),
                  qPrintable("unexpected file " + name));
     }
 }

@@ -150,6 +150,10 @@ void TestEndToEnd::init()
     QVERIFY(list.open(QIODevice::WriteOnly));
     list.write("127.0.0.1\r\n");
     list.close();
+    // One PURGE a URL line, as these tests count: the Accept-Encoding values
+    // are tst_clients_e2e's.
+    QFile encodings(m_app->filePath(QStringLiteral("encodings.txt")));
+    QVERIFY(encodings.open(QIODevice::WriteOnly));
 
     m_window = std::make_unique<CacheWindow>(AppFolder(m_app->path()));
     m_window->show();

@@ -131,6 +131,8 @@ void TestReportEndToEnd::initTestCase()
     // 127.0.0.2 is loopback where nothing listens.
     QVERIFY(FileBytes::write(m_app.filePath(QStringLiteral("serverlist.txt")),
                              "127.0.0.1\r\n127.0.0.2\r\n127.0.0.3\r\n"));
+    // One PURGE a URL line: the Accept-Encoding values are tst_clients_e2e's.
+    QVERIFY(FileBytes::write(m_app.filePath(QStringLiteral("encodings.txt")), QByteArray()));
     m_window = std::make_unique<CacheWindow>(AppFolder(m_app.path()));
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

@@ -101,6 +101,9 @@ void TestWindow::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    // One PURGE a URL line, as these tests count: no Accept-Encoding values.
+    QFile encodings(m_dir->filePath(QStringLiteral("encodings.txt")));
+    QVERIFY(encodings.open(QIODevice::WriteOnly));
 }
 
 void TestWindow::cleanup()

@@ -412,8 +412,9 @@ void TestWindows::scripts()
     }
     {
         ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
+        // The text as the Accept-Encoding value too.
         Purge::script(windowsApp, server, hostile + QStringLiteral("\r\nlast"), ShellDialect::Cmd, pages, client,
-                      [&](qsizetype, const QString &line, const QString &) { writer.writeLine(line); });
+                      [&](qsizetype, const QString &line, const QString &) { writer.writeLine(line); }, {hostile});
         writer.close();
     }
     {
@@ -440,11 +441,22 @@ void TestWindows::scripts()
                           QString()}
             : QStringList{windowsFile(windowsApp, QStringLiteral("squidclient")), QStringLiteral("-h"), server,
                           QStringLiteral("-p"), QStringLiteral("80")};
+    // PURGE and GET, then both with the value after the client's head (escaped
+    // for squidclient).
     const auto purge = [&](const QString &url) {
-        return call(head
-                    + (curl ? QStringList{QStringLiteral("-X"), QStringLiteral("PURGE"),
-                                          QStringLiteral("--request-target"), url, serverUrl}
-                            : QStringList{QStringLiteral("-m"), QStringLiteral("purge"), url}));
+        QStringList args = head
+                + (curl ? QStringList{QStringLiteral("-X"), QStringLiteral("PURGE"), QStringLiteral("--request-target"),
+                                      url, serverUrl}
+                        : QStringList{QStringLiteral("-m"), QStringLiteral("purge"), url});
+        QStringList withValue = args;
+        const QString value = QStringLiteral("Accept-Encoding: ") + hostile;
+        withValue.insert(head.size(),
+                         curl ? value : QString(value).replace(u'\\', QStringLiteral("\\\\")) + QStringLiteral("\\n"));
+        withValue.insert(head.size(), QStringLiteral("-H"));
+        QList<QByteArray> calls{call(args), call(withValue)};
+        args.remove(head.size(), 2);
+        withValue.remove(head.size() + 2, 2);
+        return QList<QByteArray>{calls.at(0), call(args), calls.at(1), call(withValue)};
     };
     const ManagerRequest manager = ManagerRequest::parse(hostile);
     const QString target = manager.manager ? manager.path : hostile;
@@ -454,15 +466,17 @@ void TestWindows::scripts()
                 ? QStringList{QStringLiteral("-u"), QStringLiteral("quellory:") + manager.password}
                 : QStringList{QStringLiteral("-U"), QStringLiteral("quellory"), QStringLiteral("-W"), manager.password};
     status += curl ? QStringList{QStringLiteral("--request-target"), target, serverUrl} : QStringList{target};
-    QCOMPARE(recordedCalls(appPath), (QList<QByteArray>{purge(hostile), purge(QStringLiteral("last")), call(status)}));
+    QCOMPARE(recordedCalls(appPath), purge(hostile) + purge(QStringLiteral("last")) + QList<QByteArray>{call(status)});
 
     // Both output streams reach the result files. Windows drops the trailing
     // blank of "info.txt ", for the script that writes it as for the program
     // that reads it.
     const auto answer = [](const QString &last) { return "answer for " + last.toUtf8() + "\nstand-in error\n"; };
-    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")), answer(curl ? serverUrl : hostile));
+    // The value's PURGE adds its answer; the GETs' go nowhere.
+    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")),
+             answer(curl ? serverUrl : hostile).repeated(2));
     QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup1.txt")),
-             answer(curl ? serverUrl : QStringLiteral("last")));
+             answer(curl ? serverUrl : QStringLiteral("last")).repeated(2));
     QCOMPARE(FileBytes::read(appPath + QStringLiteral("/info.txt")), answer(status.last()));
 
     QStringList files = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);

@@ -6,11 +6,19 @@ text body naming that path, with headers that let Squid keep it in its
 cache for an hour. That way a test can invent as many distinct cacheable
 URLs as it wants without any fixtures on disk.
 
+A path under /vary/ answers as web servers answer compressible files: with
+`Vary: Accept-Encoding`, so Squid keeps one copy per Accept-Encoding value.
+Its body names the value it was made for and a number counted up with every
+such answer, so a client can tell a fresh copy from an old one; the number
+also shows how many requests reached the origin.
+
 Usage: origin-server.py [PORT]   (default: $QUELLORY_ORIGIN_PORT or 8081)
 Request log lines go to stderr; local-cache-server redirects that to a file.
 """
+import itertools
 import os
 import sys
+import threading
 import time
 from email.utils import formatdate
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -18,6 +26,11 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 # Fixed at start-up so that repeated fetches of one URL look like the same
 # unchanged object to Squid.
 STARTED = formatdate(time.time() - 3600, usegmt=True)
+
+# Counts the answers under /vary/; next() on a count is not atomic across the
+# server's threads, hence the lock.
+VARY_ANSWERS = itertools.count(1)
+VARY_LOCK = threading.Lock()
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -30,9 +43,18 @@ class Handler(BaseHTTPRequestHandler):
     disable_nagle_algorithm = True
 
     def _answer(self, with_body):
-        body = f"quellory test object {self.path}\n".encode("utf-8")
+        vary = self.path.startswith("/vary/")
+        if vary:
+            with VARY_LOCK:
+                number = next(VARY_ANSWERS)
+            encoding = self.headers.get("Accept-Encoding", "(none)")
+            body = f"quellory test object {self.path} for {encoding} #{number}\n".encode("utf-8")
+        else:
+            body = f"quellory test object {self.path}\n".encode("utf-8")
         self.send_response(200)  # also sends Date
         self.send_header("Content-Type", "text/plain; charset=utf-8")
+        if vary:
+            self.send_header("Vary", "Accept-Encoding")
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Cache-Control", "public, max-age=3600")
         self.send_header("Last-Modified", STARTED)

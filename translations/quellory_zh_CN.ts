@@ -128,6 +128,19 @@ Stop it and start this one?</source>
     </message>
 </context>
 <context>
+    <name>EncodingList</name>
+    <message>
+        <location filename="../src/storage/encodinglist.cpp" line="46"/>
+        <source>Reading the Accept-Encoding values</source>
+        <translation>读取 Accept-Encoding 值</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/encodinglist.cpp" line="47"/>
+        <source>The file is larger than %1 KiB, far more than any list of Accept-Encoding values; it is left as it is and not used.</source>
+        <translation>文件大于 %1 KiB，远超任何 Accept-Encoding 值列表；文件保持原样，未被使用。</translation>
+    </message>
+</context>
+<context>
     <name>FileError</name>
     <message>
         <location filename="../src/storage/fileerror.cpp" line="12"/>
@@ -155,69 +168,79 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>PurgeReport</name>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="12"/>
+        <location filename="../src/commands/purgereport.cpp" line="17"/>
+        <source>purged %1 (%2 copies)</source>
+        <translation>已清除 %1（%2 个副本）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="18"/>
         <source>purged %1</source>
         <translation>已清除 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="14"/>
+        <location filename="../src/commands/purgereport.cpp" line="20"/>
+        <source>not removed %1</source>
+        <translation>未清除 %1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/purgereport.cpp" line="22"/>
         <source>not in the cache %1</source>
         <translation>不在缓存中 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="16"/>
+        <location filename="../src/commands/purgereport.cpp" line="24"/>
         <source>refused %1</source>
         <translation>被拒绝 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="18"/>
+        <location filename="../src/commands/purgereport.cpp" line="26"/>
         <source>other answer %1</source>
         <translation>其他应答 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="20"/>
+        <location filename="../src/commands/purgereport.cpp" line="28"/>
         <source>cannot connect %1</source>
         <translation>无法连接 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="22"/>
+        <location filename="../src/commands/purgereport.cpp" line="30"/>
         <source>no answer %1</source>
         <translation>无应答 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="24"/>
+        <location filename="../src/commands/purgereport.cpp" line="32"/>
         <source>did not run %1</source>
         <translation>未能运行 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="69"/>
-        <location filename="../src/commands/purgereport.cpp" line="77"/>
-        <location filename="../src/commands/purgereport.cpp" line="84"/>
+        <location filename="../src/commands/purgereport.cpp" line="79"/>
+        <location filename="../src/commands/purgereport.cpp" line="87"/>
+        <location filename="../src/commands/purgereport.cpp" line="94"/>
         <source>, </source>
         <translation>，</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="75"/>
+        <location filename="../src/commands/purgereport.cpp" line="85"/>
         <source>%1: 1 URL</source>
         <translation>%1：共 1 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="75"/>
+        <location filename="../src/commands/purgereport.cpp" line="85"/>
         <source>%1: %2 URLs</source>
         <translation>%1：共 %2 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="77"/>
+        <location filename="../src/commands/purgereport.cpp" line="87"/>
         <source> — </source>
         <translation> — </translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="84"/>
+        <location filename="../src/commands/purgereport.cpp" line="94"/>
         <source>Not purged: %1</source>
         <translation>未清除：%1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="127"/>
+        <location filename="../src/commands/purgereport.cpp" line="137"/>
         <source>%1: %2 of %3 URLs answered so far</source>
         <translation>%1：已应答 %2 / %3 个网址</translation>
     </message>
@@ -271,37 +294,37 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>QWidgetTextControl</name>
     <message>
-        <location filename="../src/outputbox/editmenu.cpp" line="42"/>
+        <location filename="../src/outputbox/widget/editmenu.cpp" line="42"/>
         <source>&amp;Undo</source>
         <translation>撤销(&amp;U)</translation>
     </message>
     <message>
-        <location filename="../src/outputbox/editmenu.cpp" line="44"/>
+        <location filename="../src/outputbox/widget/editmenu.cpp" line="44"/>
         <source>&amp;Redo</source>
         <translation>恢复(&amp;R)</translation>
     </message>
     <message>
-        <location filename="../src/outputbox/editmenu.cpp" line="47"/>
+        <location filename="../src/outputbox/widget/editmenu.cpp" line="47"/>
         <source>Cu&amp;t</source>
         <translation>剪切(&amp;T)</translation>
     </message>
     <message>
-        <location filename="../src/outputbox/editmenu.cpp" line="49"/>
+        <location filename="../src/outputbox/widget/editmenu.cpp" line="49"/>
         <source>&amp;Copy</source>
         <translation>复制(&amp;C)</translation>
     </message>
     <message>
-        <location filename="../src/outputbox/editmenu.cpp" line="51"/>
+        <location filename="../src/outputbox/widget/editmenu.cpp" line="51"/>
         <source>&amp;Paste</source>
         <translation>粘贴(&amp;P)</translation>
     </message>
     <message>
-        <location filename="../src/outputbox/editmenu.cpp" line="53"/>
+        <location filename="../src/outputbox/widget/editmenu.cpp" line="53"/>
         <source>Delete</source>
         <translation>删除</translation>
     </message>
     <message>
-        <location filename="../src/outputbox/editmenu.cpp" line="56"/>
+        <location filename="../src/outputbox/widget/editmenu.cpp" line="56"/>
         <source>Select All</source>
         <translation>全选</translation>
     </message>
@@ -335,46 +358,51 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
     </message>
     <message>
         <location filename="../src/commands/refusalreason.cpp" line="41"/>
+        <source>a control character (%1), which a header cannot hold</source>
+        <translation>请求头中不能有的控制字符（%1）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/refusalreason.cpp" line="47"/>
         <source>a control character (%1) that cmd.exe would not pass on unchanged</source>
         <translation>cmd.exe 无法原样传递的控制字符（%1）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="48"/>
+        <location filename="../src/commands/refusalreason.cpp" line="54"/>
         <source>too much text: its script line would be %L1 characters long, and cmd.exe reads no more than %L2 of a line</source>
         <translation>过多的文字：脚本中的这一行将有 %L1 个字符，而 cmd.exe 一行最多只读 %L2 个字符</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="58"/>
+        <location filename="../src/commands/refusalreason.cpp" line="64"/>
         <source>a leading &quot;-&quot;, which squidclient would take as an option</source>
         <translation>开头的“-”，squidclient 会把它当作选项</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="63"/>
+        <location filename="../src/commands/refusalreason.cpp" line="69"/>
         <source>no name, and curl needs a host name or address for its URL</source>
         <translation>空名称，而 curl 的网址需要主机名或地址</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="68"/>
+        <location filename="../src/commands/refusalreason.cpp" line="74"/>
         <source>“%1”, which a URL&apos;s host name cannot hold (curl is given the server in a URL: a name of letters, digits, &quot;.&quot;, &quot;-&quot; and &quot;_&quot;, or an IP address)</source>
         <translation>“%1”，网址的主机名中不能有这个字符（curl 从网址中得到服务器：只能是由字母、数字、&quot;.&quot;、&quot;-&quot; 和 &quot;_&quot; 组成的名称，或者 IP 地址）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="76"/>
+        <location filename="../src/commands/refusalreason.cpp" line="82"/>
         <source>a network path, which cmd.exe cannot run a script from (give the share a drive letter and start the program from there)</source>
         <translation>网络路径，cmd.exe 无法从那里运行脚本（请给共享文件夹分配一个驱动器号，并从那里启动程序）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="83"/>
+        <location filename="../src/commands/refusalreason.cpp" line="89"/>
         <source>“%1”, a character that Windows code page %2 has no place for</source>
         <translation>“%1”，Windows 代码页 %2 中没有的字符</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="90"/>
+        <location filename="../src/commands/refusalreason.cpp" line="96"/>
         <source>“%1”, which cmd.exe would read as another character (the script is written in code page %2, cmd.exe reads it in code page %3)</source>
         <translation>“%1”，cmd.exe 会把它读成别的字符（脚本以代码页 %2 写入，cmd.exe 以代码页 %3 读取）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="100"/>
+        <location filename="../src/commands/refusalreason.cpp" line="106"/>
         <source>characters that cmd.exe would read differently in code page %1</source>
         <translation>cmd.exe 在代码页 %1 中会读成别的字符的字符</translation>
     </message>
@@ -414,8 +442,7 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>ScriptRunner</name>
     <message>
-        <location filename="../src/commands/scriptrunner.cpp" line="58"/>
-        <location filename="../src/commands/scriptrunner.cpp" line="77"/>
+        <location filename="../src/commands/scriptrunner.cpp" line="31"/>
         <source>Starting a command script</source>
         <translation>启动命令脚本</translation>
     </message>
@@ -473,6 +500,11 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
         <location filename="../src/commands/squidclientline.cpp" line="172"/>
         <source>URL line %1 (%2)</source>
         <translation>第 %1 行 (%2)</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/squidclientline.cpp" line="178"/>
+        <source>Accept-Encoding value %1 (encodings.txt)</source>
+        <translation>第 %1 个 Accept-Encoding 值 (encodings.txt)</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 #include "commands/resultreader.h"
 #include "commands/scriptwriter.h"
 #include "commands/squidclientline.h"
+#include "storage/encodinglist.h"
 #include "storage/linesplit.h"
 
 #include <optional>
@@ -39,9 +40,12 @@ QString Purge::shown(const AppFolder &folder, const QList<qsizetype> &urlLines)
 
 void Purge::script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
                    const CodePages &codePages, const CacheClient &client,
-                   const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line)
+                   const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line,
+                   const QStringList &encodings)
 {
-    const SquidclientLine command(dialect, folder, server, codePages, client);
+    SquidclientLine command(dialect, folder, server, codePages, client);
+    for (qsizetype i = 0; i < encodings.size(); ++i)
+        command.checkEncoding(encodings.at(i), i);
     // The appended line end only adds an empty last piece, which is skipped.
     const QStringList lines = SplitLines(urls + QStringLiteral("\r\n"));
 
@@ -54,8 +58,16 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (lines.at(i).isEmpty())
             continue;
+        const QString &url = lines.at(i);
         const QString result = command.folderFile(resultName(i));
-        line(i, command.purge(lines.at(i), result), result);
+        line(i, command.purge(url, result), result);
+        if (encodings.isEmpty())
+            continue;
+        line(i, command.fetch(url, QString()), result);
+        for (const QString &encoding : encodings) {
+            line(i, command.purge(url, result, encoding, true), result);
+            line(i, command.fetch(url, encoding), result);
+        }
     }
 }
 
@@ -66,6 +78,7 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
     const QString path = scriptPath(folder);
+    const QStringList encodings = EncodingList(folder).load();
     std::optional<ScriptWriter> writer;
     const auto create = [&] {
         if (last)
@@ -75,20 +88,26 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
     };
     ResultReader reader;
     QString shown;
+    qsizetype lastLine = -1;
     if (purged)
         purged->clear();
-    script(folder, server, urls, dialect, codePages, client,
-           [&](qsizetype urlLine, const QString &line, const QString &result) {
-               // Created only now: every text has passed its check.
-               if (!writer)
-                   create();
-               writer->writeLine(line);
-               // The script has not run yet: this is what an earlier purge left under
-               // this number.
-               reader.append(shown, result);
-               if (purged)
-                   purged->append(urlLine);
-           });
+    script(
+            folder, server, urls, dialect, codePages, client,
+            [&](qsizetype urlLine, const QString &line, const QString &result) {
+                // Created only now: every text has passed its check.
+                if (!writer)
+                    create();
+                writer->writeLine(line);
+                if (urlLine == lastLine)
+                    return;
+                lastLine = urlLine;
+                // The script has not run yet: this is what an earlier purge left under
+                // this number.
+                reader.append(shown, result);
+                if (purged)
+                    purged->append(urlLine);
+            },
+            encodings);
     // Nothing to purge still gives an (empty) script, started as any other.
     if (!writer)
         create();

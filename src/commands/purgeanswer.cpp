@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <algorithm>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
@@ -62,6 +64,27 @@ PurgeAnswer::Answer PurgeAnswer::sort(QByteArrayView head)
     return {G::DidNotRun};
 }
 
+PurgeAnswer::Answer PurgeAnswer::sortAll(QByteArrayView bytes)
+{
+    Answer first = sort(bytes);
+    if (first.group != Group::Purged)
+        return first;
+    first.copies = 1;
+    // Each answer starts a line: squid's pages end with a line end, and so do
+    // squidclient's and curl's complaints.
+    for (qsizetype at = bytes.indexOf('\n'); at >= 0 && at + 1 < bytes.size(); at = bytes.indexOf('\n', at + 1)) {
+        const QByteArrayView rest = bytes.sliced(at + 1);
+        if (!statusCode(rest) && !rest.startsWith("ERROR: ") && !rest.startsWith("curl: ("))
+            continue;
+        const Answer later = sort(rest.first(std::min(rest.size(), kHeadBytes)));
+        if (later.group == Group::Purged)
+            ++first.copies;
+        else if (later.group != Group::NotCached)
+            return {Group::NotRemoved, later.status, first.copies};
+    }
+    return first;
+}
+
 PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
 {
     char head[kHeadBytes];
@@ -83,8 +106,24 @@ PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
     do
         got = ::read(fd, head, sizeof head);
     while (got < 0 && errno == EINTR);
+    const Answer answer = sort(QByteArrayView(head, got > 0 ? got : 0));
+    if (answer.group != Group::Purged || got < qsizetype(sizeof head)) {
+        ::close(fd);
+        return answer.group == Group::Purged ? Answer{answer.group, answer.status, 1} : answer;
+    }
+    // Later values' answers follow the first: read on, within limits.
+    QByteArray all(head, got);
+    char block[16384];
+    while (all.size() < kMaxAnswerBytes) {
+        do
+            got = ::read(fd, block, sizeof block);
+        while (got < 0 && errno == EINTR);
+        if (got <= 0)
+            break;
+        all.append(block, got);
+    }
     ::close(fd);
-    return sort(QByteArrayView(head, got > 0 ? got : 0));
+    return sortAll(all);
 #else
     QFile file(path);
     // Unbuffered: only the first bytes are wanted, and QFile would otherwise
@@ -94,6 +133,10 @@ PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
         || file.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch() * 1000000 < since)
         return {Group::DidNotRun};
     const qint64 got = file.read(head, kHeadBytes);
-    return sort(QByteArrayView(head, got > 0 ? got : 0));
+    const Answer answer = sort(QByteArrayView(head, got > 0 ? got : 0));
+    if (answer.group != Group::Purged)
+        return answer;
+    file.seek(0);
+    return sortAll(file.read(kMaxAnswerBytes));
 #endif
 }

@@ -10,6 +10,8 @@ namespace PurgeAnswer {
 
 enum class Group {
     Purged,        // 200: the object was removed
+    NotRemoved,    // 200, but a later value's PURGE failed: a copy may still
+                   // be served
     NotCached,     // 404: nothing was cached under that URL; not a failure
     Refused,       // 403: PURGE is not allowed from here
     OtherStatus,   // any other HTTP status
@@ -24,17 +26,28 @@ struct Answer
 {
     Group group = Group::DidNotRun;
     int status = 0; // the HTTP status, where there is one
+    int copies = 0; // Purged: how many of the file's answers are 200
 };
 
 // How much of a result file decides: a status line or squidclient's error is
 // at its very start.
 constexpr qsizetype kHeadBytes = 64;
 
+// At most this much of a result file is read for the answers after the first.
+constexpr qsizetype kMaxAnswerBytes = qsizetype(1) << 20;
+
 // Sorts a result file by its first bytes (at least kHeadBytes of it, when it
 // has that many).
 Answer sort(QByteArrayView head);
 
-// Reads the first bytes of the result file at `path` and sorts them. A file
+// Sorts a result file that holds one answer per Accept-Encoding value (see
+// Purge), today's first. The first decides, as sort() does; when it is a 200,
+// every later answer is a 200 (one more copy) or a 404 (no copy under that
+// value), or else a copy may be left: NotRemoved.
+Answer sortAll(QByteArrayView bytes);
+
+// Reads the result file at `path` and sorts it with sortAll, past its first
+// bytes only when they are a 200. A file
 // that is not there, or was last written before `since` (nanoseconds since the
 // epoch by the file system's clock, see FileTime; -1 for any time), did not
 // run: a line the script never got to leaves the answer of an earlier purge

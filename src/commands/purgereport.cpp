@@ -4,12 +4,20 @@
 
 #include <QStringList>
 
-QString PurgeReport::groupText(PurgeAnswer::Group group, qsizetype count)
+#include <algorithm>
+
+QString PurgeReport::groupText(PurgeAnswer::Group group, qsizetype count) const
 {
     using G = PurgeAnswer::Group;
     switch (group) {
     case G::Purged:
+        // The copies are named once a URL had more than one, its
+        // Accept-Encoding variants.
+        if (m_copies > count)
+            return tr("purged %1 (%2 copies)").arg(count).arg(m_copies);
         return tr("purged %1").arg(count);
+    case G::NotRemoved:
+        return tr("not removed %1").arg(count);
     case G::NotCached:
         return tr("not in the cache %1").arg(count);
     case G::Refused:
@@ -31,6 +39,8 @@ void PurgeReport::add(qsizetype urlLine, PurgeAnswer::Answer answer)
     using G = PurgeAnswer::Group;
     ++m_total;
     ++m_counts[size_t(answer.group)];
+    if (answer.group == G::Purged)
+        m_copies += std::max(answer.copies, 1);
     if (answer.group == G::OtherStatus)
         m_otherStatuses.insert(answer.status);
     // 404 is no failure: there was nothing to remove.

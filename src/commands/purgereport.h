@@ -34,6 +34,8 @@ public:
 
     qsizetype total() const { return m_total; }
     qsizetype count(PurgeAnswer::Group group) const { return m_counts[size_t(group)]; }
+    // How many copies the purged URLs lost, one per 200 (see PurgeAnswer::sortAll).
+    qsizetype copies() const { return m_copies; }
 
     // "127.0.0.1: 3 URLs — purged 1, not in the cache 1, refused 1", then a
     // line naming the first lines that did not purge.
@@ -50,9 +52,10 @@ public:
     static QString progress(const QString &server, qsizetype answered, qsizetype total);
 
 private:
-    static QString groupText(PurgeAnswer::Group group, qsizetype count);
+    QString groupText(PurgeAnswer::Group group, qsizetype count) const;
 
     qsizetype m_total = 0;
+    qsizetype m_copies = 0;
     std::array<qsizetype, PurgeAnswer::kGroupCount> m_counts{};
     std::set<int> m_otherStatuses;
     QList<qsizetype> m_failedLines; // the first kNamedLines + 1

@@ -36,6 +36,12 @@ QString RefusalReason::lineBreak()
     return QCoreApplication::translate("RefusalReason", "a line break");
 }
 
+QString RefusalReason::headerControl(char16_t unit)
+{
+    return QCoreApplication::translate("RefusalReason", "a control character (%1), which a header cannot hold")
+            .arg(codePoint(unit));
+}
+
 QString RefusalReason::controlCharacter(char16_t unit)
 {
     return QCoreApplication::translate("RefusalReason",

@@ -15,6 +15,8 @@ QString crLf();
 QString doubleQuote();
 QString lineBreak();
 QString controlCharacter(char16_t unit);
+// In a header's value: it would end the header, or make the server refuse it.
+QString headerControl(char16_t unit);
 QString lineTooLong(qsizetype length, qsizetype limit);
 QString leadingDash();
 // curl is given the server inside a URL, whose host takes a name or an address only.

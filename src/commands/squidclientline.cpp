@@ -160,7 +160,7 @@ void SquidclientLine::checkUrl(const QString &url, qsizetype line, QString (*res
 {
     QString reason = refusal(url);
     if (reason.isEmpty() && m_dialect == ShellDialect::Cmd)
-        reason = lengthRefusal(purge(url, m_longestResult));
+        reason = lengthRefusal(purge(url, m_longestResult, m_longestEncoding));
     // Counted from 1 as the operator counts lines, and named by the result file,
     // whose number counts from 0: one name for the box and the folder alike.
     if (!reason.isEmpty())
@@ -172,11 +172,59 @@ QString SquidclientLine::urlLineName(qsizetype line, const QString &resultName)
     return QCoreApplication::translate("SquidclientLine", "URL line %1 (%2)").arg(line + 1).arg(resultName);
 }
 
-QString SquidclientLine::purge(const QString &url, const QString &resultPath) const
+void SquidclientLine::checkEncoding(const QString &value, qsizetype index)
+{
+    const QString what
+            = QCoreApplication::translate("SquidclientLine", "Accept-Encoding value %1 (encodings.txt)").arg(index + 1);
+    QString reason = textRefusal(value);
+    // A line break would end the header and start another one of the
+    // operator's text; a tab is a blank within a header.
+    for (qsizetype i = 0; i < value.size() && reason.isEmpty(); ++i) {
+        const char16_t u = value.at(i).unicode();
+        if ((u < 0x20 && u != u'\t') || u == 0x7f)
+            reason = RefusalReason::headerControl(u);
+    }
+    if (!reason.isEmpty())
+        throw UnsafeTextError(what, value, reason);
+    if (m_dialect == ShellDialect::Cmd
+        && CodePageRule::toAnsi(m_codePages, encodingHeader(value)).size()
+                > CodePageRule::toAnsi(m_codePages, encodingHeader(m_longestEncoding)).size()) {
+        m_longestEncoding = value;
+        const QString lengthReason = lengthRefusal(purge(QStringLiteral("x"), m_longestResult, value));
+        if (!lengthReason.isEmpty())
+            throw UnsafeTextError(what, value, lengthReason);
+    }
+}
+
+QString SquidclientLine::encodingHeader(const QString &encoding) const
+{
+    if (encoding.isEmpty())
+        return QString();
+    const QString header = QStringLiteral("Accept-Encoding: ") + encoding;
+    if (m_client.kind() == CacheClient::Kind::Curl)
+        return QStringLiteral(" -H ") + q(header);
+    // squidclient reads "\\", "\n", "\r" and "\t" in it as escapes and adds
+    // no line end of its own.
+    return QStringLiteral(" -H ") + q(QString(header).replace(u'\\', QStringLiteral("\\\\")) + QStringLiteral("\\n"));
+}
+
+QString SquidclientLine::purge(const QString &url, const QString &resultPath, const QString &encoding,
+                               bool append) const
 {
     if (m_client.kind() == CacheClient::Kind::Curl)
-        return m_head + QStringLiteral(" -X PURGE --request-target ") + q(url) + m_serverUrl + redirect(resultPath);
-    return m_head + QStringLiteral(" -m purge ") + q(url) + redirect(resultPath);
+        return m_head + encodingHeader(encoding) + QStringLiteral(" -X PURGE --request-target ") + q(url) + m_serverUrl
+                + redirect(resultPath, append);
+    return m_head + encodingHeader(encoding) + QStringLiteral(" -m purge ") + q(url) + redirect(resultPath, append);
+}
+
+QString SquidclientLine::fetch(const QString &url, const QString &encoding) const
+{
+    const QString discard
+            = m_dialect == ShellDialect::Cmd ? QStringLiteral(" > NUL 2>&1") : QStringLiteral(" > /dev/null 2>&1");
+    if (m_client.kind() == CacheClient::Kind::Curl)
+        return m_head + encodingHeader(encoding) + QStringLiteral(" --request-target ") + q(url) + m_serverUrl
+                + discard;
+    return m_head + encodingHeader(encoding) + QLatin1Char(' ') + q(url) + discard;
 }
 
 QString SquidclientLine::status(const QString &request, const QString &resultPath) const
@@ -204,9 +252,10 @@ QString SquidclientLine::q(const QString &text) const
     return ShellQuote::quote(m_dialect, text);
 }
 
-QString SquidclientLine::redirect(const QString &resultPath) const
+QString SquidclientLine::redirect(const QString &resultPath, bool append) const
 {
-    return QStringLiteral(" > ") + ShellQuote::quoteRedirectTarget(m_dialect, resultPath) + QStringLiteral(" 2>&1");
+    return (append ? QStringLiteral(" >> ") : QStringLiteral(" > "))
+            + ShellQuote::quoteRedirectTarget(m_dialect, resultPath) + QStringLiteral(" 2>&1");
 }
 
 QString SquidclientLine::folderFile(const QString &name) const

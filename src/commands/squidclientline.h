@@ -46,8 +46,20 @@ public:
     // (nslookup1.txt)".
     static QString urlLineName(qsizetype line, const QString &resultName);
 
-    // The purge of url; its output goes to resultPath.
-    QString purge(const QString &url, const QString &resultPath) const;
+    // Checks Accept-Encoding value number `index` (counted from 0) of the purge
+    // and keeps the longest for checkUrl's length check; throws UnsafeTextError
+    // when it cannot be passed, or holds a control character that would end or
+    // split the header. Before checkUrl.
+    void checkEncoding(const QString &value, qsizetype index);
+
+    // The purge of url, with "Accept-Encoding: <encoding>" unless that is
+    // empty; its output goes to resultPath, or is added to its end.
+    QString purge(const QString &url, const QString &resultPath, const QString &encoding = QString(),
+                  bool append = false) const;
+    // A GET of url with that Accept-Encoding, whose answer is thrown away: the
+    // cache fetches the object afresh, which puts back the Vary marker a purge
+    // removes (see Purge).
+    QString fetch(const QString &url, const QString &encoding) const;
 
     // A cache-manager request, "mgr:..." in the form every Squid answers, any
     // other text as it is. An empty request adds no argument at all.
@@ -65,14 +77,17 @@ private:
     QString refusal(const QString &argument) const;
     // Why cmd.exe would not read the whole of line, or empty (for cmd.exe only).
     QString lengthRefusal(const QString &line) const;
-    QString redirect(const QString &resultPath) const;
+    QString redirect(const QString &resultPath, bool append = false) const;
+    // " -H <Accept-Encoding header>", or empty for no value.
+    QString encodingHeader(const QString &encoding) const;
     QString q(const QString &text) const;
 
     CacheClient m_client;
     ShellDialect m_dialect;
     CodePages m_codePages;
     AppFolder m_folder;
-    QString m_head;          // program, host and port: the same for every line
-    QString m_serverUrl;     // curl's last argument, " http://<server>:80/"
-    QString m_longestResult; // no result file of ours has a longer path (cmd.exe)
+    QString m_head;            // program, host and port: the same for every line
+    QString m_serverUrl;       // curl's last argument, " http://<server>:80/"
+    QString m_longestResult;   // no result file of ours has a longer path (cmd.exe)
+    QString m_longestEncoding; // of those checked: the longest line (cmd.exe)
 };

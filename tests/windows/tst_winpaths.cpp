@@ -82,6 +82,10 @@ QString TestWinPaths::appFolder(const QString &name)
         || !QFile::copy(QCoreApplication::applicationDirPath() + QStringLiteral("/squidclient.exe"),
                         path + QStringLiteral("/squidclient.exe")))
         return QString();
+    // One PURGE a URL line, as these tests count: no Accept-Encoding values.
+    QFile encodings(path + QStringLiteral("/encodings.txt"));
+    if (!encodings.open(QIODevice::WriteOnly))
+        return QString();
     return path;
 }
 
