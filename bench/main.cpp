@@ -4,11 +4,11 @@
 // sent anywhere: the only address is 127.0.0.1, and the scripts the window starts
 // run no line (disarmScripts). `make bench` also prints bench/summary.py's table.
 
-#include "commands/purge.h"
-#include "commands/purgereport.h"
-#include "commands/resultreader.h"
-#include "commands/scriptrunner.h"
-#include "commands/statusquery.h"
+#include "commands/actions/purge.h"
+#include "commands/actions/purgereport.h"
+#include "commands/actions/resultreader.h"
+#include "commands/scripts/scriptrunner.h"
+#include "commands/actions/statusquery.h"
 #include "outputbox/widget/outputbox.h"
 #include "storage/serverlist.h"
 #include "window/boxtext.h"

@@ -7,9 +7,9 @@
 // purges find every copy; the figures are one run each.
 //
 //   quellory_squidbench [COUNT]   (default 10000)
-#include "commands/purge.h"
-#include "commands/purgereport.h"
-#include "commands/scriptrunner.h"
+#include "commands/actions/purge.h"
+#include "commands/actions/purgereport.h"
+#include "commands/scripts/scriptrunner.h"
 #include "storage/encodinglist.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 // then purges the URL lines of URLS from SERVER, ROUNDS times in a row.
 //
 //   purgeloop FOLDER SERVER URLS ROUNDS GO
-#include "commands/purge.h"
+#include "commands/actions/purge.h"
 
 #include <QCoreApplication>
 #include <QFile>

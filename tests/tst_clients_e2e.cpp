@@ -10,11 +10,11 @@
 // under no header and each default Accept-Encoding value, and purge it and one
 // never cached with those values: 5 copies purged, 不在缓存中, and no value gets
 // its old copy back. The refused purges send the values too.
-#include "commands/purge.h"
-#include "commands/purgeanswer.h"
-#include "commands/scriptrunner.h"
-#include "commands/scriptwriter.h"
-#include "commands/statusquery.h"
+#include "commands/actions/purge.h"
+#include "commands/actions/purgeanswer.h"
+#include "commands/scripts/scriptrunner.h"
+#include "commands/scripts/scriptwriter.h"
+#include "commands/actions/statusquery.h"
 #include "storage/encodinglist.h"
 
 #include "filebytes.h"

@@ -3,8 +3,8 @@
 // CTest starts this under "tools/local-cache-server run", which gives it a
 // network namespace of its own with squid and the origin in it. Nothing here is
 // skipped: a server that is not there fails the run.
-#include "commands/purge.h"
-#include "commands/statusquery.h"
+#include "commands/actions/purge.h"
+#include "commands/actions/statusquery.h"
 #include "modalwatcher.h"
 #include "outputbox/widget/outputbox.h"
 #include "storage/textfile.h"

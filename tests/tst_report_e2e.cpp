@@ -4,7 +4,7 @@
 // test starts for itself. The reports are read back from the bus as the daemon
 // got them, and the report's action is taken through dunstctl. Nothing here is
 // skipped: a missing tool fails the run, naming its package.
-#include "commands/purge.h"
+#include "commands/actions/purge.h"
 #include "controls.h"
 #include "filebytes.h"
 #include "modalwatcher.h"

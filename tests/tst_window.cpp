@@ -1,7 +1,7 @@
 // The window: its layout, focus order, server list and how it survives failures.
-#include "commands/purge.h"
-#include "commands/resultreader.h"
-#include "commands/statusquery.h"
+#include "commands/actions/purge.h"
+#include "commands/actions/resultreader.h"
+#include "commands/actions/statusquery.h"
 #include "controls.h"
 #include "filebytes.h"
 #include "modalwatcher.h"

@@ -12,17 +12,17 @@
 // arguments and hands them to CreateProcessW unchanged, as QProcess does on
 // Windows with native arguments and a working directory. It prints both back as
 // it received them, and the test compares them with what it sent.
-#include "commands/cacheclient.h"
-#include "commands/cmdstartline.h"
-#include "commands/codepagerule.h"
-#include "commands/codepages.h"
-#include "commands/managerrequest.h"
-#include "commands/purge.h"
-#include "commands/runcopy.h"
-#include "commands/scriptwriter.h"
-#include "commands/squidclientline.h"
-#include "commands/statusquery.h"
-#include "commands/unsafetexterror.h"
+#include "commands/scriptlines/cacheclient.h"
+#include "commands/scriptlines/cmdstartline.h"
+#include "commands/scriptlines/codepagerule.h"
+#include "commands/scriptlines/codepages.h"
+#include "commands/scriptlines/managerrequest.h"
+#include "commands/actions/purge.h"
+#include "commands/scripts/runcopy.h"
+#include "commands/scripts/scriptwriter.h"
+#include "commands/scriptlines/squidclientline.h"
+#include "commands/actions/statusquery.h"
+#include "commands/scriptlines/unsafetexterror.h"
 #include "storage/appfolder.h"
 
 #include "filebytes.h"

@@ -1,6 +1,6 @@
 #include "window/cachewindow.h"
 
-#include "commands/purge.h"
+#include "commands/actions/purge.h"
 #include "outputbox/widget/outputbox.h"
 #include "storage/actionerror.h"
 #include "storage/serverlist.h"

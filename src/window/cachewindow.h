@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/runningscripts.h"
+#include "commands/actions/runningscripts.h"
 #include "storage/appfolder.h"
 #include "window/desktopnotifier.h"
 #include "window/windowcontrols.h"

@@ -1,6 +1,6 @@
 #include "window/desktopnotifier.h"
 
-#include "commands/purgereport.h"
+#include "commands/actions/purgereport.h"
 
 #include <QApplication>
 #include <QIcon>

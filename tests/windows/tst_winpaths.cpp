@@ -4,11 +4,11 @@
 // Windows gives it, ending only our interpreter, and the code pages.
 // The purge report's tray message is checked on the packaged program
 // (check-windows-app), where wine's tray shows it.
-#include "commands/codepagerule.h"
-#include "commands/codepages.h"
-#include "commands/purge.h"
-#include "commands/scriptrunner.h"
-#include "commands/statusquery.h"
+#include "commands/scriptlines/codepagerule.h"
+#include "commands/scriptlines/codepages.h"
+#include "commands/actions/purge.h"
+#include "commands/scripts/scriptrunner.h"
+#include "commands/actions/statusquery.h"
 #include "storage/appfolder.h"
 #include "storage/textfile.h"
 

@@ -4,8 +4,8 @@
 //   tst_winhelpers.exe            runs the checks, prints "N passed, N failed"
 //   tst_winhelpers.exe codepages  prints the ANSI and OEM code pages wine runs in
 //   tst_winhelpers.exe sleep      sleeps (the stand-in a script waits on)
-#include "commands/wincodepage.h"
-#include "commands/winprocesstree.h"
+#include "commands/scriptlines/wincodepage.h"
+#include "commands/scripts/winprocesstree.h"
 
 #include <windows.h>
 

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "commands/scriptlines/cacheclient.h"
+#include "commands/scriptlines/codepages.h"
+#include "commands/scriptlines/shelldialect.h"
+#include "commands/scripts/scriptrunner.h"
+#include "storage/appfolder.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+// The purge action: writes test.bat with the client's purges of every non-empty
+// URL line, starts it, and gives back what the result files of those line
+// numbers held before the start (the previous run's answers, or the
+// missing-file text).
+//
+// A server that answers "Vary: Accept-Encoding" keeps one copy of a URL per
+// value a client sent, behind a marker under the URL itself, and a PURGE
+// reaches only the copy of its own value (Squid 5) or just the marker (Squid 6
+// and 7), after which the other copies come back as soon as anything fetches
+// the URL again. So for each Accept-Encoding value of EncodingList (none
+// first) a URL line gets a PURGE with that value, its answer into the line's
+// result file (the first written afresh, the others added to it), and then a
+// GET with the value, answer discarded: it fetches that copy afresh from the
+// origin and puts the marker back, so the next value's PURGE finds its copy.
+// Without values a line is one PURGE, as it always was.
+namespace Purge {
+
+// Calls `line` with each line of the purge script for these texts, in order,
+// together with the number of the URL line it purges (counted from 0, blank
+// lines skipped but counted) and the path of its result file as the line names
+// it (a URL line's several lines all name the same one). Every text, the
+// Accept-Encoding values included, is checked before the first call, so a
+// refused one throws UnsafeTextError with nothing handed out. This is exactly
+// what run() writes, for `client`; the scripts for cmd.exe can be made on any
+// platform.
+void script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
+            const CodePages &codePages, const CacheClient &client,
+            const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line,
+            const QStringList &encodings = QStringList());
+
+// Line i of urls is purged with its answers in nslookup<i>.txt, by the client
+// CacheClient::find gives, for the values of the folder's EncodingList. Throws
+// NoClientError or UnsafeTextError before any file is touched, and FileError
+// (encodings.txt unreadable too) when a file
+// operation fails (then nothing is started). What is shown is cut at
+// ResultReader's limit.
+//
+// `last`, when given, is the purge started before: if it still runs, it is
+// ended (with its squidclient) once every text has passed and before test.bat
+// is rewritten under it; afterwards it names the purge started now.
+//
+// `purged`, when given, gets the numbers of the URL lines the script purges, in
+// the order it runs them.
+QString run(const AppFolder &folder, const QString &server, const QString &urls,
+            ScriptRunner::StartedScript *last = nullptr, QList<qsizetype> *purged = nullptr);
+
+// What the result files of these URL lines hold now, exactly as run() shows
+// them: joined in this order, the missing-file text for a file that is not
+// there, cut at ResultReader's limit. Throws FileError.
+QString shown(const AppFolder &folder, const QList<qsizetype> &urlLines);
+
+QString scriptPath(const AppFolder &folder);
+// "nslookup<line>.txt"
+QString resultName(qsizetype line);
+QString resultPath(const AppFolder &folder, qsizetype line);
+// "URL line 2 (nslookup1.txt)" for line 1, as a refused line is named.
+QString urlLineName(qsizetype line);
+
+} // namespace Purge

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "commands/actions/purgeanswer.h"
+#include "storage/appfolder.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <atomic>
+#include <set>
+
+// How a purge went: the answers of its URL lines counted by group, and the
+// lines that did not purge, for the operator's notification.
+class PurgeReport
+{
+    Q_DECLARE_TR_FUNCTIONS(PurgeReport)
+
+public:
+    // How many lines that did not purge the body names before "…".
+    static constexpr qsizetype kNamedLines = 3;
+    // How much of a server's name a notification shows: the counts after it
+    // must fit in the Windows tray's 255 characters.
+    static constexpr qsizetype kServerChars = 64;
+
+    void add(qsizetype urlLine, PurgeAnswer::Answer answer);
+
+    // Reads and sorts the result files of these URL lines (counted from 0); a
+    // file last written before `since` did not run (see PurgeAnswer::sortFile).
+    // Stops early, with what it has, once `cancelled` is set.
+    static PurgeReport collect(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since = -1,
+                               const std::atomic_bool *cancelled = nullptr);
+
+    qsizetype total() const { return m_total; }
+    qsizetype count(PurgeAnswer::Group group) const { return m_counts[size_t(group)]; }
+    // How many copies the purged URLs lost, one per 200 (see PurgeAnswer::sortAll).
+    qsizetype copies() const { return m_copies; }
+
+    // "127.0.0.1: 3 URLs — purged 1, not in the cache 1, refused 1", then a
+    // line naming the first lines that did not purge.
+    QString body(const QString &server) const;
+    // `text` cut to `room` characters, "…" last, when it is longer: the Windows
+    // tray holds 255 and would cut it off with no sign of it.
+    static QString shortened(const QString &text, qsizetype room);
+    // A server's name as a notification shows it: on one line, with every
+    // control, format or line-break character replaced by U+FFFD, so that no
+    // name can forge a line of the report or turn its text around, and cut to
+    // kServerChars.
+    static QString serverName(const QString &server);
+    // While the script runs: how many of its lines have answered so far.
+    static QString progress(const QString &server, qsizetype answered, qsizetype total);
+
+private:
+    QString groupText(PurgeAnswer::Group group, qsizetype count) const;
+
+    qsizetype m_total = 0;
+    qsizetype m_copies = 0;
+    std::array<qsizetype, PurgeAnswer::kGroupCount> m_counts{};
+    std::set<int> m_otherStatuses;
+    QList<qsizetype> m_failedLines; // the first kNamedLines + 1
+};

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "commands/actions/purgewatch.h"
+#include "commands/actions/statusfollow.h"
+#include "commands/actions/statusquery.h"
+#include "commands/scripts/scriptrunner.h"
+#include "storage/appfolder.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <memory>
+
+// The one owner of the scripts the window starts: the purges, with a watch
+// each for its report, and the status query, whose answer it follows. Each is
+// started, watched and stopped here; the window only wires these to its
+// controls and to the desktop's notifications.
+class RunningScripts : public QObject
+{
+    Q_OBJECT
+
+public:
+    // How many purges keep their watch, so that their reports' action still works.
+    static constexpr size_t kKeptPurges = 8;
+
+    explicit RunningScripts(const AppFolder &folder, QObject *parent = nullptr);
+    ~RunningScripts() override;
+
+    // Whether the purge started last is still running: a new purge would ask.
+    bool purgeRunning() const;
+    // The purge started last has not been reported yet: its script still runs,
+    // or its result files are being read and sorted.
+    bool purgeReportPending() const;
+    // The latter: its script has ended and the report is being made.
+    bool purgeReportBeingMade() const;
+
+    // Purges these URL lines from `server` (see Purge::run), ending the purge
+    // started before if it still runs, and gives back what the output box
+    // shows. The reports of earlier purges not made yet are dropped: this one
+    // rewrites their result files. Throws as Purge::run does.
+    QString purge(const QString &server, const QString &urls);
+    // The URL lines of a purge still kept, in the order its script ran them;
+    // empty for one that is not.
+    QList<qsizetype> purgeLines(quint64 purge) const;
+
+    // Starts a status query and follows its answer: statusArrived() tells when
+    // there is text to take. A query still running is ended first. Throws as
+    // StatusQuery::start does, before anything is stopped.
+    void statusQuery(const QString &server, const QString &request);
+    // The output box is taken by something else: the running query goes on,
+    // but nothing more of it is shown.
+    void releaseStatus();
+    // What to show of the query's answer (see StatusFollow::take).
+    QString takeStatusText(bool *whole);
+    // A status query's answer is still being followed.
+    bool statusFollowed() const { return m_status && !m_status->done(); }
+
+    // The status query's pause; only tests and benchmarks change it.
+    void setStatusPause(int ms) { m_statusQuery.setPause(ms); }
+
+signals:
+    // A purge's notification is to show `body` (its progress, then its report).
+    void purgeNotice(quint64 purge, const QString &body);
+    // A purge's notification is to go: it was stopped, or its report dropped.
+    void purgeWithdrawn(quint64 purge);
+    // A purge is no longer kept; its notification may stay.
+    void purgeForgotten(quint64 purge);
+    void statusArrived();
+    void statusFailed(const QString &message);
+    void statusFinished();
+
+private:
+    // The purge that was running before `purge` stopped it, and is not any
+    // more, is not reported.
+    void forgetIfStopped(const ScriptRunner::StartedScript &before);
+    void dropUnreported();
+    void watch(const QString &server, QList<qsizetype> urlLines);
+
+    AppFolder m_folder;
+    // The purge started last, which may still be running.
+    ScriptRunner::StartedScript m_lastPurge;
+    // The last few purges, newest last: their reports may still be asked for
+    // their results.
+    std::deque<std::unique_ptr<PurgeWatch>> m_purges;
+    quint64 m_purgeCount = 0;
+
+    StatusQuery m_statusQuery;
+    std::unique_ptr<StatusFollow> m_status;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "commands/scriptlines/cacheclient.h"
+#include "commands/scriptlines/codepages.h"
+#include "commands/scriptlines/shelldialect.h"
+#include "commands/scripts/scriptrunner.h"
+#include "storage/appfolder.h"
+
+#include <QString>
+
+// The status query: writes info.bat with one client call (see SquidclientLine)
+// and starts it. The window follows its answer as it arrives (StatusFollow);
+// run() waits the pause on the calling thread instead, for callers that may
+// block.
+//
+// It remembers the script it started last: a query that is still running when
+// the next one starts is ended first, together with its squidclient, so two
+// answers never write into the one result file at once.
+class StatusQuery
+{
+public:
+    static constexpr int kPauseMs = 2000;
+
+    explicit StatusQuery(int pauseMs = kPauseMs);
+
+    // The one line of the status script, exactly as run() writes it for
+    // `client`. Throws UnsafeTextError when a text cannot be passed.
+    static QString script(const AppFolder &folder, const QString &server, const QString &request, ShellDialect dialect,
+                          const CodePages &codePages, const CacheClient &client = CacheClient::squidclient());
+
+    // Writes and starts the script. Throws NoClientError or UnsafeTextError
+    // before anything is written or stopped, FileError on a failing file
+    // operation (then nothing is started).
+    ScriptRunner::StartedScript start(const AppFolder &folder, const QString &server, const QString &request);
+
+    // start(), the pause, and what the result file holds then, cut at
+    // ResultReader's limit. Throws as start() does.
+    QString run(const AppFolder &folder, const QString &server, const QString &request);
+
+    int pause() const { return m_pauseMs; }
+
+    void setPause(int ms) { m_pauseMs = ms; }
+
+    static QString scriptPath(const AppFolder &folder);
+    // The result file as the system names it: "info.txt " with its trailing
+    // blank, which the script writes; on Windows "info.txt", the name the blank
+    // is dropped from.
+    static QString resultPath(const AppFolder &folder);
+
+private:
+    int m_pauseMs;
+    ScriptRunner::StartedScript m_lastScript;
+};

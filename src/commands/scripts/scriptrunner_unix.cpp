@@ -1,0 +1,91 @@
+#include "commands/scripts/scriptrunner.h"
+
+#include "commands/scripts/scriptrunner_p.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QThread>
+
+#include <cerrno>
+#include <signal.h>
+#include <unistd.h>
+
+void ScriptRunnerPlatform::setInterpreter(QProcess &process, const QString &runPath)
+{
+    // The scripts keep their CR LF line ends. sed takes the CR off each line before
+    // sh sees it, so it never ends up glued to the last word of a command (the
+    // quoting refuses a CR LF inside a text, so no quoted CR is lost this way).
+    // The copy has served once it is read: it goes before the first line runs.
+    process.setProgram(QStringLiteral("/bin/sh"));
+    process.setArguments({QStringLiteral("-c"),
+                          QStringLiteral("s=$(sed 's/\\r$//' \"$1\") && rm -f -- \"$1\" && eval \"$s\""),
+                          QStringLiteral("quellory-script"), runPath});
+}
+
+namespace {
+// Fields 3 (the state) and 22 (the start time, in clock ticks since boot) of
+// a process's stat line; false when it is gone.
+bool statOf(qint64 pid, char *state, quint64 *startTime)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    // The command name in parentheses may hold blanks; the fields follow it.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() <= 19 || fields.at(0).isEmpty())
+        return false;
+    *state = fields.at(0).at(0);
+    *startTime = fields.at(19).toULongLong();
+    return true;
+}
+
+// True while pid is the interpreter we started and it has not ended: a
+// process id and its start time name one process. Its command line would say
+// less: right after the start it may still be ours, not yet the shell's.
+bool isOurScript(const ScriptRunner::StartedScript &script)
+{
+    char state;
+    quint64 startTime;
+    return script.startTime != 0 && statOf(script.pid, &state, &startTime) && startTime == script.startTime
+            && state != 'Z' && state != 'X';
+}
+} // namespace
+
+quint64 ScriptRunnerPlatform::startTimeOf(qint64 pid)
+{
+    char state;
+    quint64 startTime;
+    return statOf(pid, &state, &startTime) ? startTime : 0;
+}
+
+bool ScriptRunner::isRunning(const StartedScript &script)
+{
+    // A script that has ended is gone, or a zombie until it is reaped.
+    return script.pid > 0 && isOurScript(script);
+}
+
+void ScriptRunner::stop(const StartedScript &script)
+{
+    const qint64 pid = script.pid;
+    if (pid <= 0 || !isOurScript(script))
+        return;
+    // Ended before it had read its copy, the shell would leave it behind.
+    const auto removeCopy = qScopeGuard([&script] {
+        if (!script.runPath.isEmpty())
+            QFile::remove(script.runPath);
+    });
+    // startDetached gives the script a session of its own, so its process group
+    // holds the shell and every squidclient it started, and nothing else.
+    const pid_t group = getpgid(pid_t(pid));
+    if (group <= 0 || group == getpgid(0) || getsid(pid_t(pid)) != group)
+        return;
+    kill(-group, SIGKILL);
+    // Return once the script is gone (or only a zombie), so nothing of it writes
+    // after this; a moment at most.
+    const QDeadlineTimer deadline(1000);
+    while (!deadline.hasExpired() && kill(-group, 0) == 0 && isOurScript(script))
+        QThread::msleep(5);
+}

@@ -1,0 +1,48 @@
+#include "commands/scripts/scriptrunner.h"
+
+#include "commands/scriptlines/cmdstartline.h"
+#include "commands/scriptlines/systemfolder.h"
+#include "commands/scripts/scriptrunner_p.h"
+#include "commands/scripts/winprocesstree.h"
+#include "storage/fileerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+#include <windows.h>
+
+void ScriptRunnerPlatform::setInterpreter(QProcess &process, const QString &runPath)
+{
+    // No text of the folder goes on cmd.exe's command line: see CmdStartLine.
+    const CmdStartLine line(QDir::toNativeSeparators(runPath));
+    // The system's own cmd.exe: COMSPEC may name another interpreter, and the
+    // scripts' quoting holds for cmd.exe alone.
+    const QString cmd = SystemFolder::file(QStringLiteral("cmd.exe"));
+    if (cmd.isEmpty())
+        throw FileError(starting(), runPath, qt_error_string());
+    process.setProgram(cmd);
+    process.setNativeArguments(line.arguments());
+    process.setWorkingDirectory(line.workingDirectory());
+    process.setCreateProcessArgumentsModifier(
+            [](QProcess::CreateProcessArguments *args) { args->flags |= CREATE_NO_WINDOW; });
+}
+
+quint64 ScriptRunnerPlatform::startTimeOf(qint64 pid)
+{
+    return WinProcessTree::startTime(static_cast<unsigned long>(pid));
+}
+
+bool ScriptRunner::isRunning(const StartedScript &script)
+{
+    return script.pid > 0 && script.startTime != 0
+            && WinProcessTree::isOurInterpreter(static_cast<unsigned long>(script.pid), script.startTime);
+}
+
+void ScriptRunner::stop(const StartedScript &script)
+{
+    const auto id = static_cast<unsigned long>(script.pid);
+    if (script.pid > 0 && script.startTime != 0 && WinProcessTree::endOurInterpreter(id, script.startTime)
+        && !script.runPath.isEmpty())
+        QFile::remove(script.runPath);
+}

@@ -1,0 +1,121 @@
+#include "commands/scripts/scriptwriter.h"
+
+#include "commands/scriptlines/codepagerule.h"
+#include "storage/fileerror.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#endif
+
+namespace {
+// Large enough that a 100,000-line script costs a few hundred writes, not 100,000.
+constexpr qsizetype kFlushAt = 256 * 1024;
+
+QString writing()
+{
+    return QCoreApplication::translate("ScriptWriter", "Writing a command script");
+}
+
+// The system's words for a directory where a file should be, as an open of it
+// would give them.
+QString isDirectory()
+{
+#ifdef Q_OS_WIN
+    return qt_error_string(ERROR_ACCESS_DENIED);
+#else
+    return qt_error_string(EISDIR);
+#endif
+}
+} // namespace
+
+ScriptWriter::ScriptWriter(const QString &path, ShellDialect dialect, const CodePages &codePages)
+    : m_path(path)
+    , m_file(path)
+    , m_dialect(dialect)
+    , m_codePages(codePages)
+{
+    // A directory, a FIFO or a device under the script's name is refused, as
+    // it always was, rather than replaced.
+    const QFileInfo there(path);
+    if (there.exists() && !there.isFile())
+        throw FileError(writing(), path,
+                        there.isDir() ? isDirectory()
+                                      : QCoreApplication::translate("RegularFile", "This is not an ordinary file"));
+    // A new file beside the script, renamed over it by commit(): never a direct
+    // write, even where the folder forbids the new file.
+    m_file.setDirectWriteFallback(false);
+    if (!m_file.open(QIODevice::WriteOnly))
+        fail();
+    m_buffer.reserve(kFlushAt + 4096);
+}
+
+ScriptWriter::~ScriptWriter()
+{
+    // An abandoned script leaves the old one in place; its copy is only ever
+    // started whole.
+    if (!m_closed) {
+        m_file.cancelWriting();
+        if (m_copy)
+            m_copy->discard();
+    }
+}
+
+void ScriptWriter::fail() const
+{
+    throw FileError(writing(), m_path, m_file.errorString());
+}
+
+void ScriptWriter::writeRunCopy()
+{
+    Q_ASSERT(m_buffer.isEmpty() && !m_closed);
+    m_copy = std::make_unique<RunCopy>(m_path, m_dialect);
+}
+
+QString ScriptWriter::runPath() const
+{
+    return m_copy ? m_copy->path() : m_path;
+}
+
+void ScriptWriter::writeLine(const QString &line)
+{
+    m_buffer += m_dialect == ShellDialect::Cmd ? CodePageRule::toAnsi(m_codePages, line) : line.toLocal8Bit();
+    m_buffer.append("\r\n", 2);
+    if (m_buffer.size() >= kFlushAt)
+        flushBuffer();
+}
+
+void ScriptWriter::close()
+{
+    try {
+        flushBuffer();
+        // The copy first: the script is put in place only once there is a
+        // whole copy to run.
+        if (m_copy)
+            m_copy->close();
+        m_closed = true;
+        if (!m_file.commit())
+            fail();
+    } catch (const FileError &) {
+        m_closed = true;
+        m_file.cancelWriting();
+        if (m_copy)
+            m_copy->discard();
+        throw;
+    }
+}
+
+void ScriptWriter::flushBuffer()
+{
+    if (m_buffer.isEmpty())
+        return;
+    if (m_file.write(m_buffer) != m_buffer.size())
+        fail();
+    if (m_copy)
+        m_copy->write(m_buffer);
+    m_buffer.clear();
+}
