@@ -12,17 +12,17 @@
 // arguments and hands them to CreateProcessW unchanged, as QProcess does on
 // Windows with native arguments and a working directory. It prints both back as
 // it received them, and the test compares them with what it sent.
+#include "commands/actions/purge.h"
+#include "commands/actions/statusquery.h"
 #include "commands/scriptlines/cacheclient.h"
 #include "commands/scriptlines/cmdstartline.h"
 #include "commands/scriptlines/codepagerule.h"
 #include "commands/scriptlines/codepages.h"
 #include "commands/scriptlines/managerrequest.h"
-#include "commands/actions/purge.h"
+#include "commands/scriptlines/squidclientline.h"
+#include "commands/scriptlines/unsafetexterror.h"
 #include "commands/scripts/runcopy.h"
 #include "commands/scripts/scriptwriter.h"
-#include "commands/scriptlines/squidclientline.h"
-#include "commands/actions/statusquery.h"
-#include "commands/scriptlines/unsafetexterror.h"
 #include "storage/appfolder.h"
 
 #include "filebytes.h"
@@ -422,14 +422,6 @@ void TestWindows::scripts()
         writer.writeLine(StatusQuery::script(windowsApp, server, hostile, ShellDialect::Cmd, pages, client));
         writer.close();
     }
-    const QString error = runScripts(
-            {windowsFile(windowsApp, QStringLiteral("test.bat")), windowsFile(windowsApp, QStringLiteral("info.bat"))},
-            appPath, machine);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
-
-    QVERIFY2(!QFile::exists(canary),
-             qPrintable(QStringLiteral("something ran that was not squidclient: ")
-                        + QString::fromUtf8(FileBytes::read(canary))));
     const QString serverUrl = QStringLiteral("http://") + server + QStringLiteral(":80/");
     const QStringList head = curl
             ? QStringList{kSystemCurl,
@@ -466,7 +458,26 @@ void TestWindows::scripts()
                 ? QStringList{QStringLiteral("-u"), QStringLiteral("quellory:") + manager.password}
                 : QStringList{QStringLiteral("-U"), QStringLiteral("quellory"), QStringLiteral("-W"), manager.password};
     status += curl ? QStringList{QStringLiteral("--request-target"), target, serverUrl} : QStringList{target};
-    QCOMPARE(recordedCalls(appPath), purge(hostile) + purge(QStringLiteral("last")) + QList<QByteArray>{call(status)});
+    const QList<QByteArray> expected = purge(hostile) + purge(QStringLiteral("last")) + QList<QByteArray>{call(status)};
+    QString error;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        error = runScripts({windowsFile(windowsApp, QStringLiteral("test.bat")),
+                            windowsFile(windowsApp, QStringLiteral("info.bat"))},
+                           appPath, machine);
+        // On a busy machine wine now and then loses a process cmd.exe was to
+        // start, as it does the launcher (see runScripts): tried once more. A
+        // fault of the scripts misses its call both times.
+        if (!error.isEmpty() || recordedCalls(appPath).size() == expected.size())
+            break;
+        qWarning("a call is missing (%d of %d), trying once more", int(recordedCalls(appPath).size()),
+                 int(expected.size()));
+    }
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+
+    QVERIFY2(!QFile::exists(canary),
+             qPrintable(QStringLiteral("something ran that was not squidclient: ")
+                        + QString::fromUtf8(FileBytes::read(canary))));
+    QCOMPARE(recordedCalls(appPath), expected);
 
     // Both output streams reach the result files. Windows drops the trailing
     // blank of "info.txt ", for the script that writes it as for the program
