@@ -745,7 +745,7 @@ void TestCommands::hostileTexts_data()
     row("single quotes", "app", "'; touch CANARY; '");
     row("double quotes", "app", "\"; touch CANARY; \"");
     row("cmd variable and caret", "app", "%PATH%^&%%");
-    row("glob", "app", "*");
+    row("glob", "app", "*?[1-2]{c,d}");
     row("variable", "app", "$HOME${PATH}");
     row("non-ASCII", "app", QString::fromUtf8("http://例子.测试/ü é"));
     row("blanks and tab", "app", "  a \t b  ");
@@ -985,20 +985,14 @@ void TestCommands::clientLines_data()
     const QString to = QStringLiteral(" > \"/opt/q/r\" 2>&1");
     const auto row = [](const char *name, int d, bool curl, const QString &server, bool purge, const QString &text,
                         const QString &line) { QTest::newRow(name) << d << curl << server << purge << text << line; };
-    // Every Squid answers the manager at this path; squidclient 6 sends mgr:info in a form Squid 7 refuses.
-    row("mgr:info", sh, false, "h", false, "mgr:info", sc + "/squid-internal-mgr/info" + to);
     row("password", sh, false, "h", false, "mgr:counters@se cret",
         sc + "-U quellory -W 'se cret' /squid-internal-mgr/counters" + to);
     row("password with @ and :", sh, false, "h", false, "mgr:x@a@b:c",
         sc + "-U quellory -W a@b:c /squid-internal-mgr/x" + to);
     row("no mgr: prefix, as it is", sh, false, "h", false, "MGR:info", sc + "MGR:info" + to);
     const QString curl = QStringLiteral("/usr/bin/curl -q -sS -i -g -x '' ");
-    row("curl purge", sh, true, "h", true, "http://x/?a&b[1-2]{c,d}",
-        curl + "-X PURGE --request-target 'http://x/?a&b[1-2]{c,d}' http://h:80/" + to);
     row("curl takes a leading dash as the target", sh, true, "h", true, "--help",
         curl + "-X PURGE --request-target --help http://h:80/" + to);
-    row("curl mgr:info", sh, true, "h", false, "mgr:info",
-        curl + "--request-target /squid-internal-mgr/info http://h:80/" + to);
     row("curl password", sh, true, "h", false, "mgr:counters@p:w;x",
         curl + "-u 'quellory:p:w;x' --request-target /squid-internal-mgr/counters http://h:80/" + to);
     row("curl IPv6 address", sh, true, "::1", true, "u", curl + "-X PURGE --request-target u http://[::1]:80/" + to);
