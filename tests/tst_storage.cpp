@@ -1,6 +1,7 @@
 // Text files, the split rule, the application folder and the server list.
 #include "storage/actionerror.h"
 #include "storage/appfolder.h"
+#include "storage/encodinglist.h"
 #include "storage/fileerror.h"
 #include "storage/linesplit.h"
 #include "storage/serverlist.h"
@@ -68,6 +69,7 @@ private slots:
     void serverListLoad();
     void serverListAdds();
     void serverListOfTenThousand();
+    void encodingListLoad();
 
 private:
     QString path(const QString &name) const { return m_dir.filePath(name); }
@@ -599,6 +601,18 @@ void TestStorage::appFolderJoins()
     QFETCH(QString, folder);
     QFETCH(QString, joined);
     QCOMPARE(AppFolder(folder).file(QStringLiteral("serverlist.txt")), QDir::toNativeSeparators(joined));
+}
+
+void TestStorage::encodingListLoad()
+{
+    // No file, or a folder in its place: the defaults. Blank lines are no values.
+    const EncodingList list{AppFolder(m_dir.path())};
+    QCOMPARE(list.load(), EncodingList::defaults());
+    QVERIFY(QDir().mkdir(list.filePath()));
+    QCOMPARE(list.load(), EncodingList::defaults());
+    QVERIFY(QDir().rmdir(list.filePath()));
+    QVERIFY(FileBytes::write(list.filePath(), "gzip\r\n\r\nbr, zstd\r\n"));
+    QCOMPARE(list.load(), (QStringList{"gzip", "br, zstd"}));
 }
 
 void TestStorage::serverListLoad_data()

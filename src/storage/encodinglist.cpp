@@ -5,7 +5,6 @@
 #include "storage/textfile.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 
 EncodingList::EncodingList(const AppFolder &folder)
     : m_folder(folder)
@@ -39,7 +38,7 @@ QStringList EncodingList::defaults()
 QStringList EncodingList::load() const
 {
     const QString path = filePath();
-    if (!QFileInfo::exists(path))
+    if (!TextFile::FileExist(path))
         return defaults();
     const TextFile::FilePart part = TextFile::FileContent(path, kMaxBytes);
     if (part.cut)
