@@ -588,8 +588,6 @@ void keyWhileReportCase(State &state)
     });
 }
 
-// The program starts with no other window open; a window left with a long line
-// in a focused Text3 would repaint it when the new window takes the focus.
 // A key typed in Text2, timed to its paint: in an idle window, or while Text3
 // follows an answer that grows by 1 MiB every 100 ms for 10 s. That one script
 // runs for real, with the PATH it needs.
@@ -633,6 +631,8 @@ void keyWhileGrowingCase(State &state, bool growing)
         g_windows.erase(QStringLiteral("growing"));
 }
 
+// The program starts with no other window open; a window left with a long line
+// in a focused Text3 would repaint it when the new window takes the focus.
 void startCase(State &state, const std::function<QWidget *()> &make)
 {
     g_windows.clear();

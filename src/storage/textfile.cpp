@@ -16,6 +16,22 @@ QString missingFileText()
     return QStringLiteral("文件不存在！！");
 }
 
+QString readingOperation()
+{
+    return QCoreApplication::translate("TextFile", "Reading a file");
+}
+
+QString decoderTail(QStringDecoder &decoder)
+{
+    // A line break after a cut-off character makes the decoder give it up as
+    // the replacement character; the line break is taken off again, where it
+    // came out at all (Qt 6.4 swallows the byte after a cut-off character).
+    QString tail = decoder.decode(QByteArrayView("\n", 1));
+    if (tail.endsWith(QLatin1Char('\n')))
+        tail.chop(1);
+    return tail;
+}
+
 bool FileExist(const QString &strfile)
 {
     if (strfile.isEmpty())
@@ -31,7 +47,7 @@ FilePart FileContent(const QString &strfile, qint64 maxBytes)
     if (!FileExist(strfile))
         return {missingFileText(), 0, false};
 
-    RegularFile file(strfile, RegularFile::Mode::Read, QCoreApplication::translate("TextFile", "Reading a file"));
+    RegularFile file(strfile, RegularFile::Mode::Read, readingOperation());
     // Only what is there now: squidclient may still be writing, and a server that
     // never stops answering would otherwise keep us reading for good.
     const qint64 size = file.size();
@@ -68,16 +84,10 @@ FilePart FileContent(const QString &strfile, qint64 maxBytes)
                 - text.constData();
     }
     // A character cut off at the very end (of the file, or where we stopped)
-    // would stay inside the decoder. A line break after it makes the decoder give
-    // it up as the replacement character; the line break is taken off again,
-    // where it came out at all (Qt 6.4 swallows the byte after a cut-off
-    // character).
-    if (length + decoder.requiredSpace(1) > text.size())
-        text.resize(length + decoder.requiredSpace(1));
-    length = decoder.appendToBuffer(text.data() + length, QByteArrayView("\n", 1)) - text.constData();
-    if (length > 0 && text.at(length - 1) == QLatin1Char('\n'))
-        --length;
+    // would stay inside the decoder. The text keeps its room: no copy.
     text.truncate(length);
+    text += decoderTail(decoder);
+    length = text.size();
     // Wide text takes fewer characters than bytes; give back a large unused tail.
     if (text.capacity() - length > length / 4 + 4096)
         text.squeeze();

@@ -4,6 +4,8 @@
 
 #include <limits>
 
+class QStringDecoder;
+
 // The three ways the program touches its text files. Files are in the local 8-bit
 // encoding; line ends are kept as they are on reading and written as CR LF.
 // Every file is opened and closed within one call.
@@ -34,6 +36,13 @@ inline QString FileContent(const QString &strfile)
 {
     return FileContent(strfile, std::numeric_limits<qint64>::max()).text;
 }
+
+// For a reader that takes a file in parts as it grows, and must end with the
+// text FileContent gives: what a failed read is called, and what the decoder
+// still holds at the end (a character cut off there, as the replacement
+// character).
+QString readingOperation();
+QString decoderTail(QStringDecoder &decoder);
 
 // Appends StrData and CR LF to strfile, creating it when absent; a file whose
 // last line has no line break gets one first. Returns true once written. Throws

@@ -3,8 +3,6 @@
 #include "storage/regularfile.h"
 #include "storage/textfile.h"
 
-#include <QCoreApplication>
-
 GrowingAnswer::GrowingAnswer(const QString &path, qint64 maxBytes)
     : m_path(path)
     , m_maxBytes(maxBytes)
@@ -19,7 +17,7 @@ QString GrowingAnswer::next(bool last)
     }
     if (!m_cut && TextFile::FileExist(m_path)) {
         m_seen = true;
-        RegularFile file(m_path, RegularFile::Mode::Read, QCoreApplication::translate("TextFile", "Reading a file"));
+        RegularFile file(m_path, RegularFile::Mode::Read, TextFile::readingOperation());
         // Only what is there now, and never past the limit: an answer that does
         // not end would otherwise be read for as long as it grows.
         const qint64 size = file.size();
@@ -41,11 +39,8 @@ QString GrowingAnswer::next(bool last)
         m_cut = m_offset >= m_maxBytes && size > m_maxBytes;
     }
     if (last || m_cut) {
-        // A character cut off at the end comes out as the replacement
-        // character, as a whole read gives it (see TextFile::FileContent).
-        const QString flushed = m_decoder.decode(QByteArrayView("\n", 1));
-        text += flushed.endsWith(QLatin1Char('\n')) ? flushed.chopped(1) : flushed;
-        return text;
+        // A character cut off at the end, as a whole read gives it.
+        return text + TextFile::decoderTail(m_decoder);
     }
     if (text.endsWith(QLatin1Char('\r'))) {
         text.chop(1);

@@ -29,7 +29,7 @@ PurgeAnswer::Answer PurgeAnswer::sort(QByteArrayView head)
     if (const int status = statusCode(head)) {
         switch (status) {
         case 200:
-            return {G::Purged, status};
+            return {G::Purged, status, 1};
         case 404:
             return {G::NotCached, status};
         case 403:
@@ -59,7 +59,6 @@ PurgeAnswer::Answer PurgeAnswer::sortAll(QByteArrayView bytes)
     Answer first = sort(bytes);
     if (first.group != Group::Purged)
         return first;
-    first.copies = 1;
     // Each answer starts a line: squid's pages end with a line end, and so do
     // squidclient's and curl's complaints.
     for (qsizetype at = bytes.indexOf('\n'); at >= 0 && at + 1 < bytes.size(); at = bytes.indexOf('\n', at + 1)) {

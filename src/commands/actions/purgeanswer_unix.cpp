@@ -30,7 +30,7 @@ PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
     const Answer answer = sort(QByteArrayView(head, got > 0 ? got : 0));
     if (answer.group != Group::Purged || got < qsizetype(sizeof head)) {
         ::close(fd);
-        return answer.group == Group::Purged ? Answer{answer.group, answer.status, 1} : answer;
+        return answer;
     }
     // Later values' answers follow the first: read on, within limits.
     QByteArray all(head, got);

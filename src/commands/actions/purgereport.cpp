@@ -4,17 +4,15 @@
 
 #include <QStringList>
 
-#include <algorithm>
-
-QString PurgeReport::groupText(PurgeAnswer::Group group, qsizetype count) const
+QString PurgeReport::groupText(PurgeAnswer::Group group, qsizetype count, qsizetype copies)
 {
     using G = PurgeAnswer::Group;
     switch (group) {
     case G::Purged:
         // The copies are named once a URL had more than one, its
         // Accept-Encoding variants.
-        if (m_copies > count)
-            return tr("purged %1 (%2 copies)").arg(count).arg(m_copies);
+        if (copies > count)
+            return tr("purged %1 (%2 copies)").arg(count).arg(copies);
         return tr("purged %1").arg(count);
     case G::NotRemoved:
         return tr("not removed %1").arg(count);
@@ -40,7 +38,7 @@ void PurgeReport::add(qsizetype urlLine, PurgeAnswer::Answer answer)
     ++m_total;
     ++m_counts[size_t(answer.group)];
     if (answer.group == G::Purged)
-        m_copies += std::max(answer.copies, 1);
+        m_copies += answer.copies;
     if (answer.group == G::OtherStatus)
         m_otherStatuses.insert(answer.status);
     // 404 is no failure: there was nothing to remove.
@@ -71,7 +69,7 @@ QString PurgeReport::body(const QString &server) const
     for (int g = 0; g < PurgeAnswer::kGroupCount; ++g) {
         if (m_counts[size_t(g)] == 0)
             continue;
-        QString text = groupText(PurgeAnswer::Group(g), m_counts[size_t(g)]);
+        QString text = groupText(PurgeAnswer::Group(g), m_counts[size_t(g)], m_copies);
         if (PurgeAnswer::Group(g) == PurgeAnswer::Group::OtherStatus) {
             QStringList codes;
             for (const int status : m_otherStatuses)

@@ -52,7 +52,7 @@ public:
     static QString progress(const QString &server, qsizetype answered, qsizetype total);
 
 private:
-    QString groupText(PurgeAnswer::Group group, qsizetype count) const;
+    static QString groupText(PurgeAnswer::Group group, qsizetype count, qsizetype copies);
 
     qsizetype m_total = 0;
     qsizetype m_copies = 0;

@@ -1,6 +1,7 @@
 #include "commands/scriptlines/cmdstartline.h"
 
 #include "commands/scriptlines/refusalreason.h"
+#include "commands/scriptlines/shellquote.h"
 
 namespace {
 // The script names we start (test.bat, info.bat) hold nothing that cmd.exe reads
@@ -10,10 +11,7 @@ bool isPlainFileName(const QString &name)
     if (name.isEmpty())
         return false;
     for (const QChar c : name) {
-        const char16_t u = c.unicode();
-        const bool plain = (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '.'
-                || u == '_' || u == '-';
-        if (!plain)
+        if (!ShellQuote::isAsciiAlnum(c) && c != u'.' && c != u'_' && c != u'-')
             return false;
     }
     return true;

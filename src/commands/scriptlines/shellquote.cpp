@@ -5,17 +5,11 @@
 
 namespace {
 
-bool isAsciiAlnum(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9');
-}
-
 // Characters each interpreter leaves alone outside quotes, in every position of a
 // word that is not the command name. Anything else, non-ASCII included, is quoted.
 bool passesUnchanged(ShellDialect dialect, QChar c)
 {
-    if (isAsciiAlnum(c))
+    if (ShellQuote::isAsciiAlnum(c))
         return true;
     const char16_t u = c.unicode();
     if (dialect == ShellDialect::Sh)

@@ -10,6 +10,13 @@
 // URLs and paths keep their familiar look in the scripts.
 namespace ShellQuote {
 
+// ASCII letters and digits: plain to every interpreter, and in every host name.
+inline bool isAsciiAlnum(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9');
+}
+
 // Why text cannot be quoted for the dialect at all, or the empty text when it can.
 QString refusal(ShellDialect dialect, const QString &text);
 

@@ -29,12 +29,6 @@ QString folderFileFor(ShellDialect dialect, const AppFolder &folder, const QStri
     return folder.file(name);
 }
 
-bool isAsciiAlnum(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9');
-}
-
 bool isHexDigit(QChar c)
 {
     const char16_t u = c.unicode();
@@ -59,7 +53,7 @@ QString urlHost(const QString &server, QString &reason)
     const bool ipv6 = inner.contains(QLatin1Char(':')) && std::all_of(inner.begin(), inner.end(), inAddress);
     for (qsizetype i = 0; i < inner.size() && !ipv6; ++i) {
         const QChar c = inner.at(i);
-        if (!isAsciiAlnum(c) && c != QLatin1Char('.') && c != QLatin1Char('-') && c != QLatin1Char('_')) {
+        if (!ShellQuote::isAsciiAlnum(c) && c != QLatin1Char('.') && c != QLatin1Char('-') && c != QLatin1Char('_')) {
             // Named whole, never half of a pair.
             const qsizetype length = c.isHighSurrogate() && i + 1 < inner.size() ? 2 : 1;
             reason = RefusalReason::notInHostName(inner.mid(i, length));

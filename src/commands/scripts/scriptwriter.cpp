@@ -2,15 +2,10 @@
 
 #include "commands/scriptlines/codepagerule.h"
 #include "storage/fileerror.h"
+#include "storage/regularfile.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <cerrno>
-#endif
 
 namespace {
 // Large enough that a 100,000-line script costs a few hundred writes, not 100,000.
@@ -19,17 +14,6 @@ constexpr qsizetype kFlushAt = 256 * 1024;
 QString writing()
 {
     return QCoreApplication::translate("ScriptWriter", "Writing a command script");
-}
-
-// The system's words for a directory where a file should be, as an open of it
-// would give them.
-QString isDirectory()
-{
-#ifdef Q_OS_WIN
-    return qt_error_string(ERROR_ACCESS_DENIED);
-#else
-    return qt_error_string(EISDIR);
-#endif
 }
 } // namespace
 
@@ -40,12 +24,12 @@ ScriptWriter::ScriptWriter(const QString &path, ShellDialect dialect, const Code
     , m_codePages(codePages)
 {
     // A directory, a FIFO or a device under the script's name is refused, as
-    // it always was, rather than replaced.
+    // it always was, rather than replaced: opened as a file, it is refused in
+    // the system's words.
     const QFileInfo there(path);
-    if (there.exists() && !there.isFile())
-        throw FileError(writing(), path,
-                        there.isDir() ? isDirectory()
-                                      : QCoreApplication::translate("RegularFile", "This is not an ordinary file"));
+    if (there.exists() && !there.isFile()) {
+        const RegularFile refused(path, RegularFile::Mode::Read, writing());
+    }
     // A new file beside the script, renamed over it by commit(): never a direct
     // write, even where the folder forbids the new file.
     m_file.setDirectWriteFallback(false);
