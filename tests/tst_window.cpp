@@ -472,19 +472,23 @@ void TestWindow::statusQueryClick()
 
 void TestWindow::noClientSaysSo()
 {
-    // Neither squidclient nor curl: said in the messages' language (see
-    // cleanup), and the URLs stay.
+    // Neither squidclient nor curl: a purge and a status query each say so in
+    // the messages' language (see cleanup), before any script is written, and
+    // the URLs stay.
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QFile::encodeName(m_dir->path()));
     openWindow();
     control<QPlainTextEdit>("Text1")->setPlainText(QStringLiteral("http://kept/"));
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
     qputenv("PATH", path);
-    QCOMPARE(watcher.seen().size(), 1);
-    QVERIFY2(watcher.seen().first().text.contains(QStringLiteral("curl")), qPrintable(watcher.seen().first().text));
+    QCOMPARE(watcher.seen().size(), 2);
+    for (const ModalWatcher::Seen &box : watcher.seen())
+        QVERIFY2(box.text.contains(QStringLiteral("curl")), qPrintable(box.text));
     QCOMPARE(BoxText::text(control<QPlainTextEdit>("Text1")), QStringLiteral("http://kept/"));
     QVERIFY(!QFile::exists(Purge::scriptPath(m_window->folder())));
+    QVERIFY(!QFile::exists(StatusQuery::scriptPath(m_window->folder())));
 }
 
 void TestWindow::refusedUrlLineNamed()

@@ -18,13 +18,13 @@
 #include "commands/scriptlines/cmdstartline.h"
 #include "commands/scriptlines/codepagerule.h"
 #include "commands/scriptlines/codepages.h"
-#include "commands/scriptlines/managerrequest.h"
 #include "commands/scriptlines/squidclientline.h"
 #include "commands/scriptlines/unsafetexterror.h"
 #include "commands/scripts/runcopy.h"
 #include "commands/scripts/scriptwriter.h"
 #include "storage/appfolder.h"
 
+#include "expectedcalls.h"
 #include "filebytes.h"
 
 #include <QDir>
@@ -422,43 +422,12 @@ void TestWindows::scripts()
         writer.writeLine(StatusQuery::script(windowsApp, server, hostile, ShellDialect::Cmd, pages, client));
         writer.close();
     }
-    const QString serverUrl = QStringLiteral("http://") + server + QStringLiteral(":80/");
-    const QStringList head = curl
-            ? QStringList{kSystemCurl,
-                          QStringLiteral("-q"),
-                          QStringLiteral("-sS"),
-                          QStringLiteral("-i"),
-                          QStringLiteral("-g"),
-                          QStringLiteral("-x"),
-                          QString()}
-            : QStringList{windowsFile(windowsApp, QStringLiteral("squidclient")), QStringLiteral("-h"), server,
-                          QStringLiteral("-p"), QStringLiteral("80")};
-    // PURGE and GET, then both with the value after the client's head (escaped
-    // for squidclient).
-    const auto purge = [&](const QString &url) {
-        QStringList args = head
-                + (curl ? QStringList{QStringLiteral("-X"), QStringLiteral("PURGE"), QStringLiteral("--request-target"),
-                                      url, serverUrl}
-                        : QStringList{QStringLiteral("-m"), QStringLiteral("purge"), url});
-        QStringList withValue = args;
-        const QString value = QStringLiteral("Accept-Encoding: ") + hostile;
-        withValue.insert(head.size(),
-                         curl ? value : QString(value).replace(u'\\', QStringLiteral("\\\\")) + QStringLiteral("\\n"));
-        withValue.insert(head.size(), QStringLiteral("-H"));
-        QList<QByteArray> calls{call(args), call(withValue)};
-        args.remove(head.size(), 2);
-        withValue.remove(head.size() + 2, 2);
-        return QList<QByteArray>{calls.at(0), call(args), calls.at(1), call(withValue)};
-    };
-    const ManagerRequest manager = ManagerRequest::parse(hostile);
-    const QString target = manager.manager ? manager.path : hostile;
-    QStringList status = head;
-    if (manager.withPassword)
-        status += curl
-                ? QStringList{QStringLiteral("-u"), QStringLiteral("quellory:") + manager.password}
-                : QStringList{QStringLiteral("-U"), QStringLiteral("quellory"), QStringLiteral("-W"), manager.password};
-    status += curl ? QStringList{QStringLiteral("--request-target"), target, serverUrl} : QStringList{target};
-    const QList<QByteArray> expected = purge(hostile) + purge(QStringLiteral("last")) + QList<QByteArray>{call(status)};
+    const ExpectedCalls calls{curl, server};
+    const QString program = curl ? kSystemCurl : windowsFile(windowsApp, QStringLiteral("squidclient"));
+    QList<QByteArray> expected;
+    for (const QStringList &args : calls.purge(hostile, hostile) + calls.purge(QStringLiteral("last"), hostile)
+                 + QList<QStringList>{calls.status(hostile)})
+        expected << call(QStringList{program} + args);
     QString error;
     for (int attempt = 0; attempt < 2; ++attempt) {
         error = runScripts({windowsFile(windowsApp, QStringLiteral("test.bat")),
@@ -485,10 +454,10 @@ void TestWindows::scripts()
     const auto answer = [](const QString &last) { return "answer for " + last.toUtf8() + "\nstand-in error\n"; };
     // The value's PURGE adds its answer; the GETs' go nowhere.
     QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")),
-             answer(curl ? serverUrl : hostile).repeated(2));
+             answer(curl ? calls.serverUrl() : hostile).repeated(2));
     QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup1.txt")),
-             answer(curl ? serverUrl : QStringLiteral("last")).repeated(2));
-    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/info.txt")), answer(status.last()));
+             answer(curl ? calls.serverUrl() : QStringLiteral("last")).repeated(2));
+    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/info.txt")), answer(calls.status(hostile).last()));
 
     QStringList files = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);
     files.sort();

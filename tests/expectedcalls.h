@@ -1,0 +1,60 @@
+#pragma once
+
+#include "commands/scriptlines/managerrequest.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+// The arguments a client is given for a purge's URL line or a status query, as
+// a recording stand-in logs them after the program's own name. The tables of
+// hostile texts hold every call to these.
+struct ExpectedCalls
+{
+    bool curl;
+    QString server;
+
+    // curl's fixed options, or squidclient's server and port.
+    QStringList head() const
+    {
+        return curl ? QStringList{"-q", "-sS", "-i", "-g", "-x", QString()} : QStringList{"-h", server, "-p", "80"};
+    }
+
+    QString serverUrl() const { return QStringLiteral("http://") + server + QStringLiteral(":80/"); }
+
+    // A URL line's PURGE; with an Accept-Encoding value, then a GET, and both
+    // again with the value's header (escaped for squidclient).
+    QList<QStringList> purge(const QString &url, const QString &value = QString()) const
+    {
+        const QStringList method = curl ? QStringList{"-X", "PURGE"} : QStringList{"-m", "purge"};
+        const QStringList target = curl ? QStringList{"--request-target", url, serverUrl()} : QStringList{url};
+        if (value.isNull())
+            return {head() + method + target};
+        QString header = QStringLiteral("Accept-Encoding: ") + value;
+        if (!curl)
+            header = header.replace(u'\\', QStringLiteral("\\\\")) + QStringLiteral("\\n");
+        const QStringList withHeader = head() + QStringList{"-H", header};
+        return {head() + method + target, head() + target, withHeader + method + target, withHeader + target};
+    }
+
+    // A manager request goes in its path form, its password as the client
+    // takes one; any other text as it is.
+    QStringList status(const QString &text) const
+    {
+        const ManagerRequest manager = ManagerRequest::parse(text);
+        QStringList args = head();
+        if (manager.withPassword)
+            args += curl ? QStringList{"-u", QStringLiteral("quellory:") + manager.password}
+                         : QStringList{"-U", "quellory", "-W", manager.password};
+        const QString request = manager.manager ? manager.path : text;
+        return args + (curl ? QStringList{"--request-target", request, serverUrl()} : QStringList{request});
+    }
+
+    static QList<QByteArray> local8Bit(const QStringList &args)
+    {
+        QList<QByteArray> bytes;
+        for (const QString &arg : args)
+            bytes << arg.toLocal8Bit();
+        return bytes;
+    }
+};
