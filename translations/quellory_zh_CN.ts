@@ -42,7 +42,7 @@
 <context>
     <name>CacheClient</name>
     <message>
-        <location filename="../src/commands/cacheclient.cpp" line="61"/>
+        <location filename="../src/commands/scriptlines/cacheclient_unix.cpp" line="18"/>
         <source>not on PATH</source>
         <translation>不在 PATH 中</translation>
     </message>
@@ -130,12 +130,12 @@ Stop it and start this one?</source>
 <context>
     <name>EncodingList</name>
     <message>
-        <location filename="../src/storage/encodinglist.cpp" line="46"/>
+        <location filename="../src/storage/encodinglist.cpp" line="45"/>
         <source>Reading the Accept-Encoding values</source>
         <translation>读取 Accept-Encoding 值</translation>
     </message>
     <message>
-        <location filename="../src/storage/encodinglist.cpp" line="47"/>
+        <location filename="../src/storage/encodinglist.cpp" line="46"/>
         <source>The file is larger than %1 KiB, far more than any list of Accept-Encoding values; it is left as it is and not used.</source>
         <translation>文件大于 %1 KiB，远超任何 Accept-Encoding 值列表；文件保持原样，未被使用。</translation>
     </message>
@@ -151,12 +151,12 @@ Stop it and start this one?</source>
 <context>
     <name>NoClientError</name>
     <message>
-        <location filename="../src/commands/noclienterror.cpp" line="6"/>
+        <location filename="../src/commands/scriptlines/noclienterror.cpp" line="6"/>
         <source>Finding a client for the cache server</source>
         <translation>查找访问缓存服务器的客户端</translation>
     </message>
     <message>
-        <location filename="../src/commands/noclienterror.cpp" line="11"/>
+        <location filename="../src/commands/scriptlines/noclienterror.cpp" line="11"/>
         <source>Nothing was written or started.
 
 There is no squidclient beside the program (%1), and no curl (%2). Put squidclient into the program&apos;s folder, or install curl.</source>
@@ -168,79 +168,79 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>PurgeReport</name>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="17"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="15"/>
         <source>purged %1 (%2 copies)</source>
         <translation>已清除 %1（%2 个副本）</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="18"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="16"/>
         <source>purged %1</source>
         <translation>已清除 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="20"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="18"/>
         <source>not removed %1</source>
         <translation>未清除 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="22"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="20"/>
         <source>not in the cache %1</source>
         <translation>不在缓存中 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="24"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="22"/>
         <source>refused %1</source>
         <translation>被拒绝 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="26"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="24"/>
         <source>other answer %1</source>
         <translation>其他应答 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="28"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="26"/>
         <source>cannot connect %1</source>
         <translation>无法连接 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="30"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="28"/>
         <source>no answer %1</source>
         <translation>无应答 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="32"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="30"/>
         <source>did not run %1</source>
         <translation>未能运行 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="79"/>
-        <location filename="../src/commands/purgereport.cpp" line="87"/>
-        <location filename="../src/commands/purgereport.cpp" line="94"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="77"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="85"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="92"/>
         <source>, </source>
         <translation>，</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="85"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="83"/>
         <source>%1: 1 URL</source>
         <translation>%1：共 1 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="85"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="83"/>
         <source>%1: %2 URLs</source>
         <translation>%1：共 %2 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="87"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="85"/>
         <source> — </source>
         <translation> — </translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="94"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="92"/>
         <source>Not purged: %1</source>
         <translation>未清除：%1</translation>
     </message>
     <message>
-        <location filename="../src/commands/purgereport.cpp" line="137"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="135"/>
         <source>%1: %2 of %3 URLs answered so far</source>
         <translation>%1：已应答 %2 / %3 个网址</translation>
     </message>
@@ -332,77 +332,77 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>RefusalReason</name>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="14"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="14"/>
         <source>a NUL character</source>
         <translation>NUL 字符</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="19"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="19"/>
         <source>half of a character (%1, a UTF-16 surrogate without its other half)</source>
         <translation>半个字符（%1，缺少另一半的 UTF-16 代理项）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="26"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="26"/>
         <source>a line break (CR LF)</source>
         <translation>换行 (CR LF)</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="31"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="31"/>
         <source>a double quote</source>
         <translation>双引号</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="36"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="36"/>
         <source>a line break</source>
         <translation>换行</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="41"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="41"/>
         <source>a control character (%1), which a header cannot hold</source>
         <translation>请求头中不能有的控制字符（%1）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="47"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="47"/>
         <source>a control character (%1) that cmd.exe would not pass on unchanged</source>
         <translation>cmd.exe 无法原样传递的控制字符（%1）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="54"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="54"/>
         <source>too much text: its script line would be %L1 characters long, and cmd.exe reads no more than %L2 of a line</source>
         <translation>过多的文字：脚本中的这一行将有 %L1 个字符，而 cmd.exe 一行最多只读 %L2 个字符</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="64"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="64"/>
         <source>a leading &quot;-&quot;, which squidclient would take as an option</source>
         <translation>开头的“-”，squidclient 会把它当作选项</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="69"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="69"/>
         <source>no name, and curl needs a host name or address for its URL</source>
         <translation>空名称，而 curl 的网址需要主机名或地址</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="74"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="74"/>
         <source>“%1”, which a URL&apos;s host name cannot hold (curl is given the server in a URL: a name of letters, digits, &quot;.&quot;, &quot;-&quot; and &quot;_&quot;, or an IP address)</source>
         <translation>“%1”，网址的主机名中不能有这个字符（curl 从网址中得到服务器：只能是由字母、数字、&quot;.&quot;、&quot;-&quot; 和 &quot;_&quot; 组成的名称，或者 IP 地址）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="82"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="82"/>
         <source>a network path, which cmd.exe cannot run a script from (give the share a drive letter and start the program from there)</source>
         <translation>网络路径，cmd.exe 无法从那里运行脚本（请给共享文件夹分配一个驱动器号，并从那里启动程序）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="89"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="89"/>
         <source>“%1”, a character that Windows code page %2 has no place for</source>
         <translation>“%1”，Windows 代码页 %2 中没有的字符</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="96"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="96"/>
         <source>“%1”, which cmd.exe would read as another character (the script is written in code page %2, cmd.exe reads it in code page %3)</source>
         <translation>“%1”，cmd.exe 会把它读成别的字符（脚本以代码页 %2 写入，cmd.exe 以代码页 %3 读取）</translation>
     </message>
     <message>
-        <location filename="../src/commands/refusalreason.cpp" line="106"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="106"/>
         <source>characters that cmd.exe would read differently in code page %1</source>
         <translation>cmd.exe 在代码页 %1 中会读成别的字符的字符</translation>
     </message>
@@ -410,7 +410,6 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>RegularFile</name>
     <message>
-        <location filename="../src/commands/scriptwriter.cpp" line="48"/>
         <location filename="../src/storage/regularfile.cpp" line="13"/>
         <source>This is not an ordinary file</source>
         <translation>这不是普通文件</translation>
@@ -429,12 +428,12 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>ResultReader</name>
     <message>
-        <location filename="../src/commands/resultreader.cpp" line="36"/>
+        <location filename="../src/commands/actions/resultreader.cpp" line="36"/>
         <source>[The answer is cut here, at %1 MiB. All of it is in the result file %2]</source>
         <translation>[回答在 %1 MiB 处截断，完整回答在结果文件 %2 中]</translation>
     </message>
     <message>
-        <location filename="../src/commands/resultreader.cpp" line="39"/>
+        <location filename="../src/commands/actions/resultreader.cpp" line="39"/>
         <source>[The answers are cut here, at %1 MiB. From the result file %2 on, they are whole in the result files]</source>
         <translation>[回答在 %1 MiB 处截断；从结果文件 %2 起，完整回答都在各自的结果文件中]</translation>
     </message>
@@ -442,7 +441,7 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>ScriptRunner</name>
     <message>
-        <location filename="../src/commands/scriptrunner.cpp" line="31"/>
+        <location filename="../src/commands/scripts/scriptrunner.cpp" line="31"/>
         <source>Starting a command script</source>
         <translation>启动命令脚本</translation>
     </message>
@@ -450,8 +449,8 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>ScriptWriter</name>
     <message>
-        <location filename="../src/commands/runcopy.cpp" line="11"/>
-        <location filename="../src/commands/scriptwriter.cpp" line="21"/>
+        <location filename="../src/commands/scripts/runcopy.cpp" line="11"/>
+        <location filename="../src/commands/scripts/scriptwriter.cpp" line="16"/>
         <source>Writing a command script</source>
         <translation>写入命令脚本</translation>
     </message>
@@ -482,27 +481,27 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>SquidclientLine</name>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="84"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="78"/>
         <source>The application folder</source>
         <translation>程序所在的文件夹</translation>
     </message>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="91"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="85"/>
         <source>The server</source>
         <translation>服务器</translation>
     </message>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="97"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="91"/>
         <source>curl&apos;s path</source>
         <translation>curl 的路径</translation>
     </message>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="172"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="166"/>
         <source>URL line %1 (%2)</source>
         <translation>第 %1 行 (%2)</translation>
     </message>
     <message>
-        <location filename="../src/commands/squidclientline.cpp" line="178"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="172"/>
         <source>Accept-Encoding value %1 (encodings.txt)</source>
         <translation>第 %1 个 Accept-Encoding 值 (encodings.txt)</translation>
     </message>
@@ -510,7 +509,7 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>StatusQuery</name>
     <message>
-        <location filename="../src/commands/statusquery.cpp" line="36"/>
+        <location filename="../src/commands/actions/statusquery.cpp" line="36"/>
         <source>The request</source>
         <translation>请求</translation>
     </message>
@@ -518,18 +517,17 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>TextFile</name>
     <message>
-        <location filename="../src/commands/growinganswer.cpp" line="22"/>
-        <location filename="../src/storage/textfile.cpp" line="34"/>
+        <location filename="../src/storage/textfile.cpp" line="21"/>
         <source>Reading a file</source>
         <translation>读取文件</translation>
     </message>
     <message>
-        <location filename="../src/storage/textfile.cpp" line="91"/>
+        <location filename="../src/storage/textfile.cpp" line="101"/>
         <source>Appending a line to a file</source>
         <translation>向文件追加一行</translation>
     </message>
     <message>
-        <location filename="../src/storage/textfile.cpp" line="93"/>
+        <location filename="../src/storage/textfile.cpp" line="103"/>
         <source>No file name given</source>
         <translation>没有给出文件名</translation>
     </message>
@@ -537,12 +535,12 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>UnsafeTextError</name>
     <message>
-        <location filename="../src/commands/unsafetexterror.cpp" line="6"/>
+        <location filename="../src/commands/scriptlines/unsafetexterror.cpp" line="6"/>
         <source>Passing a text to the command interpreter</source>
         <translation>把文字传给命令解释器</translation>
     </message>
     <message>
-        <location filename="../src/commands/unsafetexterror.cpp" line="16"/>
+        <location filename="../src/commands/scriptlines/unsafetexterror.cpp" line="16"/>
         <source>Nothing was written or started.
 
 %1 cannot be passed safely to the command interpreter: it holds %2.
