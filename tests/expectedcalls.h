@@ -2,13 +2,10 @@
 
 #include "commands/scriptlines/managerrequest.h"
 
-#include <QByteArray>
-#include <QList>
 #include <QStringList>
 
 // The arguments a client is given for a purge's URL line or a status query, as
-// a recording stand-in logs them after the program's own name. The tables of
-// hostile texts hold every call to these.
+// a recording stand-in logs them after the program's own name.
 struct ExpectedCalls
 {
     bool curl;
@@ -19,7 +16,6 @@ struct ExpectedCalls
     {
         return curl ? QStringList{"-q", "-sS", "-i", "-g", "-x", QString()} : QStringList{"-h", server, "-p", "80"};
     }
-
     QString serverUrl() const { return QStringLiteral("http://") + server + QStringLiteral(":80/"); }
 
     // A URL line's PURGE; with an Accept-Encoding value, then a GET, and both
@@ -37,7 +33,7 @@ struct ExpectedCalls
         return {head() + method + target, head() + target, withHeader + method + target, withHeader + target};
     }
 
-    // A manager request goes in its path form, its password as the client
+    // A manager request in its path form, with the password as the client
     // takes one; any other text as it is.
     QStringList status(const QString &text) const
     {

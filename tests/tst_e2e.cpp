@@ -152,8 +152,7 @@ void TestEndToEnd::init()
     list.close();
     // One PURGE a URL line, as these tests count: the Accept-Encoding values
     // are tst_clients_e2e's.
-    QFile encodings(m_app->filePath(QStringLiteral("encodings.txt")));
-    QVERIFY(encodings.open(QIODevice::WriteOnly));
+    QVERIFY(FileBytes::write(m_app->filePath(QStringLiteral("encodings.txt")), QByteArray()));
 
     m_window = std::make_unique<CacheWindow>(AppFolder(m_app->path()));
     m_window->show();

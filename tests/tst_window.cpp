@@ -102,8 +102,7 @@ void TestWindow::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     // One PURGE a URL line, as these tests count: no Accept-Encoding values.
-    QFile encodings(m_dir->filePath(QStringLiteral("encodings.txt")));
-    QVERIFY(encodings.open(QIODevice::WriteOnly));
+    QVERIFY(FileBytes::write(m_dir->filePath(QStringLiteral("encodings.txt")), QByteArray()));
 }
 
 void TestWindow::cleanup()
@@ -651,16 +650,11 @@ void TestWindow::statusAnswerFollowed()
 {
     // A slow server: each part of the answer waits for a file of the test's.
     // A purge is answered at once.
-    QVERIFY(FileBytes::write(m_dir->filePath(QStringLiteral("squidclient")),
-                             "#!/bin/sh\n"
-                             "for a in \"$@\"; do last=$a; done\n"
-                             "case $last in /squid-internal-mgr/*) ;; *) echo purged; exit 0;; esac\n"
-                             "d=${0%/*}\n"
-                             "echo 'part 1'\n"
-                             "while [ ! -e \"$d/more\" ]; do sleep 0.01; done; echo 'part 2'\n"
-                             "while [ ! -e \"$d/end\" ]; do sleep 0.01; done; echo 'part 3'\n"));
-    QVERIFY(QFile::setPermissions(m_dir->filePath(QStringLiteral("squidclient")),
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const StandInClient client(m_dir->path(), "case $last in /squid-internal-mgr/*) ;; *) echo purged; exit 0;; esac\n"
+                                              "d=${0%/*}; echo 'part 1'\n"
+                                              "while [ ! -e \"$d/more\" ]; do sleep 0.01; done; echo 'part 2'\n"
+                                              "while [ ! -e \"$d/end\" ]; do sleep 0.01; done; echo 'part 3'\n"
+                                              "exit 0\n");
     openWindow();
     auto *text3 = control<OutputBox>("Text3");
     OutputDocument *doc = text3->document();

@@ -461,12 +461,8 @@ void TestWindows::scripts()
 
     QStringList files = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);
     files.sort();
-    QStringList expectedFiles{QStringLiteral("argv.log"),      QStringLiteral("info.bat"),
-                              QStringLiteral("info.txt"),      QStringLiteral("nslookup0.txt"),
-                              QStringLiteral("nslookup1.txt"), QStringLiteral("test.bat")};
-    if (!curl)
-        expectedFiles.insert(5, QStringLiteral("squidclient.exe"));
-    QCOMPARE(files, expectedFiles);
+    QCOMPARE(files.join(u' '), QStringLiteral("argv.log info.bat info.txt nslookup0.txt nslookup1.txt ")
+                                       + (curl ? "" : "squidclient.exe ") + QStringLiteral("test.bat"));
 }
 
 void TestWindows::westernBytesDiffer()
