@@ -750,10 +750,6 @@ void registerAll()
             s.SetIterationTime(since(start));
         }
     });
-    add(
-            "status_query/key_while_growing", [](State &s) { keyWhileGrowingCase(s, true); }, false, 40);
-    add(
-            "baseline/status_query/key_while_growing", [](State &s) { keyWhileGrowingCase(s, false); }, false, 40);
     add("text3_key_after_fresh_purge", [](State &s) { longLineCase(s, false); });
     add("text3_scroll_to_end", [](State &s) { longLineCase(s, true); });
     add("text3_key_in_20M_line", [](State &s) { hugeLineCase(s, false, Qt::Key_X); });
@@ -778,6 +774,13 @@ void registerAll()
             "peak/window_start/largest_server_list",
             [](State &s) { startCase(s, [] { return new CacheWindow(folder(QStringLiteral("largest_servers"))); }); },
             true);
+    // After the peaks: following a growing answer leaves tens of MiB of freed
+    // memory in the reader threads' malloc arenas (glibc gives a thread arena's
+    // top back only when that arena shrinks), which the peaks would count.
+    add(
+            "status_query/key_while_growing", [](State &s) { keyWhileGrowingCase(s, true); }, false, 40);
+    add(
+            "baseline/status_query/key_while_growing", [](State &s) { keyWhileGrowingCase(s, false); }, false, 40);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -9,7 +10,7 @@
 
 PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
 {
-    char head[kHeadBytes];
+    char first[4096];
     // A report reads 100,000 of these; QFile's open asks more of the system
     // than this needs. O_NONBLOCK, as RegularFile opens: a FIFO put under the
     // name would otherwise hold the report's thread, and the program's exit,
@@ -23,17 +24,20 @@ PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
         ::close(fd);
         return {Group::DidNotRun};
     }
+    // A page of squid's is a few hundred bytes: one read takes the whole
+    // answer, and more only where later values' answers follow it.
     ssize_t got;
     do
-        got = ::read(fd, head, sizeof head);
+        got = ::read(fd, first, sizeof first);
     while (got < 0 && errno == EINTR);
-    const Answer answer = sort(QByteArrayView(head, got > 0 ? got : 0));
-    if (answer.group != Group::Purged || got < qsizetype(sizeof head)) {
+    const qsizetype size = got > 0 ? qsizetype(got) : 0;
+    const Answer answer = sort(QByteArrayView(first, std::min(size, kHeadBytes)));
+    if (answer.group != Group::Purged || size < qsizetype(sizeof first)) {
         ::close(fd);
-        return answer;
+        return answer.group == Group::Purged ? sortAll(QByteArrayView(first, size)) : answer;
     }
     // Later values' answers follow the first: read on, within limits.
-    QByteArray all(head, got);
+    QByteArray all(first, size);
     char block[16384];
     while (all.size() < kMaxAnswerBytes) {
         do
