@@ -2,6 +2,7 @@
 
 #include "commands/scriptlines/cmdstartline.h"
 #include "commands/scriptlines/codepagerule.h"
+#include "commands/scriptlines/curlconfigquote.h"
 #include "commands/scriptlines/managerrequest.h"
 #include "commands/scriptlines/refusalreason.h"
 #include "commands/scriptlines/shellquote.h"
@@ -94,6 +95,7 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
         if (host.isEmpty())
             throw UnsafeTextError(serverWhat, server, reason);
         m_head = q(client.program()) + QStringLiteral(" -q -sS -i -g -x ") + q(QString());
+        m_host = host;
         m_serverUrl = QStringLiteral(" http://") + host + QStringLiteral(":80/");
     }
     if (dialect == ShellDialect::Cmd) {
@@ -219,6 +221,31 @@ QString SquidclientLine::fetch(const QString &url, const QString &encoding) cons
         return m_head + encodingHeader(encoding) + QStringLiteral(" --request-target ") + q(url) + m_serverUrl
                 + discard;
     return m_head + encodingHeader(encoding) + QLatin1Char(' ') + q(url) + discard;
+}
+
+QString SquidclientLine::operation(const QString &url, const QString &encoding, bool purge,
+                                   const QString &writeOut) const
+{
+    // -g, -x "" and -i of today's lines, for each operation: after "next"
+    // curl starts every option afresh.
+    QString lines = QStringLiteral("globoff\n") + CurlConfigQuote::option("proxy", QString())
+            + QStringLiteral("\ninclude\n");
+    if (!encoding.isEmpty())
+        lines += CurlConfigQuote::option("header", QStringLiteral("Accept-Encoding: ") + encoding) + QLatin1Char('\n');
+    if (purge)
+        lines += CurlConfigQuote::option("request", QStringLiteral("PURGE")) + QLatin1Char('\n');
+    else
+        lines += CurlConfigQuote::option("output", m_dialect == ShellDialect::Cmd ? QStringLiteral("NUL")
+                                                                                 : QStringLiteral("/dev/null"))
+                + QLatin1Char('\n');
+    return lines + CurlConfigQuote::option("request-target", url) + QLatin1Char('\n')
+            + CurlConfigQuote::option("url", QStringLiteral("http://") + m_host + QStringLiteral(":80/"))
+            + QLatin1Char('\n') + CurlConfigQuote::option("write-out", writeOut) + QLatin1Char('\n');
+}
+
+QString SquidclientLine::laneHead() const
+{
+    return q(m_client.program()) + QStringLiteral(" -q -sS");
 }
 
 QString SquidclientLine::status(const QString &request, const QString &resultPath) const
