@@ -228,8 +228,8 @@ QString SquidclientLine::operation(const QString &url, const QString &encoding, 
 {
     // -g, -x "" and -i of today's lines, for each operation: after "next"
     // curl starts every option afresh.
-    QString lines = QStringLiteral("globoff\n") + CurlConfigQuote::option("proxy", QString())
-            + QStringLiteral("\ninclude\n");
+    QString lines = QStringLiteral("include\ngloboff\n") + CurlConfigQuote::option("proxy", QString())
+            + QLatin1Char('\n');
     if (!encoding.isEmpty())
         lines += CurlConfigQuote::option("header", QStringLiteral("Accept-Encoding: ") + encoding) + QLatin1Char('\n');
     if (purge)
