@@ -27,7 +27,11 @@ public:
             qFatal("cannot write the stand-in client");
         script.write("#!/bin/sh\n"
                      "log=\"${0%/*}/argv.log\"\n"
-                     "{ printf '%s\\0' \"$#\"; for a in \"$0\" \"$@\"; do printf '%s\\0' \"$a\"; done; } >> \"$log\"\n"
+                     // A config file (curl's -K) is gone once the script has
+                     // ended: its text is logged in its place.
+                     "{ printf '%s\\0' \"$#\"; for a in \"$0\" \"$@\"; do\n"
+                     "  if [ \"$p\" = -K ]; then printf 'config:%s\\0' \"$(cat -- \"$a\")\"; else printf '%s\\0' \"$a\"; fi; p=$a\n"
+                     "done; } >> \"$log\"\n"
                      "for a in \"$@\"; do last=$a; done\n"
                      + before
                      + "printf 'answer for %s\\n' \"$last\"\n"

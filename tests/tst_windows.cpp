@@ -418,8 +418,17 @@ void TestWindows::scripts()
         writer.close();
     }
     {
+        // curl's password in a config file of the run, removed by the script.
+        const SquidclientLine command(ShellDialect::Cmd, windowsApp, server, pages, client);
+        QString config;
+        if (command.needsConfig(hostile)) {
+            config = windowsFile(windowsApp, QStringLiteral("info.run-1.cfg"));
+            QVERIFY(FileBytes::write(appPath + QStringLiteral("/info.run-1.cfg"), command.config(hostile)));
+        }
         ScriptWriter writer(appPath + QStringLiteral("/info.bat"), ShellDialect::Cmd, pages);
-        writer.writeLine(StatusQuery::script(windowsApp, server, hostile, ShellDialect::Cmd, pages, client));
+        writer.writeLine(StatusQuery::script(windowsApp, server, hostile, ShellDialect::Cmd, pages, client, config));
+        if (!config.isEmpty())
+            writer.writeLine(command.removal(config));
         writer.close();
     }
     const ExpectedCalls calls{curl, server};
