@@ -11,6 +11,7 @@
 #include "commands/scripts/scriptwriter.h"
 #include "commands/scriptlines/shellquote.h"
 #include "commands/scriptlines/squidclientline.h"
+#include "commands/actions/statusfollow.h"
 #include "commands/actions/statusquery.h"
 #include "commands/actions/visiblepassworderror.h"
 #include "commands/scriptlines/unsafetexterror.h"
@@ -26,7 +27,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThreadPool>
+#include <QtConcurrent>
 #include <QtTest>
 
 #include <sys/stat.h>
@@ -666,6 +670,7 @@ void TestCommands::statusQueryEndsTheLastOne()
                              "for a in \"$@\"; do last=$a; done\n"
                              "if [ \"$last\" = /squid-internal-mgr/slow ]; then\n"
                              "  echo 'slow start'; sleep 1; echo 'slow, and much later than the other answer'\n"
+                             "elif [ \"$last\" = /squid-internal-mgr/never ]; then echo 'no end'; exec sleep 60\n"
                              "else echo \"answer for $last\"; fi\n"));
     QVERIFY(QFile::setPermissions(path(QStringLiteral("squidclient")),
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -678,6 +683,20 @@ void TestCommands::statusQueryEndsTheLastOne()
     QTRY_COMPARE(FileBytes::read(result), QByteArray("answer for /squid-internal-mgr/info\n"));
     QTest::qWait(1500); // the slow answer would have come by now
     QCOMPARE(FileBytes::read(result), QByteArray("answer for /squid-internal-mgr/info\n"));
+
+    // A followed query that never ends leaves Qt's pool, where the purges'
+    // reports are made, free: on one core it has a single thread.
+    QThreadPool::globalInstance()->setMaxThreadCount(1);
+    const auto restore = qScopeGuard(
+            [] { QThreadPool::globalInstance()->setMaxThreadCount(QThread::idealThreadCount()); });
+    const ScriptRunner::StartedScript never = query.start(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:never"));
+    const auto stop = qScopeGuard([&never] { ScriptRunner::stop(never); });
+    StatusFollow follow(never, result, 0);
+    QSignalSpy arrived(&follow, &StatusFollow::arrived);
+    QVERIFY(arrived.wait(kForever));
+    const QFuture<int> report = QtConcurrent::run([] { return 1; });
+    QTRY_VERIFY_WITH_TIMEOUT(report.isFinished(), kForever);
+    QVERIFY(!follow.done());
 }
 
 void TestCommands::stopSparesOtherProcesses()
