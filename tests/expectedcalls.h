@@ -14,7 +14,8 @@ struct ExpectedCalls
     // curl's fixed options, or squidclient's server and port.
     QStringList head() const
     {
-        return curl ? QStringList{"-q", "-sS", "-i", "-g", "-x", QString()} : QStringList{"-h", server, "-p", "80"};
+        return curl ? QStringList{"-q", "-sS", "-i", "-g", "-x", QString(), "--connect-timeout", "10"}
+                    : QStringList{"-h", server, "-p", "80"};
     }
     QString serverUrl() const { return QStringLiteral("http://") + server + QStringLiteral(":80/"); }
 
@@ -24,23 +25,30 @@ struct ExpectedCalls
     {
         const QStringList method = curl ? QStringList{"-X", "PURGE"} : QStringList{"-m", "purge"};
         const QStringList target = curl ? QStringList{"--request-target", url, serverUrl()} : QStringList{url};
+        // A time-out for each request of curl's.
+        const QStringList plain = curl ? head() + QStringList{"-m", "120"} : head();
         if (value.isNull())
-            return {head() + method + target};
+            return {plain + method + target};
         QString header = QStringLiteral("Accept-Encoding: ") + value;
         if (!curl)
             header = header.replace(u'\\', QStringLiteral("\\\\")) + QStringLiteral("\\n");
-        const QStringList withHeader = head() + QStringList{"-H", header};
-        return {head() + method + target, head() + target, withHeader + method + target, withHeader + target};
+        const QStringList withHeader = plain + QStringList{"-H", header};
+        return {plain + method + target, plain + target, withHeader + method + target, withHeader + target};
     }
 
     // A manager request in its path form, with the password as the client
-    // takes one; any other text as it is.
+    // takes one (curl from its config file, logged as "config:" and its text);
+    // any other text as it is.
     QStringList status(const QString &text) const
     {
         const ManagerRequest manager = ManagerRequest::parse(text);
         QStringList args = head();
+        if (curl)
+            args += QStringList{"-Y", "1", "-y", "120"};
+        QString quoted = manager.password;
+        quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'"', QStringLiteral("\\\""));
         if (manager.withPassword)
-            args += curl ? QStringList{"-u", QStringLiteral("quellory:") + manager.password}
+            args += curl ? QStringList{"-K", QStringLiteral("config:user = \"quellory:") + quoted + u'"'}
                          : QStringList{"-U", "quellory", "-W", manager.password};
         const QString request = manager.manager ? manager.path : text;
         return args + (curl ? QStringList{"--request-target", request, serverUrl()} : QStringList{request});

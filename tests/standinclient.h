@@ -28,8 +28,12 @@ public:
         script.write("#!/bin/sh\n"
                      "log=\"${0%/*}/argv.log\"\n"
                      + curlConfig(before)
-                     // One printf, one write: the lanes of a purge record at once.
-                     + "printf '%s\\0' \"$#\" \"$0\" \"$@\" >> \"$log\"\n"
+                     // A config file (curl's -K) is gone once the script has
+                     // ended: its text is logged in its place. One printf, one
+                     // write: the lanes of a purge record at once.
+                     + "n=$#; for a in \"$@\"; do [ \"$p\" = -K ] && a=\"config:$(cat -- \"$a\")\"; p=$a; "
+                     "set -- \"$@\" \"$a\"; done; shift $n\n"
+                     "printf '%s\\0' \"$#\" \"$0\" \"$@\" >> \"$log\"\n"
                      "for a in \"$@\"; do last=$a; done\n"
                      + before
                      + "printf 'answer for %s\\n' \"$last\"\n"
@@ -70,16 +74,17 @@ public:
     }
 
 private:
-    // curl -K FILE: each operation of the config file read as curl reads it
+    // curl ... -K FILE, the config last: each operation of the config file read as curl reads it
     // (a quoted value with its backslash escapes, "next" between operations)
     // and recorded as the command line that asks for the same: the options
-    // before -K, then -i, -g, -x, -H, -X, --request-target and the URL as
+    // before -K, then -i, -g, -x, -m, -H, -X, --request-target and the URL as
     // the operation gives them. Its answer goes to its output file or, like
     // its write-out (the status 200), to standard output.
     static QByteArray curlConfig(const QByteArray &before)
     {
         return "case \" $* \" in *' -K '*)\n"
                "  n=0; for a in \"$@\"; do [ \"$a\" = -K ] && break; n=$((n+1)); done\n"
+               "  if [ $((n + 2)) -eq $# ]; then\n"
                "  eval \"k=\\${$((n+2))}\"\n"
                "  h=; i=0; for a in \"$@\"; do [ $i -lt $n ] && h=\"$h$a \"; i=$((i+1)); done\n"
                + before
@@ -104,12 +109,12 @@ private:
                  "      ops = 1\n"
                  "      if (name == \"include\") arg(\"-i\"); else if (name == \"globoff\") arg(\"-g\");\n"
                  "      else if (name == \"proxy\") { arg(\"-x\"); arg(v) } else if (name == \"header\") { arg(\"-H\"); arg(v) }\n"
-                 "      else if (name == \"request\") { arg(\"-X\"); arg(v) }\n"
+                 "      else if (name == \"request\") { arg(\"-X\"); arg(v) } else if (name == \"max-time\") { arg(\"-m\"); arg(v) }\n"
                  "      else if (name == \"request-target\") { arg(\"--request-target\"); arg(v) }\n"
                  "      else if (name == \"url\") arg(v); else if (name == \"output\") o = v;\n"
                  "      else if (name == \"write-out\") w = v; else { arg(\"--\" name); arg(v) } }\n"
                  "    END { flush() }' \"$k\"\n"
-                 "  exit 0;;\n"
+                 "  exit 0; fi;;\n"
                  "esac\n";
     }
 

@@ -613,6 +613,11 @@ void TestStorage::encodingListLoad()
     QVERIFY(QDir().rmdir(list.filePath()));
     QVERIFY(FileBytes::write(list.filePath(), "gzip\r\n\r\nbr, zstd\r\n"));
     QCOMPARE(list.load(), (QStringList{"gzip", "br, zstd"}));
+    // Every value costs each URL two requests: 16 at most, blank lines aside.
+    QVERIFY(FileBytes::write(list.filePath(), "v\r\n\r\n" + QByteArray("v\r\n").repeated(15)));
+    QCOMPARE(list.load().size(), 16);
+    QVERIFY(FileBytes::write(list.filePath(), QByteArray("v\r\n").repeated(17)));
+    QVERIFY_THROWS_EXCEPTION(FileError, list.load());
 }
 
 void TestStorage::serverListLoad_data()

@@ -18,6 +18,7 @@
 #include "commands/scriptlines/cmdstartline.h"
 #include "commands/scriptlines/codepagerule.h"
 #include "commands/scriptlines/codepages.h"
+#include "commands/scriptlines/shellquote.h"
 #include "commands/scriptlines/squidclientline.h"
 #include "commands/scriptlines/unsafetexterror.h"
 #include "commands/scripts/runcopy.h"
@@ -418,8 +419,17 @@ void TestWindows::scripts()
         writer.close();
     }
     {
+        // curl's password in a config file of the run, removed by the script.
+        const SquidclientLine command(ShellDialect::Cmd, windowsApp, server, pages, client);
+        QString config;
+        if (command.needsConfig(hostile)) {
+            config = windowsFile(windowsApp, QStringLiteral("info.run-1.cfg"));
+            QVERIFY(FileBytes::write(appPath + QStringLiteral("/info.run-1.cfg"), command.config(hostile)));
+        }
         ScriptWriter writer(appPath + QStringLiteral("/info.bat"), ShellDialect::Cmd, pages);
-        writer.writeLine(StatusQuery::script(windowsApp, server, hostile, ShellDialect::Cmd, pages, client));
+        writer.writeLine(StatusQuery::script(windowsApp, server, hostile, ShellDialect::Cmd, pages, client, config));
+        if (!config.isEmpty())
+            writer.writeLine(command.removal(config));
         writer.close();
     }
     const ExpectedCalls calls{curl, server};
@@ -504,9 +514,11 @@ void TestWindows::controlCharacters()
 {
     // Each control character as a URL on a line of its own, written without the
     // check, so the run shows what cmd.exe does with each. CR and LF are left
-    // out: they end the line whatever is done. The check must refuse exactly
-    // those that do not arrive whole, and Ctrl+Z, which wine passes but the
-    // cmd.exe of Windows reads as a line end.
+    // out: they end the line whatever is done. cmd.exe's quoting must refuse
+    // exactly those that do not arrive whole, and Ctrl+Z, which wine passes but
+    // the cmd.exe of Windows reads as a line end. (A client's text refuses
+    // every control character besides; the quoting is what other texts, the
+    // folder's name among them, rely on.)
     QFETCH(QString, machine);
     const CodePages pages = machine == kChinese ? CodePages{936, 936} : CodePages{1252, 437};
     const QString appPath = m_dir->filePath(QStringLiteral("controls-") + machine);
@@ -552,7 +564,7 @@ void TestWindows::controlCharacters()
         (arrived ? whole : changed).append(name);
         bool refused = false;
         try {
-            command.checkUrl(urlWith(u), 0, &Purge::resultName);
+            ShellQuote::check(ShellDialect::Cmd, urlWith(u), QStringLiteral("URL"));
         } catch (const UnsafeTextError &) {
             refused = true;
         }

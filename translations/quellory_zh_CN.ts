@@ -42,7 +42,7 @@
 <context>
     <name>CacheClient</name>
     <message>
-        <location filename="../src/commands/scriptlines/cacheclient_unix.cpp" line="18"/>
+        <location filename="../src/commands/scriptlines/cacheclient_unix.cpp" line="26"/>
         <source>not on PATH</source>
         <translation>不在 PATH 中</translation>
     </message>
@@ -50,42 +50,42 @@
 <context>
     <name>CacheWindow</name>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="43"/>
+        <location filename="../src/window/cachewindow.cpp" line="45"/>
         <source>Reading the server list</source>
         <translation>读取服务器列表</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="64"/>
+        <location filename="../src/window/cachewindow.cpp" line="66"/>
         <source>Adding a server</source>
         <translation>添加服务器</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="81"/>
+        <location filename="../src/window/cachewindow.cpp" line="84"/>
         <source>Purging</source>
         <translation>更新缓存</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="99"/>
+        <location filename="../src/window/cachewindow.cpp" line="102"/>
         <source>Showing the results</source>
         <translation>显示结果</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="110"/>
+        <location filename="../src/window/cachewindow.cpp" line="113"/>
         <source>Querying the server&apos;s status</source>
         <translation>查看服务器状态</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="134"/>
+        <location filename="../src/window/cachewindow.cpp" line="145"/>
         <source>The text is too large for this computer&apos;s memory.</source>
         <translation>文字太大，这台计算机的内存放不下。</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="134"/>
+        <location filename="../src/window/cachewindow.cpp" line="145"/>
         <source>Out of memory</source>
         <translation>内存不足</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="145"/>
+        <location filename="../src/window/cachewindow.cpp" line="156"/>
         <source>The previous purge is still running.
 
 Stop it and start this one?</source>
@@ -94,14 +94,24 @@ Stop it and start this one?</source>
 要停止它并开始这一次吗？</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="148"/>
+        <location filename="../src/window/cachewindow.cpp" line="159"/>
         <source>Stop it and purge</source>
         <translation>停止并更新</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="149"/>
+        <location filename="../src/window/cachewindow.cpp" line="160"/>
         <source>Let it run</source>
         <translation>让它继续运行</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="171"/>
+        <source>Send it</source>
+        <translation>仍然发送</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="172"/>
+        <source>Cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 <context>
@@ -130,14 +140,19 @@ Stop it and start this one?</source>
 <context>
     <name>EncodingList</name>
     <message>
-        <location filename="../src/storage/encodinglist.cpp" line="45"/>
+        <location filename="../src/storage/encodinglist.cpp" line="12"/>
         <source>Reading the Accept-Encoding values</source>
         <translation>读取 Accept-Encoding 值</translation>
     </message>
     <message>
-        <location filename="../src/storage/encodinglist.cpp" line="46"/>
+        <location filename="../src/storage/encodinglist.cpp" line="53"/>
         <source>The file is larger than %1 KiB, far more than any list of Accept-Encoding values; it is left as it is and not used.</source>
         <translation>文件大于 %1 KiB，远超任何 Accept-Encoding 值列表；文件保持原样，未被使用。</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/encodinglist.cpp" line="64"/>
+        <source>The file holds %1 values; a purge sends at most %2, each of them twice for every URL. It is left as it is and not used.</source>
+        <translation>该文件含有 %1 个值；一次更新最多发送 %2 个，每个网址每个值发送两次。文件保持原样，未被使用。</translation>
     </message>
 </context>
 <context>
@@ -363,46 +378,51 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
     </message>
     <message>
         <location filename="../src/commands/scriptlines/refusalreason.cpp" line="47"/>
+        <source>a control character (%1), which would end the request line and start another one</source>
+        <translation>控制字符（%1），它会结束请求行并开始另一个请求</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="55"/>
         <source>a control character (%1) that cmd.exe would not pass on unchanged</source>
         <translation>cmd.exe 无法原样传递的控制字符（%1）</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="54"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="62"/>
         <source>too much text: its script line would be %L1 characters long, and cmd.exe reads no more than %L2 of a line</source>
         <translation>过多的文字：脚本中的这一行将有 %L1 个字符，而 cmd.exe 一行最多只读 %L2 个字符</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="64"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="72"/>
         <source>a leading &quot;-&quot;, which squidclient would take as an option</source>
         <translation>开头的“-”，squidclient 会把它当作选项</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="69"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="77"/>
         <source>no name, and curl needs a host name or address for its URL</source>
         <translation>空名称，而 curl 的网址需要主机名或地址</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="74"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="82"/>
         <source>“%1”, which a URL&apos;s host name cannot hold (curl is given the server in a URL: a name of letters, digits, &quot;.&quot;, &quot;-&quot; and &quot;_&quot;, or an IP address)</source>
         <translation>“%1”，网址的主机名中不能有这个字符（curl 从网址中得到服务器：只能是由字母、数字、&quot;.&quot;、&quot;-&quot; 和 &quot;_&quot; 组成的名称，或者 IP 地址）</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="82"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="90"/>
         <source>a network path, which cmd.exe cannot run a script from (give the share a drive letter and start the program from there)</source>
         <translation>网络路径，cmd.exe 无法从那里运行脚本（请给共享文件夹分配一个驱动器号，并从那里启动程序）</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="89"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="97"/>
         <source>“%1”, a character that Windows code page %2 has no place for</source>
         <translation>“%1”，Windows 代码页 %2 中没有的字符</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="96"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="104"/>
         <source>“%1”, which cmd.exe would read as another character (the script is written in code page %2, cmd.exe reads it in code page %3)</source>
         <translation>“%1”，cmd.exe 会把它读成别的字符（脚本以代码页 %2 写入，cmd.exe 以代码页 %3 读取）</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="106"/>
+        <location filename="../src/commands/scriptlines/refusalreason.cpp" line="114"/>
         <source>characters that cmd.exe would read differently in code page %1</source>
         <translation>cmd.exe 在代码页 %1 中会读成别的字符的字符</translation>
     </message>
@@ -449,7 +469,7 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>ScriptWriter</name>
     <message>
-        <location filename="../src/commands/scripts/runcopy.cpp" line="11"/>
+        <location filename="../src/commands/scripts/runcopy.cpp" line="8"/>
         <location filename="../src/commands/scripts/scriptwriter.cpp" line="16"/>
         <source>Writing a command script</source>
         <translation>写入命令脚本</translation>
@@ -481,27 +501,27 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>SquidclientLine</name>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="78"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="110"/>
         <source>The application folder</source>
         <translation>程序所在的文件夹</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="85"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="117"/>
         <source>The server</source>
         <translation>服务器</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="91"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="125"/>
         <source>curl&apos;s path</source>
         <translation>curl 的路径</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="166"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="202"/>
         <source>URL line %1 (%2)</source>
         <translation>第 %1 行 (%2)</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="172"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="208"/>
         <source>Accept-Encoding value %1 (encodings.txt)</source>
         <translation>第 %1 个 Accept-Encoding 值 (encodings.txt)</translation>
     </message>
@@ -509,9 +529,15 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>StatusQuery</name>
     <message>
-        <location filename="../src/commands/actions/statusquery.cpp" line="36"/>
+        <location filename="../src/commands/actions/statusquery.cpp" line="44"/>
+        <location filename="../src/commands/actions/statusquery.cpp" line="73"/>
         <source>The request</source>
         <translation>请求</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/statusquery.cpp" line="84"/>
+        <source>Writing curl&apos;s config file</source>
+        <translation>写入 curl 的配置文件</translation>
     </message>
 </context>
 <context>
@@ -551,6 +577,64 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 %1无法安全地传给命令解释器：其中含有%2。
 
 %3</translation>
+    </message>
+</context>
+<context>
+    <name>UntrustedPathError</name>
+    <message>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="12"/>
+        <source>Checking who may change the program&apos;s files</source>
+        <translation>检查谁可以修改程序的文件</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="18"/>
+        <source>Nothing was written or started.
+
+%1 is %2. Whoever can change it can make this program run their own commands as you. Make it yours, writable by you alone (chmod go-w), and try again.</source>
+        <translation>没有写入或启动任何内容。
+
+%1 %2。能修改它的人可以让本程序以您的身份运行他们自己的命令。请使它归您所有、只有您可写（chmod go-w），然后重试。</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="36"/>
+        <source>owned by another user (uid %1)</source>
+        <translation>属于另一个用户（uid %1）</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="39"/>
+        <source>writable by every user</source>
+        <translation>所有用户都可写</translation>
+    </message>
+    <message>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="42"/>
+        <source>writable by its group (gid %1)</source>
+        <translation>其用户组可写（gid %1）</translation>
+    </message>
+</context>
+<context>
+    <name>VisiblePasswordError</name>
+    <message>
+        <location filename="../src/commands/actions/visiblepassworderror.cpp" line="6"/>
+        <source>Sending the password</source>
+        <translation>发送密码</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/visiblepassworderror.cpp" line="7"/>
+        <source>squidclient takes it on its command line</source>
+        <translation>squidclient 在命令行上接收密码</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/visiblepassworderror.cpp" line="12"/>
+        <source>Nothing was written or started yet.
+
+This request carries a password, and only squidclient is there to send it: squidclient takes the password on its command line, where every user of this computer can read it while the query runs. Installing curl keeps it hidden.
+
+Send it all the same?</source>
+        <translation>尚未写入或启动任何内容。
+
+此请求带有密码，而只有 squidclient 可以发送它：squidclient 在命令行上接收密码，查询运行期间本机的每个用户都能读到它。安装 curl 可以隐藏密码。
+
+仍然发送吗？</translation>
     </message>
 </context>
 </TS>

@@ -6,6 +6,13 @@
 
 #include <QCoreApplication>
 
+namespace {
+QString reading()
+{
+    return QCoreApplication::translate("EncodingList", "Reading the Accept-Encoding values");
+}
+} // namespace
+
 EncodingList::EncodingList(const AppFolder &folder)
     : m_folder(folder)
 { }
@@ -42,7 +49,7 @@ QStringList EncodingList::load() const
         return defaults();
     const TextFile::FilePart part = TextFile::FileContent(path, kMaxBytes);
     if (part.cut)
-        throw FileError(QCoreApplication::translate("EncodingList", "Reading the Accept-Encoding values"), path,
+        throw FileError(reading(), path,
                         QCoreApplication::translate("EncodingList",
                                                     "The file is larger than %1 KiB, far more than any list of "
                                                     "Accept-Encoding values; it is left as it is and not used.")
@@ -52,5 +59,12 @@ QStringList EncodingList::load() const
         if (!line.isEmpty())
             values << line;
     }
+    if (values.size() > kMaxValues)
+        throw FileError(reading(), path,
+                        QCoreApplication::translate("EncodingList",
+                                                    "The file holds %1 values; a purge sends at most %2, each of "
+                                                    "them twice for every URL. It is left as it is and not used.")
+                                .arg(values.size())
+                                .arg(kMaxValues));
     return values;
 }

@@ -1,6 +1,8 @@
 #include "window/cachewindow.h"
 
 #include "commands/actions/purge.h"
+#include "commands/actions/visiblepassworderror.h"
+#include "commands/scriptlines/cacheclient.h"
 #include "outputbox/widget/outputbox.h"
 #include "storage/actionerror.h"
 #include "storage/serverlist.h"
@@ -62,6 +64,7 @@ QString CacheWindow::selectedServer() const
 void CacheWindow::addServer()
 {
     runOrReport(tr("Adding a server"), [this] {
+        CacheClient::checkFolder(m_folder);
         ServerList(m_folder).add(m_controls.newServerBox->text());
         LoadServerList();
     });
@@ -107,8 +110,16 @@ void CacheWindow::showPurgeResults(quint64 purge)
 void CacheWindow::statusQuery()
 {
     m_controls.outputBox->clear();
-    runOrReport(tr("Querying the server's status"),
-                [this] { m_scripts.statusQuery(selectedServer(), m_controls.requestBox->text()); });
+    runOrReport(tr("Querying the server's status"), [this] {
+        const QString server = selectedServer();
+        const QString request = m_controls.requestBox->text();
+        try {
+            m_scripts.statusQuery(server, request);
+        } catch (const VisiblePasswordError &question) {
+            if (confirmVisiblePassword(question.message()))
+                m_scripts.statusQuery(server, request, StatusQuery::Password::MayShow);
+        }
+    });
 }
 
 void CacheWindow::showStatus()
@@ -151,6 +162,19 @@ bool CacheWindow::confirmStopRunningPurge()
     question.setEscapeButton(keep);
     question.exec();
     return question.clickedButton() == stop;
+}
+
+bool CacheWindow::confirmVisiblePassword(const QString &text)
+{
+    QMessageBox question(QMessageBox::Warning, kTitle, text, QMessageBox::NoButton, this);
+    question.setObjectName(QStringLiteral("visiblePasswordBox"));
+    QPushButton *send = question.addButton(tr("Send it"), QMessageBox::AcceptRole);
+    QPushButton *cancel = question.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    // The safe answer is the one a hurried Return gives.
+    question.setDefaultButton(cancel);
+    question.setEscapeButton(cancel);
+    question.exec();
+    return question.clickedButton() == send;
 }
 
 void CacheWindow::showFailure(const QString &text)

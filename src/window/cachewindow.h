@@ -56,6 +56,9 @@ private:
     // Asks whether the purge still running from before is to be ended for this
     // one; true for yes.
     bool confirmStopRunningPurge();
+    // Asks whether a password that squidclient would show to every user is to
+    // be sent all the same; true for yes.
+    bool confirmVisiblePassword(const QString &text);
     // Runs one step of a handler. Any failure (a file operation, a refused text,
     // memory a huge file could not get) is shown to the operator, naming `doing`
     // where it has no words of its own, and gives false: the handler stops there

@@ -1,3 +1,4 @@
+#include "commands/scriptlines/cacheclient.h"
 #include "outputbox/widget/outputboxaccessible.h"
 #include "storage/actionerror.h"
 #include "storage/appfolder.h"
@@ -35,6 +36,16 @@ int main(int argc, char *argv[])
         box.setObjectName(QStringLiteral("failureBox"));
         box.exec();
         return 1;
+    }
+
+    // A folder that others may write is said at once; the window still opens,
+    // and refuses each action until the folder is the operator's alone.
+    try {
+        CacheClient::checkFolder(*folder);
+    } catch (const ActionError &error) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Quellory"), error.message(), QMessageBox::Ok);
+        box.setObjectName(QStringLiteral("failureBox"));
+        box.exec();
     }
 
     CacheWindow window(*folder);

@@ -9,7 +9,10 @@
  *
  * Built with QUELLORY_STANDIN_CURL it stands in for the system folder's
  * curl.exe, which every run shares: it then keeps argv.log and looks for "hold"
- * in its working folder, the application folder cmd.exe runs the script in. */
+ * in its working folder, the application folder cmd.exe runs the script in.
+ * The value of a "-K" it logs as "config:" and that config file's text (read
+ * in the ANSI code page, without its last line end), since the file is gone
+ * once the script has ended. */
 #include <windows.h>
 
 #include <fcntl.h>
@@ -51,6 +54,25 @@ int main(void)
     fprintf(file, "%d", argc - 1);
     fputc(0, file);
     for (int i = 0; i < argc; ++i) {
+        if (i > 0 && wcscmp(argv[i - 1], L"-K") == 0) {
+            static char bytes[65536];
+            static wchar_t text[65536];
+            size_t got = 0;
+            FILE *config = _wfopen(argv[i], L"rb");
+            if (config) {
+                got = fread(bytes, 1, sizeof bytes - 1, config);
+                fclose(config);
+            }
+            while (got > 0 && (bytes[got - 1] == '\n' || bytes[got - 1] == '\r'))
+                --got;
+            const int wide = got ? MultiByteToWideChar(CP_ACP, 0, bytes, (int)got, text, 65535) : 0;
+            text[wide] = 0;
+            char *content = utf8(text);
+            fprintf(file, "config:%s", config ? content : "(none)");
+            fputc(0, file);
+            free(content);
+            continue;
+        }
         char *arg = utf8(argv[i]);
         fputs(arg, file);
         fputc(0, file);

@@ -156,13 +156,15 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
 }
 
 QString Purge::run(const AppFolder &folder, const QString &server, const QString &urls,
-                   ScriptRunner::StartedScript *last, QList<qsizetype> *purged)
+                   ScriptRunner::StartedScript *last, QList<qsizetype> *purged, int *answers)
 {
     const CacheClient client = CacheClient::find(folder);
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
     const QString path = scriptPath(folder);
     const QStringList encodings = EncodingList(folder).load();
+    if (answers)
+        *answers = 1 + int(encodings.size());
     std::optional<ScriptWriter> writer;
     const auto create = [&] {
         if (last)

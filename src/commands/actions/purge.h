@@ -85,9 +85,10 @@ void script(const AppFolder &folder, const QString &server, const QString &urls,
 // is rewritten under it; afterwards it names the purge started now.
 //
 // `purged`, when given, gets the numbers of the URL lines the script purges, in
-// the order it runs them.
+// the order it runs them, and `answers` how many answers each line's result
+// file is to hold (one, and one for each Accept-Encoding value).
 QString run(const AppFolder &folder, const QString &server, const QString &urls,
-            ScriptRunner::StartedScript *last = nullptr, QList<qsizetype> *purged = nullptr);
+            ScriptRunner::StartedScript *last = nullptr, QList<qsizetype> *purged = nullptr, int *answers = nullptr);
 
 // What the result files of these URL lines hold now, exactly as run() shows
 // them: joined in this order, the missing-file text for a file that is not

@@ -54,22 +54,26 @@ PurgeAnswer::Answer PurgeAnswer::sort(QByteArrayView head)
     return {G::DidNotRun};
 }
 
-PurgeAnswer::Answer PurgeAnswer::sortAll(QByteArrayView bytes)
+PurgeAnswer::Answer PurgeAnswer::sortAll(QByteArrayView bytes, int expected)
 {
     Answer first = sort(bytes);
     if (first.group != Group::Purged)
         return first;
+    int answers = 1;
     // Each answer starts a line: squid's pages end with a line end, and so do
     // squidclient's and curl's complaints.
     for (qsizetype at = bytes.indexOf('\n'); at >= 0 && at + 1 < bytes.size(); at = bytes.indexOf('\n', at + 1)) {
         const QByteArrayView rest = bytes.sliced(at + 1);
         if (!statusCode(rest) && !rest.startsWith("ERROR: ") && !rest.startsWith("curl: ("))
             continue;
+        ++answers;
         const Answer later = sort(rest.first(std::min(rest.size(), kHeadBytes)));
         if (later.group == Group::Purged)
             ++first.copies;
         else if (later.group != Group::NotCached)
             return {Group::NotRemoved, later.status, first.copies};
     }
+    if (answers < expected)
+        return {Group::NotRemoved, 0, first.copies};
     return first;
 }

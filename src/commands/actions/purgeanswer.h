@@ -41,17 +41,20 @@ constexpr qsizetype kMaxAnswerBytes = qsizetype(1) << 20;
 Answer sort(QByteArrayView head);
 
 // Sorts a result file that holds one answer per Accept-Encoding value (see
-// Purge), today's first. The first decides, as sort() does; when it is a 200,
-// every later answer is a 200 (one more copy) or a 404 (no copy under that
-// value), or else a copy may be left: NotRemoved.
-Answer sortAll(QByteArrayView bytes);
+// Purge), today's first, `expected` answers in all. The first decides, as
+// sort() does; when it is a 200, every later answer is a 200 (one more copy)
+// or a 404 (no copy under that value), or else a copy may be left:
+// NotRemoved. So are fewer answers than expected: a client that got none
+// (a connection closed, a time-out) writes nothing at all.
+Answer sortAll(QByteArrayView bytes, int expected = 1);
 
-// Reads the result file at `path` and sorts it with sortAll, past its first
+// Reads the result file at `path`, which should hold `expected` answers, and
+// sorts it with sortAll, past its first
 // bytes only when they are a 200. A file
 // that is not there, or was last written before `since` (nanoseconds since the
 // epoch by the file system's clock, see FileTime; -1 for any time), did not
 // run: a line the script never got to leaves the answer of an earlier purge
 // in place. Neither a FIFO nor a device in its place is ever waited for.
-Answer sortFile(const QString &path, qint64 since = -1);
+Answer sortFile(const QString &path, qint64 since = -1, int expected = 1);
 
 } // namespace PurgeAnswer

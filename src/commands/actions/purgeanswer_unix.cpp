@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
+PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since, int expected)
 {
     char first[4096];
     // A report reads 100,000 of these; QFile's open asks more of the system
@@ -34,7 +34,7 @@ PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
     const Answer answer = sort(QByteArrayView(first, std::min(size, kHeadBytes)));
     if (answer.group != Group::Purged || size < qsizetype(sizeof first)) {
         ::close(fd);
-        return answer.group == Group::Purged ? sortAll(QByteArrayView(first, size)) : answer;
+        return answer.group == Group::Purged ? sortAll(QByteArrayView(first, size), expected) : answer;
     }
     // Later values' answers follow the first: read on, within limits.
     QByteArray all(first, size);
@@ -48,5 +48,5 @@ PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
         all.append(block, got);
     }
     ::close(fd);
-    return sortAll(all);
+    return sortAll(all, expected);
 }

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QFile>
 
-PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
+PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since, int expected)
 {
     char head[kHeadBytes];
     QFile file(path);
@@ -18,5 +18,5 @@ PurgeAnswer::Answer PurgeAnswer::sortFile(const QString &path, qint64 since)
     if (answer.group != Group::Purged)
         return answer;
     file.seek(0);
-    return sortAll(file.read(kMaxAnswerBytes));
+    return sortAll(file.read(kMaxAnswerBytes), expected);
 }

@@ -47,7 +47,7 @@ void PurgeReport::add(qsizetype urlLine, PurgeAnswer::Answer answer)
 }
 
 PurgeReport PurgeReport::collect(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since,
-                                 const std::atomic_bool *cancelled)
+                                 const std::atomic_bool *cancelled, int answers)
 {
     PurgeReport report;
     // Purge::resultPath(folder, line), with the folder joined once.
@@ -58,7 +58,7 @@ PurgeReport PurgeReport::collect(const AppFolder &folder, const QList<qsizetype>
             break;
         path.truncate(prefix.size());
         path.append(QString::number(line)).append(QLatin1String(".txt"));
-        report.add(line, PurgeAnswer::sortFile(path, since));
+        report.add(line, PurgeAnswer::sortFile(path, since, answers));
     }
     return report;
 }

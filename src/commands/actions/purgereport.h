@@ -26,11 +26,13 @@ public:
 
     void add(qsizetype urlLine, PurgeAnswer::Answer answer);
 
-    // Reads and sorts the result files of these URL lines (counted from 0); a
-    // file last written before `since` did not run (see PurgeAnswer::sortFile).
-    // Stops early, with what it has, once `cancelled` is set.
+    // Reads and sorts the result files of these URL lines (counted from 0),
+    // each of which should hold `answers` answers (one, and one for each
+    // Accept-Encoding value); a file last written before `since` did not run
+    // (see PurgeAnswer::sortFile). Stops early, with what it has, once
+    // `cancelled` is set.
     static PurgeReport collect(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since = -1,
-                               const std::atomic_bool *cancelled = nullptr);
+                               const std::atomic_bool *cancelled = nullptr, int answers = 1);
 
     qsizetype total() const { return m_total; }
     qsizetype count(PurgeAnswer::Group group) const { return m_counts[size_t(group)]; }

@@ -49,7 +49,9 @@ void PurgeWatch::poll()
     // The task keeps copies of what it needs and outlives this watch if it must.
     m_report.setFuture(QtConcurrent::run(
             [folder = m_purge.folder, lines = m_purge.urlLines, since = m_purge.script.writtenAt,
-             cancelled = m_cancelled] { return PurgeReport::collect(folder, lines, since, cancelled.get()); }));
+             cancelled = m_cancelled, answers = m_purge.answers] {
+                return PurgeReport::collect(folder, lines, since, cancelled.get(), answers);
+            }));
 }
 
 qsizetype PurgeWatch::answeredSoFar() const

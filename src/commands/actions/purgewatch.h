@@ -33,6 +33,7 @@ public:
         QString server;
         QList<qsizetype> urlLines;          // in the order the script runs them
         ScriptRunner::StartedScript script; // its writtenAt tells this purge's answers
+        int answers = 1;                    // each line's result file should hold
     };
 
     explicit PurgeWatch(Purge purge);

@@ -32,9 +32,10 @@ QString RunningScripts::purge(const QString &server, const QString &urls)
     const ScriptRunner::StartedScript before = m_lastPurge;
     const bool stopping = purgeRunning();
     QList<qsizetype> urlLines;
+    int answers = 1;
     QString shown;
     try {
-        shown = Purge::run(m_folder, server, urls, &m_lastPurge, &urlLines);
+        shown = Purge::run(m_folder, server, urls, &m_lastPurge, &urlLines, &answers);
     } catch (...) {
         if (stopping)
             forgetIfStopped(before);
@@ -45,7 +46,7 @@ QString RunningScripts::purge(const QString &server, const QString &urls)
     // This purge rewrites the result files of the ones before it: a report of
     // theirs not made yet would count its answers, or a mix of both.
     dropUnreported();
-    watch(server, std::move(urlLines));
+    watch(server, std::move(urlLines), answers);
     return shown;
 }
 
@@ -56,9 +57,9 @@ QList<qsizetype> RunningScripts::purgeLines(quint64 purge) const
     return found == m_purges.end() ? QList<qsizetype>() : (*found)->purge().urlLines;
 }
 
-void RunningScripts::watch(const QString &server, QList<qsizetype> urlLines)
+void RunningScripts::watch(const QString &server, QList<qsizetype> urlLines, int answers)
 {
-    PurgeWatch::Purge purge{++m_purgeCount, m_folder, server, std::move(urlLines), m_lastPurge};
+    PurgeWatch::Purge purge{++m_purgeCount, m_folder, server, std::move(urlLines), m_lastPurge, answers};
     m_purges.push_back(std::make_unique<PurgeWatch>(std::move(purge)));
     connect(m_purges.back().get(), &PurgeWatch::notify, this, &RunningScripts::purgeNotice);
     while (m_purges.size() > kKeptPurges) {
@@ -98,11 +99,11 @@ void RunningScripts::forgetIfStopped(const ScriptRunner::StartedScript &before)
     }
 }
 
-void RunningScripts::statusQuery(const QString &server, const QString &request)
+void RunningScripts::statusQuery(const QString &server, const QString &request, StatusQuery::Password password)
 {
     // The box is this query's now, even if it is refused.
     m_status.reset();
-    const ScriptRunner::StartedScript started = m_statusQuery.start(m_folder, server, request);
+    const ScriptRunner::StartedScript started = m_statusQuery.start(m_folder, server, request, password);
     m_status = std::make_unique<StatusFollow>(started, StatusQuery::resultPath(m_folder), m_statusQuery.pause());
     connect(m_status.get(), &StatusFollow::arrived, this, &RunningScripts::statusArrived);
     connect(m_status.get(), &StatusFollow::failed, this, &RunningScripts::statusFailed);

@@ -48,7 +48,8 @@ public:
     // Starts a status query and follows its answer: statusArrived() tells when
     // there is text to take. A query still running is ended first. Throws as
     // StatusQuery::start does, before anything is stopped.
-    void statusQuery(const QString &server, const QString &request);
+    void statusQuery(const QString &server, const QString &request,
+                     StatusQuery::Password password = StatusQuery::Password::Hidden);
     // The output box is taken by something else: the running query goes on,
     // but nothing more of it is shown.
     void releaseStatus();
@@ -76,7 +77,7 @@ private:
     // more, is not reported.
     void forgetIfStopped(const ScriptRunner::StartedScript &before);
     void dropUnreported();
-    void watch(const QString &server, QList<qsizetype> urlLines);
+    void watch(const QString &server, QList<qsizetype> urlLines, int answers);
 
     AppFolder m_folder;
     // The purge started last, which may still be running.

@@ -12,6 +12,15 @@
 
 #include <atomic>
 
+namespace {
+// The followers' own threads. A follower holds its thread for the whole query,
+// and a query that gets no answer runs for minutes: in Qt's global pool it
+// would hold back the purges' reports, which queue there (on one core the pool
+// has one thread). A new query drops the last one's follower, whose thread is
+// free within a poll; two at once is the most there ever are.
+Q_GLOBAL_STATIC(QThreadPool, followers)
+} // namespace
+
 // Between the reader's thread and ours: the text read and not yet taken.
 struct StatusFollow::Shared
 {
@@ -74,7 +83,10 @@ StatusFollow::~StatusFollow()
 void StatusFollow::startReading()
 {
     // The task keeps what it needs, and ends by itself once dropped.
-    QThreadPool::globalInstance()->start([shared = m_shared] { shared->read(); });
+    QThreadPool *pool = followers();
+    if (pool->maxThreadCount() < 2)
+        pool->setMaxThreadCount(2);
+    pool->start([shared = m_shared] { shared->read(); });
 }
 
 bool StatusFollow::event(QEvent *event)
@@ -99,8 +111,9 @@ void StatusFollow::Shared::read()
             if (first && !answer.seen()) {
                 publish(TextFile::missingFileText(), true);
                 missingShown = true;
-            } else if (first || (missingShown && !seenBefore && answer.seen())) {
-                // The file's text in place of the missing-file text.
+            } else if (first || answer.restarted() || (missingShown && !seenBefore && answer.seen())) {
+                // The file's text in place of the missing-file text, or of an
+                // answer that another query has since replaced.
                 publish(std::move(more), true);
             } else if (!more.isEmpty()) {
                 publish(std::move(more), false);

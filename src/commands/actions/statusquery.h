@@ -23,19 +23,32 @@ public:
 
     explicit StatusQuery(int pauseMs = kPauseMs);
 
-    // The one line of the status script, exactly as run() writes it for
-    // `client`. Throws UnsafeTextError when a text cannot be passed.
-    static QString script(const AppFolder &folder, const QString &server, const QString &request, ShellDialect dialect,
-                          const CodePages &codePages, const CacheClient &client = CacheClient::squidclient());
+    // Whether squidclient may be given a password on its command line.
+    enum class Password { Hidden, MayShow };
 
-    // Writes and starts the script. Throws NoClientError or UnsafeTextError
-    // before anything is written or stopped, FileError on a failing file
-    // operation (then nothing is started).
-    ScriptRunner::StartedScript start(const AppFolder &folder, const QString &server, const QString &request);
+    // The client call of the status script, exactly as start() writes it for
+    // `client`; curl reads a password from the config file at configPath.
+    // Throws UnsafeTextError when a text cannot be passed.
+    static QString script(const AppFolder &folder, const QString &server, const QString &request, ShellDialect dialect,
+                          const CodePages &codePages, const CacheClient &client = CacheClient::squidclient(),
+                          const QString &configPath = QString());
+
+    // Writes and starts the script. A password goes to curl, where it is
+    // there, in a config file of the run that only the operator can read and
+    // the script removes once curl has read it; to squidclient only with
+    // Password::MayShow. Throws UntrustedPathError, NoClientError,
+    // UnsafeTextError or VisiblePasswordError before anything is written or
+    // stopped, FileError on a failing file operation (then nothing is started).
+    ScriptRunner::StartedScript start(const AppFolder &folder, const QString &server, const QString &request,
+                                      Password password = Password::Hidden);
+    // The same with this client, whatever CacheClient::find would choose.
+    ScriptRunner::StartedScript start(const AppFolder &folder, const QString &server, const QString &request,
+                                      const CacheClient &client, Password password);
 
     // start(), the pause, and what the result file holds then, cut at
     // ResultReader's limit. Throws as start() does.
-    QString run(const AppFolder &folder, const QString &server, const QString &request);
+    QString run(const AppFolder &folder, const QString &server, const QString &request,
+                Password password = Password::Hidden);
 
     int pause() const { return m_pauseMs; }
 
@@ -48,6 +61,11 @@ public:
     static QString resultPath(const AppFolder &folder);
 
 private:
+    // Ends the last query, if it still runs, and removes its config file,
+    // which a script ended early never got to.
+    void stopLast();
+
     int m_pauseMs;
     ScriptRunner::StartedScript m_lastScript;
+    QString m_lastConfig;
 };

@@ -1,5 +1,7 @@
 #include "commands/scriptlines/cacheclient.h"
 
+#include "storage/untrustedpatherror.h"
+
 CacheClient::CacheClient(Kind kind, const QString &program)
     : m_kind(kind)
     , m_program(program)
@@ -13,4 +15,10 @@ CacheClient CacheClient::squidclient()
 CacheClient CacheClient::curl(const QString &program)
 {
     return CacheClient(Kind::Curl, program);
+}
+
+void CacheClient::checkFolder(const AppFolder &folder)
+{
+    UntrustedPathError::check(folder.path());
+    UntrustedPathError::check(folder.file(squidclientName()));
 }

@@ -18,15 +18,23 @@ public:
     // program: curl's path as the script names it.
     static CacheClient curl(const QString &program);
 
-    // The client for scripts in folder on this system. Throws NoClientError
-    // when there is neither.
-    static CacheClient find(const AppFolder &folder);
+    // The client for scripts in folder on this system. `preferCurl`: curl
+    // whenever it is there, for a request whose password squidclient would
+    // take on its command line. Throws NoClientError when there is neither,
+    // and UntrustedPathError (see checkFolder) before anything else.
+    static CacheClient find(const AppFolder &folder, bool preferCurl = false);
+
+    // Throws UntrustedPathError when the folder, or the squidclient in it, is
+    // owned by another user or writable by others: the scripts run from there.
+    static void checkFolder(const AppFolder &folder);
 
     Kind kind() const { return m_kind; }
     const QString &program() const { return m_program; }
 
 private:
     CacheClient(Kind kind, const QString &program);
+    // "squidclient", or "squidclient.exe" on Windows.
+    static QString squidclientName();
 
     Kind m_kind;
     QString m_program; // curl's; squidclient's is always the folder's

@@ -6,13 +6,21 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-CacheClient CacheClient::find(const AppFolder &folder)
+QString CacheClient::squidclientName()
 {
-    const QString squidclient = folder.file(QStringLiteral("squidclient"));
+    return QStringLiteral("squidclient");
+}
+
+CacheClient CacheClient::find(const AppFolder &folder, bool preferCurl)
+{
+    checkFolder(folder);
+    const QString squidclient = folder.file(squidclientName());
+    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    if (preferCurl && !curl.isEmpty())
+        return CacheClient::curl(curl);
     // A link to Debian's squidclient (make install puts one) counts as there.
     if (QFileInfo::exists(squidclient))
         return CacheClient::squidclient();
-    const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     if (!curl.isEmpty())
         return CacheClient::curl(curl);
     throw NoClientError(squidclient, QCoreApplication::translate("CacheClient", "not on PATH"));

@@ -5,14 +5,23 @@
 
 #include <QFileInfo>
 
-CacheClient CacheClient::find(const AppFolder &folder)
+QString CacheClient::squidclientName()
 {
-    const QString squidclient = folder.file(QStringLiteral("squidclient.exe"));
-    if (QFileInfo::exists(squidclient))
-        return CacheClient::squidclient();
+    return QStringLiteral("squidclient.exe");
+}
+
+CacheClient CacheClient::find(const AppFolder &folder, bool preferCurl)
+{
+    checkFolder(folder);
+    const QString squidclient = folder.file(squidclientName());
     // The system folder's curl.exe, or where it would be, whatever PATH says.
     const QString curl = SystemFolder::file(QStringLiteral("curl.exe"));
-    if (!curl.isEmpty() && QFileInfo(curl).isFile())
+    const bool curlThere = !curl.isEmpty() && QFileInfo(curl).isFile();
+    if (preferCurl && curlThere)
+        return CacheClient::curl(curl);
+    if (QFileInfo::exists(squidclient))
+        return CacheClient::squidclient();
+    if (curlThere)
         return CacheClient::curl(curl);
     throw NoClientError(squidclient, curl.isEmpty() ? QStringLiteral("System32\\curl.exe") : curl);
 }

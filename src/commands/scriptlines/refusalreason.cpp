@@ -42,6 +42,14 @@ QString RefusalReason::headerControl(char16_t unit)
             .arg(codePoint(unit));
 }
 
+QString RefusalReason::requestControl(char16_t unit)
+{
+    return QCoreApplication::translate("RefusalReason",
+                                       "a control character (%1), which would end the request line and start "
+                                       "another one")
+            .arg(codePoint(unit));
+}
+
 QString RefusalReason::controlCharacter(char16_t unit)
 {
     return QCoreApplication::translate("RefusalReason",

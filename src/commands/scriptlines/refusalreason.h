@@ -17,6 +17,8 @@ QString lineBreak();
 QString controlCharacter(char16_t unit);
 // In a header's value: it would end the header, or make the server refuse it.
 QString headerControl(char16_t unit);
+// In a request's text: it would end the request line and start another one.
+QString requestControl(char16_t unit);
 QString lineTooLong(qsizetype length, qsizetype limit);
 QString leadingDash();
 // curl is given the server inside a URL, whose host takes a name or an address only.

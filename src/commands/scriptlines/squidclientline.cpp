@@ -36,6 +36,28 @@ bool isHexDigit(QChar c)
     return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
 }
 
+// A text a client sends takes no control character but a tab: a line feed or
+// a lone CR would end the request line or a header and start another of the
+// operator's text, which both clients pass on as it is.
+QString controlRefusal(const QString &text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t') || u == 0x7f)
+            return RefusalReason::requestControl(u);
+    }
+    return QString();
+}
+
+// Timeouts as squidclient's own: 10 s to connect, 120 s for a request. A
+// cache that accepts and never answers would otherwise hold a purge, and so
+// its report and the next purge's question, for good. The status query's
+// answer may rightly take longer than that (mgr:objects of a large cache):
+// there, 120 s without a byte ends it, as squidclient's read timeout does.
+const QString kConnectTimeout = QStringLiteral(" --connect-timeout 10");
+const QString kRequestTimeout = QStringLiteral(" -m 120");
+const QString kStallTimeout = QStringLiteral(" -Y 1 -y 120");
+
 // The server as the host of curl's URL, or empty with `reason` set. curl reads
 // "@" as the start of the host, "/", "?" and "#" as its end, "[" as an address
 // or a glob, and would send a name with blanks or "%" somewhere else than
@@ -85,6 +107,8 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
     }
     const QString serverWhat = QCoreApplication::translate("SquidclientLine", "The server");
     checkText(server, serverWhat);
+    if (const QString reason = controlRefusal(server); !reason.isEmpty())
+        throw UnsafeTextError(serverWhat, server, reason);
     if (client.kind() == CacheClient::Kind::Squidclient) {
         m_head = q(folderFileFor(dialect, folder, kProgram)) + QStringLiteral(" -h ") + q(server)
                 + QStringLiteral(" -p 80");
@@ -94,7 +118,7 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
         const QString host = urlHost(server, reason);
         if (host.isEmpty())
             throw UnsafeTextError(serverWhat, server, reason);
-        m_head = q(client.program()) + QStringLiteral(" -q -sS -i -g -x ") + q(QString());
+        m_head = q(client.program()) + QStringLiteral(" -q -sS -i -g -x ") + q(QString()) + kConnectTimeout;
         m_host = host;
         m_serverUrl = QStringLiteral(" http://") + host + QStringLiteral(":80/");
     }
@@ -124,7 +148,9 @@ void SquidclientLine::checkText(const QString &text, const QString &what) const
 
 QString SquidclientLine::refusal(const QString &argument) const
 {
-    const QString reason = textRefusal(argument);
+    QString reason = textRefusal(argument);
+    if (reason.isEmpty())
+        reason = controlRefusal(argument);
     if (!reason.isEmpty())
         return reason;
     // Quoting keeps it one argument, but squidclient would still read it as an
@@ -147,7 +173,7 @@ void SquidclientLine::check(const QString &text, const QString &what) const
 {
     QString reason = refusal(text);
     if (reason.isEmpty() && m_dialect == ShellDialect::Cmd)
-        reason = lengthRefusal(status(text, m_longestResult));
+        reason = lengthRefusal(status(text, m_longestResult, m_longestResult));
     if (!reason.isEmpty())
         throw UnsafeTextError(what, text, reason);
 }
@@ -208,8 +234,8 @@ QString SquidclientLine::purge(const QString &url, const QString &resultPath, co
                                bool append) const
 {
     if (m_client.kind() == CacheClient::Kind::Curl)
-        return m_head + encodingHeader(encoding) + QStringLiteral(" -X PURGE --request-target ") + q(url) + m_serverUrl
-                + redirect(resultPath, append);
+        return m_head + kRequestTimeout + encodingHeader(encoding) + QStringLiteral(" -X PURGE --request-target ")
+                + q(url) + m_serverUrl + redirect(resultPath, append);
     return m_head + encodingHeader(encoding) + QStringLiteral(" -m purge ") + q(url) + redirect(resultPath, append);
 }
 
@@ -218,18 +244,18 @@ QString SquidclientLine::fetch(const QString &url, const QString &encoding) cons
     const QString discard
             = m_dialect == ShellDialect::Cmd ? QStringLiteral(" > NUL 2>&1") : QStringLiteral(" > /dev/null 2>&1");
     if (m_client.kind() == CacheClient::Kind::Curl)
-        return m_head + encodingHeader(encoding) + QStringLiteral(" --request-target ") + q(url) + m_serverUrl
-                + discard;
+        return m_head + kRequestTimeout + encodingHeader(encoding) + QStringLiteral(" --request-target ") + q(url)
+                + m_serverUrl + discard;
     return m_head + encodingHeader(encoding) + QLatin1Char(' ') + q(url) + discard;
 }
 
 QString SquidclientLine::operation(const QString &url, const QString &encoding, bool purge,
                                    const QString &writeOut) const
 {
-    // -g, -x "" and -i of today's lines, for each operation: after "next"
-    // curl starts every option afresh.
+    // -g, -x "", -i and the time-outs of today's lines, for each operation:
+    // after "next" curl starts every option afresh.
     QString lines = QStringLiteral("include\ngloboff\n") + CurlConfigQuote::option("proxy", QString())
-            + QLatin1Char('\n');
+            + QStringLiteral("\nconnect-timeout = 10\nmax-time = 120\n");
     if (!encoding.isEmpty())
         lines += CurlConfigQuote::option("header", QStringLiteral("Accept-Encoding: ") + encoding) + QLatin1Char('\n');
     if (purge)
@@ -248,14 +274,38 @@ QString SquidclientLine::laneHead() const
     return q(m_client.program()) + QStringLiteral(" -q -sS");
 }
 
-QString SquidclientLine::status(const QString &request, const QString &resultPath) const
+bool SquidclientLine::needsConfig(const QString &request) const
+{
+    return m_client.kind() == CacheClient::Kind::Curl && ManagerRequest::parse(request).withPassword;
+}
+
+QByteArray SquidclientLine::config(const QString &request) const
+{
+    const ManagerRequest manager = ManagerRequest::parse(request);
+    const QString text = QStringLiteral("user = ")
+            + CurlConfigQuote::quote(ManagerRequest::userName() + QLatin1Char(':') + manager.password) + QLatin1Char('\n');
+    return m_dialect == ShellDialect::Cmd ? CodePageRule::toAnsi(m_codePages, text) : text.toLocal8Bit();
+}
+
+QString SquidclientLine::removal(const QString &path) const
+{
+    if (m_dialect == ShellDialect::Cmd)
+        return QStringLiteral("del ") + q(path) + QStringLiteral(" > NUL 2>&1");
+    return QStringLiteral("rm -f -- ") + q(path);
+}
+
+QString SquidclientLine::status(const QString &request, const QString &resultPath, const QString &configPath) const
 {
     const ManagerRequest manager = ManagerRequest::parse(request);
     const QString target = manager.manager ? manager.path : request;
     QString arguments;
     if (m_client.kind() == CacheClient::Kind::Curl) {
+        // The password never stands on the command line, where every user of
+        // the machine can read it, but in the run's own config file.
+        Q_ASSERT(!manager.withPassword || !configPath.isEmpty());
+        arguments = kStallTimeout;
         if (manager.withPassword)
-            arguments = QStringLiteral(" -u ") + q(ManagerRequest::userName() + QLatin1Char(':') + manager.password);
+            arguments += QStringLiteral(" -K ") + q(configPath);
         if (!target.isEmpty())
             arguments += QStringLiteral(" --request-target ") + q(target);
         return m_head + arguments + m_serverUrl + redirect(resultPath);

@@ -10,7 +10,7 @@
 // Builds the client's command lines of the scripts for one server:
 //   <folder>/squidclient -h <server> -p 80 <arguments> > "<result file>" 2>&1
 // or, with curl (see CacheClient),
-//   <curl> -q -sS -i -g -x "" <arguments> http://<server>:80/ > "<result file>" 2>&1
+//   <curl> -q -sS -i -g -x "" --connect-timeout 10 <timeout> <arguments> http://<server>:80/ > "<result file>" 2>&1
 // curl sends each text exactly as squidclient does, as the request target
 // (--request-target), which curl neither parses, globs nor reads as a file
 // name; -q keeps the operator's .curlrc out and -x "" any proxy of the
@@ -70,8 +70,17 @@ public:
     QString laneHead() const;
 
     // A cache-manager request, "mgr:..." in the form every Squid answers, any
-    // other text as it is. An empty request adds no argument at all.
-    QString status(const QString &request, const QString &resultPath) const;
+    // other text as it is. An empty request adds no argument at all. curl
+    // takes a password from the config file at configPath (see config()).
+    QString status(const QString &request, const QString &resultPath, const QString &configPath = QString()) const;
+    // Whether the status line of this request reads a config file: curl's,
+    // with a password.
+    bool needsConfig(const QString &request) const;
+    // That config file's bytes: the password as curl's "user" option, in the
+    // script's encoding.
+    QByteArray config(const QString &request) const;
+    // A script line that removes the file at path, quietly.
+    QString removal(const QString &path) const;
 
     // A file of the application folder as the script names it: with a backslash
     // for cmd.exe, whatever we were built on.

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "commands/scriptlines/shelldialect.h"
+#include "storage/privatefile.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QString>
 
 // The copy of a command script that the interpreter is given to run. Who writes
@@ -17,7 +17,8 @@
 // test.bat itself but a new file beside it, under a name no one else picks,
 // that nothing writes after it is closed; test.bat stays the record of the last
 // script. The copy is removed once it has run: by its own last line under
-// cmd.exe, and by the shell as soon as it has read it.
+// cmd.exe, and by the shell as soon as it has read it. Like every file of a
+// run, only its owner may read it (see PrivateFile).
 class RunCopy
 {
 public:
@@ -37,12 +38,13 @@ public:
     // Closes and removes a copy that will not be run.
     void discard();
 
-    const QString &path() const { return m_path; }
+    const QString &path() const { return m_file.path(); }
+
+    // "<folder>/<script's base name>.run-": what the files of one run are
+    // named after, the copy's random part and a suffix following.
+    static QString runPrefix(const QString &scriptPath);
 
 private:
-    [[noreturn]] void fail() const;
-
-    QString m_path;
-    QFile m_file;
+    PrivateFile m_file;
     ShellDialect m_dialect;
 };

@@ -19,9 +19,11 @@ void ScriptRunnerPlatform::setInterpreter(QProcess &process, const QString &runP
     // sh sees it, so it never ends up glued to the last word of a command (the
     // quoting refuses a CR LF inside a text, so no quoted CR is lost this way).
     // The copy has served once it is read: it goes before the first line runs.
+    // Every file the script's redirections create (manager answers among them)
+    // is for the operator alone, whatever umask the program was started with.
     process.setProgram(QStringLiteral("/bin/sh"));
     process.setArguments({QStringLiteral("-c"),
-                          QStringLiteral("s=$(sed 's/\\r$//' \"$1\") && rm -f -- \"$1\" && eval \"$s\""),
+                          QStringLiteral("umask 077 && s=$(sed 's/\\r$//' \"$1\") && rm -f -- \"$1\" && eval \"$s\""),
                           QStringLiteral("quellory-script"), runPath});
 }
 

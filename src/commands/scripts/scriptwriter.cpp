@@ -35,6 +35,12 @@ ScriptWriter::ScriptWriter(const QString &path, ShellDialect dialect, const Code
     m_file.setDirectWriteFallback(false);
     if (!m_file.open(QIODevice::WriteOnly))
         fail();
+    // The new file takes the old script's mode; a script may carry a
+    // password, so only its owner may read it, whatever it was before.
+    if (!m_file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        m_file.cancelWriting();
+        fail();
+    }
     m_buffer.reserve(kFlushAt + 4096);
 }
 
