@@ -89,8 +89,10 @@ bench: build
 	    --benchmark_out_format=json $(BENCH_ARGS)
 	python3 bench/summary.py $(BUILD_DIR)/bench.json
 
-# A purge of 10,000 URLs against the local squid: one line a URL beside the
-# Accept-Encoding values' PURGE and GET (bench/squidpurge.cpp).
+# A purge of 10,000 URLs with the Accept-Encoding values against the local
+# squid, in the program's lanes with curl and with squidclient, each beside
+# the same requests in one curl --parallel and under xargs -P8 squidclient
+# (bench/squidpurge.cpp).
 bench-squid: build
 	tools/local-cache-server run $(BUILD_DIR)/bench/quellory_squidbench 10000
 

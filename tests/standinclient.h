@@ -27,11 +27,13 @@ public:
             qFatal("cannot write the stand-in client");
         script.write("#!/bin/sh\n"
                      "log=\"${0%/*}/argv.log\"\n"
+                     + curlConfig(before)
                      // A config file (curl's -K) is gone once the script has
-                     // ended: its text is logged in its place.
-                     "{ printf '%s\\0' \"$#\"; for a in \"$0\" \"$@\"; do\n"
-                     "  if [ \"$p\" = -K ]; then printf 'config:%s\\0' \"$(cat -- \"$a\")\"; else printf '%s\\0' \"$a\"; fi; p=$a\n"
-                     "done; } >> \"$log\"\n"
+                     // ended: its text is logged in its place. One printf, one
+                     // write: the lanes of a purge record at once.
+                     + "n=$#; for a in \"$@\"; do [ \"$p\" = -K ] && a=\"config:$(cat -- \"$a\")\"; p=$a; "
+                     "set -- \"$@\" \"$a\"; done; shift $n\n"
+                     "printf '%s\\0' \"$#\" \"$0\" \"$@\" >> \"$log\"\n"
                      "for a in \"$@\"; do last=$a; done\n"
                      + before
                      + "printf 'answer for %s\\n' \"$last\"\n"
@@ -72,5 +74,49 @@ public:
     }
 
 private:
+    // curl ... -K FILE, the config last: each operation of the config file read as curl reads it
+    // (a quoted value with its backslash escapes, "next" between operations)
+    // and recorded as the command line that asks for the same: the options
+    // before -K, then -i, -g, -x, -m, -H, -X, --request-target and the URL as
+    // the operation gives them. Its answer goes to its output file or, like
+    // its write-out (the status 200), to standard output.
+    static QByteArray curlConfig(const QByteArray &before)
+    {
+        return "case \" $* \" in *' -K '*)\n"
+               "  n=0; for a in \"$@\"; do [ \"$a\" = -K ] && break; n=$((n+1)); done\n"
+               "  if [ $((n + 2)) -eq $# ]; then\n"
+               "  eval \"k=\\${$((n+2))}\"\n"
+               "  h=; i=0; for a in \"$@\"; do [ $i -lt $n ] && h=\"$h$a \"; i=$((i+1)); done\n"
+               + before
+               + "  awk -v h=\"$h\" -v p=\"$0\" -v lg=\"$log\" '\n"
+                 "    function flush() { if (!ops) return; printf \"%d%s%s%s%s\", c + split(h, hh, \" \"), z, p, z, "
+                 "hs >> lg; printf \"%s\", a >> lg; t = \"answer for \" last \"\\n\"; "
+                 "if (o != \"\") printf \"%s\", t > o; else printf \"%s\", t; gsub(/%{http_code}/, \"200\", w); "
+                 "printf \"%s\", w; a = \"\"; c = 0; o = \"\"; w = \"\"; ops = 0 }\n"
+                 "    function arg(x) { a = a x z; c++; last = x }\n"
+                 "    BEGIN { z = sprintf(\"%c\", 0); split(h, hh, \" \"); for (j = 1; j in hh; j++) hs = hs hh[j] z }\n"
+                 "    { l = $0; sub(/^[ \\t]+/, \"\", l); if (l == \"\" || l ~ /^#/) next\n"
+                 "      m = match(l, /[ \\t=:]/); name = m ? substr(l, 1, m - 1) : l; l = m ? substr(l, m) : \"\"\n"
+                 "      sub(/^[ \\t=:]+/, \"\", l); v = \"\"\n"
+                 "      if (substr(l, 1, 1) == \"\\\"\") { for (j = 2; j <= length(l); j++) { ch = substr(l, j, 1)\n"
+                 "          if (ch == \"\\\"\") break\n"
+                 "          if (ch == \"\\\\\") { ch = substr(l, ++j, 1); if (ch == \"t\") ch = \"\\t\"; "
+                 "else if (ch == \"n\") ch = \"\\n\"; else if (ch == \"r\") ch = \"\\r\"; "
+                 "else if (ch == \"v\") ch = \"\\v\" }\n"
+                 "          v = v ch } }\n"
+                 "      else { v = l; sub(/[ \\t].*/, \"\", v) }\n"
+                 "      if (name == \"next\") { flush(); next }\n"
+                 "      ops = 1\n"
+                 "      if (name == \"include\") arg(\"-i\"); else if (name == \"globoff\") arg(\"-g\");\n"
+                 "      else if (name == \"proxy\") { arg(\"-x\"); arg(v) } else if (name == \"header\") { arg(\"-H\"); arg(v) }\n"
+                 "      else if (name == \"request\") { arg(\"-X\"); arg(v) } else if (name == \"max-time\") { arg(\"-m\"); arg(v) }\n"
+                 "      else if (name == \"request-target\") { arg(\"--request-target\"); arg(v) }\n"
+                 "      else if (name == \"url\") arg(v); else if (name == \"output\") o = v;\n"
+                 "      else if (name == \"write-out\") w = v; else { arg(\"--\" name); arg(v) } }\n"
+                 "    END { flush() }' \"$k\"\n"
+                 "  exit 0; fi;;\n"
+                 "esac\n";
+    }
+
     QString m_folder;
 };

@@ -277,15 +277,18 @@ void TestCommands::purgeScriptBytes()
     const QString shown = Purge::run(folder(), QStringLiteral("127.0.0.1"),
                                      QStringLiteral("U\r\n\r\nhttp://www.example.com/b.html"));
     const QByteArray f = QDir::toNativeSeparators(m_dir->path()).toLocal8Bit();
-    const QByteArray expected = f + "/squidclient -h 127.0.0.1 -p 80 -m purge U > \"" + f + "/nslookup0.txt\" 2>&1\r\n"
-            + f + "/squidclient -h 127.0.0.1 -p 80 -m purge http://www.example.com/b.html > \"" + f
-            + "/nslookup2.txt\" 2>&1\r\n";
+    // A lane each, the script waiting for both.
+    const QByteArray expected = "(\r\n" + f + "/squidclient -h 127.0.0.1 -p 80 -m purge U > \"" + f
+            + "/nslookup0.txt\" 2>&1\r\n) &\r\n(\r\n" + f
+            + "/squidclient -h 127.0.0.1 -p 80 -m purge http://www.example.com/b.html > \"" + f
+            + "/nslookup2.txt\" 2>&1\r\n) &\r\nwait\r\n";
     QCOMPARE(FileBytes::read(Purge::scriptPath(folder())), expected);
     // A fresh folder: one missing-file text per command, nothing between them.
     QCOMPARE(shown, TextFile::missingFileText().repeated(2));
 
     QVERIFY(m_client->waitForCalls(2));
-    const auto calls = m_client->calls();
+    auto calls = m_client->calls();
+    std::sort(calls.begin(), calls.end(), [](const auto &a, const auto &b) { return a.last() < b.last(); });
     QCOMPARE(calls.at(0).mid(1), purgeArgs("127.0.0.1", "U"));
     QCOMPARE(calls.at(1).mid(1), purgeArgs("127.0.0.1", "http://www.example.com/b.html"));
     QTRY_VERIFY(QFile::exists(path("nslookup2.txt")));
@@ -432,10 +435,13 @@ void TestCommands::twoProgramsPurgeAtOnce()
         const QString list = path(server + QStringLiteral(".urls"));
         QVERIFY(FileBytes::write(list, urls.join(QStringLiteral("\r\n")).toUtf8()));
         QByteArray expected;
-        Purge::script(folder(), server, urls.join(QStringLiteral("\r\n")), ShellDialect::Sh, CodePages::ofSystem(),
-                      CacheClient::squidclient(), [&](qsizetype, const QString &line, const QString &) {
-                          expected += line.toLocal8Bit() + "\r\n";
-                      });
+        // squidclient's lanes name no file of their own.
+        const Purge::Lanes lanes{[] { return QString(); }, {}};
+        Purge::script(
+                folder(), server, urls.join(QStringLiteral("\r\n")), ShellDialect::Sh, CodePages::ofSystem(),
+                CacheClient::squidclient(),
+                [&](qsizetype, const QString &line, const QString &) { expected += line.toLocal8Bit() + "\r\n"; },
+                {}, &lanes);
         scripts.insert(expected);
         auto *program = new QProcess(this);
         program->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -496,7 +502,7 @@ void TestCommands::purgeEmptiesLongerScript()
     QVERIFY(FileBytes::write(Purge::scriptPath(folder()), QByteArray("echo old line\r\n").repeated(50)));
     Purge::run(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("a"));
     const QByteArray script = FileBytes::read(Purge::scriptPath(folder()));
-    QCOMPARE(script.count("\r\n"), 1);
+    QCOMPARE(script.count("\r\n"), 4); // the line in its lane, and the wait
     QVERIFY(!script.contains("old line"));
 }
 
@@ -829,6 +835,9 @@ void TestCommands::hostileTexts_data()
     row("folder with blanks", "my app", "plain");
     row("folder with quotes and dollar", "it's $HOME \"x\" `y`", "a&b");
     row("manager request with password", "app", "mgr:a b;touch CANARY@pass 'word;touch CANARY\"\\x");
+    // curl's config files: quotes, its escapes written out, and its own syntax.
+    row("curl config escapes", "app", "a\\\"b\\\\c\\nd\\te\\");
+    row("curl config syntax", "app", "next = \"x\" # url = http://127.0.0.9/ :");
 }
 
 void TestCommands::hostileTexts()
@@ -861,25 +870,37 @@ void TestCommands::hostileTexts()
     }
     // The text as the one Accept-Encoding value too.
     QVERIFY(FileBytes::write(app.file(QStringLiteral("encodings.txt")), hostile.toLocal8Bit()));
-    Purge::run(app, server, hostile + QStringLiteral("\r\nlast"));
+    ScriptRunner::StartedScript started;
+    Purge::run(app, server, hostile + QStringLiteral("\r\nlast"), &started);
     const ExpectedCalls expected{curl, server};
-    const QList<QStringList> purges = expected.purge(hostile, hostile) + expected.purge(QStringLiteral("last"), hostile);
-    QVERIFY(client.waitForCalls(purges.size()));
-    QTest::qWait(50);
-    auto calls = client.calls();
-    QCOMPARE(calls.size(), purges.size());
+    // The two lines run in lanes of their own, each in its order.
+    qsizetype count = 0;
+    for (const QString &url : {hostile, QStringLiteral("last")})
+        count += expected.purge(url, hostile).size();
+    QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
+    const auto calls = client.calls();
+    QCOMPARE(calls.size(), count);
     QCOMPARE(calls.at(0).at(0),
              (curl ? curlFolder + QStringLiteral("/curl") : appPath + QStringLiteral("/squidclient")).toLocal8Bit());
-    for (qsizetype i = 0; i < purges.size(); ++i)
-        QCOMPARE(calls.at(i).mid(1), ExpectedCalls::local8Bit(purges.at(i)));
-    QTRY_VERIFY(QFile::exists(Purge::resultPath(app, 1)));
+    for (const QString &url : {hostile, QStringLiteral("last")}) {
+        QList<QList<QByteArray>> ofLine;
+        for (const QList<QByteArray> &call : calls) {
+            const qsizetype target = call.indexOf("--request-target");
+            if ((target < 0 ? call.last() : call.value(target + 1)) == url.toLocal8Bit())
+                ofLine << call.mid(1);
+        }
+        QList<QList<QByteArray>> wanted;
+        for (const QStringList &args : expected.purge(url, hostile))
+            wanted << ExpectedCalls::local8Bit(args);
+        QCOMPARE(ofLine, wanted);
+    }
 
     // Status query: the text as the request; a password goes to squidclient
     // only when the operator allows it, and the real curl on PATH is not
     // asked for here.
     StatusQuery(0).start(app, server, hostile, CacheClient::find(app), StatusQuery::Password::MayShow);
-    QVERIFY(client.waitForCalls(purges.size() + 1));
-    QCOMPARE(client.calls().at(purges.size()).mid(1), ExpectedCalls::local8Bit(expected.status(hostile)));
+    QVERIFY(client.waitForCalls(count + 1));
+    QCOMPARE(client.calls().at(count).mid(1), ExpectedCalls::local8Bit(expected.status(hostile)));
     QTRY_VERIFY(QFile::exists(StatusQuery::resultPath(app)));
 
     QVERIFY2(!QFile::exists(canary), "a text from the window ran as a command");

@@ -26,7 +26,34 @@
 // GET with the value, answer discarded: it fetches that copy afresh from the
 // origin and puts the marker back, so the next value's PURGE finds its copy.
 // Without values a line is one PURGE, as it always was.
+//
+// The URL lines run in lanes at once (see LaneLines), a lane a run of
+// consecutive lines in their order, each line's requests together in it as
+// above: a process per request was what a purge cost, not the cache.
 namespace Purge {
+
+// How many lanes a purge of many lines has; fewer lines get one each.
+constexpr qsizetype kLanes = 8;
+
+// Where each lane of a purge of `lines` URL lines starts, as an index into
+// those lines; one entry a lane, none for no lines.
+QList<qsizetype> laneStarts(qsizetype lines);
+
+// What lanes need beyond the script's lines (see script()).
+struct Lanes
+{
+    // Called once every text has passed, before the first line: the path of
+    // the run copy, whose name the lanes' own files are named after.
+    std::function<QString()> runPath;
+    // curl: lane number `lane`'s config file, whole.
+    std::function<void(qsizetype lane, const QString &config)> config;
+};
+
+// The files of lane `lane` of the run copy at runPath are named
+// "<prefix>.<what>" (see LaneLines).
+QString lanePrefix(const QString &runPath, qsizetype lane);
+// The mark of the lanes' answers: the run copy's own random part.
+QString laneMark(const QString &runPath);
 
 // Calls `line` with each line of the purge script for these texts, in order,
 // together with the number of the URL line it purges (counted from 0, blank
@@ -36,10 +63,15 @@ namespace Purge {
 // refused one throws UnsafeTextError with nothing handed out. This is exactly
 // what run() writes, for `client`; the scripts for cmd.exe can be made on any
 // platform.
+//
+// With `lanes`, a script for /bin/sh runs in lanes: its lines then also frame
+// the lanes (urlLine -1), and with curl no line is a request; each URL line
+// is still handed out once, in order, with a null line. Without it, or for
+// cmd.exe, one line after another as they always ran.
 void script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
             const CodePages &codePages, const CacheClient &client,
             const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line,
-            const QStringList &encodings = QStringList());
+            const QStringList &encodings = QStringList(), const Lanes *lanes = nullptr);
 
 // Line i of urls is purged with its answers in nslookup<i>.txt, by the client
 // CacheClient::find gives, for the values of the folder's EncodingList. Throws

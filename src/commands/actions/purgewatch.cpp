@@ -1,10 +1,14 @@
 #include "commands/actions/purgewatch.h"
 
 #include "commands/actions/purge.h"
+#include "commands/scriptlines/lanelines.h"
 #include "storage/filetime.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QtConcurrent>
+
+#include <algorithm>
 
 PurgeWatch::PurgeWatch(Purge purge)
     : m_purge(std::move(purge))
@@ -56,18 +60,37 @@ qsizetype PurgeWatch::answeredSoFar() const
         return FileTime::modifiedNs(::Purge::resultPath(m_purge.folder, m_purge.urlLines.at(i)))
                 >= m_purge.script.writtenAt;
     };
-    // The first line not rewritten yet, by halving: about 17 looks for 100,000.
-    qsizetype low = 0, high = m_purge.urlLines.size();
-    while (low < high) {
-        const qsizetype middle = low + (high - low) / 2;
-        if (rewritten(middle))
-            low = middle + 1;
-        else
-            high = middle;
+    const QList<qsizetype> starts = ::Purge::laneStarts(m_purge.urlLines.size());
+    const QString mark = ::Purge::laneMark(m_purge.script.runPath);
+    qsizetype answered = 0;
+    for (qsizetype lane = 0; lane < starts.size(); ++lane) {
+        const qsizetype first = starts.at(lane);
+        const qsizetype end = lane + 1 < starts.size() ? starts.at(lane + 1) : m_purge.urlLines.size();
+        // Each lane runs its lines in order. The first line not rewritten
+        // yet, by halving: about 14 looks for a lane of 12,500.
+        qsizetype low = first, high = end;
+        while (low < high) {
+            const qsizetype middle = low + (high - low) / 2;
+            if (rewritten(middle))
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        // The last file rewritten may belong to the squidclient still waiting
+        // for its answer.
+        if (low > first && QFileInfo(::Purge::resultPath(m_purge.folder, m_purge.urlLines.at(low - 1))).size() == 0)
+            --low;
+        // A curl lane writes its result files only once it has all answers;
+        // until then its answers so far end with the line they are for.
+        QFile answers(LaneLines::answersPath(::Purge::lanePrefix(m_purge.script.runPath, lane)));
+        if (!mark.isEmpty() && answers.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            answers.seek(std::max<qint64>(0, answers.size() - 4096));
+            const qsizetype line = LaneLines::lastAnswered(answers.read(4096), mark);
+            const auto found = std::lower_bound(m_purge.urlLines.begin() + first, m_purge.urlLines.begin() + end, line);
+            if (line >= 0 && found != m_purge.urlLines.begin() + end && *found == line)
+                low = std::max(low, qsizetype(found - m_purge.urlLines.begin()) + 1);
+        }
+        answered += low - first;
     }
-    // The last file rewritten may belong to the squidclient still waiting for
-    // its answer.
-    if (low > 0 && QFileInfo(::Purge::resultPath(m_purge.folder, m_purge.urlLines.at(low - 1))).size() == 0)
-        --low;
-    return low;
+    return answered;
 }

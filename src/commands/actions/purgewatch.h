@@ -53,8 +53,9 @@ signals:
 
 private:
     void poll();
-    // How many lines have answered: the script runs them in order, and each
-    // squidclient's redirection rewrites its result file as it starts.
+    // How many lines have answered: each lane runs its lines in order, and
+    // each squidclient's redirection rewrites its result file as it starts;
+    // a curl lane's answers so far tell their last line.
     qsizetype answeredSoFar() const;
 
     Purge m_purge;

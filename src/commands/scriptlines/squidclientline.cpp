@@ -2,6 +2,7 @@
 
 #include "commands/scriptlines/cmdstartline.h"
 #include "commands/scriptlines/codepagerule.h"
+#include "commands/scriptlines/curlconfigquote.h"
 #include "commands/scriptlines/managerrequest.h"
 #include "commands/scriptlines/refusalreason.h"
 #include "commands/scriptlines/shellquote.h"
@@ -56,16 +57,6 @@ QString controlRefusal(const QString &text)
 const QString kConnectTimeout = QStringLiteral(" --connect-timeout 10");
 const QString kRequestTimeout = QStringLiteral(" -m 120");
 const QString kStallTimeout = QStringLiteral(" -Y 1 -y 120");
-
-// A text as a double-quoted string of curl's config file: a backslash and a
-// double quote are escaped, every other character stands for itself (controls
-// never get this far).
-QString curlConfigString(const QString &text)
-{
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 // The server as the host of curl's URL, or empty with `reason` set. curl reads
 // "@" as the start of the host, "/", "?" and "#" as its end, "[" as an address
@@ -128,6 +119,7 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
         if (host.isEmpty())
             throw UnsafeTextError(serverWhat, server, reason);
         m_head = q(client.program()) + QStringLiteral(" -q -sS -i -g -x ") + q(QString()) + kConnectTimeout;
+        m_host = host;
         m_serverUrl = QStringLiteral(" http://") + host + QStringLiteral(":80/");
     }
     if (dialect == ShellDialect::Cmd) {
@@ -257,6 +249,31 @@ QString SquidclientLine::fetch(const QString &url, const QString &encoding) cons
     return m_head + encodingHeader(encoding) + QLatin1Char(' ') + q(url) + discard;
 }
 
+QString SquidclientLine::operation(const QString &url, const QString &encoding, bool purge,
+                                   const QString &writeOut) const
+{
+    // -g, -x "", -i and the time-outs of today's lines, for each operation:
+    // after "next" curl starts every option afresh.
+    QString lines = QStringLiteral("include\ngloboff\n") + CurlConfigQuote::option("proxy", QString())
+            + QStringLiteral("\nconnect-timeout = 10\nmax-time = 120\n");
+    if (!encoding.isEmpty())
+        lines += CurlConfigQuote::option("header", QStringLiteral("Accept-Encoding: ") + encoding) + QLatin1Char('\n');
+    if (purge)
+        lines += CurlConfigQuote::option("request", QStringLiteral("PURGE")) + QLatin1Char('\n');
+    else
+        lines += CurlConfigQuote::option("output", m_dialect == ShellDialect::Cmd ? QStringLiteral("NUL")
+                                                                                 : QStringLiteral("/dev/null"))
+                + QLatin1Char('\n');
+    return lines + CurlConfigQuote::option("request-target", url) + QLatin1Char('\n')
+            + CurlConfigQuote::option("url", QStringLiteral("http://") + m_host + QStringLiteral(":80/"))
+            + QLatin1Char('\n') + CurlConfigQuote::option("write-out", writeOut) + QLatin1Char('\n');
+}
+
+QString SquidclientLine::laneHead() const
+{
+    return q(m_client.program()) + QStringLiteral(" -q -sS");
+}
+
 bool SquidclientLine::needsConfig(const QString &request) const
 {
     return m_client.kind() == CacheClient::Kind::Curl && ManagerRequest::parse(request).withPassword;
@@ -266,7 +283,7 @@ QByteArray SquidclientLine::config(const QString &request) const
 {
     const ManagerRequest manager = ManagerRequest::parse(request);
     const QString text = QStringLiteral("user = ")
-            + curlConfigString(ManagerRequest::userName() + QLatin1Char(':') + manager.password) + QLatin1Char('\n');
+            + CurlConfigQuote::quote(ManagerRequest::userName() + QLatin1Char(':') + manager.password) + QLatin1Char('\n');
     return m_dialect == ShellDialect::Cmd ? CodePageRule::toAnsi(m_codePages, text) : text.toLocal8Bit();
 }
 

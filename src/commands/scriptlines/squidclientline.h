@@ -61,6 +61,14 @@ public:
     // removes (see Purge).
     QString fetch(const QString &url, const QString &encoding) const;
 
+    // curl: one operation of a lane's config file (see LaneLines), the purge
+    // of url or, with purge false, the GET whose answer is thrown away, with
+    // today's options, each as an option line. curl writes `writeOut` after
+    // the operation's answer, on its standard output as the purge's answer.
+    QString operation(const QString &url, const QString &encoding, bool purge, const QString &writeOut) const;
+    // curl: its program and the options of the whole run, for a lane's line.
+    QString laneHead() const;
+
     // A cache-manager request, "mgr:..." in the form every Squid answers, any
     // other text as it is. An empty request adds no argument at all. curl
     // takes a password from the config file at configPath (see config()).
@@ -97,6 +105,7 @@ private:
     AppFolder m_folder;
     QString m_head;            // program, host and port: the same for every line
     QString m_serverUrl;       // curl's last argument, " http://<server>:80/"
+    QString m_host;            // curl's URL host, an IPv6 address in brackets
     QString m_longestResult;   // no result file of ours has a longer path (cmd.exe)
     QString m_longestEncoding; // of those checked: the longest line (cmd.exe)
 };

@@ -1,5 +1,6 @@
 #include "commands/scripts/scriptrunner.h"
 
+#include "commands/scripts/companionfile.h"
 #include "commands/scripts/scriptrunner_p.h"
 #include "storage/fileerror.h"
 #include "storage/filetime.h"
@@ -13,7 +14,10 @@ ScriptRunner::StartedScript ScriptRunner::start(const QString &runPath)
 {
     const qint64 writtenAt = FileTime::modifiedNs(runPath);
     // A copy whose interpreter never starts would be run by no one, and stay.
-    auto removeCopy = qScopeGuard([&runPath] { QFile::remove(runPath); });
+    auto removeCopy = qScopeGuard([&runPath] {
+        QFile::remove(runPath);
+        CompanionFile::removeAll(runPath);
+    });
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.setStandardOutputFile(QProcess::nullDevice());

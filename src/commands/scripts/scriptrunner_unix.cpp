@@ -1,5 +1,6 @@
 #include "commands/scripts/scriptrunner.h"
 
+#include "commands/scripts/companionfile.h"
 #include "commands/scripts/scriptrunner_p.h"
 
 #include <QDeadlineTimer>
@@ -74,13 +75,18 @@ void ScriptRunner::stop(const StartedScript &script)
     const qint64 pid = script.pid;
     if (pid <= 0 || !isOurScript(script))
         return;
-    // Ended before it had read its copy, the shell would leave it behind.
+    // Ended before it had read its copy, the shell would leave it behind;
+    // its lanes' files too, which each lane removes only as it ends.
     const auto removeCopy = qScopeGuard([&script] {
-        if (!script.runPath.isEmpty())
+        if (!script.runPath.isEmpty()) {
             QFile::remove(script.runPath);
+            CompanionFile::removeAll(script.runPath);
+        }
     });
     // startDetached gives the script a session of its own, so its process group
-    // holds the shell and every squidclient it started, and nothing else.
+    // holds the shell, its lanes and every client they started, and nothing
+    // else: a lane is a background job of a shell without job control, which
+    // stays in its group.
     const pid_t group = getpgid(pid_t(pid));
     if (group <= 0 || group == getpgid(0) || getsid(pid_t(pid)) != group)
         return;

@@ -2,6 +2,7 @@
 
 #include "commands/scriptlines/cmdstartline.h"
 #include "commands/scriptlines/systemfolder.h"
+#include "commands/scripts/companionfile.h"
 #include "commands/scripts/scriptrunner_p.h"
 #include "commands/scripts/winprocesstree.h"
 #include "storage/fileerror.h"
@@ -43,6 +44,8 @@ void ScriptRunner::stop(const StartedScript &script)
 {
     const auto id = static_cast<unsigned long>(script.pid);
     if (script.pid > 0 && script.startTime != 0 && WinProcessTree::endOurInterpreter(id, script.startTime)
-        && !script.runPath.isEmpty())
+        && !script.runPath.isEmpty()) {
         QFile::remove(script.runPath);
+        CompanionFile::removeAll(script.runPath);
+    }
 }

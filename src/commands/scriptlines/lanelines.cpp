@@ -1,0 +1,103 @@
+#include "commands/scriptlines/lanelines.h"
+
+#include "commands/scriptlines/shellquote.h"
+
+namespace {
+// Splits a lane's answers at the marks (RS, a pattern of the mark) and writes
+// each URL line's PURGE answers, in their order, to a file in D. A request
+// that failed is one whose status is 000, and each of those, in order, has
+// the next error line of curl's, whichever curl wrote first of the error and
+// the write-out. A line is written only once its last value (V) is there.
+const char *const kJoin
+        = "BEGIN { while ((getline l < ENVIRON[\"E\"]) > 0) if (l ~ /^curl: [(]/) e[n++] = l \"\\n\"; "
+          "RS = \"\\001\" ENVIRON[\"M\"] \"\\001\"; ORS = \"\" } "
+          "NR > 1 { c = index($0, \"\\n\"); split(substr($0, 1, c - 1), f, \" \"); x = \"\"; "
+          "if (f[2] == \"000\" && u < n) x = e[u++]; "
+          "if (f[1] != \"-\") { split(f[1], g, \".\"); if (g[2] == 0) a = \"\"; a = a b x; "
+          "if (g[2] == ENVIRON[\"V\"] + 0) { o = ENVIRON[\"D\"] \"/nslookup\" g[1] \".txt\"; printf \"%s\", a > o; "
+          "close(o) } } b = substr($0, c + 1); next } "
+          "{ b = $0 }";
+
+QString join(const QString &prefix, const char *what)
+{
+    return prefix + QLatin1Char('.') + QLatin1String(what);
+}
+} // namespace
+
+LaneLines::LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark, qsizetype values)
+    : m_dialect(dialect)
+    , m_command(command)
+    , m_mark(mark)
+    , m_values(values)
+{ }
+
+QString LaneLines::curlPrologue() const
+{
+    return QStringLiteral("J=") + ShellQuote::quote(m_dialect, QLatin1String(kJoin));
+}
+
+QString LaneLines::open() const
+{
+    return QStringLiteral("(");
+}
+
+QString LaneLines::close() const
+{
+    return QStringLiteral(") &");
+}
+
+QString LaneLines::waitAll() const
+{
+    return QStringLiteral("wait");
+}
+
+QString LaneLines::configPath(const QString &prefix)
+{
+    return join(prefix, "cfg");
+}
+
+QString LaneLines::answersPath(const QString &prefix)
+{
+    return join(prefix, "out");
+}
+
+QString LaneLines::writeOut(qsizetype urlLine, qsizetype value) const
+{
+    const QString which = urlLine < 0 ? QStringLiteral("-") : QStringLiteral("%1.%2").arg(urlLine).arg(value);
+    return QLatin1Char('\x01') + m_mark + QLatin1Char('\x01') + QLatin1Char(' ') + which
+            + QStringLiteral(" %{http_code}\n");
+}
+
+QStringList LaneLines::curl(const QString &prefix, const QString &folder) const
+{
+    const auto q = [this](const QString &text) { return ShellQuote::quote(m_dialect, text); };
+    // The prefix once, quoted; each file name then joins it inside double
+    // quotes, where nothing of it is read again.
+    // Its files for the owner alone: the answers, and the result files they
+    // become.
+    return {QStringLiteral("umask 077"), QStringLiteral("P=") + q(prefix),
+            m_command.laneHead() + QStringLiteral(" -K \"$P.cfg\" > \"$P.out\" 2> \"$P.err\""),
+            QStringLiteral("mkdir -m 700 -- \"$P.d\" && M=") + m_mark + QStringLiteral(" E=\"$P.err\" D=\"$P.d\" V=")
+                    + QString::number(m_values) + QStringLiteral(" awk \"$J\" \"$P.out\" && mv -f -- \"$P.d\"/* ") + q(folder + QLatin1Char('/'))
+                    + QStringLiteral(" 2>/dev/null"),
+            QStringLiteral("rm -rf -- \"$P\".*")};
+}
+
+qsizetype LaneLines::lastAnswered(QByteArrayView tail, const QString &mark)
+{
+    const QByteArray key = '\x01' + mark.toLatin1() + "\x01 ";
+    qsizetype at = tail.size();
+    // The last mark of a PURGE's answer; a GET's ("-") says nothing new.
+    while ((at = tail.first(at).lastIndexOf(key)) >= 0) {
+        const QByteArrayView rest = tail.sliced(at + key.size());
+        const qsizetype dot = rest.indexOf('.');
+        const qsizetype blank = rest.indexOf(' ');
+        if (dot > 0 && (blank < 0 || dot < blank)) {
+            bool ok = false;
+            const qsizetype line = rest.first(dot).toLongLong(&ok);
+            if (ok)
+                return line;
+        }
+    }
+    return -1;
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "commands/scriptlines/shelldialect.h"
+#include "commands/scriptlines/squidclientline.h"
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+// The lines that run a purge in lanes: each lane a background job of the
+// script, its URL lines one after another as they stand, and the script's
+// last line waits for every lane, so the script ends with the last of them.
+//
+// With curl a lane is one curl over one kept-alive connection, reading its
+// requests from a config file of its own (see SquidclientLine::operation).
+// A PURGE's answer goes to curl's standard output, followed by the lane's
+// mark and what it was ("<URL line>.<value>", "-" for a GET, and the HTTP
+// status, 000 without an answer); curl's own error lines go to a file
+// beside it, one for each request that failed, in their order. Once curl has
+// ended, awk (one process for the whole lane) gives each line's PURGE
+// answers, each with the error line of its request where it failed, to a
+// new file of the line's result file's name in a folder of the lane's own,
+// and mv puts them in place, each whole in one rename: a lane that is
+// stopped leaves every result file either as it was or written whole. The
+// lane's files are all named "<prefix>.<what>" and go with the lane.
+class LaneLines
+{
+public:
+    // Lines of a lane's answers, the same for all of a purge.
+    LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark, qsizetype values);
+
+    // The script's first line when its lanes are curl's: the join's awk
+    // program, once for all of them.
+    QString curlPrologue() const;
+    QString open() const;
+    QString close() const;
+    QString waitAll() const;
+
+    // The lines of a curl lane between open() and close(): `prefix` names
+    // its files (see configPath) and `folder` is where the result files go.
+    QStringList curl(const QString &prefix, const QString &folder) const;
+
+    // A curl operation's write-out: the mark, then which line and value, or
+    // "-" for urlLine -1.
+    QString writeOut(qsizetype urlLine, qsizetype value) const;
+
+    static QString configPath(const QString &prefix);
+    static QString answersPath(const QString &prefix);
+
+    // The URL line of the last answer in `tail`, the end of a lane's answers
+    // so far; -1 when it holds none.
+    static qsizetype lastAnswered(QByteArrayView tail, const QString &mark);
+
+private:
+    ShellDialect m_dialect;
+    const SquidclientLine &m_command;
+    QString m_mark;
+    qsizetype m_values;
+};
