@@ -16,6 +16,8 @@ public:
 
     // Throws this error when `path` is owned by neither the effective user nor
     // root, or is writable by its group or by everyone (a sticky folder too).
+    // In a user namespace that does not map root, root's files show the
+    // kernel's overflow owner, which then counts as root.
     // A path that is not there passes. Checks nothing on Windows, where a
     // file's rights are its folder's unless someone gave it others.
     static void check(const QString &path);
