@@ -461,7 +461,7 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>ScriptRunner</name>
     <message>
-        <location filename="../src/commands/scripts/scriptrunner.cpp" line="31"/>
+        <location filename="../src/commands/scripts/scriptrunner.cpp" line="35"/>
         <source>Starting a command script</source>
         <translation>启动命令脚本</translation>
     </message>
@@ -469,6 +469,7 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>ScriptWriter</name>
     <message>
+        <location filename="../src/commands/scripts/companionfile.cpp" line="28"/>
         <location filename="../src/commands/scripts/runcopy.cpp" line="8"/>
         <location filename="../src/commands/scripts/scriptwriter.cpp" line="16"/>
         <source>Writing a command script</source>
@@ -501,27 +502,27 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>SquidclientLine</name>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="110"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="101"/>
         <source>The application folder</source>
         <translation>程序所在的文件夹</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="117"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="108"/>
         <source>The server</source>
         <translation>服务器</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="125"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="116"/>
         <source>curl&apos;s path</source>
         <translation>curl 的路径</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="202"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="194"/>
         <source>URL line %1 (%2)</source>
         <translation>第 %1 行 (%2)</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="208"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="200"/>
         <source>Accept-Encoding value %1 (encodings.txt)</source>
         <translation>第 %1 个 Accept-Encoding 值 (encodings.txt)</translation>
     </message>
@@ -582,12 +583,12 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>UntrustedPathError</name>
     <message>
-        <location filename="../src/storage/untrustedpatherror.cpp" line="12"/>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="44"/>
         <source>Checking who may change the program&apos;s files</source>
         <translation>检查谁可以修改程序的文件</translation>
     </message>
     <message>
-        <location filename="../src/storage/untrustedpatherror.cpp" line="18"/>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="50"/>
         <source>Nothing was written or started.
 
 %1 is %2. Whoever can change it can make this program run their own commands as you. Make it yours, writable by you alone (chmod go-w), and try again.</source>
@@ -596,17 +597,17 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 %1 %2。能修改它的人可以让本程序以您的身份运行他们自己的命令。请使它归您所有、只有您可写（chmod go-w），然后重试。</translation>
     </message>
     <message>
-        <location filename="../src/storage/untrustedpatherror.cpp" line="36"/>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="68"/>
         <source>owned by another user (uid %1)</source>
         <translation>属于另一个用户（uid %1）</translation>
     </message>
     <message>
-        <location filename="../src/storage/untrustedpatherror.cpp" line="39"/>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="71"/>
         <source>writable by every user</source>
         <translation>所有用户都可写</translation>
     </message>
     <message>
-        <location filename="../src/storage/untrustedpatherror.cpp" line="42"/>
+        <location filename="../src/storage/untrustedpatherror.cpp" line="74"/>
         <source>writable by its group (gid %1)</source>
         <translation>其用户组可写（gid %1）</translation>
     </message>
