@@ -20,6 +20,10 @@ constexpr qsizetype kCmdLineLimit = 8191;
 // The result files are "nslookup<line>.txt" and "info.txt "; a line number has
 // at most 19 digits.
 constexpr qsizetype kLongestResultName = 32;
+// The extra of a curl lane's PURGE sent again: "if exist " and a file of the
+// lane's in quotes, with its answer going to another such file, each below
+// 64 characters for a run copy's 8-digit mark and a 19-digit line number.
+constexpr qsizetype kLongestLaneRetry = 160;
 
 // cmd.exe gets the Windows path wherever the script was written; on Windows this
 // is exactly AppFolder::file.
@@ -124,6 +128,11 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
     }
     if (dialect == ShellDialect::Cmd) {
         m_longestResult = folder.path() + QLatin1Char('\\') + QString(kLongestResultName, QLatin1Char('x'));
+        // A curl lane sends a failed PURGE again on a line that starts with
+        // "if exist" and a file of the lane's, its answer into another (see
+        // LaneLines): no longer than a result path of this many characters.
+        if (client.kind() == CacheClient::Kind::Curl)
+            m_longestResult = m_longestResult.leftJustified(kLongestLaneRetry, QLatin1Char('x'));
         // Every line holds the server: one that fills a line alone is named as such.
         const QString reason = lengthRefusal(purge(QStringLiteral("x"), m_longestResult));
         if (!reason.isEmpty())
@@ -250,7 +259,7 @@ QString SquidclientLine::fetch(const QString &url, const QString &encoding) cons
 }
 
 QString SquidclientLine::operation(const QString &url, const QString &encoding, bool purge,
-                                   const QString &writeOut) const
+                                   const QString &writeOut, const QString &output) const
 {
     // -g, -x "", -i and the time-outs of today's lines, for each operation:
     // after "next" curl starts every option afresh.
@@ -258,9 +267,11 @@ QString SquidclientLine::operation(const QString &url, const QString &encoding, 
             + QStringLiteral("\nconnect-timeout = 10\nmax-time = 120\n");
     if (!encoding.isEmpty())
         lines += CurlConfigQuote::option("header", QStringLiteral("Accept-Encoding: ") + encoding) + QLatin1Char('\n');
-    if (purge)
+    if (purge) {
         lines += CurlConfigQuote::option("request", QStringLiteral("PURGE")) + QLatin1Char('\n');
-    else
+        if (!output.isEmpty())
+            lines += CurlConfigQuote::option("output", output) + QLatin1Char('\n');
+    } else
         lines += CurlConfigQuote::option("output", m_dialect == ShellDialect::Cmd ? QStringLiteral("NUL")
                                                                                  : QStringLiteral("/dev/null"))
                 + QLatin1Char('\n');
@@ -284,7 +295,7 @@ QByteArray SquidclientLine::config(const QString &request) const
     const ManagerRequest manager = ManagerRequest::parse(request);
     const QString text = QStringLiteral("user = ")
             + CurlConfigQuote::quote(ManagerRequest::userName() + QLatin1Char(':') + manager.password) + QLatin1Char('\n');
-    return m_dialect == ShellDialect::Cmd ? CodePageRule::toAnsi(m_codePages, text) : text.toLocal8Bit();
+    return m_dialect == ShellDialect::Cmd ? CurlConfigQuote::toAnsi(m_codePages, text) : text.toLocal8Bit();
 }
 
 QString SquidclientLine::removal(const QString &path) const

@@ -64,8 +64,10 @@ public:
     // curl: one operation of a lane's config file (see LaneLines), the purge
     // of url or, with purge false, the GET whose answer is thrown away, with
     // today's options, each as an option line. curl writes `writeOut` after
-    // the operation's answer, on its standard output as the purge's answer.
-    QString operation(const QString &url, const QString &encoding, bool purge, const QString &writeOut) const;
+    // the operation's answer, on its standard output as the purge's answer
+    // unless `output` names a file for it.
+    QString operation(const QString &url, const QString &encoding, bool purge, const QString &writeOut,
+                      const QString &output = QString()) const;
     // curl: its program and the options of the whole run, for a lane's line.
     QString laneHead() const;
 
