@@ -146,7 +146,8 @@ double reference(const QString &root, const QString &name, int count, bool withS
                                      if (lane > 0)
                                          file.write("next\n");
                                      file.write(config.toLocal8Bit());
-                                 }};
+                                 },
+                                 {}};
         Purge::script(folder, QStringLiteral("127.0.0.1"), urls.join(QStringLiteral("\r\n")), ShellDialect::Sh,
                       CodePages::ofSystem(), CacheClient::curl(QStringLiteral("curl")),
                       [](qsizetype, const QString &, const QString &) {}, values, &lanes);

@@ -436,7 +436,7 @@ void TestCommands::twoProgramsPurgeAtOnce()
         QVERIFY(FileBytes::write(list, urls.join(QStringLiteral("\r\n")).toUtf8()));
         QByteArray expected;
         // squidclient's lanes name no file of their own.
-        const Purge::Lanes lanes{[] { return QString(); }, {}};
+        const Purge::Lanes lanes{[] { return QString(); }, {}, {}};
         Purge::script(
                 folder(), server, urls.join(QStringLiteral("\r\n")), ShellDialect::Sh, CodePages::ofSystem(),
                 CacheClient::squidclient(),

@@ -2,6 +2,7 @@
 
 #include "commands/actions/resultreader.h"
 #include "commands/scriptlines/codepagerule.h"
+#include "commands/scriptlines/curlconfigquote.h"
 #include "commands/scriptlines/lanelines.h"
 #include "commands/scriptlines/squidclientline.h"
 #include "commands/scripts/companionfile.h"
@@ -87,16 +88,17 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
         if (!lines.at(i).isEmpty())
             command.checkUrl(lines.at(i), i, &resultName);
     }
-    const auto requests = [&](qsizetype i) {
+    // A URL line's requests, each handed to `out`.
+    const auto requests = [&](qsizetype i, const std::function<void(const QString &)> &out) {
         const QString &url = lines.at(i);
         const QString result = command.folderFile(resultName(i));
-        line(i, command.purge(url, result), result);
+        out(command.purge(url, result));
         if (encodings.isEmpty())
             return;
-        line(i, command.fetch(url, QString()), result);
+        out(command.fetch(url, QString()));
         for (const QString &encoding : encodings) {
-            line(i, command.purge(url, result, encoding, true), result);
-            line(i, command.fetch(url, encoding), result);
+            out(command.purge(url, result, encoding, true));
+            out(command.fetch(url, encoding));
         }
     };
     QList<qsizetype> purged;
@@ -104,9 +106,11 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
         if (!lines.at(i).isEmpty())
             purged << i;
     }
-    if (!lanes || dialect == ShellDialect::Cmd) {
-        for (const qsizetype i : std::as_const(purged))
-            requests(i);
+    if (!lanes) {
+        for (const qsizetype i : std::as_const(purged)) {
+            const QString result = command.folderFile(resultName(i));
+            requests(i, [&](const QString &text) { line(i, text, result); });
+        }
         return;
     }
     const QList<qsizetype> starts = laneStarts(purged.size());
@@ -115,44 +119,85 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
     const QString runPath = lanes->runPath();
     const LaneLines frame(dialect, command, laneMark(runPath), encodings.size());
     const bool curl = client.kind() == CacheClient::Kind::Curl;
-    if (curl)
+    const bool cmd = dialect == ShellDialect::Cmd;
+    if (curl && !cmd)
         line(-1, frame.curlPrologue(), QString());
+    QStringList laneNames;
     for (qsizetype lane = 0; lane < starts.size(); ++lane) {
         const qsizetype end = lane + 1 < starts.size() ? starts.at(lane + 1) : purged.size();
-        line(-1, frame.open(), QString());
-        if (!curl) {
-            for (qsizetype at = starts.at(lane); at < end; ++at)
-                requests(purged.at(at));
-            line(-1, frame.close(), QString());
-            continue;
-        }
-        // Operations one after another, "next" between them.
-        QString config;
-        const auto operation = [&](const QString &text) {
-            if (!config.isEmpty())
-                config += QStringLiteral("next\n");
-            config += text;
-        };
-        for (qsizetype at = starts.at(lane); at < end; ++at) {
-            const qsizetype i = purged.at(at);
-            const QString &url = lines.at(i);
-            line(i, QString(), command.folderFile(resultName(i)));
-            operation(command.operation(url, QString(), true, frame.writeOut(i, 0)));
-            for (qsizetype value = 0; value < encodings.size(); ++value) {
-                operation(command.operation(url, value == 0 ? QString() : encodings.at(value - 1), false,
-                                            frame.writeOut(-1, 0)));
-                operation(command.operation(url, encodings.at(value), true, frame.writeOut(i, value + 1)));
-            }
-            if (!encodings.isEmpty())
-                operation(command.operation(url, encodings.constLast(), false, frame.writeOut(-1, 0)));
-        }
         const QString prefix = lanePrefix(runPath, lane);
-        lanes->config(lane, config);
-        for (const QString &text : frame.curl(prefix, folder.path()))
-            line(-1, text, QString());
-        line(-1, frame.close(), QString());
+        // cmd.exe: the lane's lines go to a batch file of its own.
+        const QString name = prefix.mid(std::max(prefix.lastIndexOf(u'/'), prefix.lastIndexOf(u'\\')) + 1);
+        QStringList laneScript;
+        const auto out = [&](qsizetype i, const QString &text, const QString &result) {
+            if (cmd)
+                laneScript << text;
+            else
+                line(i, text, result);
+        };
+        if (!cmd)
+            line(-1, frame.open(), QString());
+        if (!curl) {
+            for (qsizetype at = starts.at(lane); at < end; ++at) {
+                const qsizetype i = purged.at(at);
+                const QString result = command.folderFile(resultName(i));
+                if (cmd)
+                    line(i, QString(), result);
+                requests(i, [&](const QString &text) { out(i, text, result); });
+            }
+        } else {
+            // Operations one after another, "next" between them.
+            QString config;
+            const auto operation = [&](const QString &text) {
+                if (!config.isEmpty())
+                    config += QStringLiteral("next\n");
+                config += text;
+            };
+            // cmd.exe: each PURGE that failed is sent once more on a line of its own.
+            QStringList again;
+            for (qsizetype at = starts.at(lane); at < end; ++at) {
+                const qsizetype i = purged.at(at);
+                const QString &url = lines.at(i);
+                line(i, QString(), command.folderFile(resultName(i)));
+                const auto purge = [&](qsizetype value, const QString &encoding) {
+                    const QString part = cmd ? LaneLines::cmdPart(name, i, value) : QString();
+                    operation(command.operation(url, encoding, true, frame.writeOut(i, value), part));
+                    if (cmd)
+                        again << QStringLiteral("if exist \"") + LaneLines::cmdFailed(name, i, value)
+                                        + QStringLiteral("\" ") + command.purge(url, part, encoding);
+                };
+                purge(0, QString());
+                for (qsizetype value = 0; value < encodings.size(); ++value) {
+                    operation(command.operation(url, value == 0 ? QString() : encodings.at(value - 1), false,
+                                                frame.writeOut(-1, 0)));
+                    purge(value + 1, encodings.at(value));
+                }
+                if (!encodings.isEmpty())
+                    operation(command.operation(url, encodings.constLast(), false, frame.writeOut(-1, 0)));
+            }
+            lanes->config(lane, config);
+            if (cmd) {
+                laneScript << frame.cmdCurlHead(name) << again << frame.cmdCurlTail(name);
+            } else {
+                for (const QString &text : frame.curl(prefix, folder.path()))
+                    line(-1, text, QString());
+            }
+        }
+        if (cmd) {
+            laneScript << LaneLines::cmdEnd(name);
+            lanes->script(lane, laneScript);
+            line(-1, frame.cmdStart(name), QString());
+            laneNames << name;
+        } else {
+            line(-1, frame.close(), QString());
+        }
     }
-    line(-1, frame.waitAll(), QString());
+    if (cmd) {
+        for (const QString &text : LaneLines::cmdWait(laneNames))
+            line(-1, text, QString());
+    } else {
+        line(-1, frame.waitAll(), QString());
+    }
 }
 
 QString Purge::run(const AppFolder &folder, const QString &server, const QString &urls,
@@ -188,11 +233,17 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
         create();
         return writer->runPath();
     };
-    lanes.config = [&](qsizetype lane, const QString &text) {
-        const QString path = LaneLines::configPath(lanePrefix(writer->runPath(), lane));
+    const auto companion = [&](const QString &path, const QByteArray &bytes) {
         configs << path;
-        CompanionFile::write(path, dialect == ShellDialect::Cmd ? CodePageRule::toAnsi(codePages, text)
-                                                                : text.toLocal8Bit());
+        CompanionFile::write(path, bytes);
+    };
+    lanes.config = [&](qsizetype lane, const QString &text) {
+        companion(LaneLines::configPath(lanePrefix(writer->runPath(), lane)),
+                  dialect == ShellDialect::Cmd ? CurlConfigQuote::toAnsi(codePages, text) : text.toLocal8Bit());
+    };
+    lanes.script = [&](qsizetype lane, const QStringList &lines) {
+        companion(lanePrefix(writer->runPath(), lane) + QStringLiteral(".bat"),
+                  CodePageRule::toAnsi(codePages, lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
     };
     script(
             folder, server, urls, dialect, codePages, client,

@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -47,6 +48,8 @@ struct Lanes
     std::function<QString()> runPath;
     // curl: lane number `lane`'s config file, whole.
     std::function<void(qsizetype lane, const QString &config)> config;
+    // cmd.exe: lane number `lane`'s batch file, its lines in order.
+    std::function<void(qsizetype lane, const QStringList &lines)> script;
 };
 
 // The files of lane `lane` of the run copy at runPath are named
@@ -64,10 +67,11 @@ QString laneMark(const QString &runPath);
 // what run() writes, for `client`; the scripts for cmd.exe can be made on any
 // platform.
 //
-// With `lanes`, a script for /bin/sh runs in lanes: its lines then also frame
-// the lanes (urlLine -1), and with curl no line is a request; each URL line
-// is still handed out once, in order, with a null line. Without it, or for
-// cmd.exe, one line after another as they always ran.
+// With `lanes`, the script runs in lanes: its lines then also frame the lanes
+// (urlLine -1); with curl, or for cmd.exe, whose lanes' requests are in files
+// of their own, no line is a request, and each URL line is still handed out
+// once, in order, with a null line. Without it, one line after another as
+// they always ran.
 void script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
             const CodePages &codePages, const CacheClient &client,
             const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line,

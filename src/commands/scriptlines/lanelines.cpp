@@ -83,6 +83,84 @@ QStringList LaneLines::curl(const QString &prefix, const QString &folder) const
             QStringLiteral("rm -rf -- \"$P\".*")};
 }
 
+namespace {
+QString here(const QString &name, const char *what)
+{
+    return QStringLiteral("\".\\") + name + QLatin1Char('.') + QLatin1String(what) + QLatin1Char('"');
+}
+} // namespace
+
+QString LaneLines::cmdStart(const QString &name) const
+{
+    // The system's own cmd.exe, as the program starts the script with, never
+    // one of the folder's; the lane's name is ours and plain.
+    return QStringLiteral("start \"\" /b \"%SystemRoot%\\System32\\cmd.exe\" /d /v:off /s /c ")
+            + here(name, "bat");
+}
+
+QStringList LaneLines::cmdWait(const QStringList &names)
+{
+    QStringList lines{QStringLiteral(":lanes")};
+    QString ends;
+    for (const QString &name : names) {
+        lines << QStringLiteral("if not exist ") + here(name, "end") + QStringLiteral(" goto lanes_sleep");
+        ends += QLatin1Char(' ') + here(name, "end");
+    }
+    // A second between looks; ping is the one pause of every Windows that
+    // needs no console to read from.
+    lines << QStringLiteral("goto lanes_done") << QStringLiteral(":lanes_sleep")
+          << QStringLiteral("\"%SystemRoot%\\System32\\PING.EXE\" -n 2 127.0.0.1 > NUL 2>&1")
+          << QStringLiteral("goto lanes") << QStringLiteral(":lanes_done")
+          << QStringLiteral("del") + ends + QStringLiteral(" > NUL 2>&1");
+    return lines;
+}
+
+QString LaneLines::cmdEnd(const QString &name)
+{
+    // One line, read whole before it runs: once the file is gone cmd.exe
+    // reads no more of it, and once the mark is there the lane is gone too.
+    return QStringLiteral("del ") + here(name, "bat") + QStringLiteral(" & type NUL > ") + here(name, "end");
+}
+
+QString LaneLines::cmdPart(const QString &name, qsizetype urlLine, qsizetype value)
+{
+    return QStringLiteral(".\\%1.d\\%2.%3").arg(name).arg(urlLine).arg(value);
+}
+
+QString LaneLines::cmdFailed(const QString &name, qsizetype urlLine, qsizetype value)
+{
+    return cmdPart(name, urlLine, value) + QStringLiteral(".f");
+}
+
+QStringList LaneLines::cmdCurlHead(const QString &name) const
+{
+    // The write-out is "<mark> <URL line>.<value> <status>", or "<mark> -
+    // <status>" for a GET, whose "<status>" then never equals a value number.
+    return {QStringLiteral("mkdir ") + here(name, "d") + QStringLiteral(" > NUL 2>&1"),
+            m_command.laneHead() + QStringLiteral(" -K ") + here(name, "cfg") + QStringLiteral(" > ")
+                    + here(name, "out") + QStringLiteral(" 2> ") + here(name, "err"),
+            QStringLiteral("del ") + here(name, "cfg") + QStringLiteral(" > NUL 2>&1"),
+            QStringLiteral("for /f \"usebackq tokens=2-4 delims=. \" %%a in (") + here(name, "out")
+                    + QStringLiteral(") do if \"%%c\"==\"000\" type NUL > \".\\") + name
+                    + QStringLiteral(".d\\%%a.%%b.f\"")};
+}
+
+QStringList LaneLines::cmdCurlTail(const QString &name) const
+{
+    QString parts;
+    for (qsizetype value = 0; value <= m_values; ++value)
+        parts += (value ? QStringLiteral("+\".\\") : QStringLiteral("\".\\")) + name + QStringLiteral(".d\\%%a.")
+                + QString::number(value) + QLatin1Char('"');
+    const QString joined = QStringLiteral("\".\\") + name + QStringLiteral(".d\\j\"");
+    return {QStringLiteral("for /f \"usebackq tokens=2-3 delims=. \" %%a in (") + here(name, "out")
+                    + QStringLiteral(") do if \"%%b\"==\"") + QString::number(m_values) + QStringLiteral("\" copy /b ")
+                    + parts + QLatin1Char(' ') + joined + QStringLiteral(" > NUL && move /y ") + joined
+                    + QStringLiteral(" \".\\nslookup%%a.txt\" > NUL"),
+            QStringLiteral("rd /s /q ") + here(name, "d") + QStringLiteral(" > NUL 2>&1"),
+            QStringLiteral("del ") + here(name, "out") + QLatin1Char(' ') + here(name, "err")
+                    + QStringLiteral(" > NUL 2>&1")};
+}
+
 qsizetype LaneLines::lastAnswered(QByteArrayView tail, const QString &mark)
 {
     const QByteArray key = '\x01' + mark.toLatin1() + "\x01 ";

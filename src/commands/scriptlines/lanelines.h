@@ -23,6 +23,19 @@
 // and mv puts them in place, each whole in one rename: a lane that is
 // stopped leaves every result file either as it was or written whole. The
 // lane's files are all named "<prefix>.<what>" and go with the lane.
+//
+// cmd.exe has neither "&" jobs nor awk, and reads a batch file again from
+// disk at every goto, so each lane is a batch file of its own beside the run
+// copy, "<name>.bat", started with "start /b" by a script that then waits
+// for every lane's "<name>.end", which a lane leaves as its last act. All of
+// a lane's own files are named relative to the folder cmd.exe runs in (see
+// CmdStartLine), so no folder text ever stands in them. A curl lane gives
+// each PURGE's answer a file of its own ("<name>.d\<URL line>.<value>"), and
+// once curl has ended joins each line's with copy /b into a new file that
+// move puts in place: a line is either as it was or whole. cmd.exe cannot
+// safely cut curl's error lines apart by text, so a PURGE whose status is
+// 000 is sent once more the way a script without lanes sends it, its answer
+// or curl's own complaint in place of its part.
 class LaneLines
 {
 public:
@@ -43,6 +56,20 @@ public:
     // A curl operation's write-out: the mark, then which line and value, or
     // "-" for urlLine -1.
     QString writeOut(qsizetype urlLine, qsizetype value) const;
+
+    // cmd.exe: `name` is a lane's file name without a folder, the same as
+    // the file name of its prefix.
+    QString cmdStart(const QString &name) const;
+    // The script's lines after every lane has started: wait for them all.
+    static QStringList cmdWait(const QStringList &names);
+    // A lane's last line: it has ended, and takes its own batch file away.
+    static QString cmdEnd(const QString &name);
+    // A curl lane's lines up to the PURGEs sent again, and after them.
+    QStringList cmdCurlHead(const QString &name) const;
+    QStringList cmdCurlTail(const QString &name) const;
+    // Where that PURGE's answer goes, and the file that says it failed.
+    static QString cmdPart(const QString &name, qsizetype urlLine, qsizetype value);
+    static QString cmdFailed(const QString &name, qsizetype urlLine, qsizetype value);
 
     static QString configPath(const QString &prefix);
     static QString answersPath(const QString &prefix);
