@@ -18,6 +18,7 @@
 #include "commands/scriptlines/cmdstartline.h"
 #include "commands/scriptlines/codepagerule.h"
 #include "commands/scriptlines/codepages.h"
+#include "commands/scriptlines/curlconfigquote.h"
 #include "commands/scriptlines/shellquote.h"
 #include "commands/scriptlines/squidclientline.h"
 #include "commands/scriptlines/unsafetexterror.h"
@@ -312,11 +313,12 @@ void TestWindows::scripts_data()
     QTest::addColumn<QString>("folder"); // the application folder's name, or kDriveRoot
     QTest::addColumn<QString>("text");   // used as server, URL and request; CANARY is a path
     QTest::addColumn<bool>("curl");      // no squidclient.exe: the system's curl.exe
+    QTest::addColumn<bool>("failing");   // every request of curl's lanes fails
 
     const QString app = QStringLiteral("app");
     const auto both = [](const char *name, const QString &machine, const QString &folder, const QString &text) {
-        QTest::newRow(name) << machine << folder << text << false;
-        QTest::addRow("%s, curl", name) << machine << folder << text << true;
+        QTest::newRow(name) << machine << folder << text << false << false;
+        QTest::addRow("%s, curl", name) << machine << folder << text << true << false;
     };
     const auto western
             = [&](const char *name, const QString &folder, const QString &text) { both(name, kWestern, folder, text); };
@@ -347,6 +349,9 @@ void TestWindows::scripts_data()
             QStringLiteral("a&echo x>CANARY"));
     western("drive root", kDriveRoot, QStringLiteral("a&b %OS%"));
     western("manager request with password", app, QStringLiteral("mgr:a&echo x>CANARY@pa %OS% ^s!x!"));
+    // Each PURGE is sent again alone, and its answer stands where the lane's would.
+    QTest::newRow("curl, failed in its lane") << kWestern << QStringLiteral("a&b %OS% !x!")
+                                              << QStringLiteral("a&echo x>CANARY %OS% ^!x!") << true << true;
 
     const auto chinese
             = [&](const char *name, const QString &folder, const QString &text) { both(name, kChinese, folder, text); };
@@ -363,6 +368,7 @@ void TestWindows::scripts()
     QFETCH(QString, folder);
     QFETCH(QString, text);
     QFETCH(bool, curl);
+    QFETCH(bool, failing);
     const CodePages pages = machine == kChinese ? CodePages{936, 936} : CodePages{1252, 437};
     const CacheClient client = curl ? CacheClient::curl(kSystemCurl) : CacheClient::squidclient();
 
@@ -411,11 +417,32 @@ void TestWindows::scripts()
         QVERIFY(curl);
         server = QStringLiteral("127.0.0.1");
     }
+    if (failing)
+        QVERIFY(FileBytes::write(appPath + QStringLiteral("/fail"), QByteArray()));
     {
         ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
+        // Each line in a lane of its own, whose files are named as a run copy's.
+        const QString runName = QStringLiteral("test.run-0000abcd");
+        const auto companion = [&](const QString &name, const QByteArray &bytes) {
+            QVERIFY(FileBytes::write(appPath + QLatin1Char('/') + name, bytes));
+        };
+        const Purge::Lanes lanes{
+                [&] { return windowsFile(windowsApp, runName + QStringLiteral(".bat")); },
+                [&](qsizetype lane, const QString &config) {
+                    companion(runName + QStringLiteral(".L%1.cfg").arg(lane), CurlConfigQuote::toAnsi(pages, config));
+                },
+                [&](qsizetype lane, const QStringList &lines) {
+                    companion(runName + QStringLiteral(".L%1.bat").arg(lane),
+                              CodePageRule::toAnsi(pages, lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+                }};
         // The text as the Accept-Encoding value too.
-        Purge::script(windowsApp, server, hostile + QStringLiteral("\r\nlast"), ShellDialect::Cmd, pages, client,
-                      [&](qsizetype, const QString &line, const QString &) { writer.writeLine(line); }, {hostile});
+        Purge::script(
+                windowsApp, server, hostile + QStringLiteral("\r\nlast"), ShellDialect::Cmd, pages, client,
+                [&](qsizetype, const QString &line, const QString &) {
+                    if (!line.isNull())
+                        writer.writeLine(line);
+                },
+                {hostile}, &lanes);
         writer.close();
     }
     {
@@ -434,10 +461,32 @@ void TestWindows::scripts()
     }
     const ExpectedCalls calls{curl, server};
     const QString program = curl ? kSystemCurl : windowsFile(windowsApp, QStringLiteral("squidclient"));
-    QList<QByteArray> expected;
-    for (const QStringList &args : calls.purge(hostile, hostile) + calls.purge(QStringLiteral("last"), hostile)
-                 + QList<QStringList>{calls.status(hostile)})
-        expected << call(QStringList{program} + args);
+    // Each line's calls in their order, the lanes' in any order between them,
+    // the status query last. A PURGE that failed is sent again once the lane's
+    // curl has ended.
+    QList<QList<QByteArray>> expectedOfLine;
+    for (const QString &url : {hostile, QStringLiteral("last")}) {
+        QList<QStringList> lineCalls = calls.purge(url, hostile);
+        if (failing)
+            lineCalls << lineCalls.at(0) << lineCalls.at(2);
+        QList<QByteArray> ofLine;
+        for (const QStringList &args : std::as_const(lineCalls))
+            ofLine << call(QStringList{program} + args);
+        expectedOfLine << ofLine;
+    }
+    const QByteArray expectedStatus = call(QStringList{program} + calls.status(hostile));
+    const qsizetype expectedCount = expectedOfLine.at(0).size() + expectedOfLine.at(1).size() + 1;
+    // curl's lanes log "-q -sS" and then each operation's options, in the
+    // very order the command line of a request without lanes has them.
+    const auto ofLine = [&](const QList<QByteArray> &recorded, const QString &url) {
+        QList<QByteArray> found;
+        const QByteArray target = (curl ? QStringLiteral("--request-target\n") + url : url).toUtf8() + "\n";
+        for (const QByteArray &one : recorded) {
+            if (curl ? one.contains(target) : one.endsWith(target))
+                found << one;
+        }
+        return found;
+    };
     QString error;
     for (int attempt = 0; attempt < 2; ++attempt) {
         error = runScripts({windowsFile(windowsApp, QStringLiteral("test.bat")),
@@ -454,33 +503,46 @@ void TestWindows::scripts()
             }
             return true;
         };
-        if (!error.isEmpty() || (recordedCalls(appPath).size() == expected.size() && answered()))
+        if (!error.isEmpty() || (recordedCalls(appPath).size() == expectedCount && answered()))
             break;
         qWarning("a call or an answer is missing (%d of %d calls), trying once more",
-                 int(recordedCalls(appPath).size()), int(expected.size()));
+                 int(recordedCalls(appPath).size()), int(expectedCount));
     }
     QVERIFY2(error.isEmpty(), qPrintable(error));
 
     QVERIFY2(!QFile::exists(canary),
              qPrintable(QStringLiteral("something ran that was not squidclient: ")
                         + QString::fromUtf8(FileBytes::read(canary))));
-    QCOMPARE(recordedCalls(appPath), expected);
+    const QList<QByteArray> recorded = recordedCalls(appPath);
+    QCOMPARE(recorded.size(), expectedCount);
+    QCOMPARE(recorded.last(), expectedStatus);
+    QCOMPARE(ofLine(recorded.first(recorded.size() - 1), hostile), expectedOfLine.at(0));
+    QCOMPARE(ofLine(recorded.first(recorded.size() - 1), QStringLiteral("last")), expectedOfLine.at(1));
 
     // Both output streams reach the result files. Windows drops the trailing
     // blank of "info.txt ", for the script that writes it as for the program
     // that reads it.
     const auto answer = [](const QString &last) { return "answer for " + last.toUtf8() + "\nstand-in error\n"; };
-    // The value's PURGE adds its answer; the GETs' go nowhere.
-    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")),
-             answer(curl ? calls.serverUrl() : hostile).repeated(2));
+    // The value's PURGE adds its answer; the GETs' go nowhere. curl's lane
+    // gives each answer a file of its own, without the error stream, which
+    // holds nothing where a request was answered.
+    const auto purgeAnswer = [&](const QString &url) {
+        if (!curl)
+            return answer(url);
+        return failing ? answer(calls.serverUrl()) : "answer for " + calls.serverUrl().toUtf8() + "\n";
+    };
+    QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup0.txt")), purgeAnswer(hostile).repeated(2));
     QCOMPARE(FileBytes::read(appPath + QStringLiteral("/nslookup1.txt")),
-             answer(curl ? calls.serverUrl() : QStringLiteral("last")).repeated(2));
+             purgeAnswer(QStringLiteral("last")).repeated(2));
     QCOMPARE(FileBytes::read(appPath + QStringLiteral("/info.txt")), answer(calls.status(hostile).last()));
 
     QStringList files = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);
     files.sort();
-    QCOMPARE(files.join(u' '), QStringLiteral("argv.log info.bat info.txt nslookup0.txt nslookup1.txt ")
+    // The lanes' own files are gone with them.
+    QCOMPARE(files.join(u' '), (failing ? QStringLiteral("argv.log fail ") : QStringLiteral("argv.log "))
+                                       + QStringLiteral("info.bat info.txt nslookup0.txt nslookup1.txt ")
                                        + (curl ? "" : "squidclient.exe ") + QStringLiteral("test.bat"));
+    QCOMPARE(QDir(appPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot), QStringList());
 }
 
 void TestWindows::westernBytesDiffer()
