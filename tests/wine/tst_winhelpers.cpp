@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -56,15 +57,15 @@ struct Child
     HANDLE handle;
 };
 
-Child start(const std::wstring &commandLine)
+Child start(const std::wstring &commandLine, DWORD flags = 0)
 {
     std::wstring line = commandLine;
     STARTUPINFOW startup;
     ZeroMemory(&startup, sizeof(startup));
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
-    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process))
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW | flags, nullptr, nullptr,
+                        &startup, &process))
         return {0, nullptr};
     CloseHandle(process.hThread);
     return {process.dwProcessId, process.hProcess};
@@ -142,6 +143,49 @@ void processTree(const std::wstring &self)
     CloseHandle(cmd.handle);
 }
 
+// Every process named `name` but ourselves, waiting up
+// to 10 s for `count` of them.
+std::vector<DWORD> othersNamed(const wchar_t *name, size_t count)
+{
+    std::vector<DWORD> found;
+    for (int tries = 0; tries < 200 && found.size() < count; ++tries) {
+        if (tries)
+            Sleep(50);
+        found.clear();
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry;
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+            if (entry.th32ProcessID != GetCurrentProcessId() && _wcsicmp(entry.szExeFile, name) == 0)
+                found.push_back(entry.th32ProcessID);
+        }
+        CloseHandle(snapshot);
+    }
+    return found;
+}
+
+void lanesStartedInBackground(const std::wstring &self)
+{
+    // A purge's script starts its lanes with start /b, which wine's cmd.exe
+    // does through start.exe: a lane is then no child of the script's.
+    const Child cmd = start(L"cmd.exe /d /c start \"\" /b cmd.exe /d /c \"" + self + L"\" sleep & \"" + self
+                                    + L"\" sleep",
+                            CREATE_SUSPENDED);
+    check(cmd.handle != nullptr, "cmd.exe starts suspended");
+    if (!cmd.handle)
+        return;
+    const unsigned long long started = WinProcessTree::startTime(cmd.id);
+    check(WinProcessTree::adopt(cmd.id), "taken into a job, it runs");
+    const std::vector<DWORD> sleepers = othersNamed(L"tst_winhelpers.exe", 2);
+    check(sleepers.size() == 2, "the script and its lane each sleep");
+    check(WinProcessTree::endOurInterpreter(cmd.id, started), "the script is ended");
+    bool gone = true;
+    for (const DWORD sleeper : sleepers)
+        gone = isGone(sleeper) && gone;
+    check(gone, "its lane and what that started are ended with it");
+    CloseHandle(cmd.handle);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t **argv)
@@ -158,6 +202,7 @@ int wmain(int argc, wchar_t **argv)
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     codePages();
     processTree(self);
+    lanesStartedInBackground(self);
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 ? 0 : 1;
 }

@@ -26,8 +26,10 @@ ScriptRunner::StartedScript ScriptRunner::start(const QString &runPath)
     qint64 pid = 0;
     if (!process.startDetached(&pid))
         throw FileError(ScriptRunnerPlatform::starting(), runPath, process.errorString());
+    const quint64 startTime = ScriptRunnerPlatform::startTimeOf(pid);
+    ScriptRunnerPlatform::started(pid, startTime, runPath);
     removeCopy.dismiss();
-    return {pid, ScriptRunnerPlatform::startTimeOf(pid), runPath, writtenAt};
+    return {pid, startTime, runPath, writtenAt};
 }
 
 QString ScriptRunnerPlatform::starting()

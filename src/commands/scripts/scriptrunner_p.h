@@ -13,6 +13,9 @@ namespace ScriptRunnerPlatform {
 void setInterpreter(QProcess &process, const QString &runPath);
 // When the process started, in the system's own units; 0 when it is gone.
 quint64 startTimeOf(qint64 pid);
+// The interpreter has been started (on Windows suspended): let it run.
+// Throws FileError, with the interpreter ended, when it cannot.
+void started(qint64 pid, quint64 startTime, const QString &runPath);
 // "Starting a command script", in the operator's language.
 QString starting();
 

@@ -64,6 +64,11 @@ quint64 ScriptRunnerPlatform::startTimeOf(qint64 pid)
     return statOf(pid, &state, &startTime) ? startTime : 0;
 }
 
+void ScriptRunnerPlatform::started(qint64, quint64, const QString &)
+{
+    // Nothing to do: the script runs from its start in a session of its own.
+}
+
 bool ScriptRunner::isRunning(const StartedScript &script)
 {
     // A script that has ended is gone, or a zombie until it is reaped.

@@ -26,7 +26,19 @@ void ScriptRunnerPlatform::setInterpreter(QProcess &process, const QString &runP
     process.setNativeArguments(line.arguments());
     process.setWorkingDirectory(line.workingDirectory());
     process.setCreateProcessArgumentsModifier(
-            [](QProcess::CreateProcessArguments *args) { args->flags |= CREATE_NO_WINDOW; });
+            [](QProcess::CreateProcessArguments *args) { args->flags |= CREATE_NO_WINDOW | CREATE_SUSPENDED; });
+}
+
+void ScriptRunnerPlatform::started(qint64 pid, quint64 startTime, const QString &runPath)
+{
+    // Suspended until it is in a job of its own: the lanes it starts are in
+    // it from their first instant.
+    const auto id = static_cast<unsigned long>(pid);
+    if (!WinProcessTree::adopt(id)) {
+        const QString reason = qt_error_string();
+        WinProcessTree::endOurInterpreter(id, startTime);
+        throw FileError(starting(), runPath, reason);
+    }
 }
 
 quint64 ScriptRunnerPlatform::startTimeOf(qint64 pid)

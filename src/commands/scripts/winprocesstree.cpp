@@ -5,6 +5,8 @@
 
 #include <tlhelp32.h>
 
+#include <map>
+#include <utility>
 #include <vector>
 #include <wchar.h>
 
@@ -92,7 +94,63 @@ void endFrom(HANDLE process, DWORD id, ULONGLONG created)
     }
 }
 
+// The job of each adopted script, by its id and start time, until it is ended.
+// (Win32's lock: the tests' cross compiler has no std::mutex.)
+SRWLOCK jobsLock = SRWLOCK_INIT;
+std::map<std::pair<DWORD, ULONGLONG>, HANDLE> jobs;
+
+void endJob(DWORD id, ULONGLONG created)
+{
+    HANDLE job = nullptr;
+    AcquireSRWLockExclusive(&jobsLock);
+    const auto found = jobs.find({id, created});
+    if (found != jobs.end()) {
+        job = found->second;
+        jobs.erase(found);
+    }
+    ReleaseSRWLockExclusive(&jobsLock);
+    if (!job)
+        return;
+    TerminateJobObject(job, 1);
+    CloseHandle(job);
+}
+
 } // namespace
+
+bool WinProcessTree::adopt(unsigned long id)
+{
+    HANDLE process = OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (!process)
+        return false;
+    ULONGLONG created = 0;
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (job && creationTime(process, created) && AssignProcessToJobObject(job, process)) {
+        AcquireSRWLockExclusive(&jobsLock);
+        jobs[{id, created}] = job;
+        ReleaseSRWLockExclusive(&jobsLock);
+    } else if (job) {
+        CloseHandle(job);
+    }
+    CloseHandle(process);
+    // A process started suspended has its one thread.
+    bool resumed = false;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return false;
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != id)
+            continue;
+        HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+        if (thread) {
+            resumed = ResumeThread(thread) != DWORD(-1) || resumed;
+            CloseHandle(thread);
+        }
+    }
+    CloseHandle(snapshot);
+    return resumed;
+}
 
 unsigned long long WinProcessTree::startTime(unsigned long id)
 {
@@ -122,8 +180,10 @@ bool WinProcessTree::endOurInterpreter(unsigned long id, unsigned long long star
     if (!process)
         return false;
     const bool ours = isOurs(process, id, startedAt);
-    if (ours)
+    if (ours) {
         endFrom(process, id, startedAt);
+        endJob(id, startedAt);
+    }
     CloseHandle(process);
     return ours;
 }

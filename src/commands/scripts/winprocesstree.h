@@ -22,4 +22,12 @@ bool isOurInterpreter(unsigned long id, unsigned long long startedAt);
 // process in between: the process checked is the one ended.
 bool endOurInterpreter(unsigned long id, unsigned long long startedAt);
 
+// Takes process id, started suspended, into a job object of its own, then
+// lets it run. Everything it starts stays in the job, even through a program
+// that ends at once (wine's cmd.exe starts "start /b" through start.exe), so
+// endOurInterpreter ends what the process tree no longer shows. Where no job
+// can be had (a job of the program's own that forbids it), the process runs
+// all the same, and only its tree is ended. False if it could not be let run.
+bool adopt(unsigned long id);
+
 } // namespace WinProcessTree
