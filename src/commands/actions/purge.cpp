@@ -89,7 +89,7 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
             command.checkUrl(lines.at(i), i, &resultName);
     }
     // A URL line's requests, each handed to `out`.
-    const auto requests = [&](qsizetype i, const std::function<void(const QString &)> &out) {
+    const auto requests = [&](qsizetype i, auto &&out) {
         const QString &url = lines.at(i);
         const QString result = command.folderFile(resultName(i));
         out(command.purge(url, result));
