@@ -13,6 +13,7 @@
 #include "commands/scriptlines/squidclientline.h"
 #include "commands/actions/statusfollow.h"
 #include "commands/actions/statusquery.h"
+#include "commands/actions/varylisting.h"
 #include "commands/actions/visiblepassworderror.h"
 #include "commands/scriptlines/unsafetexterror.h"
 #include "standinclient.h"
@@ -27,6 +28,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QBuffer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -92,6 +94,8 @@ private slots:
     void statusQueryEmptyRequest();
     void growingAnswer_data();
     void growingAnswer();
+    void varyListing_data();
+    void varyListing();
     void hostileTexts_data();
     void hostileTexts();
 
@@ -1290,6 +1294,92 @@ void TestCommands::cmdFolderRefusal()
     QFETCH(QString, folder);
     QFETCH(bool, refused);
     QCOMPARE(!CmdStartLine::folderRefusal(folder).isEmpty(), refused);
+}
+
+// Reports as Squid 5.7, 6.13 and 7.7 wrote them for http://127.0.0.1:8080/vary/a.txt,
+// cut to the lines that matter; the keys are theirs.
+void TestCommands::varyListing_data()
+{
+    QTest::addColumn<QByteArray>("report");
+    QTest::addColumn<bool>("answered");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<QStringList>("encodings"); // "(none)": the variant without the header
+    QTest::addColumn<QStringList>("keysHeld");  // listed by key alone; "(plain)": the URL itself
+    QTest::addColumn<QStringList>("keysNotHeld");
+
+    const QByteArray head = "HTTP/1.1 200 OK\r\nServer: squid/6.13\r\nContent-Type: text/plain;charset=utf-8\r\n\r\n";
+    const auto entry = [](const char *key, const QByteArray &url = QByteArray(), const QByteArray &vary = QByteArray()) {
+        QByteArray text = QByteArray("KEY ") + key + "\n\tSTORE_OK      IN_MEMORY     SWAPOUT_NONE PING_DONE   \n"
+                          "\tDISPATCHED,VALIDATED\n\t0 locks, 0 clients, 2 refs\n\tSwap Dir -1, File 0XFFFFFFFF\n";
+        if (!url.isEmpty())
+            text += "\tGET " + url + "\n";
+        if (!vary.isEmpty())
+            text += "\tvary_headers: " + vary + "\n";
+        if (!url.isEmpty())
+            text += "\tinmem_lo: 0\n\tinmem_hi: 316\n\tswapout: 0 bytes queued\n\tobject_sz: 316\n";
+        return text + "\n";
+    };
+    const QByteArray url = "http://127.0.0.1:8080/vary/a.txt";
+    const QByteArray inMemory = entry("2660963BA1520F58E6E5BDEAF412D753", url)
+            + entry("A6E77CC3539FA5212267E144E5176BB3", url, "accept-encoding=\"gzip,%20deflate\"")
+            + entry("28F270305EA372318FF8F3C305882B30", url, "accept-encoding")
+            + entry("00000000000000000000000000000001", url, "accept-encoding=\"gzip\", user-agent=\"curl\"")
+            + entry("00000000000000000000000000000002", "http://127.0.0.1:8080/vary/b.txt", "accept-encoding=\"br\"")
+            + entry("05FB68A8ACE4AFD4E79ADB3CB5FC8856", url, "accept-encoding=\"gzip,%20deflate,%20br,%20zstd\"");
+    const QStringList found{"gzip, deflate", "(none)", "gzip, deflate, br, zstd"};
+    QTest::newRow("memory") << head + inMemory << true << true << found << QStringList() << QStringList();
+    QTest::newRow("Squid 7, by kid0") << head + "by kid0 {\n" + inMemory + "} by kid0\n\n" << true << true << found
+                                      << QStringList() << QStringList();
+    QTest::newRow("Squid 7, its end missing")
+            << head + "by kid0 {\n" + inMemory << true << false << found << QStringList() << QStringList();
+    // A report that stalls is given up on: curl's complaint comes after what arrived.
+    QTest::newRow("cut, curl gave up")
+            << head + inMemory + entry("3BBEAE8C756720F548090B98668BB9D5", url).left(60)
+                       + "curl: (28) Operation too slow. Less than 1 bytes/sec transferred the last 120 seconds\n"
+            << true << false << found << QStringList() << QStringList();
+    QTest::newRow("cut in a line") << head + inMemory.left(inMemory.lastIndexOf("=\"gzip,%20deflate,%20br")) << true << false
+                                   << QStringList{"gzip, deflate", "(none)"} << QStringList() << QStringList();
+    // On disk only, after a restart: keys alone.
+    QTest::newRow("disk only")
+            << head + entry("2660963BA1520F58E6E5BDEAF412D753") + entry("A6E77CC3539FA5212267E144E5176BB3")
+                       + entry("28F270305EA372318FF8F3C305882B30") + entry("05FB68A8ACE4AFD4E79ADB3CB5FC8856")
+            << true << true << QStringList()
+            << QStringList{"(plain)", "gzip, deflate", "(none)", "gzip, deflate, br, zstd"}
+            << QStringList{"gzip,deflate", "gzip", "Gzip, deflate"};
+    QTest::newRow("manager access refused")
+            << QByteArray("HTTP/1.1 403 Forbidden\r\nServer: squid/6.13\r\n\r\n") + inMemory << false << false
+            << QStringList() << QStringList() << QStringList{"(plain)"};
+    QTest::newRow("no answer") << QByteArray("curl: (7) Failed to connect to 127.0.0.1 port 80 after 0 ms: Couldn't connect to server\n")
+                               << false << false << QStringList() << QStringList() << QStringList{"(plain)"};
+}
+
+void TestCommands::varyListing()
+{
+    QFETCH(QByteArray, report);
+    QFETCH(bool, answered);
+    QFETCH(bool, whole);
+    QFETCH(QStringList, encodings);
+    QFETCH(QStringList, keysHeld);
+    QFETCH(QStringList, keysNotHeld);
+    const QString url = QStringLiteral("http://127.0.0.1:8080/vary/a.txt");
+    QBuffer file(&report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const VaryListing listing = VaryListing::read(file, {url});
+    QCOMPARE(listing.answered(), answered);
+    QCOMPARE(listing.whole(), whole);
+    QStringList got = listing.encodings(url);
+    for (QString &text : got)
+        text = text.isNull() ? QStringLiteral("(none)") : text;
+    QCOMPARE(got, encodings);
+    const auto held = [&](const QString &text) {
+        if (text == QLatin1String("(plain)"))
+            return listing.holdsPlain(url);
+        return listing.holds(url, text == QLatin1String("(none)") ? QString() : text);
+    };
+    for (const QString &text : keysHeld)
+        QVERIFY2(held(text), qPrintable(text));
+    for (const QString &text : keysNotHeld)
+        QVERIFY2(!held(text), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(TestCommands)
