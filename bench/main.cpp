@@ -9,6 +9,7 @@
 #include "commands/actions/resultreader.h"
 #include "commands/scripts/scriptrunner.h"
 #include "commands/actions/statusquery.h"
+#include "commands/actions/varylisting.h"
 #include "outputbox/widget/outputbox.h"
 #include "storage/serverlist.h"
 #include "window/boxtext.h"
@@ -440,6 +441,59 @@ void serverListCase(State &state)
     });
 }
 
+// A cache manager's "objects" report of 1,000,000 entries as a result file
+// holds it (about 330 MB): 100,000 URLs of 5 variants each with their URLs,
+// and 500,000 entries on disk only, keys alone. Read for the 10,000 URLs of
+// a purge, as a purge will read it before it sends anything.
+void varyListingCase(State &state)
+{
+    const QString path = g_root + QStringLiteral("/objects-1000000.txt");
+    QSet<QString> urls;
+    for (int i = 0; i < 100000; i += 10)
+        urls.insert(QStringLiteral("http://www.example.com/static/page%1.html").arg(i));
+    if (!QFile::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return state.SkipWithError("cannot write the report");
+        file.write("HTTP/1.1 200 OK\r\nServer: squid/6.13\r\nContent-Type: text/plain;charset=utf-8\r\n\r\n");
+        const QByteArray state_ = "\tSTORE_OK      IN_MEMORY     SWAPOUT_NONE PING_DONE   \n\tDISPATCHED,VALIDATED\n"
+                                  "\tLV:1796788865 LU:1796788865 LM:1796785264 EX:1796792465\n\t0 locks, 0 clients, 2 refs\n"
+                                  "\tSwap Dir -1, File 0XFFFFFFFF\n";
+        const char *values[] = {"gzip,%20deflate", "gzip", "identity", "br", "gzip,%20deflate,%20br,%20zstd"};
+        QByteArray chunk;
+        for (int i = 0; i < 1000000; ++i) {
+            chunk += "KEY " + QByteArray::number(0x10000000u + unsigned(i), 16).toUpper().rightJustified(32, '0')
+                    + "\n" + state_;
+            if (i < 500000) {
+                chunk += "\tGET http://www.example.com/static/page" + QByteArray::number(i / 5) + ".html\n"
+                        + "\tvary_headers: accept-encoding=\"" + values[i % 5]
+                        + "\"\n\tinmem_lo: 0\n\tinmem_hi: 316\n\tswapout: 0 bytes queued\n\tobject_sz: 316\n";
+            }
+            chunk += "\n";
+            if (chunk.size() > (1 << 20)) {
+                file.write(chunk);
+                chunk.clear();
+            }
+        }
+        file.write(chunk);
+    }
+    timeEach(state, [&](QString *error) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = QStringLiteral("cannot read the report");
+            return 0.0;
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const VaryListing listing = VaryListing::read(file, urls);
+        const double seconds = timer.nsecsElapsed() / 1e9;
+        if (listing.entries() != 1000000 || !listing.whole()
+            || listing.encodings(QStringLiteral("http://www.example.com/static/page10.html")).size() != 5)
+            *error = QStringLiteral("the report was not read whole");
+        return seconds;
+    });
+}
+
 // Text3 holds what a fresh 100,000-line purge shows, one line of 700,000
 // characters, with the focus and the caret at its end. Times a letter typed, or
 // the horizontal scroll bar set from its start to its end, up to Text3's paint.
@@ -754,6 +808,7 @@ void registerAll()
     add("text3_scroll_to_end", [](State &s) { longLineCase(s, true); });
     add("text3_key_in_20M_line", [](State &s) { hugeLineCase(s, false, Qt::Key_X); });
     add("purge_report/100000", [](State &s) { reportCase(s, false); });
+    add("vary_listing/1000000", varyListingCase);
     add("baseline/purge_report/100000", [](State &s) { reportCase(s, true); });
     add("text3_key_while_reporting", keyWhileReportCase);
     // Each iteration sets the line again, untimed: a few are enough.
