@@ -902,10 +902,14 @@ void TestCommands::hostileTexts()
     // Status query: the text as the request; a password goes to squidclient
     // only when the operator allows it, and the real curl on PATH is not
     // asked for here.
-    StatusQuery(0).start(app, server, hostile, CacheClient::find(app), StatusQuery::Password::MayShow);
+    const ScriptRunner::StartedScript query
+            = StatusQuery(0).start(app, server, hostile, CacheClient::find(app), StatusQuery::Password::MayShow);
     QVERIFY(client.waitForCalls(count + 1));
     QCOMPARE(client.calls().at(count).mid(1), ExpectedCalls::local8Bit(expected.status(hostile)));
-    QTRY_VERIFY(QFile::exists(StatusQuery::resultPath(app)));
+    // Its last line removes curl's config file: the folder is looked at once
+    // the script has ended.
+    QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(query), kForever);
+    QVERIFY(QFile::exists(StatusQuery::resultPath(app)));
 
     QVERIFY2(!QFile::exists(canary), "a text from the window ran as a command");
     const QStringList stray = QDir(appPath).entryList(QDir::Files | QDir::NoDotAndDotDot);
