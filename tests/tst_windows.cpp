@@ -121,13 +121,16 @@ private:
     QProcessEnvironment environment(const QString &machine) const;
     // Runs a Windows program under wine; returns its standard output. Empty
     // error when it ran and exited with 0.
-    QByteArray runWine(const QStringList &arguments, const QString &machine, QString &error) const;
+    QByteArray runWine(const QStringList &arguments, const QString &machine, QString &error, int seconds = 120) const;
     // Runs wineserver on the test's prefix with one option, waiting a minute at most.
     void wineServer(const QString &option) const;
     // Starts the script as ScriptRunner does on Windows and waits for it.
     QString runScript(const QString &windowsScriptPath, const QString &machine) const;
     // Runs the scripts of the folder appPath one after the other, as runScript.
-    QString runScripts(const QStringList &windowsScriptPaths, const QString &appPath, const QString &machine) const;
+    // `prepare`, when given, puts back before each try what a script's run
+    // takes away (a purge's lane files).
+    QString runScripts(const QStringList &windowsScriptPaths, const QString &appPath, const QString &machine,
+                       const std::function<void()> &prepare = {}) const;
 
     QString m_wine;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -215,16 +218,16 @@ QProcessEnvironment TestWindows::environment(const QString &machine) const
     return env;
 }
 
-QByteArray TestWindows::runWine(const QStringList &arguments, const QString &machine, QString &error) const
+QByteArray TestWindows::runWine(const QStringList &arguments, const QString &machine, QString &error, int seconds) const
 {
     QProcess wine;
     wine.setProcessEnvironment(environment(machine));
     wine.setStandardInputFile(QProcess::nullDevice());
     wine.start(m_wine, arguments);
-    if (!wine.waitForFinished(120000)) {
+    if (!wine.waitForFinished(seconds * 1000)) {
         wine.kill();
         wine.waitForFinished();
-        error = QStringLiteral("wine did not finish within two minutes");
+        error = QStringLiteral("wine did not finish within %1 s").arg(seconds);
         return QByteArray();
     }
     const QByteArray out = wine.readAllStandardOutput();
@@ -243,8 +246,10 @@ QString TestWindows::runScript(const QString &windowsScriptPath, const QString &
     // QProcess on Windows puts the program (COMSPEC) before the native arguments.
     const QString commandLine = QStringLiteral("C:\\windows\\system32\\cmd.exe ") + start.arguments();
     QString error;
+    // A script here ends in seconds. One whose lane wine lost (see
+    // runScripts) waits for it for good: a minute is plenty to tell.
     const QByteArray out = runWine({programFile(QStringLiteral("launch.exe")), commandLine, start.workingDirectory()},
-                                   machine, error);
+                                   machine, error, 60);
     if (!error.isEmpty())
         return QStringLiteral("running %1: %2").arg(windowsScriptPath, error);
     const QList<QByteArray> echoed = out.split('\0');
@@ -255,17 +260,20 @@ QString TestWindows::runScript(const QString &windowsScriptPath, const QString &
 }
 
 QString TestWindows::runScripts(const QStringList &windowsScriptPaths, const QString &appPath,
-                                const QString &machine) const
+                                const QString &machine, const std::function<void()> &prepare) const
 {
     // On a busy machine wine now and then fails to start a process at all (the
-    // launcher ends without output, CreateProcessW fails, or cmd.exe ends with an
-    // odd code). Such a run is tried once more, from clean result files; a fault
+    // launcher ends without output, CreateProcessW fails, cmd.exe ends with an
+    // odd code, or a purge's lane never runs and its script waits for it). Such
+    // a run is tried once more, from clean result files; a fault
     // of the scripts or of the start line fails both times, and a canary left by
     // the first run stays for the test to find.
     QString error;
     for (int attempt = 0; attempt < 2; ++attempt) {
         for (const char *name : {"argv.log", "nslookup0.txt", "nslookup1.txt", "info.txt"})
             QFile::remove(appPath + QLatin1Char('/') + QLatin1String(name));
+        if (prepare)
+            prepare();
         for (const QString &script : windowsScriptPaths) {
             error = runScript(script, machine);
             if (!error.isEmpty())
@@ -419,13 +427,25 @@ void TestWindows::scripts()
     }
     if (failing)
         QVERIFY(FileBytes::write(appPath + QStringLiteral("/fail"), QByteArray()));
+    // Each line in a lane of its own, whose files are named as a run copy's.
+    // A lane removes its own files as it ends: a try once more starts from
+    // them whole, and from none of what a lane left.
+    const QString runName = QStringLiteral("test.run-0000abcd");
+    QMap<QString, QByteArray> laneFiles;
+    const auto prepareLanes = [&] {
+        QDir app(appPath);
+        for (const QFileInfo &left : app.entryInfoList({runName + QStringLiteral(".*")}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (left.isDir())
+                QDir(left.filePath()).removeRecursively();
+            else
+                QFile::remove(left.filePath());
+        }
+        for (auto file = laneFiles.cbegin(); file != laneFiles.cend(); ++file)
+            FileBytes::write(appPath + QLatin1Char('/') + file.key(), file.value());
+    };
     {
         ScriptWriter writer(appPath + QStringLiteral("/test.bat"), ShellDialect::Cmd, pages);
-        // Each line in a lane of its own, whose files are named as a run copy's.
-        const QString runName = QStringLiteral("test.run-0000abcd");
-        const auto companion = [&](const QString &name, const QByteArray &bytes) {
-            QVERIFY(FileBytes::write(appPath + QLatin1Char('/') + name, bytes));
-        };
+        const auto companion = [&](const QString &name, const QByteArray &bytes) { laneFiles[name] = bytes; };
         const Purge::Lanes lanes{
                 [&] { return windowsFile(windowsApp, runName + QStringLiteral(".bat")); },
                 [&](qsizetype lane, const QString &config) {
@@ -491,7 +511,7 @@ void TestWindows::scripts()
     for (int attempt = 0; attempt < 2; ++attempt) {
         error = runScripts({windowsFile(windowsApp, QStringLiteral("test.bat")),
                             windowsFile(windowsApp, QStringLiteral("info.bat"))},
-                           appPath, machine);
+                           appPath, machine, prepareLanes);
         // On a busy machine wine now and then loses a process cmd.exe was to
         // start, as it does the launcher (see runScripts), or the output of
         // one that was started and logged its call: tried once more. A fault
