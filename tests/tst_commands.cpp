@@ -1310,6 +1310,8 @@ void TestCommands::varyListing_data()
     QTest::addColumn<QStringList>("encodings"); // "(none)": the variant without the header
     QTest::addColumn<QStringList>("keysHeld");  // listed by key alone; "(plain)": the URL itself
     QTest::addColumn<QStringList>("keysNotHeld");
+    QTest::addColumn<QStringList>("refresh"); // of the candidates (none), "gzip, deflate", "gzip, deflate, br, zstd"
+    QTest::addColumn<bool>("nameable");
 
     const QByteArray head = "HTTP/1.1 200 OK\r\nServer: squid/6.13\r\nContent-Type: text/plain;charset=utf-8\r\n\r\n";
     const auto entry = [](const char *key, const QByteArray &url = QByteArray(), const QByteArray &vary = QByteArray()) {
@@ -1331,30 +1333,39 @@ void TestCommands::varyListing_data()
             + entry("00000000000000000000000000000002", "http://127.0.0.1:8080/vary/b.txt", "accept-encoding=\"br\"")
             + entry("05FB68A8ACE4AFD4E79ADB3CB5FC8856", url, "accept-encoding=\"gzip,%20deflate,%20br,%20zstd\"");
     const QStringList found{"gzip, deflate", "(none)", "gzip, deflate, br, zstd"};
-    QTest::newRow("memory") << head + inMemory << true << true << found << QStringList() << QStringList();
+    QTest::newRow("memory") << head + inMemory << true << true << found << QStringList() << QStringList() << found << true;
     QTest::newRow("Squid 7, by kid0") << head + "by kid0 {\n" + inMemory + "} by kid0\n\n" << true << true << found
-                                      << QStringList() << QStringList();
+                                      << QStringList() << QStringList() << found << true;
     QTest::newRow("Squid 7, its end missing")
-            << head + "by kid0 {\n" + inMemory << true << false << found << QStringList() << QStringList();
+            << head + "by kid0 {\n" + inMemory << true << false << found << QStringList() << QStringList() << found
+            << true;
     // A report that stalls is given up on: curl's complaint comes after what arrived.
     QTest::newRow("cut, curl gave up")
             << head + inMemory + entry("3BBEAE8C756720F548090B98668BB9D5", url).left(60)
                        + "curl: (28) Operation too slow. Less than 1 bytes/sec transferred the last 120 seconds\n"
-            << true << false << found << QStringList() << QStringList();
+            << true << false << found << QStringList() << QStringList() << found << true;
     QTest::newRow("cut in a line") << head + inMemory.left(inMemory.lastIndexOf("=\"gzip,%20deflate,%20br")) << true << false
-                                   << QStringList{"gzip, deflate", "(none)"} << QStringList() << QStringList();
+                                   << QStringList{"gzip, deflate", "(none)"} << QStringList() << QStringList()
+                                   << QStringList{"gzip, deflate", "(none)"} << true;
+    // A client's empty header is a copy of its own, which no line can ask for again.
+    QTest::newRow("an empty value")
+            << head + entry("2660963BA1520F58E6E5BDEAF412D753", url) + entry("00000000000000000000000000000003", url, "accept-encoding=\"\"")
+                       + entry("28F270305EA372318FF8F3C305882B30")
+            << true << true << QStringList{""} << QStringList{"(none)"} << QStringList() << QStringList{"(none)"} << false;
     // On disk only, after a restart: keys alone.
     QTest::newRow("disk only")
             << head + entry("2660963BA1520F58E6E5BDEAF412D753") + entry("A6E77CC3539FA5212267E144E5176BB3")
                        + entry("28F270305EA372318FF8F3C305882B30") + entry("05FB68A8ACE4AFD4E79ADB3CB5FC8856")
             << true << true << QStringList()
             << QStringList{"(plain)", "gzip, deflate", "(none)", "gzip, deflate, br, zstd"}
-            << QStringList{"gzip,deflate", "gzip", "Gzip, deflate"};
+            << QStringList{"gzip,deflate", "gzip", "Gzip, deflate"}
+            << QStringList{"(none)", "gzip, deflate", "gzip, deflate, br, zstd"} << true;
     QTest::newRow("manager access refused")
             << QByteArray("HTTP/1.1 403 Forbidden\r\nServer: squid/6.13\r\n\r\n") + inMemory << false << false
-            << QStringList() << QStringList() << QStringList{"(plain)"};
+            << QStringList() << QStringList() << QStringList{"(plain)"} << QStringList() << true;
     QTest::newRow("no answer") << QByteArray("curl: (7) Failed to connect to 127.0.0.1 port 80 after 0 ms: Couldn't connect to server\n")
-                               << false << false << QStringList() << QStringList() << QStringList{"(plain)"};
+                               << false << false << QStringList() << QStringList() << QStringList{"(plain)"}
+                               << QStringList() << true;
 }
 
 void TestCommands::varyListing()
@@ -1384,6 +1395,15 @@ void TestCommands::varyListing()
         QVERIFY2(held(text), qPrintable(text));
     for (const QString &text : keysNotHeld)
         QVERIFY2(!held(text), qPrintable(text));
+
+    QFETCH(QStringList, refresh);
+    QFETCH(bool, nameable);
+    bool canName = false;
+    got = listing.refreshValues(url, {QString(), "gzip, deflate", "gzip, deflate, br, zstd"}, &canName);
+    for (QString &text : got)
+        text = text.isNull() ? QStringLiteral("(none)") : text;
+    QCOMPARE(got, refresh);
+    QCOMPARE(canName, nameable);
 }
 
 QTEST_GUILESS_MAIN(TestCommands)

@@ -105,7 +105,9 @@ VaryListing VaryListing::read(QIODevice &file, const QSet<QString> &urls)
                 found << QString();
             } else if (vary.startsWith(QByteArray(kMember + "=\"")) && vary.endsWith('"') && vary.count('"') == 2) {
                 const QByteArray value = vary.mid(kMember.size() + 2, vary.size() - kMember.size() - 3);
-                found << QString::fromUtf8(QByteArray::fromPercentEncoding(value));
+                // accept-encoding="" is a client's empty header, not none.
+                const QString text = QString::fromUtf8(QByteArray::fromPercentEncoding(value));
+                found << (text.isNull() ? QString(QLatin1String("")) : text);
             }
             // Anything else varies on other headers too, which a purge
             // cannot send as a client did.
@@ -207,4 +209,32 @@ bool VaryListing::holds(const QString &url, const QString &encoding) const
 bool VaryListing::holdsPlain(const QString &url) const
 {
     return hasBareKey(key(url, QByteArray()));
+}
+
+QStringList VaryListing::refreshValues(const QString &url, const QStringList &candidates, bool *nameable) const
+{
+    if (nameable)
+        *nameable = true;
+    QStringList values;
+    const auto add = [&values](const QString &value) {
+        // A null value and an empty one are different copies.
+        for (const QString &known : std::as_const(values)) {
+            if (known.isNull() == value.isNull() && known == value)
+                return;
+        }
+        values << value;
+    };
+    for (const QString &value : encodings(url)) {
+        if (!value.isNull() && value.isEmpty()) {
+            if (nameable)
+                *nameable = false;
+            continue;
+        }
+        add(value);
+    }
+    for (const QString &value : candidates) {
+        if (holds(url, value))
+            add(value);
+    }
+    return values;
 }

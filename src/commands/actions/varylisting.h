@@ -50,6 +50,13 @@ public:
     // `encoding` (null: without the header), or of url itself.
     bool holds(const QString &url, const QString &encoding) const;
     bool holdsPlain(const QString &url) const;
+    // The Accept-Encoding values that refresh every copy of url this report
+    // shows, in the order to send them (null: without the header): each
+    // variant listed with its URL, then each of `candidates` whose key stands
+    // alone, each value once. Empty when none is shown: one plain PURGE does.
+    // `nameable` is cleared when a variant is listed that no request can make
+    // again: one with an empty value, which the client lines send as none.
+    QStringList refreshValues(const QString &url, const QStringList &candidates, bool *nameable = nullptr) const;
     // How many entries the report held, URLs or not.
     qsizetype entries() const { return m_entries; }
 
