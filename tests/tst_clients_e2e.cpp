@@ -8,12 +8,15 @@
 // A purge caches a URL of the origin's /vary/ (Vary: Accept-Encoding) under no
 // header and each default Accept-Encoding value, and purges it and one never
 // cached with those values: every copy purged, and no value gets its old copy
-// back. The refused purges send the values too.
+// back. The refused purges send the values too. A listed purge caches one
+// under strings that are not among them, reads the manager's objects report
+// through the status query, and refreshes every copy it lists.
 #include "commands/actions/purge.h"
 #include "commands/actions/purgeanswer.h"
 #include "commands/scripts/scriptrunner.h"
 #include "commands/scripts/scriptwriter.h"
 #include "commands/actions/statusquery.h"
+#include "commands/actions/varylisting.h"
 #include "storage/encodinglist.h"
 
 #include "filebytes.h"
@@ -82,6 +85,7 @@ void TestClientsEndToEnd::answers_data()
     for (const QString &client : clients) {
         const QByteArray c = client.toLatin1();
         QTest::addRow("%s purge", c.constData()) << client << QString() << QByteArray("200 404");
+        QTest::addRow("%s listed purge", c.constData()) << client << QString() << QByteArray("listed");
         QTest::addRow("%s mgr:info", c.constData()) << client << QStringLiteral("mgr:info") << QByteArray("200");
         QTest::addRow("%s right password", c.constData())
                 << client << QStringLiteral("mgr:counters@") + password << QByteArray("200");
@@ -123,14 +127,19 @@ void TestClientsEndToEnd::answers()
     qputenv("PATH", QFile::encodeName(app) + "/bin:" + path);
     const AppFolder folder(app);
     // No header, then each value (only no header where there are none).
-    const QStringList values
-            = QStringList{QString()} + (status == "200 404" ? EncodingList::defaults() : QStringList());
+    // Listed: strings real clients send that encodings.txt does not hold
+    // (wget's and urllib's identity, one value alone, a list without the blank).
+    const bool listed = status == "listed";
+    const QStringList values = QStringList{QString()}
+            + (listed             ? QStringList{"identity", "gzip", "gzip,deflate", "br"}
+               : status == "200 404" ? EncodingList::defaults()
+                                     : QStringList());
     // Port 80 a forward proxy: an origin's URL, cached through it. An
     // accelerator: the site's own URL, whose objects it caches.
     const bool accel = env("QUELLORY_ACCEL_PORT") == QLatin1String("80");
     const QString url = QStringLiteral("http://127.0.0.1:%1/%2%3?%4")
                                 .arg(accel ? QStringLiteral("80") : env("QUELLORY_ORIGIN_PORT", QStringLiteral("8081")),
-                                     status == "200 404" ? QStringLiteral("vary/") : QString(),
+                                     status == "200 404" || listed ? QStringLiteral("vary/") : QString(),
                                      app.section(u'/', -1), m_nonce);
     const QString proxy = accel ? QString() : QStringLiteral("http://127.0.0.1:80");
     const auto get = [&](const QString &value) {
@@ -153,15 +162,30 @@ void TestClientsEndToEnd::answers()
         QVERIFY2(code == 0, old.constLast().constData());
         for (qsizetype i = 0; i < values.size(); ++i)
             QCOMPARE(get(values.at(i)), old.at(i)); // cached, one copy per value
-        // Line 2 was never cached.
-        Purge::run(folder, QStringLiteral("127.0.0.1"),
-                   status == "403" ? url : url + QStringLiteral("\r\n") + url + QStringLiteral("&not"), &started);
+        if (listed) {
+            // What the cache holds of it, as the server lists it.
+            started = query.start(folder, QStringLiteral("127.0.0.1"), QStringLiteral("mgr:objects"),
+                                  CacheClient::find(folder), StatusQuery::Password::Hidden);
+            QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
+            QFile report(result);
+            QVERIFY(report.open(QIODevice::ReadOnly));
+            const VaryListing listing = VaryListing::read(report, {url});
+            QVERIFY2(listing.whole(), "the objects report came cut");
+            const QStringList refresh = listing.refreshValues(url, QStringList{QString()} + EncodingList::defaults());
+            QCOMPARE(QSet<QString>(refresh.begin(), refresh.end()), QSet<QString>(values.begin(), values.end()));
+            Purge::run(folder, QStringLiteral("127.0.0.1"), url, &started, nullptr, nullptr,
+                       [&refresh](qsizetype) { return refresh; }, refresh);
+        } else {
+            // Line 2 was never cached.
+            Purge::run(folder, QStringLiteral("127.0.0.1"),
+                       status == "403" ? url : url + QStringLiteral("\r\n") + url + QStringLiteral("&not"), &started);
+        }
         result = Purge::resultPath(folder, 0);
     }
     QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
     QByteArray got = statusOf(result);
     if (old.size() > 1) {
-        got += ' ' + statusOf(Purge::resultPath(folder, 1));
+        got = listed ? QByteArray("listed") : got + ' ' + statusOf(Purge::resultPath(folder, 1));
         QCOMPARE(PurgeAnswer::sortFile(result).copies, int(values.size()));
         for (const QString &value : values) { // none gets its old copy back
             const QByteArray now = get(value);

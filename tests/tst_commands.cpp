@@ -96,6 +96,8 @@ private slots:
     void growingAnswer();
     void varyListing_data();
     void varyListing();
+    void storeUrl_data();
+    void storeUrl();
     void hostileTexts_data();
     void hostileTexts();
 
@@ -1404,6 +1406,26 @@ void TestCommands::varyListing()
         text = text.isNull() ? QStringLiteral("(none)") : text;
     QCOMPARE(got, refresh);
     QCOMPARE(canName, nameable);
+}
+
+// As Squid 5, 6 and 7 name them in the objects report.
+void TestCommands::storeUrl_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("default port") << "http://127.0.0.1:80/vary/x?1" << "http://127.0.0.1/vary/x?1";
+    QTest::newRow("other port") << "http://127.0.0.1:8081/a" << "http://127.0.0.1:8081/a";
+    QTest::newRow("case of scheme and host, not path") << "HTTP://WWW.Example.COM/A%2f?Q" << "http://www.example.com/A%2f?Q";
+    QTest::newRow("https's port") << "https://example.com:443?x" << "https://example.com?x";
+    QTest::newRow("port 80 in the path") << "http://example.com/:80" << "http://example.com/:80";
+    QTest::newRow("no scheme") << "example.com:80/a" << "example.com:80/a";
+}
+
+void TestCommands::storeUrl()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, stored);
+    QCOMPARE(VaryListing::storeUrl(url), stored);
 }
 
 QTEST_GUILESS_MAIN(TestCommands)

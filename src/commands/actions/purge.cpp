@@ -74,7 +74,7 @@ QString Purge::shown(const AppFolder &folder, const QList<qsizetype> &urlLines)
 void Purge::script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
                    const CodePages &codePages, const CacheClient &client,
                    const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line,
-                   const QStringList &encodings, const Lanes *lanes)
+                   const QStringList &encodings, const Lanes *lanes, const LineValues &valuesOf)
 {
     SquidclientLine command(dialect, folder, server, codePages, client);
     for (qsizetype i = 0; i < encodings.size(); ++i)
@@ -88,17 +88,23 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
         if (!lines.at(i).isEmpty())
             command.checkUrl(lines.at(i), i, &resultName);
     }
-    // A URL line's requests, each handed to `out`.
+    // Without values of its own a line is refreshed with none, then each of
+    // encodings.txt's.
+    QStringList everyValue;
+    if (!encodings.isEmpty())
+        everyValue << QString() << encodings;
+    const auto values = [&](qsizetype i) { return valuesOf ? valuesOf(i) : everyValue; };
+    // A URL line's requests, each handed to `out`: a PURGE and a GET for each
+    // value, the first PURGE's answer written afresh and the others' added.
     const auto requests = [&](qsizetype i, auto &&out) {
         const QString &url = lines.at(i);
         const QString result = command.folderFile(resultName(i));
-        out(command.purge(url, result));
-        if (encodings.isEmpty())
-            return;
-        out(command.fetch(url, QString()));
-        for (const QString &encoding : encodings) {
-            out(command.purge(url, result, encoding, true));
-            out(command.fetch(url, encoding));
+        const QStringList v = values(i);
+        if (v.isEmpty())
+            out(command.purge(url, result));
+        for (qsizetype k = 0; k < v.size(); ++k) {
+            out(command.purge(url, result, v.at(k), k > 0));
+            out(command.fetch(url, v.at(k)));
         }
     };
     QList<qsizetype> purged;
@@ -117,7 +123,7 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
     if (starts.isEmpty())
         return;
     const QString runPath = lanes->runPath();
-    const LaneLines frame(dialect, command, laneMark(runPath), encodings.size());
+    const LaneLines frame(dialect, command, laneMark(runPath));
     const bool curl = client.kind() == CacheClient::Kind::Curl;
     const bool cmd = dialect == ShellDialect::Cmd;
     if (curl && !cmd)
@@ -155,29 +161,31 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
             };
             // cmd.exe: each PURGE that failed is sent once more on a line of its own.
             QStringList again;
+            QList<std::pair<qsizetype, qsizetype>> joins;
             for (qsizetype at = starts.at(lane); at < end; ++at) {
                 const qsizetype i = purged.at(at);
                 const QString &url = lines.at(i);
                 line(i, QString(), command.folderFile(resultName(i)));
+                const QStringList v = values(i);
+                const qsizetype last = std::max<qsizetype>(v.size(), 1) - 1;
                 const auto purge = [&](qsizetype value, const QString &encoding) {
                     const QString part = cmd ? LaneLines::cmdPart(name, i, value) : QString();
-                    operation(command.operation(url, encoding, true, frame.writeOut(i, value), part));
+                    operation(command.operation(url, encoding, true, frame.writeOut(i, value, cmd ? -1 : last), part));
                     if (cmd)
                         again << QStringLiteral("if exist \"") + LaneLines::cmdFailed(name, i, value)
                                         + QStringLiteral("\" ") + command.purge(url, part, encoding);
                 };
-                purge(0, QString());
-                for (qsizetype value = 0; value < encodings.size(); ++value) {
-                    operation(command.operation(url, value == 0 ? QString() : encodings.at(value - 1), false,
-                                                frame.writeOut(-1, 0)));
-                    purge(value + 1, encodings.at(value));
+                if (v.isEmpty())
+                    purge(0, QString());
+                for (qsizetype k = 0; k < v.size(); ++k) {
+                    purge(k, v.at(k));
+                    operation(command.operation(url, v.at(k), false, frame.writeOut(-1, 0)));
                 }
-                if (!encodings.isEmpty())
-                    operation(command.operation(url, encodings.constLast(), false, frame.writeOut(-1, 0)));
+                joins.append({i, last});
             }
             lanes->config(lane, config);
             if (cmd) {
-                laneScript << frame.cmdCurlHead(name) << again << frame.cmdCurlTail(name);
+                laneScript << frame.cmdCurlHead(name) << again << LaneLines::cmdCurlTail(name, joins);
             } else {
                 for (const QString &text : frame.curl(prefix, folder.path()))
                     line(-1, text, QString());
@@ -201,14 +209,15 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
 }
 
 QString Purge::run(const AppFolder &folder, const QString &server, const QString &urls,
-                   ScriptRunner::StartedScript *last, QList<qsizetype> *purged, int *answers)
+                   ScriptRunner::StartedScript *last, QList<qsizetype> *purged, int *answers,
+                   const LineValues &values, const QStringList &valueList)
 {
     const CacheClient client = CacheClient::find(folder);
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
     const QString path = scriptPath(folder);
-    const QStringList encodings = EncodingList(folder).load();
-    if (answers)
+    const QStringList encodings = values ? valueList : EncodingList(folder).load();
+    if (answers && !values)
         *answers = 1 + int(encodings.size());
     std::optional<ScriptWriter> writer;
     const auto create = [&] {
@@ -262,7 +271,7 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
                 if (purged)
                     purged->append(urlLine);
             },
-            encodings, &lanes);
+            encodings, &lanes, values);
     // Nothing to purge still gives an (empty) script, started as any other.
     if (!writer)
         create();

@@ -40,6 +40,11 @@ constexpr qsizetype kLanes = 8;
 // those lines; one entry a lane, none for no lines.
 QList<qsizetype> laneStarts(qsizetype lines);
 
+// A URL line's Accept-Encoding values, in the order its copies are refreshed
+// with them: a PURGE and a GET each, a null value sending no header. None: one
+// PURGE alone.
+using LineValues = std::function<QStringList(qsizetype urlLine)>;
+
 // What lanes need beyond the script's lines (see script()).
 struct Lanes
 {
@@ -67,6 +72,10 @@ QString laneMark(const QString &runPath);
 // what run() writes, for `client`; the scripts for cmd.exe can be made on any
 // platform.
 //
+// Each URL line is refreshed with `values` of its own, where given; every value
+// it gives must be among `encodings`, which are checked. Without, a line gets
+// none and then each of `encodings`, or, without those, one plain PURGE.
+//
 // With `lanes`, the script runs in lanes: its lines then also frame the lanes
 // (urlLine -1); with curl, or for cmd.exe, whose lanes' requests are in files
 // of their own, no line is a request, and each URL line is still handed out
@@ -75,7 +84,8 @@ QString laneMark(const QString &runPath);
 void script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
             const CodePages &codePages, const CacheClient &client,
             const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line,
-            const QStringList &encodings = QStringList(), const Lanes *lanes = nullptr);
+            const QStringList &encodings = QStringList(), const Lanes *lanes = nullptr,
+            const LineValues &values = LineValues());
 
 // Line i of urls is purged with its answers in nslookup<i>.txt, by the client
 // CacheClient::find gives, for the values of the folder's EncodingList. Throws
@@ -91,8 +101,13 @@ void script(const AppFolder &folder, const QString &server, const QString &urls,
 // `purged`, when given, gets the numbers of the URL lines the script purges, in
 // the order it runs them, and `answers` how many answers each line's result
 // file is to hold (one, and one for each Accept-Encoding value).
+//
+// With `values`, each line is refreshed with values of its own instead (see
+// script()), every one of which is among `valueList`, checked in place of
+// encodings.txt's; `answers` is then not set.
 QString run(const AppFolder &folder, const QString &server, const QString &urls,
-            ScriptRunner::StartedScript *last = nullptr, QList<qsizetype> *purged = nullptr, int *answers = nullptr);
+            ScriptRunner::StartedScript *last = nullptr, QList<qsizetype> *purged = nullptr, int *answers = nullptr,
+            const LineValues &values = LineValues(), const QStringList &valueList = QStringList());
 
 // What the result files of these URL lines hold now, exactly as run() shows
 // them: joined in this order, the missing-file text for a file that is not

@@ -66,8 +66,36 @@ QByteArray VaryListing::key(const QString &url, const QByteArray &varyHeaders)
     return md5.result();
 }
 
-VaryListing VaryListing::read(QIODevice &file, const QSet<QString> &urls)
+QString VaryListing::storeUrl(const QString &url)
 {
+    // scheme://host[:port]..., the scheme and host in lower case and a
+    // scheme's own port left out, as Squid keeps a URL; the rest as it is.
+    const qsizetype scheme = url.indexOf(QLatin1String("://"));
+    if (scheme <= 0)
+        return url;
+    const qsizetype from = scheme + 3;
+    qsizetype end = from;
+    while (end < url.size() && url.at(end) != u'/' && url.at(end) != u'?' && url.at(end) != u'#')
+        ++end;
+    const QString name = url.left(scheme).toLower();
+    QString authority = url.mid(from, end - from);
+    if (authority.contains(u'@'))
+        return url; // credentials: left to Squid as they are
+    authority = authority.toLower();
+    const QString defaultPort = name == QLatin1String("http")    ? QStringLiteral(":80")
+                                : name == QLatin1String("https") ? QStringLiteral(":443")
+                                                                 : QString();
+    if (!defaultPort.isEmpty() && authority.endsWith(defaultPort))
+        authority.chop(defaultPort.size());
+    return name + QLatin1String("://") + authority + url.mid(end);
+}
+
+VaryListing VaryListing::read(QIODevice &file, const QSet<QString> &asked)
+{
+    QSet<QString> urls;
+    urls.reserve(asked.size());
+    for (const QString &url : asked)
+        urls.insert(storeUrl(url));
     VaryListing listing;
     QByteArray line;
     // The status line, then the headers up to a blank line.
@@ -191,7 +219,7 @@ VaryListing VaryListing::read(QIODevice &file, const QSet<QString> &urls)
 
 QStringList VaryListing::encodings(const QString &url) const
 {
-    return m_encodings.value(url);
+    return m_encodings.value(storeUrl(url));
 }
 
 bool VaryListing::hasBareKey(const QByteArray &key) const
@@ -203,12 +231,12 @@ bool VaryListing::hasBareKey(const QByteArray &key) const
 
 bool VaryListing::holds(const QString &url, const QString &encoding) const
 {
-    return hasBareKey(key(url, varyHeaders(encoding)));
+    return hasBareKey(key(storeUrl(url), varyHeaders(encoding)));
 }
 
 bool VaryListing::holdsPlain(const QString &url) const
 {
-    return hasBareKey(key(url, QByteArray()));
+    return hasBareKey(key(storeUrl(url), QByteArray()));
 }
 
 QStringList VaryListing::refreshValues(const QString &url, const QStringList &candidates, bool *nameable) const

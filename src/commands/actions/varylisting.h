@@ -32,8 +32,7 @@ class VaryListing
 public:
     // Reads the result file of a manager request for "objects" as the
     // client left it (status line, headers, the report, and the client's own
-    // error line where it gave up). `urls` are the URLs asked about, as the
-    // report names them.
+    // error line where it gave up). `urls` are the URLs asked about.
     static VaryListing read(QIODevice &file, const QSet<QString> &urls);
 
     // The server answered with a report (status 200).
@@ -60,6 +59,10 @@ public:
     // How many entries the report held, URLs or not.
     qsizetype entries() const { return m_entries; }
 
+    // url as Squid keeps it, and as the report and the keys name it:
+    // "HTTP://Host:80/a" is "http://host/a". Every URL given to the
+    // functions above is taken so.
+    static QString storeUrl(const QString &url);
     // Squid's key of a GET of url with that vary_headers text (empty: the
     // plain URL, the Vary marker), 16 bytes.
     static QByteArray key(const QString &url, const QByteArray &varyHeaders);

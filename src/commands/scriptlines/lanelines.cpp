@@ -7,14 +7,15 @@ namespace {
 // each URL line's PURGE answers, in their order, to a file in D. A request
 // that failed is one whose status is 000, and each of those, in order, has
 // the next error line of curl's, whichever curl wrote first of the error and
-// the write-out. A line is written only once its last value (V) is there.
+// the write-out. A line is written only once its last value is there: each
+// PURGE's write-out names it ("<line>.<value>.<last>").
 const char *const kJoin
         = "BEGIN { while ((getline l < ENVIRON[\"E\"]) > 0) if (l ~ /^curl: [(]/) e[n++] = l \"\\n\"; "
           "RS = \"\\001\" ENVIRON[\"M\"] \"\\001\"; ORS = \"\" } "
           "NR > 1 { c = index($0, \"\\n\"); split(substr($0, 1, c - 1), f, \" \"); x = \"\"; "
           "if (f[2] == \"000\" && u < n) x = e[u++]; "
           "if (f[1] != \"-\") { split(f[1], g, \".\"); if (g[2] == 0) a = \"\"; a = a b x; "
-          "if (g[2] == ENVIRON[\"V\"] + 0) { o = ENVIRON[\"D\"] \"/nslookup\" g[1] \".txt\"; printf \"%s\", a > o; "
+          "if (g[2] == g[3]) { o = ENVIRON[\"D\"] \"/nslookup\" g[1] \".txt\"; printf \"%s\", a > o; "
           "close(o) } } b = substr($0, c + 1); next } "
           "{ b = $0 }";
 
@@ -24,11 +25,10 @@ QString join(const QString &prefix, const char *what)
 }
 } // namespace
 
-LaneLines::LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark, qsizetype values)
+LaneLines::LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark)
     : m_dialect(dialect)
     , m_command(command)
     , m_mark(mark)
-    , m_values(values)
 { }
 
 QString LaneLines::curlPrologue() const
@@ -61,9 +61,11 @@ QString LaneLines::answersPath(const QString &prefix)
     return join(prefix, "out");
 }
 
-QString LaneLines::writeOut(qsizetype urlLine, qsizetype value) const
+QString LaneLines::writeOut(qsizetype urlLine, qsizetype value, qsizetype last) const
 {
-    const QString which = urlLine < 0 ? QStringLiteral("-") : QStringLiteral("%1.%2").arg(urlLine).arg(value);
+    QString which = urlLine < 0 ? QStringLiteral("-") : QStringLiteral("%1.%2").arg(urlLine).arg(value);
+    if (urlLine >= 0 && last >= 0)
+        which += QLatin1Char('.') + QString::number(last);
     return QLatin1Char('\x01') + m_mark + QLatin1Char('\x01') + QLatin1Char(' ') + which
             + QStringLiteral(" %{http_code}\n");
 }
@@ -77,8 +79,8 @@ QStringList LaneLines::curl(const QString &prefix, const QString &folder) const
     // become.
     return {QStringLiteral("umask 077"), QStringLiteral("P=") + q(prefix),
             m_command.laneHead() + QStringLiteral(" -K \"$P.cfg\" > \"$P.out\" 2> \"$P.err\""),
-            QStringLiteral("mkdir -m 700 -- \"$P.d\" && M=") + m_mark + QStringLiteral(" E=\"$P.err\" D=\"$P.d\" V=")
-                    + QString::number(m_values) + QStringLiteral(" awk \"$J\" \"$P.out\" && mv -f -- \"$P.d\"/* ") + q(folder + QLatin1Char('/'))
+            QStringLiteral("mkdir -m 700 -- \"$P.d\" && M=") + m_mark + QStringLiteral(" E=\"$P.err\" D=\"$P.d\"")
+                    + QStringLiteral(" awk \"$J\" \"$P.out\" && mv -f -- \"$P.d\"/* ") + q(folder + QLatin1Char('/'))
                     + QStringLiteral(" 2>/dev/null"),
             QStringLiteral("rm -rf -- \"$P\".*")};
 }
@@ -145,20 +147,25 @@ QStringList LaneLines::cmdCurlHead(const QString &name) const
                     + QStringLiteral(".d\\%%a.%%b.f\"")};
 }
 
-QStringList LaneLines::cmdCurlTail(const QString &name) const
+QStringList LaneLines::cmdCurlTail(const QString &name, const QList<std::pair<qsizetype, qsizetype>> &lines)
 {
-    QString parts;
-    for (qsizetype value = 0; value <= m_values; ++value)
-        parts += (value ? QStringLiteral("+\".\\") : QStringLiteral("\".\\")) + name + QStringLiteral(".d\\%%a.")
-                + QString::number(value) + QLatin1Char('"');
+    // A line each: its values differ in number from line to line.
     const QString joined = QStringLiteral("\".\\") + name + QStringLiteral(".d\\j\"");
-    return {QStringLiteral("for /f \"usebackq tokens=2-3 delims=. \" %%a in (") + here(name, "out")
-                    + QStringLiteral(") do if \"%%b\"==\"") + QString::number(m_values) + QStringLiteral("\" copy /b ")
-                    + parts + QLatin1Char(' ') + joined + QStringLiteral(" > NUL && move /y ") + joined
-                    + QStringLiteral(" \".\\nslookup%%a.txt\" > NUL"),
-            QStringLiteral("rd /s /q ") + here(name, "d") + QStringLiteral(" > NUL 2>&1"),
-            QStringLiteral("del ") + here(name, "out") + QLatin1Char(' ') + here(name, "err")
-                    + QStringLiteral(" > NUL 2>&1")};
+    QStringList tail;
+    tail.reserve(lines.size() + 2);
+    for (const auto &[line, last] : lines) {
+        QString parts;
+        for (qsizetype value = 0; value <= last; ++value)
+            parts += (value ? QStringLiteral("+") : QString()) + QLatin1Char('"') + cmdPart(name, line, value)
+                    + QLatin1Char('"');
+        tail << QStringLiteral("if exist \"") + cmdPart(name, line, last) + QStringLiteral("\" copy /b ") + parts
+                        + QLatin1Char(' ') + joined + QStringLiteral(" > NUL && move /y ") + joined
+                        + QStringLiteral(" \".\\") + QStringLiteral("nslookup%1.txt").arg(line) + QStringLiteral("\" > NUL");
+    }
+    tail << QStringLiteral("rd /s /q ") + here(name, "d") + QStringLiteral(" > NUL 2>&1")
+         << QStringLiteral("del ") + here(name, "out") + QLatin1Char(' ') + here(name, "err")
+                    + QStringLiteral(" > NUL 2>&1");
+    return tail;
 }
 
 qsizetype LaneLines::lastAnswered(QByteArrayView tail, const QString &mark)

@@ -5,7 +5,10 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <QList>
 #include <QStringList>
+
+#include <utility>
 
 // The lines that run a purge in lanes: each lane a background job of the
 // script, its URL lines one after another as they stand, and the script's
@@ -40,7 +43,7 @@ class LaneLines
 {
 public:
     // Lines of a lane's answers, the same for all of a purge.
-    LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark, qsizetype values);
+    LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark);
 
     // The script's first line when its lanes are curl's: the join's awk
     // program, once for all of them.
@@ -54,8 +57,9 @@ public:
     QStringList curl(const QString &prefix, const QString &folder) const;
 
     // A curl operation's write-out: the mark, then which line and value, or
-    // "-" for urlLine -1.
-    QString writeOut(qsizetype urlLine, qsizetype value) const;
+    // "-" for urlLine -1. With `last`, the number of the line's last value
+    // follows: awk writes a line's result file once that one has come.
+    QString writeOut(qsizetype urlLine, qsizetype value, qsizetype last = -1) const;
 
     // cmd.exe: `name` is a lane's file name without a folder, the same as
     // the file name of its prefix.
@@ -64,9 +68,11 @@ public:
     static QStringList cmdWait(const QStringList &names);
     // A lane's last line: it has ended, and takes its own batch file away.
     static QString cmdEnd(const QString &name);
-    // A curl lane's lines up to the PURGEs sent again, and after them.
+    // A curl lane's lines up to the PURGEs sent again, and after them; the
+    // latter join each of `lines` (a URL line and the number of its last
+    // value) once its last answer is there.
     QStringList cmdCurlHead(const QString &name) const;
-    QStringList cmdCurlTail(const QString &name) const;
+    static QStringList cmdCurlTail(const QString &name, const QList<std::pair<qsizetype, qsizetype>> &lines);
     // Where that PURGE's answer goes, and the file that says it failed.
     static QString cmdPart(const QString &name, qsizetype urlLine, qsizetype value);
     static QString cmdFailed(const QString &name, qsizetype urlLine, qsizetype value);
@@ -82,5 +88,4 @@ private:
     ShellDialect m_dialect;
     const SquidclientLine &m_command;
     QString m_mark;
-    qsizetype m_values;
 };
