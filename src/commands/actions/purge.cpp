@@ -71,23 +71,37 @@ QString Purge::shown(const AppFolder &folder, const QList<qsizetype> &urlLines)
     return shown;
 }
 
+namespace {
+// The URL lines of urls, once every text has passed its check.
+QStringList checkedLines(SquidclientLine &command, const QString &urls, const QStringList &encodings)
+{
+    for (qsizetype i = 0; i < encodings.size(); ++i)
+        command.checkEncoding(encodings.at(i), i);
+    // The appended line end only adds an empty last piece, which is skipped.
+    QStringList lines = SplitLines(urls + QStringLiteral("\r\n"));
+    // Every text is checked before the first line goes out, so a refused URL
+    // leaves the previous script as it was.
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!lines.at(i).isEmpty())
+            command.checkUrl(lines.at(i), i, &Purge::resultName);
+    }
+    return lines;
+}
+} // namespace
+
+QStringList Purge::check(const AppFolder &folder, const QString &server, const QString &urls)
+{
+    SquidclientLine command(nativeShellDialect(), folder, server, CodePages::ofSystem(), CacheClient::find(folder));
+    return checkedLines(command, urls, EncodingList(folder).load());
+}
+
 void Purge::script(const AppFolder &folder, const QString &server, const QString &urls, ShellDialect dialect,
                    const CodePages &codePages, const CacheClient &client,
                    const std::function<void(qsizetype urlLine, const QString &line, const QString &result)> &line,
                    const QStringList &encodings, const Lanes *lanes, const LineValues &valuesOf)
 {
     SquidclientLine command(dialect, folder, server, codePages, client);
-    for (qsizetype i = 0; i < encodings.size(); ++i)
-        command.checkEncoding(encodings.at(i), i);
-    // The appended line end only adds an empty last piece, which is skipped.
-    const QStringList lines = SplitLines(urls + QStringLiteral("\r\n"));
-
-    // Every text is checked before the first line goes out, so a refused URL
-    // leaves the previous script as it was.
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!lines.at(i).isEmpty())
-            command.checkUrl(lines.at(i), i, &resultName);
-    }
+    const QStringList lines = checkedLines(command, urls, encodings);
     // Without values of its own a line is refreshed with none, then each of
     // encodings.txt's.
     QStringList everyValue;

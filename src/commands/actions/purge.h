@@ -87,6 +87,10 @@ void script(const AppFolder &folder, const QString &server, const QString &urls,
             const QStringList &encodings = QStringList(), const Lanes *lanes = nullptr,
             const LineValues &values = LineValues());
 
+// Checks every text run() would (the URLs and encodings.txt's values) and
+// throws as it does, touching no file; gives back urls' lines.
+QStringList check(const AppFolder &folder, const QString &server, const QString &urls);
+
 // Line i of urls is purged with its answers in nslookup<i>.txt, by the client
 // CacheClient::find gives, for the values of the folder's EncodingList. Throws
 // NoClientError or UnsafeTextError before any file is touched, and FileError

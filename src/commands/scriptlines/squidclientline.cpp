@@ -305,8 +305,10 @@ QString SquidclientLine::removal(const QString &path) const
     return QStringLiteral("rm -f -- ") + q(path);
 }
 
-QString SquidclientLine::status(const QString &request, const QString &resultPath, const QString &configPath) const
+QString SquidclientLine::status(const QString &request, const QString &resultPath, const QString &configPath,
+                                int stallSeconds) const
 {
+    const QString stall = QString::number(stallSeconds);
     const ManagerRequest manager = ManagerRequest::parse(request);
     const QString target = manager.manager ? manager.path : request;
     QString arguments;
@@ -314,7 +316,7 @@ QString SquidclientLine::status(const QString &request, const QString &resultPat
         // The password never stands on the command line, where every user of
         // the machine can read it, but in the run's own config file.
         Q_ASSERT(!manager.withPassword || !configPath.isEmpty());
-        arguments = kStallTimeout;
+        arguments = stallSeconds > 0 ? QStringLiteral(" -Y 1 -y ") + stall : kStallTimeout;
         if (manager.withPassword)
             arguments += QStringLiteral(" -K ") + q(configPath);
         if (!target.isEmpty())
@@ -326,7 +328,15 @@ QString SquidclientLine::status(const QString &request, const QString &resultPat
                 = QStringLiteral(" -U ") + q(ManagerRequest::userName()) + QStringLiteral(" -W ") + q(manager.password);
     // An empty request stays empty rather than becoming an empty argument: the
     // line then has two blanks before the redirection.
-    return m_head + arguments + QLatin1Char(' ') + (target.isEmpty() ? QString() : q(target)) + redirect(resultPath);
+    // squidclient's -T ends it with SIGALRM and not a word: the result file
+    // would look whole.
+    if (stallSeconds > 0)
+        arguments += QStringLiteral(" -T ") + stall;
+    QString line = m_head + arguments + QLatin1Char(' ') + (target.isEmpty() ? QString() : q(target))
+            + redirect(resultPath);
+    if (stallSeconds > 0)
+        line += QStringLiteral(" || echo squidclient: ended early") + redirect(resultPath, true);
+    return line;
 }
 
 QString SquidclientLine::q(const QString &text) const

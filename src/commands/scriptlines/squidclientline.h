@@ -74,7 +74,11 @@ public:
     // A cache-manager request, "mgr:..." in the form every Squid answers, any
     // other text as it is. An empty request adds no argument at all. curl
     // takes a password from the config file at configPath (see config()).
-    QString status(const QString &request, const QString &resultPath, const QString &configPath = QString()) const;
+    // With `stallSeconds`, the client gives up once that long passes without
+    // a byte (curl's 120 s otherwise, squidclient's own), and a squidclient
+    // that gave up adds "squidclient: ended early" to the result file.
+    QString status(const QString &request, const QString &resultPath, const QString &configPath = QString(),
+                   int stallSeconds = 0) const;
     // Whether the status line of this request reads a config file: curl's,
     // with a password.
     bool needsConfig(const QString &request) const;
