@@ -13,7 +13,10 @@
 // survives) and answers on both output streams, the way the real client writes
 // its errors to standard error. `before` is shell code run before it answers: a
 // slow server, or one that never stops answering. `name` is the program it
-// stands in for: squidclient, or curl in a folder put on PATH.
+// stands in for: squidclient, or curl in a folder put on PATH. A purge's
+// listing of the cache's objects is answered at once, unlogged, with an empty
+// report: the cache holds nothing of its URLs but themselves. While a file
+// "hold-listing" is in the folder, that answer waits.
 class StandInClient
 {
 public:
@@ -27,6 +30,10 @@ public:
             qFatal("cannot write the stand-in client");
         script.write("#!/bin/sh\n"
                      "log=\"${0%/*}/argv.log\"\n"
+                     "case \" $* \" in *' /squid-internal-mgr/objects '*)\n"
+                     "  while [ -e \"${0%/*}/hold-listing\" ]; do sleep 0.02; done\n"
+                     "  printf 'HTTP/1.1 200 OK\\r\\n\\r\\n'; exit 0;;\n"
+                     "esac\n"
                      + curlConfig(before)
                      // A config file (curl's -K) is gone once the script has
                      // ended: its text is logged in its place. One printf, one

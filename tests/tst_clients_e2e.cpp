@@ -67,8 +67,11 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_nonce = QString::number(QDateTime::currentMSecsSinceEpoch());
-    bool m_refusing = false;
-    bool m_ownGap = false; // squid stalls an objects report longer than about 20 KB
+    // How squid was started again for the rows that want it otherwise:
+    // "password" (the objects report behind the manager's password), "cut"
+    // (its own read_ahead_gap: it stalls an objects report longer than about
+    // 20 KB) or "403" (refusing PURGE too).
+    QByteArray m_restartedFor;
 };
 
 void TestClientsEndToEnd::initTestCase()
@@ -94,7 +97,12 @@ void TestClientsEndToEnd::answers_data()
         QTest::addRow("%s wrong password", c.constData())
                 << client << QStringLiteral("mgr:counters@x") + password << QByteArray("401");
     }
-    // Last: they restart squid, first with its own read_ahead_gap, then refusing PURGE.
+    // Last: they restart squid, with the objects report behind a password,
+    // then with its own read_ahead_gap, then refusing PURGE.
+    for (const QString &client : clients) {
+        QTest::addRow("%s listing password", client.toLatin1().constData())
+                << client << QString() << QByteArray("password");
+    }
     for (const QString &client : clients)
         QTest::addRow("%s listing cut", client.toLatin1().constData()) << client << QString() << QByteArray("cut");
     for (const QString &client : clients)
@@ -112,16 +120,20 @@ void TestClientsEndToEnd::answers()
                                                                                   : "QUELLORY_SQUIDCLIENT_6");
     QVERIFY2(QFile::exists(program), qPrintable(client + QStringLiteral(" is not there: ") + program));
     int code = -1;
-    if ((status == "403" && !m_refusing) || (status == "cut" && !m_ownGap)) {
+    if ((status == "password" || status == "cut" || status == "403") && m_restartedFor != status) {
         const QString tool = QStringLiteral(QUELLORY_SOURCE_DIR "/tools/local-cache-server");
         QVERIFY2((run(tool, {QStringLiteral("stop")}, &code), code == 0), "stopping squid");
-        qunsetenv("QUELLORY_READ_AHEAD_GAP");
+        if (status == "password")
+            qputenv("QUELLORY_OBJECTS_PASSWORD", "1");
+        else
+            qunsetenv("QUELLORY_OBJECTS_PASSWORD");
+        if (status != "password")
+            qunsetenv("QUELLORY_READ_AHEAD_GAP");
         if (status == "403")
             qputenv("QUELLORY_REFUSE_PURGE", "1");
         const QByteArray started = run(tool, {QStringLiteral("start")}, &code);
         QVERIFY2(code == 0, started.constData());
-        m_refusing = status == "403";
-        m_ownGap = true;
+        m_restartedFor = status;
     }
     // squidclient beside the program, or none and curl first on PATH; each a
     // wrapper, as a fetched client finds its libraries from its own path.
@@ -140,15 +152,16 @@ void TestClientsEndToEnd::answers()
     const bool listed = status == "listed";
     const QStringList values = QStringList{QString()}
             + (listed             ? QStringList{"identity", "gzip", "gzip,deflate", "br"}
+               : status == "password" ? QStringList{"identity"}
                : status == "200 404" ? EncodingList::defaults()
                                      : QStringList());
     // Port 80 a forward proxy: an origin's URL, cached through it. An
     // accelerator: the site's own URL, whose objects it caches.
     const bool accel = env("QUELLORY_ACCEL_PORT") == QLatin1String("80");
+    const bool varies = status == "200 404" || listed || status == "cut" || status == "password";
     const QString url = QStringLiteral("http://127.0.0.1:%1/%2%3?%4")
                                 .arg(accel ? QStringLiteral("80") : env("QUELLORY_ORIGIN_PORT", QStringLiteral("8081")),
-                                     status == "200 404" || listed || status == "cut" ? QStringLiteral("vary/") : QString(),
-                                     app.section(u'/', -1), m_nonce);
+                                     varies ? QStringLiteral("vary/") : QString(), app.section(u'/', -1), m_nonce);
     const QString proxy = accel ? QString() : QStringLiteral("http://127.0.0.1:80");
     const auto get = [&](const QString &value) {
         QStringList args{QStringLiteral("-q"), QStringLiteral("-sS"), QStringLiteral("-x"), proxy, url};
@@ -170,6 +183,27 @@ void TestClientsEndToEnd::answers()
         QVERIFY2(code == 0, old.constLast().constData());
         for (qsizetype i = 0; i < values.size(); ++i)
             QCOMPARE(get(values.at(i)), old.at(i)); // cached, one copy per value
+        if (status == "password") {
+            // Refused without the password; sent, once the operator has said so.
+            const auto plan = [&] {
+                started = PurgeListing::start(folder, QStringLiteral("127.0.0.1"), url, nullptr,
+                                              QStringLiteral("mgr:info@") + env("QUELLORY_CACHEMGR_PASSWORD"),
+                                              StatusQuery::Password::MayShow);
+                [&] { QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever); }();
+                return PurgeListing::plan(folder, QStringLiteral("127.0.0.1"), url, EncodingList::defaults());
+            };
+            const PurgeListing::Plan refused = plan();
+            QVERIFY(!refused.answered);
+            QCOMPARE(refused.unlisted, QList<qsizetype>{0});
+            QVERIFY(FileBytes::write(PurgeListing::optionsPath(folder), "password\r\n"));
+            const PurgeListing::Plan sent = plan();
+            QVERIFY2(sent.whole && sent.unlisted.isEmpty(), "the objects report came cut");
+            const QStringList refresh = sent.of(0);
+            QCOMPARE(QSet<QString>(refresh.begin(), refresh.end()), QSet<QString>(values.begin(), values.end()));
+            // curl's config file, with the password, went with the script.
+            QCOMPARE(QDir(app).entryList({QStringLiteral("*.cfg")}), QStringList());
+            return;
+        }
         if (status == "cut") {
             // Some 40 KB of report: more than squid sends of it.
             for (int i = 0; i < 100; ++i)
@@ -177,7 +211,7 @@ void TestClientsEndToEnd::answers()
             QVERIFY2(code == 0, "caching");
             started = PurgeListing::start(folder, QStringLiteral("127.0.0.1"), url);
             QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
-            const PurgeListing::Plan plan = PurgeListing::plan(folder, url, EncodingList::defaults());
+            const PurgeListing::Plan plan = PurgeListing::plan(folder, QStringLiteral("127.0.0.1"), url, EncodingList::defaults());
             QVERIFY(!plan.whole);
             QCOMPARE(plan.unlisted, QList<qsizetype>{0});
             QVERIFY(!QFile::exists(PurgeListing::resultPath(folder)));
@@ -187,7 +221,7 @@ void TestClientsEndToEnd::answers()
             // What the cache holds of it, as the server lists it.
             started = PurgeListing::start(folder, QStringLiteral("127.0.0.1"), url);
             QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
-            const PurgeListing::Plan plan = PurgeListing::plan(folder, url, EncodingList::defaults());
+            const PurgeListing::Plan plan = PurgeListing::plan(folder, QStringLiteral("127.0.0.1"), url, EncodingList::defaults());
             QVERIFY2(plan.whole && plan.unlisted.isEmpty(), "the objects report came cut");
             const QStringList refresh = plan.of(0);
             QCOMPARE(QSet<QString>(refresh.begin(), refresh.end()), QSet<QString>(values.begin(), values.end()));

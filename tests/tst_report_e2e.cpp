@@ -27,11 +27,14 @@
 namespace {
 const QString kServerScript = QStringLiteral(QUELLORY_SOURCE_DIR "/tools/local-cache-server");
 // On 127.0.0.3, each PURGE (squidclient sends the method as -m gives it) is
-// answered 404 after 2.5 s.
+// answered 404 after 2.5 s; its cache manager lists no objects.
 const char kSlowServer[] = "import http.server, time\n"
                            "class Slow(http.server.BaseHTTPRequestHandler):\n"
                            "    def do_purge(self):\n"
                            "        time.sleep(2.5); self.send_response(404)\n"
+                           "        self.send_header('Content-Length', '0'); self.end_headers()\n"
+                           "    def do_GET(self):\n"
+                           "        self.send_response(200 if self.path == '/squid-internal-mgr/objects' else 404)\n"
                            "        self.send_header('Content-Length', '0'); self.end_headers()\n"
                            "server = http.server.HTTPServer(('127.0.0.3', 80), Slow)\n"
                            "print('ready', flush=True); server.serve_forever()\n";
@@ -165,25 +168,30 @@ QList<std::pair<uint, QString>> TestReportEndToEnd::notified() const
 
 void TestReportEndToEnd::reports_data()
 {
-    QTest::addColumn<bool>("refusingSquid"); // squid is started again so first
+    QTest::addColumn<QByteArray>("refusing"); // squid is started again so first: this is set
     QTest::addColumn<int>("server");
     QTest::addColumn<QStringList>("paths"); // a leading "+" is fetched first, so it is cached
     QTest::addColumn<QString>("body");
-    QTest::newRow("200 and 404") << false << 0 << QStringList{"+/cached", "/never-cached"}
+    QTest::newRow("200 and 404") << QByteArray() << 0 << QStringList{"+/cached", "/never-cached"}
                                  << "127.0.0.1: 2 URLs — purged 1, not in the cache 1";
-    QTest::newRow("nothing listens") << false << 1 << QStringList{"/a"}
+    QTest::newRow("nothing listens") << QByteArray() << 1 << QStringList{"/a"}
                                      << "127.0.0.2: 1 URL — cannot connect 1\nNot purged: URL line 1 (nslookup0.txt)";
     // After 5 s the notification shows the progress; the report replaces it.
-    QTest::newRow("slow server") << false << 2 << QStringList{"/slow/1", "/slow/2", "/slow/3"}
+    QTest::newRow("slow server") << QByteArray() << 2 << QStringList{"/slow/1", "/slow/2", "/slow/3"}
                                  << "127.0.0.3: 3 URLs — not in the cache 3";
-    QTest::newRow("403") << true << 0 << QStringList{"+/refused", "/refused-too"}
+    // Whatever the purges' answers, the copies of a URL are not known.
+    QTest::newRow("manager refused") << QByteArray("QUELLORY_REFUSE_MANAGER") << 0
+                                     << QStringList{"+/unlisted", "/unlisted-too"}
+                                     << "127.0.0.1: 2 URLs — not listed 2\n"
+                                        "Not listed: the cache manager did not give its list of objects";
+    QTest::newRow("403") << QByteArray("QUELLORY_REFUSE_PURGE") << 0 << QStringList{"+/refused", "/refused-too"}
                          << "127.0.0.1: 2 URLs — refused 2\n"
                             "Not purged: URL line 1 (nslookup0.txt), URL line 2 (nslookup1.txt)";
 }
 
 void TestReportEndToEnd::reports()
 {
-    QFETCH(bool, refusingSquid);
+    QFETCH(QByteArray, refusing);
     QFETCH(int, server);
     QFETCH(QStringList, paths);
     QFETCH(QString, body);
@@ -194,12 +202,12 @@ void TestReportEndToEnd::reports()
             QVERIFY(run(tool("squidclient", "squidclient"), words("-h 127.0.0.1 -p 80") << urls.last())
                             .startsWith("HTTP/1.1 200 OK"));
     }
-    if (refusingSquid) {
+    if (!refusing.isEmpty()) {
         int code = -1;
         QVERIFY2((run(kServerScript, {QStringLiteral("stop")}, &code), code == 0), "stopping squid");
-        qputenv("QUELLORY_REFUSE_PURGE", "1");
+        qputenv(refusing.constData(), "1");
         const QByteArray started = run(kServerScript, {QStringLiteral("start")}, &code);
-        qunsetenv("QUELLORY_REFUSE_PURGE");
+        qunsetenv(refusing.constData());
         QVERIFY2(code == 0, started.constData());
     }
     // Only this purge's report is on screen, for the action's test after it.

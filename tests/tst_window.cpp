@@ -77,6 +77,7 @@ private slots:
     void noClientSaysSo();
     void refusedUrlLineNamed();
     void purgeOverARunningPurge();
+    void purgeListingFirst();
     void endlessAnswerIsCut();
     void statusAnswerFollowed();
     void serverListTooLarge_data();
@@ -593,6 +594,32 @@ void TestWindow::purgeOverARunningPurge()
     QTest::mouseClick(purge, Qt::LeftButton);
     QCOMPARE(watcher.seen().size(), 5);
     QCOMPARE(watcher.seen().last().objectName, QStringLiteral("purgeDoneBox"));
+}
+
+void TestWindow::purgeListingFirst()
+{
+    // The server lists what it holds before the purge's own requests go out:
+    // until then the purge is running, and a window closed meanwhile still
+    // starts them once the listing is in.
+    StandInClient client(m_dir->path());
+    const QString hold = m_dir->filePath(QStringLiteral("hold-listing"));
+    QVERIFY(FileBytes::write(hold, ""));
+    QVERIFY(FileBytes::write(serverFile(), "127.0.0.1\r\n"));
+    openWindow();
+    control<QListWidget>("List1")->setCurrentRow(0);
+    BoxText::setText(control<QPlainTextEdit>("Text1"), QStringLiteral("http://a/\r\nhttp://b/"));
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.seen().last().objectName, QStringLiteral("purgeDoneBox"));
+    watcher.answer(QStringLiteral("purgeRunningBox"), Qt::Key_Escape);
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.seen().last().objectName, QStringLiteral("purgeRunningBox"));
+    QCOMPARE(client.calls().size(), 0);
+    QVERIFY(QFile::remove(hold));
+    m_window.reset();
+    QVERIFY(client.waitForCalls(2));
+    QTRY_COMPARE(FileBytes::read(Purge::resultPath(AppFolder(m_dir->path()), 1)),
+                 QByteArray("answer for http://b/\nstand-in error\n"));
 }
 
 void TestWindow::endlessAnswerIsCut()

@@ -183,79 +183,99 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>PurgeReport</name>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="15"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="18"/>
         <source>purged %1 (%2 copies)</source>
         <translation>已清除 %1（%2 个副本）</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="16"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="19"/>
         <source>purged %1</source>
         <translation>已清除 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="18"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="21"/>
         <source>not removed %1</source>
         <translation>未清除 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="20"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="23"/>
         <source>not in the cache %1</source>
         <translation>不在缓存中 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="22"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="25"/>
         <source>refused %1</source>
         <translation>被拒绝 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="24"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="27"/>
         <source>other answer %1</source>
         <translation>其他应答 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="26"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="29"/>
         <source>cannot connect %1</source>
         <translation>无法连接 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="28"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="31"/>
         <source>no answer %1</source>
         <translation>无应答 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="30"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="33"/>
         <source>did not run %1</source>
         <translation>未能运行 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="77"/>
-        <location filename="../src/commands/actions/purgereport.cpp" line="85"/>
-        <location filename="../src/commands/actions/purgereport.cpp" line="92"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="109"/>
+        <source>not listed %1</source>
+        <translation>未列出 %1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgereport.cpp" line="117"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="125"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="132"/>
         <source>, </source>
         <translation>，</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="83"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="123"/>
         <source>%1: 1 URL</source>
         <translation>%1：共 1 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="83"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="123"/>
         <source>%1: %2 URLs</source>
         <translation>%1：共 %2 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="85"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="125"/>
         <source> — </source>
         <translation> — </translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="92"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="132"/>
         <source>Not purged: %1</source>
         <translation>未清除：%1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="135"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="138"/>
+        <source>Not listed: the cache manager did not give its list of objects</source>
+        <translation>未列出：缓存管理器没有给出对象列表</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgereport.cpp" line="141"/>
+        <source>Not listed: the list of objects came cut (see read_ahead_gap)</source>
+        <translation>未列出：对象列表不完整（见 read_ahead_gap）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgereport.cpp" line="144"/>
+        <source>Not listed: a copy was made with a header no purge can send</source>
+        <translation>未列出：有副本的请求头是清除无法发送的</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgereport.cpp" line="188"/>
         <source>%1: %2 of %3 URLs answered so far</source>
         <translation>%1：已应答 %2 / %3 个网址</translation>
     </message>
@@ -459,9 +479,19 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
     </message>
 </context>
 <context>
+    <name>RunningScripts</name>
+    <message>
+        <location filename="../src/commands/actions/runningscripts.cpp" line="101"/>
+        <source>%1: the purge did not start
+%2</source>
+        <translation>%1：清除没有开始
+%2</translation>
+    </message>
+</context>
+<context>
     <name>ScriptRunner</name>
     <message>
-        <location filename="../src/commands/scripts/scriptrunner.cpp" line="35"/>
+        <location filename="../src/commands/scripts/scriptrunner.cpp" line="37"/>
         <source>Starting a command script</source>
         <translation>启动命令脚本</translation>
     </message>
@@ -502,27 +532,27 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>SquidclientLine</name>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="101"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="105"/>
         <source>The application folder</source>
         <translation>程序所在的文件夹</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="108"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="112"/>
         <source>The server</source>
         <translation>服务器</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="116"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="120"/>
         <source>curl&apos;s path</source>
         <translation>curl 的路径</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="194"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="203"/>
         <source>URL line %1 (%2)</source>
         <translation>第 %1 行 (%2)</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="200"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="209"/>
         <source>Accept-Encoding value %1 (encodings.txt)</source>
         <translation>第 %1 个 Accept-Encoding 值 (encodings.txt)</translation>
     </message>

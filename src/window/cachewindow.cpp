@@ -81,8 +81,23 @@ void CacheWindow::purge()
     m_scripts.releaseStatus();
     m_controls.outputBox->clear();
     QString shown;
+    bool cancelled = false;
     if (!runOrReport(tr("Purging"),
-                     [&] { shown = m_scripts.purge(selectedServer(), BoxText::text(m_controls.urlBox)); }))
+                     [&] {
+                         const QString server = selectedServer();
+                         const QString urls = BoxText::text(m_controls.urlBox);
+                         // The status query's password, where the operator has let the
+                         // purge's listing send it.
+                         const QString request = m_controls.requestBox->text();
+                         try {
+                             shown = m_scripts.purge(server, urls, request);
+                         } catch (const VisiblePasswordError &question) {
+                             cancelled = !confirmVisiblePassword(question.message());
+                             if (!cancelled)
+                                 shown = m_scripts.purge(server, urls, request, StatusQuery::Password::MayShow);
+                         }
+                     })
+        || cancelled)
         return;
     // The answers can be tens of megabytes: the box takes the string over.
     BoxText::setText(m_controls.outputBox, std::move(shown));

@@ -1,13 +1,21 @@
 #include "commands/actions/purgelisting.h"
 
 #include "commands/actions/varylisting.h"
+#include "commands/actions/visiblepassworderror.h"
+#include "commands/scriptlines/managerrequest.h"
+#include "commands/scripts/runcopy.h"
 #include "commands/scriptlines/squidclientline.h"
 #include "commands/scripts/scriptwriter.h"
 #include "storage/linesplit.h"
 #include "storage/privatefile.h"
+#include "storage/textfile.h"
+#include "commands/scriptlines/unsafetexterror.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSet>
+
+#include <optional>
 
 namespace {
 const QString kResultName = QStringLiteral("objects.txt");
@@ -18,30 +26,96 @@ QString PurgeListing::resultPath(const AppFolder &folder)
     return folder.file(kResultName);
 }
 
+QString PurgeListing::optionsPath(const AppFolder &folder)
+{
+    return folder.file(QStringLiteral("purge-listing.txt"));
+}
+
+bool PurgeListing::sendsStatusPassword(const AppFolder &folder)
+{
+    const QString path = optionsPath(folder);
+    if (!TextFile::FileExist(path))
+        return false;
+    // A few words; anything past the first KiB is no choice of the operator's.
+    for (const QString &line : SplitLines(TextFile::FileContent(path, 1024).text)) {
+        if (line.trimmed() == QLatin1String("password"))
+            return true;
+    }
+    return false;
+}
+
 ScriptRunner::StartedScript PurgeListing::start(const AppFolder &folder, const QString &server, const QString &urls,
-                                                ScriptRunner::StartedScript *last)
+                                                ScriptRunner::StartedScript *last, const QString &statusRequest,
+                                                StatusQuery::Password password, QString *config)
 {
     Purge::check(folder, server, urls);
+    const ManagerRequest status = ManagerRequest::parse(statusRequest);
+    const bool withPassword = status.withPassword && sendsStatusPassword(folder);
+    const QString request = withPassword ? QStringLiteral("mgr:objects@") + status.password
+                                         : QStringLiteral("mgr:objects");
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
-    const SquidclientLine command(dialect, folder, server, codePages, CacheClient::find(folder));
+    const CacheClient client = CacheClient::find(folder, withPassword);
+    const SquidclientLine command(dialect, folder, server, codePages, client);
+    command.check(request, QCoreApplication::translate("StatusQuery", "The request"));
+    if (withPassword && client.kind() == CacheClient::Kind::Squidclient && password != StatusQuery::Password::MayShow)
+        throw VisiblePasswordError();
     if (last)
         ScriptRunner::stop(*last);
-    ScriptWriter writer(Purge::scriptPath(folder), dialect, codePages);
-    writer.writeRunCopy();
-    writer.writeLine(command.status(QStringLiteral("mgr:objects"), command.folderFile(kResultName), QString(),
-                                    kStallSeconds));
-    writer.close();
-    // Every URL the cache holds, whoever asked for it: the operator's alone.
-    PrivateFile::restrictToOwner(resultPath(folder));
-    const ScriptRunner::StartedScript started = ScriptRunner::start(writer.runPath());
+    const QString path = Purge::scriptPath(folder);
+    std::optional<PrivateFile> secret;
+    if (command.needsConfig(request)) {
+        secret.emplace(RunCopy::runPrefix(path), QStringLiteral(".cfg"),
+                       QCoreApplication::translate("StatusQuery", "Writing curl's config file"));
+        try {
+            secret->write(command.config(request));
+            secret->close();
+        } catch (...) {
+            secret->discard();
+            throw;
+        }
+    }
+    ScriptRunner::StartedScript started;
+    try {
+        ScriptWriter writer(path, dialect, codePages);
+        writer.writeRunCopy();
+        writer.writeLine(command.status(request, command.folderFile(kResultName),
+                                        secret ? secret->path() : QString(), kStallSeconds));
+        if (secret)
+            writer.writeLine(command.removal(secret->path()));
+        writer.close();
+        // Every URL the cache holds, whoever asked for it: the operator's alone.
+        PrivateFile::restrictToOwner(resultPath(folder));
+        started = ScriptRunner::start(writer.runPath());
+    } catch (...) {
+        if (secret)
+            secret->discard();
+        throw;
+    }
     if (last)
         *last = started;
+    if (config)
+        *config = secret ? secret->path() : QString();
     return started;
 }
 
-PurgeListing::Plan PurgeListing::plan(const AppFolder &folder, const QString &urls, const QStringList &encodings)
+PurgeListing::Plan PurgeListing::plan(const AppFolder &folder, const QString &server, const QString &urls,
+                                      const QStringList &encodings)
 {
+    SquidclientLine command(nativeShellDialect(), folder, server, CodePages::ofSystem(), CacheClient::find(folder));
+    // A listed text the client lines refuse (a control character, or one too
+    // long for cmd.exe) cannot be sent: its copy is left as it is, and its
+    // line told as not listed.
+    const auto sendable = [&](const QString &value) {
+        if (value.isNull())
+            return true;
+        try {
+            command.checkEncoding(value, 0);
+            return true;
+        } catch (const UnsafeTextError &) {
+            return false;
+        }
+    };
     const QStringList lines = SplitLines(urls + QStringLiteral("\r\n"));
     QSet<QString> asked;
     for (const QString &url : lines) {
@@ -56,6 +130,7 @@ PurgeListing::Plan PurgeListing::plan(const AppFolder &folder, const QString &ur
     QFile::remove(resultPath(folder));
 
     Plan plan;
+    plan.answered = listing.answered();
     plan.whole = listing.answered() && listing.whole();
     QStringList candidates{QString()};
     candidates += encodings;
@@ -75,6 +150,9 @@ PurgeListing::Plan PurgeListing::plan(const AppFolder &folder, const QString &ur
             continue;
         bool nameable = true;
         QStringList values = listing.refreshValues(lines.at(i), candidates, &nameable);
+        const qsizetype listed = values.size();
+        values.removeIf([&](const QString &value) { return !sendable(value); });
+        nameable = nameable && values.size() == listed;
         if (!plan.whole || !nameable) {
             // Unsure: what it named, then every value a client is likely to send.
             for (const QString &value : std::as_const(candidates)) {

@@ -2,7 +2,10 @@
 
 #include "commands/actions/purge.h"
 
+#include <QSet>
 #include <QStringList>
+
+#include <algorithm>
 
 QString PurgeReport::groupText(PurgeAnswer::Group group, qsizetype count, qsizetype copies)
 {
@@ -32,10 +35,14 @@ QString PurgeReport::groupText(PurgeAnswer::Group group, qsizetype count, qsizet
     return QString();
 }
 
-void PurgeReport::add(qsizetype urlLine, PurgeAnswer::Answer answer)
+void PurgeReport::add(qsizetype urlLine, PurgeAnswer::Answer answer, bool listed)
 {
     using G = PurgeAnswer::Group;
     ++m_total;
+    if (!listed && (answer.group == G::Purged || answer.group == G::NotCached)) {
+        ++m_notListed;
+        return;
+    }
     ++m_counts[size_t(answer.group)];
     if (answer.group == G::Purged)
         m_copies += answer.copies;
@@ -49,6 +56,31 @@ void PurgeReport::add(qsizetype urlLine, PurgeAnswer::Answer answer)
 PurgeReport PurgeReport::collect(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since,
                                  const std::atomic_bool *cancelled, int answers)
 {
+    return collectWith(folder, urlLines, since, cancelled, [answers](qsizetype, bool *listed) {
+        *listed = true;
+        return answers;
+    });
+}
+
+PurgeReport PurgeReport::collect(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since,
+                                 const std::atomic_bool *cancelled, const PurgeListing::Plan &plan)
+{
+    const QSet<qsizetype> unlisted(plan.unlisted.begin(), plan.unlisted.end());
+    PurgeReport report = collectWith(folder, urlLines, since, cancelled, [&](qsizetype line, bool *listed) {
+        *listed = !unlisted.contains(line);
+        const auto found = plan.values.constFind(line);
+        return found == plan.values.constEnd() ? 1 : std::max(1, int(found->size()));
+    });
+    if (report.m_notListed > 0) {
+        report.m_unlisted = !plan.answered ? Unlisted::NotAnswered : !plan.whole ? Unlisted::Cut : Unlisted::Unnameable;
+    }
+    return report;
+}
+
+template<typename Answers>
+PurgeReport PurgeReport::collectWith(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since,
+                                     const std::atomic_bool *cancelled, const Answers &answers)
+{
     PurgeReport report;
     // Purge::resultPath(folder, line), with the folder joined once.
     const QString prefix = Purge::resultPath(folder, 0).chopped(5);
@@ -58,7 +90,9 @@ PurgeReport PurgeReport::collect(const AppFolder &folder, const QList<qsizetype>
             break;
         path.truncate(prefix.size());
         path.append(QString::number(line)).append(QLatin1String(".txt"));
-        report.add(line, PurgeAnswer::sortFile(path, since, answers));
+        bool listed = true;
+        const int expected = answers(line, &listed);
+        report.add(line, PurgeAnswer::sortFile(path, since, expected), listed);
     }
     return report;
 }
@@ -67,6 +101,10 @@ QString PurgeReport::body(const QString &server) const
 {
     QStringList groups;
     for (int g = 0; g < PurgeAnswer::kGroupCount; ++g) {
+        // Right after the purged ones: these may have purged too, but not
+        // every copy for sure.
+        if (g == int(PurgeAnswer::Group::NotRemoved) && m_notListed > 0)
+            groups << tr("not listed %1").arg(m_notListed);
         if (m_counts[size_t(g)] == 0)
             continue;
         QString text = groupText(PurgeAnswer::Group(g), m_counts[size_t(g)], m_copies);
@@ -90,6 +128,19 @@ QString PurgeReport::body(const QString &server) const
         if (m_failedLines.size() > kNamedLines)
             named << QStringLiteral("…");
         body += QLatin1Char('\n') + tr("Not purged: %1").arg(named.join(tr(", ")));
+    }
+    switch (m_unlisted) {
+    case Unlisted::None:
+        break;
+    case Unlisted::NotAnswered:
+        body += QLatin1Char('\n') + tr("Not listed: the cache manager did not give its list of objects");
+        break;
+    case Unlisted::Cut:
+        body += QLatin1Char('\n') + tr("Not listed: the list of objects came cut (see read_ahead_gap)");
+        break;
+    case Unlisted::Unnameable:
+        body += QLatin1Char('\n') + tr("Not listed: a copy was made with a header no purge can send");
+        break;
     }
     return body;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/actions/purgeanswer.h"
+#include "commands/actions/purgelisting.h"
 #include "storage/appfolder.h"
 
 #include <QCoreApplication>
@@ -24,7 +25,18 @@ public:
     // must fit in the Windows tray's 255 characters.
     static constexpr qsizetype kServerChars = 64;
 
-    void add(qsizetype urlLine, PurgeAnswer::Answer answer);
+    // Why the copies of some lines could not be listed before the purge.
+    enum class Unlisted {
+        None,
+        NotAnswered, // the manager refused, wanted a password, or was not reached
+        Cut,         // its report came cut
+        Unnameable,  // it listed a copy no request of the purge can name
+    };
+
+    // `listed` is false for a line whose copies the server could not list:
+    // one that purged or had nothing cached is then counted as not listed,
+    // as neither is known for every copy.
+    void add(qsizetype urlLine, PurgeAnswer::Answer answer, bool listed = true);
 
     // Reads and sorts the result files of these URL lines (counted from 0),
     // each of which should hold `answers` answers (one, and one for each
@@ -33,9 +45,15 @@ public:
     // `cancelled` is set.
     static PurgeReport collect(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since = -1,
                                const std::atomic_bool *cancelled = nullptr, int answers = 1);
+    // The same for a purge planned from the server's listing: each line holds
+    // one answer per value it was refreshed with (one for none), and its
+    // unlisted lines are told as such.
+    static PurgeReport collect(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since,
+                               const std::atomic_bool *cancelled, const PurgeListing::Plan &plan);
 
     qsizetype total() const { return m_total; }
     qsizetype count(PurgeAnswer::Group group) const { return m_counts[size_t(group)]; }
+    qsizetype notListed() const { return m_notListed; }
     // How many copies the purged URLs lost, one per 200 (see PurgeAnswer::sortAll).
     qsizetype copies() const { return m_copies; }
 
@@ -55,9 +73,14 @@ public:
 
 private:
     static QString groupText(PurgeAnswer::Group group, qsizetype count, qsizetype copies);
+    template<typename Answers>
+    static PurgeReport collectWith(const AppFolder &folder, const QList<qsizetype> &urlLines, qint64 since,
+                                   const std::atomic_bool *cancelled, const Answers &answers);
 
     qsizetype m_total = 0;
     qsizetype m_copies = 0;
+    qsizetype m_notListed = 0;
+    Unlisted m_unlisted = Unlisted::None;
     std::array<qsizetype, PurgeAnswer::kGroupCount> m_counts{};
     std::set<int> m_otherStatuses;
     QList<qsizetype> m_failedLines; // the first kNamedLines + 1

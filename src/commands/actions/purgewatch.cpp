@@ -2,10 +2,13 @@
 
 #include "commands/actions/purge.h"
 #include "commands/scriptlines/lanelines.h"
+#include "storage/actionerror.h"
+#include "storage/encodinglist.h"
 #include "storage/filetime.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <QtConcurrent>
 
 #include <algorithm>
@@ -21,16 +24,92 @@ PurgeWatch::PurgeWatch(Purge purge)
         m_reported = true;
         emit notify(m_purge.id, m_report.result().body(m_purge.server));
     });
+    connect(&m_planning, &QFutureWatcher<Planned>::finished, this, [this] {
+        // waitForPlan() may have taken it already.
+        if (m_cancelled->load() || !m_purge.listing || m_planned.plan || !m_planned.error.isEmpty())
+            return;
+        m_planned = m_planning.result();
+        emit planned(m_purge.id);
+    });
     m_poll.start(kPollMs);
+}
+
+PurgeWatch::Planned PurgeWatch::makePlan(const AppFolder &folder, const QString &server, const QString &urls)
+{
+    Planned planned;
+    // Nothing may leave the task: the purge would wait for ever.
+    try {
+        planned.plan = PurgeListing::plan(folder, server, urls, EncodingList(folder).load());
+    } catch (const ActionError &error) {
+        planned.error = error.message();
+    } catch (const std::exception &error) {
+        planned.error = QString::fromLocal8Bit(error.what());
+    }
+    return planned;
+}
+
+void PurgeWatch::waitForPlan()
+{
+    if (!m_purge.listing || m_planned.plan || !m_planned.error.isEmpty())
+        return;
+    m_poll.stop();
+    if (m_planningStarted) {
+        m_planning.waitForFinished();
+        m_planned = m_planning.result();
+        return;
+    }
+    // Its client gives up on a report that stalls.
+    while (ScriptRunner::isRunning(m_purge.script))
+        QThread::msleep(kPollMs / 4);
+    removeListingConfig();
+    m_planned = makePlan(m_purge.folder, m_purge.server, m_purge.urls);
+}
+
+void PurgeWatch::purging(const ScriptRunner::StartedScript &script, QList<qsizetype> urlLines)
+{
+    m_purge.listing = false;
+    m_purge.urls.clear();
+    m_purge.script = script;
+    m_purge.urlLines = std::move(urlLines);
+    m_running.restart();
+    m_poll.start(kPollMs);
+}
+
+void PurgeWatch::failed(const QString &body)
+{
+    m_purge.listing = false;
+    m_poll.stop();
+    m_ended = true;
+    m_reported = true;
+    emit notify(m_purge.id, body);
 }
 
 PurgeWatch::~PurgeWatch()
 {
     m_cancelled->store(true);
+    removeListingConfig();
+}
+
+void PurgeWatch::removeListingConfig()
+{
+    if (!m_purge.listingConfig.isEmpty())
+        QFile::remove(m_purge.listingConfig);
+    m_purge.listingConfig.clear();
 }
 
 void PurgeWatch::poll()
 {
+    if (m_purge.listing) {
+        if (ScriptRunner::isRunning(m_purge.script))
+            return;
+        // A report of hundreds of MiB takes a while to read: never on the
+        // window's thread.
+        m_poll.stop();
+        removeListingConfig();
+        m_planningStarted = true;
+        m_planning.setFuture(QtConcurrent::run(&PurgeWatch::makePlan, m_purge.folder, m_purge.server, m_purge.urls));
+        return;
+    }
     if (ScriptRunner::isRunning(m_purge.script)) {
         const qint64 now = m_running.elapsed();
         if (now < kProgressAfterMs || (m_lastProgressAt >= 0 && now - m_lastProgressAt < kProgressEveryMs))
@@ -49,7 +128,9 @@ void PurgeWatch::poll()
     // The task keeps copies of what it needs and outlives this watch if it must.
     m_report.setFuture(QtConcurrent::run(
             [folder = m_purge.folder, lines = m_purge.urlLines, since = m_purge.script.writtenAt,
-             cancelled = m_cancelled, answers = m_purge.answers] {
+             cancelled = m_cancelled, answers = m_purge.answers, plan = m_planned.plan] {
+                if (plan)
+                    return PurgeReport::collect(folder, lines, since, cancelled.get(), *plan);
                 return PurgeReport::collect(folder, lines, since, cancelled.get(), answers);
             }));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/actions/purgelisting.h"
 #include "commands/actions/purgereport.h"
 #include "commands/scripts/scriptrunner.h"
 #include "storage/appfolder.h"
@@ -12,11 +13,15 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
-// Watches one purge script, without waiting for it: while it runs longer than
-// kProgressAfterMs it tells how many lines have answered, and once it has ended
-// by itself its result files are read and sorted off the calling thread and
-// the report follows, for the purge's notification.
+// Watches one purge, without waiting for it. A purge may first list what the
+// server holds (see PurgeListing): once that script has ended, the purge is
+// planned from its report off the calling thread and planned() tells that the
+// purge's own script may start (purging()). While that runs longer than
+// kProgressAfterMs it tells how many lines have answered, and once it has
+// ended by itself its result files are read and sorted off the calling thread
+// and the report follows, for the purge's notification.
 class PurgeWatch : public QObject
 {
     Q_OBJECT
@@ -34,6 +39,20 @@ public:
         QList<qsizetype> urlLines;          // in the order the script runs them
         ScriptRunner::StartedScript script; // its writtenAt tells this purge's answers
         int answers = 1;                    // each line's result file should hold
+        // A purge that lists first: `script` is the listing's, and these are
+        // the URL lines to plan.
+        bool listing = false;
+        QString urls;
+        // curl's config file of the listing, with the manager's password:
+        // removed here should the script not have got to it.
+        QString listingConfig;
+    };
+
+    // The plan, or why there is none.
+    struct Planned
+    {
+        std::optional<PurgeListing::Plan> plan;
+        QString error;
     };
 
     explicit PurgeWatch(Purge purge);
@@ -41,8 +60,18 @@ public:
     ~PurgeWatch() override;
 
     const Purge &purge() const { return m_purge; }
-    // The script has been seen to end by itself.
+    // The purge's own script has been seen to end by itself.
     bool ended() const { return m_ended; }
+    // It lists, or is being planned: its own script has not started yet.
+    bool listing() const { return m_purge.listing; }
+    // Blocks until the listing has ended and its plan is made.
+    void waitForPlan();
+    // The plan once planned() has been told, or waitForPlan() has returned.
+    const Planned &plan() const { return m_planned; }
+    // The purge's own script runs now; its result files are those of `urlLines`.
+    void purging(const ScriptRunner::StartedScript &script, QList<qsizetype> urlLines);
+    // It could not start: the notification says why, and that is its report.
+    void failed(const QString &body);
     // Its report has been told.
     bool reported() const { return m_reported; }
 
@@ -50,9 +79,13 @@ signals:
     // The purge's notification is to show `body` now: its progress, then its
     // report.
     void notify(quint64 purge, const QString &body);
+    // The listing has ended and the plan is made: see plan().
+    void planned(quint64 purge);
 
 private:
     void poll();
+    void removeListingConfig();
+    static Planned makePlan(const AppFolder &folder, const QString &server, const QString &urls);
     // How many lines have answered: each lane runs its lines in order, and
     // each squidclient's redirection rewrites its result file as it starts;
     // a curl lane's answers so far tell their last line.
@@ -67,4 +100,7 @@ private:
     bool m_reported = false;
     std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
     QFutureWatcher<PurgeReport> m_report;
+    QFutureWatcher<Planned> m_planning;
+    bool m_planningStarted = false;
+    Planned m_planned;
 };

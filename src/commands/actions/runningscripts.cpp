@@ -1,6 +1,9 @@
 #include "commands/actions/runningscripts.h"
 
 #include "commands/actions/purge.h"
+#include "commands/actions/purgelisting.h"
+#include "storage/actionerror.h"
+#include "storage/linesplit.h"
 
 #include <algorithm>
 
@@ -10,11 +13,26 @@ RunningScripts::RunningScripts(const AppFolder &folder, QObject *parent)
 { }
 
 // Stops nothing: what the operator started runs on after the window closes.
-RunningScripts::~RunningScripts() = default;
+// A purge still listing has no script of its own yet: it is planned and
+// started now, which waits for the listing (its client gives up on a report
+// that stalls).
+RunningScripts::~RunningScripts()
+{
+    if (m_purges.empty() || !m_purges.back()->listing())
+        return;
+    m_purges.back()->waitForPlan();
+    startPlanned(m_purges.back()->purge().id);
+}
 
 bool RunningScripts::purgeRunning() const
 {
-    return ScriptRunner::isRunning(m_lastPurge);
+    // Between its listing and its own script, a purge is running too.
+    return ScriptRunner::isRunning(m_lastPurge) || purgeListing();
+}
+
+bool RunningScripts::purgeListing() const
+{
+    return !m_purges.empty() && m_purges.back()->listing() && m_purges.back()->purge().script.pid == m_lastPurge.pid;
 }
 
 bool RunningScripts::purgeReportPending() const
@@ -27,15 +45,24 @@ bool RunningScripts::purgeReportBeingMade() const
     return purgeReportPending() && m_purges.back()->ended();
 }
 
-QString RunningScripts::purge(const QString &server, const QString &urls)
+QString RunningScripts::purge(const QString &server, const QString &urls, const QString &statusRequest,
+                              StatusQuery::Password password)
 {
     const ScriptRunner::StartedScript before = m_lastPurge;
     const bool stopping = purgeRunning();
     QList<qsizetype> urlLines;
-    int answers = 1;
     QString shown;
+    QString config;
     try {
-        shown = Purge::run(m_folder, server, urls, &m_lastPurge, &urlLines, &answers);
+        // The server is asked what it holds first; the purge's own script
+        // starts once that is known (see startPlanned).
+        PurgeListing::start(m_folder, server, urls, &m_lastPurge, statusRequest, password, &config);
+        const QStringList lines = SplitLines(urls + QStringLiteral("\r\n"));
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (!lines.at(i).isEmpty())
+                urlLines << i;
+        }
+        shown = Purge::shown(m_folder, urlLines);
     } catch (...) {
         if (stopping)
             forgetIfStopped(before);
@@ -46,8 +73,35 @@ QString RunningScripts::purge(const QString &server, const QString &urls)
     // This purge rewrites the result files of the ones before it: a report of
     // theirs not made yet would count its answers, or a mix of both.
     dropUnreported();
-    watch(server, std::move(urlLines), answers);
+    watch(server, std::move(urlLines), urls, config);
     return shown;
+}
+
+void RunningScripts::startPlanned(quint64 purge)
+{
+    // Only the purge started last is ever planned: a newer one dropped it.
+    if (m_purges.empty() || m_purges.back()->purge().id != purge || !m_purges.back()->listing())
+        return;
+    PurgeWatch &watch = *m_purges.back();
+    const PurgeWatch::Planned &planned = watch.plan();
+    const QString name = PurgeReport::serverName(watch.purge().server);
+    QString error = planned.error;
+    if (planned.plan) {
+        const PurgeListing::Plan &plan = *planned.plan;
+        QList<qsizetype> urlLines;
+        try {
+            Purge::run(
+                    m_folder, watch.purge().server, watch.purge().urls, &m_lastPurge, &urlLines, nullptr,
+                    [&plan](qsizetype line) { return plan.of(line); }, plan.valueList);
+            watch.purging(m_lastPurge, std::move(urlLines));
+            return;
+        } catch (const ActionError &failure) {
+            error = failure.message();
+        } catch (const std::exception &failure) {
+            error = QString::fromLocal8Bit(failure.what());
+        }
+    }
+    watch.failed(tr("%1: the purge did not start\n%2").arg(name, error));
 }
 
 QList<qsizetype> RunningScripts::purgeLines(quint64 purge) const
@@ -57,11 +111,12 @@ QList<qsizetype> RunningScripts::purgeLines(quint64 purge) const
     return found == m_purges.end() ? QList<qsizetype>() : (*found)->purge().urlLines;
 }
 
-void RunningScripts::watch(const QString &server, QList<qsizetype> urlLines, int answers)
+void RunningScripts::watch(const QString &server, QList<qsizetype> urlLines, const QString &urls, const QString &config)
 {
-    PurgeWatch::Purge purge{++m_purgeCount, m_folder, server, std::move(urlLines), m_lastPurge, answers};
+    PurgeWatch::Purge purge{++m_purgeCount, m_folder, server, std::move(urlLines), m_lastPurge, 1, true, urls, config};
     m_purges.push_back(std::make_unique<PurgeWatch>(std::move(purge)));
     connect(m_purges.back().get(), &PurgeWatch::notify, this, &RunningScripts::purgeNotice);
+    connect(m_purges.back().get(), &PurgeWatch::planned, this, &RunningScripts::startPlanned);
     while (m_purges.size() > kKeptPurges) {
         emit purgeForgotten(m_purges.front()->purge().id);
         m_purges.pop_front();

@@ -36,11 +36,16 @@ public:
     // The latter: its script has ended and the report is being made.
     bool purgeReportBeingMade() const;
 
-    // Purges these URL lines from `server` (see Purge::run), ending the purge
-    // started before if it still runs, and gives back what the output box
-    // shows. The reports of earlier purges not made yet are dropped: this one
-    // rewrites their result files. Throws as Purge::run does.
-    QString purge(const QString &server, const QString &urls);
+    // Purges these URL lines from `server`, ending the purge started before if
+    // it still runs, and gives back what the output box shows (see
+    // Purge::run). The server's list of what it holds comes first (see
+    // PurgeListing); the purge's own script starts once that is read. The
+    // reports of earlier purges not made yet are dropped: this one rewrites
+    // their result files. Throws as Purge::run does, before the listing starts.
+    // `statusRequest` is the status query's, for its password (see
+    // PurgeListing::start, which may throw VisiblePasswordError).
+    QString purge(const QString &server, const QString &urls, const QString &statusRequest = QString(),
+                  StatusQuery::Password password = StatusQuery::Password::Hidden);
     // The URL lines of a purge still kept, in the order its script ran them;
     // empty for one that is not.
     QList<qsizetype> purgeLines(quint64 purge) const;
@@ -77,7 +82,12 @@ private:
     // more, is not reported.
     void forgetIfStopped(const ScriptRunner::StartedScript &before);
     void dropUnreported();
-    void watch(const QString &server, QList<qsizetype> urlLines, int answers);
+    void watch(const QString &server, QList<qsizetype> urlLines, const QString &urls, const QString &config);
+    // The purge started last lists what the server holds, or is being planned.
+    bool purgeListing() const;
+    // Its listing is planned: its own script starts now, or it is reported
+    // as not started.
+    void startPlanned(quint64 purge);
 
     AppFolder m_folder;
     // The purge started last, which may still be running.
