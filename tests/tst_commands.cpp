@@ -8,6 +8,8 @@
 #include "commands/actions/purgeanswer.h"
 #include "commands/actions/purgelisting.h"
 #include "commands/actions/purgereport.h"
+#include "commands/actions/serverfolder.h"
+#include "commands/actions/purgegrid.h"
 #include "commands/scripts/scriptrunner.h"
 #include "commands/scripts/scriptwriter.h"
 #include "commands/scriptlines/shellquote.h"
@@ -77,6 +79,9 @@ private slots:
     void purgeAnswers_data();
     void purgeAnswers();
     void purgeReport();
+    void purgeGrid();
+    void serverFolderName_data();
+    void serverFolderName();
     void twoProgramsPurgeAtOnce();
     void purgeShowsPreviousAnswers();
     void purgeWithNothingToDo();
@@ -444,6 +449,79 @@ void TestCommands::purgeReport()
                      .body(QStringLiteral("h")),
              QStringLiteral("h: 3 URLs — not in the cache 1, did not run 2\n"
                             "Not purged: URL line 1 (nslookup0.txt), URL line 2 (nslookup1.txt)"));
+}
+
+void TestCommands::purgeGrid()
+{
+    // Three servers: one purged, one not reached, one refusing line 2 of two.
+    const auto report = [](std::initializer_list<PurgeAnswer::Group> groups) {
+        PurgeReport report;
+        qsizetype line = 0;
+        for (const PurgeAnswer::Group group : groups)
+            report.add(line++, {group, group == PurgeAnswer::Group::Refused ? 403 : 200, 1});
+        return report;
+    };
+    using G = PurgeAnswer::Group;
+    PurgeGrid grid;
+    grid.add(QStringLiteral("a"), report({G::Purged, G::Purged}));
+    grid.add(QStringLiteral("b\nc"), report({G::CannotConnect, G::CannotConnect}));
+    grid.add(QStringLiteral("d"), report({G::Purged, G::Refused}));
+    grid.addFailure(QStringLiteral("e"), QStringLiteral("disk full\nmore"));
+    grid.add(QStringLiteral("f"), report({G::CannotConnect, G::Refused}));
+    QCOMPARE(grid.body(), QStringLiteral("a: 2 URLs — purged 2\n"
+                                         "b\uFFFDc: cannot connect\n"
+                                         "d: 2 URLs — purged 1, refused 1\n"
+                                         "e: did not start (disk full)\n"
+                                         "f: 2 URLs — refused 1, cannot connect 1\n"
+                                         "Not purged: URL line 1 (nslookup0.txt) on f; …"));
+    QCOMPARE(grid.table(), QStringLiteral("a: 2 URLs — purged 2\r\n"
+                                          "b\uFFFDc: cannot connect\r\n"
+                                          "d: 2 URLs — purged 1, refused 1\r\n"
+                                          "e: did not start (disk full)\r\n"
+                                          "f: 2 URLs — refused 1, cannot connect 1\r\n"
+                                          "Not purged: URL line 1 (nslookup0.txt) on f; "
+                                          "URL line 2 (nslookup1.txt) on d, f\r\n"));
+    // Twenty servers of long names: the tray's room holds what fits, and says
+    // how many are left out.
+    PurgeGrid many;
+    for (int i = 0; i < 20; ++i)
+        many.add(QString(60, QLatin1Char('a' + i)), report({G::Purged}));
+    const QString body = many.body();
+    QVERIFY2(body.size() <= PurgeGrid::kRoom, qPrintable(body));
+    QVERIFY(body.startsWith(QString(60, u'a') + QStringLiteral(": 1 URL — purged 1\n")));
+    QVERIFY2(body.endsWith(QStringLiteral("\nand 18 more servers (see the results)")), qPrintable(body));
+    QCOMPARE(many.table().count(QStringLiteral("\r\n")), 20);
+    QCOMPARE(PurgeGrid::progress(3, 10, 30), QStringLiteral("3 servers: 10 of 30 URLs answered so far"));
+}
+
+void TestCommands::serverFolderName_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("readable");
+    QTest::newRow("address") << "127.0.0.2" << "s-127.0.0.2-";
+    QTest::newRow("case folded, the hash tells them apart") << "Cache.Example" << "s-cache.example-";
+    QTest::newRow("a path and a drive") << "..\\C:\\..\\x/../y" << "s-..c..x..y-";
+    QTest::newRow("a device name") << "CON" << "s-con-";
+    QTest::newRow("empty") << "" << "s--";
+    QTest::newRow("long") << QString(300, u'x') << "s-" + QString(32, u'x') + "-";
+}
+
+void TestCommands::serverFolderName()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, readable);
+    const QString name = ServerFolder::name(server);
+    QCOMPARE(name.chopped(16), readable);
+    QVERIFY(QRegularExpression(QStringLiteral("^[a-z0-9.-]+[0-9a-f]{16}$")).match(name).hasMatch());
+    QVERIFY(ServerFolder::name(server.toLower() + u'.') != name);
+    QVERIFY(ServerFolder::name(server.toUpper()) != ServerFolder::name(server.toLower()) || server.toUpper() == server.toLower());
+    // Made as named, with its server.txt, and nowhere else.
+    const AppFolder made = ServerFolder::make(folder(), server);
+    QCOMPARE(made.path(), ServerFolder::rootPath(folder()) + QLatin1Char('/') + name);
+    QCOMPARE(made.programPath(), folder().path());
+    QCOMPARE(FileBytes::read(made.file(QStringLiteral("server.txt"))), server.toUtf8());
+    QCOMPARE(QFileInfo(made.path()).permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther),
+             QFileDevice::Permissions());
 }
 
 void TestCommands::twoProgramsPurgeAtOnce()

@@ -1,5 +1,6 @@
 // The window: its layout, focus order, server list and how it survives failures.
 #include "commands/actions/purge.h"
+#include "commands/actions/serverfolder.h"
 #include "commands/actions/resultreader.h"
 #include "commands/actions/statusquery.h"
 #include "controls.h"
@@ -78,6 +79,7 @@ private slots:
     void refusedUrlLineNamed();
     void purgeOverARunningPurge();
     void purgeListingFirst();
+    void purgeOnSeveralServers();
     void endlessAnswerIsCut();
     void statusAnswerFollowed();
     void serverListTooLarge_data();
@@ -200,7 +202,7 @@ void TestWindow::multiLineBoxes()
     output->document()->setCursorPosition(2);
     QTest::keyClicks(output, QStringLiteral("!"));
     QCOMPARE(output->document()->text(), QStringLiteral("ab!\r\ncd"));
-    QCOMPARE(control<QListWidget>("List1")->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(control<QListWidget>("List1")->selectionMode(), QAbstractItemView::ExtendedSelection);
 }
 
 void TestWindow::focusAtStartAndTabOrder()
@@ -620,6 +622,49 @@ void TestWindow::purgeListingFirst()
     QVERIFY(client.waitForCalls(2));
     QTRY_COMPARE(FileBytes::read(Purge::resultPath(AppFolder(m_dir->path()), 1)),
                  QByteArray("answer for http://b/\nstand-in error\n"));
+}
+
+void TestWindow::purgeOnSeveralServers()
+{
+    // Each server's answers: the first one's in the program's folder as
+    // always, the other's in a folder of its own, named by its server.txt.
+    StandInClient client(m_dir->path(), "case \" $* \" in *' -h two '*) echo 'from two';; esac\n");
+    QVERIFY(FileBytes::write(serverFile(), "one\r\ntwo\r\nthree\r\n"));
+    openWindow();
+    auto *list = control<QListWidget>("List1");
+    const auto click = [list](int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers, list->visualItemRect(list->item(row)).center());
+    };
+    QAccessibleInterface *spoken = QAccessible::queryAccessibleInterface(list);
+    click(2);
+    click(1);
+    QCOMPARE(m_window->selectedServers(), QStringList{"two"}); // a plain click picks one
+    QCOMPARE(spoken->text(QAccessible::Description), QString());
+    click(0, Qt::ControlModifier);
+    QCOMPARE(m_window->selectedServers(), (QStringList{"one", "two"}));
+    QCOMPARE(spoken->text(QAccessible::Description), QStringLiteral("2 servers selected"));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m_window->selectedServers().size(), 4);
+    click(1);
+    click(0, Qt::ShiftModifier);
+    QCOMPARE(m_window->selectedServers(), (QStringList{"one", "two"}));
+
+    BoxText::setText(control<QPlainTextEdit>("Text1"), QStringLiteral("http://a/\r\nhttp://b/"));
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.seen().size(), 1); // one box for them all
+    const QString missing = TextFile::missingFileText().repeated(2);
+    QCOMPARE(control<OutputBox>("Text3")->document()->text(),
+             QStringLiteral("=== one ===\r\n") + missing + QStringLiteral("=== two ===\r\n") + missing);
+    const QString two = ServerFolder::rootPath(m_window->folder()) + u'/' + ServerFolder::name(QStringLiteral("two"));
+    QCOMPARE(FileBytes::read(two + QStringLiteral("/server.txt")), QByteArray("two"));
+    const AppFolder twoFolder = m_window->folder().withResultsIn(two);
+    QTRY_COMPARE(FileBytes::read(Purge::resultPath(twoFolder, 1)),
+                 QByteArray("from two\nanswer for http://b/\nstand-in error\n"));
+    QTRY_COMPARE(FileBytes::read(Purge::resultPath(m_window->folder(), 1)),
+                 QByteArray("answer for http://b/\nstand-in error\n"));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->purgeReportPending(), kForever);
 }
 
 void TestWindow::endlessAnswerIsCut()

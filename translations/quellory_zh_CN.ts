@@ -29,12 +29,12 @@
         <translation>文件夹的路径是空的</translation>
     </message>
     <message>
-        <location filename="../src/storage/appfolder.cpp" line="39"/>
+        <location filename="../src/storage/appfolder.cpp" line="40"/>
         <source>Its name cannot be read. Move the program into a folder whose name is valid text.</source>
         <translation>无法读取它的名称。请把程序移到名称为有效文字的文件夹中。</translation>
     </message>
     <message>
-        <location filename="../src/storage/appfolder.cpp" line="43"/>
+        <location filename="../src/storage/appfolder.cpp" line="44"/>
         <source>It is not a folder that exists</source>
         <translation>这不是一个存在的文件夹</translation>
     </message>
@@ -50,42 +50,47 @@
 <context>
     <name>CacheWindow</name>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="45"/>
+        <location filename="../src/window/cachewindow.cpp" line="49"/>
         <source>Reading the server list</source>
         <translation>读取服务器列表</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="66"/>
+        <location filename="../src/window/cachewindow.cpp" line="86"/>
+        <source>%1 servers selected</source>
+        <translation>已选 %1 台服务器</translation>
+    </message>
+    <message>
+        <location filename="../src/window/cachewindow.cpp" line="91"/>
         <source>Adding a server</source>
         <translation>添加服务器</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="84"/>
+        <location filename="../src/window/cachewindow.cpp" line="124"/>
         <source>Purging</source>
         <translation>更新缓存</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="102"/>
+        <location filename="../src/window/cachewindow.cpp" line="140"/>
         <source>Showing the results</source>
         <translation>显示结果</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="113"/>
+        <location filename="../src/window/cachewindow.cpp" line="151"/>
         <source>Querying the server&apos;s status</source>
         <translation>查看服务器状态</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="145"/>
+        <location filename="../src/window/cachewindow.cpp" line="183"/>
         <source>The text is too large for this computer&apos;s memory.</source>
         <translation>文字太大，这台计算机的内存放不下。</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="145"/>
+        <location filename="../src/window/cachewindow.cpp" line="183"/>
         <source>Out of memory</source>
         <translation>内存不足</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="156"/>
+        <location filename="../src/window/cachewindow.cpp" line="194"/>
         <source>The previous purge is still running.
 
 Stop it and start this one?</source>
@@ -94,22 +99,22 @@ Stop it and start this one?</source>
 要停止它并开始这一次吗？</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="159"/>
+        <location filename="../src/window/cachewindow.cpp" line="197"/>
         <source>Stop it and purge</source>
         <translation>停止并更新</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="160"/>
+        <location filename="../src/window/cachewindow.cpp" line="198"/>
         <source>Let it run</source>
         <translation>让它继续运行</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="171"/>
+        <location filename="../src/window/cachewindow.cpp" line="209"/>
         <source>Send it</source>
         <translation>仍然发送</translation>
     </message>
     <message>
-        <location filename="../src/window/cachewindow.cpp" line="172"/>
+        <location filename="../src/window/cachewindow.cpp" line="210"/>
         <source>Cancel</source>
         <translation>取消</translation>
     </message>
@@ -181,6 +186,50 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
     </message>
 </context>
 <context>
+    <name>PurgeGrid</name>
+    <message>
+        <location filename="../src/commands/actions/purgegrid.cpp" line="13"/>
+        <source>%1: cannot connect</source>
+        <translation>%1：无法连接</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgegrid.cpp" line="22"/>
+        <source>%1: did not start (%2)</source>
+        <translation>%1：没有开始（%2）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgegrid.cpp" line="35"/>
+        <source>%1 on %2</source>
+        <translation>%1（%2）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgegrid.cpp" line="35"/>
+        <source>, </source>
+        <translation>，</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgegrid.cpp" line="40"/>
+        <source>Not purged: %1</source>
+        <translation>未清除：%1</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgegrid.cpp" line="40"/>
+        <source>; </source>
+        <translation>；</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgegrid.cpp" line="47"/>
+        <location filename="../src/commands/actions/purgegrid.cpp" line="59"/>
+        <source>and %1 more servers (see the results)</source>
+        <translation>另有 %1 台服务器（见结果）</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/purgegrid.cpp" line="83"/>
+        <source>%1 servers: %2 of %3 URLs answered so far</source>
+        <translation>%1 台服务器：已应答 %2 / %3 个网址</translation>
+    </message>
+</context>
+<context>
     <name>PurgeReport</name>
     <message>
         <location filename="../src/commands/actions/purgereport.cpp" line="18"/>
@@ -228,54 +277,54 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
         <translation>未能运行 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="109"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="107"/>
         <source>not listed %1</source>
         <translation>未列出 %1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="117"/>
-        <location filename="../src/commands/actions/purgereport.cpp" line="125"/>
-        <location filename="../src/commands/actions/purgereport.cpp" line="132"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="115"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="123"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="130"/>
         <source>, </source>
         <translation>，</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="123"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="121"/>
         <source>%1: 1 URL</source>
         <translation>%1：共 1 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="123"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="121"/>
         <source>%1: %2 URLs</source>
         <translation>%1：共 %2 个网址</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="125"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="123"/>
         <source> — </source>
         <translation> — </translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="132"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="130"/>
         <source>Not purged: %1</source>
         <translation>未清除：%1</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="138"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="136"/>
         <source>Not listed: the cache manager did not give its list of objects</source>
         <translation>未列出：缓存管理器没有给出对象列表</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="141"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="139"/>
         <source>Not listed: the list of objects came cut (see read_ahead_gap)</source>
         <translation>未列出：对象列表不完整（见 read_ahead_gap）</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="144"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="142"/>
         <source>Not listed: a copy was made with a header no purge can send</source>
         <translation>未列出：有副本的请求头是清除无法发送的</translation>
     </message>
     <message>
-        <location filename="../src/commands/actions/purgereport.cpp" line="188"/>
+        <location filename="../src/commands/actions/purgereport.cpp" line="186"/>
         <source>%1: %2 of %3 URLs answered so far</source>
         <translation>%1：已应答 %2 / %3 个网址</translation>
     </message>
@@ -481,7 +530,12 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>RunningScripts</name>
     <message>
-        <location filename="../src/commands/actions/runningscripts.cpp" line="101"/>
+        <location filename="../src/commands/actions/runningscripts.cpp" line="163"/>
+        <source>=== %1 ===</source>
+        <translation>=== %1 ===</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/runningscripts.cpp" line="192"/>
         <source>%1: the purge did not start
 %2</source>
         <translation>%1：清除没有开始
@@ -504,6 +558,19 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
         <location filename="../src/commands/scripts/scriptwriter.cpp" line="16"/>
         <source>Writing a command script</source>
         <translation>写入命令脚本</translation>
+    </message>
+</context>
+<context>
+    <name>ServerFolder</name>
+    <message>
+        <location filename="../src/commands/actions/serverfolder.cpp" line="14"/>
+        <source>Making a server&apos;s folder of results</source>
+        <translation>创建服务器的结果文件夹</translation>
+    </message>
+    <message>
+        <location filename="../src/commands/actions/serverfolder.cpp" line="20"/>
+        <source>The folder cannot be made</source>
+        <translation>无法创建该文件夹</translation>
     </message>
 </context>
 <context>
@@ -532,27 +599,27 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>SquidclientLine</name>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="105"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="113"/>
         <source>The application folder</source>
         <translation>程序所在的文件夹</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="112"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="120"/>
         <source>The server</source>
         <translation>服务器</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="120"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="128"/>
         <source>curl&apos;s path</source>
         <translation>curl 的路径</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="203"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="211"/>
         <source>URL line %1 (%2)</source>
         <translation>第 %1 行 (%2)</translation>
     </message>
     <message>
-        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="209"/>
+        <location filename="../src/commands/scriptlines/squidclientline.cpp" line="217"/>
         <source>Accept-Encoding value %1 (encodings.txt)</source>
         <translation>第 %1 个 Accept-Encoding 值 (encodings.txt)</translation>
     </message>
@@ -560,12 +627,14 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
 <context>
     <name>StatusQuery</name>
     <message>
+        <location filename="../src/commands/actions/purgelisting.cpp" line="67"/>
         <location filename="../src/commands/actions/statusquery.cpp" line="44"/>
         <location filename="../src/commands/actions/statusquery.cpp" line="73"/>
         <source>The request</source>
         <translation>请求</translation>
     </message>
     <message>
+        <location filename="../src/commands/actions/purgelisting.cpp" line="103"/>
         <location filename="../src/commands/actions/statusquery.cpp" line="84"/>
         <source>Writing curl&apos;s config file</source>
         <translation>写入 curl 的配置文件</translation>

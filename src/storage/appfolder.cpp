@@ -23,6 +23,7 @@ AppFolder::AppFolder(const QString &path)
     const QChar sep = QDir::separator();
     while (m_path.size() > 1 && m_path.endsWith(sep) && !m_path.endsWith(QStringLiteral(":") + sep))
         m_path.chop(1);
+    m_programPath = m_path;
 }
 
 AppFolder AppFolder::ofExecutable()
@@ -47,4 +48,16 @@ AppFolder AppFolder::usable(const QString &path)
 QString AppFolder::file(const QString &name) const
 {
     return m_path + QDir::separator() + name;
+}
+
+QString AppFolder::programFile(const QString &name) const
+{
+    return m_programPath + QDir::separator() + name;
+}
+
+AppFolder AppFolder::withResultsIn(const QString &path) const
+{
+    AppFolder results(path);
+    results.m_programPath = m_programPath;
+    return results;
 }

@@ -25,6 +25,16 @@ public:
     // which every platform we run on reads as one.
     QString file(const QString &name) const;
 
+    // The program's own folder, where the client beside it, encodings.txt and
+    // the server list are: path() itself, but for a folder of another
+    // server's scripts and results (see withResultsIn()).
+    const QString &programPath() const { return m_programPath; }
+    QString programFile(const QString &name) const;
+    // This folder's program files, with its scripts and result files in
+    // `path` instead.
+    AppFolder withResultsIn(const QString &path) const;
+
 private:
     QString m_path;
+    QString m_programPath;
 };

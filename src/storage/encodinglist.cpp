@@ -19,7 +19,7 @@ EncodingList::EncodingList(const AppFolder &folder)
 
 QString EncodingList::filePath() const
 {
-    return m_folder.file(QStringLiteral("encodings.txt"));
+    return m_folder.programFile(QStringLiteral("encodings.txt"));
 }
 
 QStringList EncodingList::defaults()

@@ -12,7 +12,7 @@ ServerList::ServerList(const AppFolder &folder)
 
 QString ServerList::filePath() const
 {
-    return m_folder.file(QStringLiteral("serverlist.txt"));
+    return m_folder.programFile(QStringLiteral("serverlist.txt"));
 }
 
 QStringList ServerList::load() const

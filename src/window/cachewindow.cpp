@@ -15,6 +15,9 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 const QString kTitle = QStringLiteral("Quellory");
@@ -34,6 +37,7 @@ CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     connect(m_controls.purgeButton, &QPushButton::clicked, this, &CacheWindow::purge);
     connect(m_controls.statusButton, &QPushButton::clicked, this, &CacheWindow::statusQuery);
     connect(m_controls.addButton, &QPushButton::clicked, this, &CacheWindow::addServer);
+    connect(m_controls.serverList, &QListWidget::itemSelectionChanged, this, &CacheWindow::announceSelection);
     connect(&m_notifier, &DesktopNotifier::resultsWanted, this, &CacheWindow::showPurgeResults);
     connect(&m_scripts, &RunningScripts::purgeNotice, &m_notifier, &DesktopNotifier::show);
     connect(&m_scripts, &RunningScripts::purgeWithdrawn, &m_notifier, &DesktopNotifier::withdraw);
@@ -57,8 +61,29 @@ void CacheWindow::LoadServerList()
 
 QString CacheWindow::selectedServer() const
 {
-    const QList<QListWidgetItem *> selected = m_controls.serverList->selectedItems();
-    return selected.isEmpty() ? QString() : selected.first()->text();
+    return selectedServers().first();
+}
+
+QStringList CacheWindow::selectedServers() const
+{
+    QListWidget *list = m_controls.serverList;
+    QList<QListWidgetItem *> selected = list->selectedItems();
+    // In the list's order, whatever order they were picked in.
+    std::sort(selected.begin(), selected.end(),
+              [list](QListWidgetItem *a, QListWidgetItem *b) { return list->row(a) < list->row(b); });
+    QStringList servers;
+    for (const QListWidgetItem *item : std::as_const(selected))
+        servers << item->text();
+    if (servers.isEmpty())
+        servers << QString();
+    return servers;
+}
+
+void CacheWindow::announceSelection()
+{
+    const qsizetype count = m_controls.serverList->selectedItems().size();
+    // One or none: the list says what it always said.
+    m_controls.serverList->setAccessibleDescription(count > 1 ? tr("%1 servers selected").arg(count) : QString());
 }
 
 void CacheWindow::addServer()
@@ -82,22 +107,21 @@ void CacheWindow::purge()
     m_controls.outputBox->clear();
     QString shown;
     bool cancelled = false;
-    if (!runOrReport(tr("Purging"),
-                     [&] {
-                         const QString server = selectedServer();
-                         const QString urls = BoxText::text(m_controls.urlBox);
-                         // The status query's password, where the operator has let the
-                         // purge's listing send it.
-                         const QString request = m_controls.requestBox->text();
-                         try {
-                             shown = m_scripts.purge(server, urls, request);
-                         } catch (const VisiblePasswordError &question) {
-                             cancelled = !confirmVisiblePassword(question.message());
-                             if (!cancelled)
-                                 shown = m_scripts.purge(server, urls, request, StatusQuery::Password::MayShow);
-                         }
-                     })
-        || cancelled)
+    const auto start = [&] {
+        const QStringList servers = selectedServers();
+        const QString urls = BoxText::text(m_controls.urlBox);
+        // The status query's password, where the operator has let the
+        // purge's listing send it.
+        const QString request = m_controls.requestBox->text();
+        try {
+            shown = m_scripts.purge(servers, urls, request);
+        } catch (const VisiblePasswordError &question) {
+            cancelled = !confirmVisiblePassword(question.message());
+            if (!cancelled)
+                shown = m_scripts.purge(servers, urls, request, StatusQuery::Password::MayShow);
+        }
+    };
+    if (!runOrReport(tr("Purging"), start) || cancelled)
         return;
     // The answers can be tens of megabytes: the box takes the string over.
     BoxText::setText(m_controls.outputBox, std::move(shown));
@@ -109,13 +133,12 @@ void CacheWindow::purge()
 
 void CacheWindow::showPurgeResults(quint64 purge)
 {
-    const QList<qsizetype> urlLines = m_scripts.purgeLines(purge);
-    if (urlLines.isEmpty())
+    if (!m_scripts.purgeKept(purge))
         return;
     m_scripts.releaseStatus();
     m_controls.outputBox->clear();
     runOrReport(tr("Showing the results"),
-                [&] { BoxText::setText(m_controls.outputBox, Purge::shown(m_folder, urlLines)); });
+                [&] { BoxText::setText(m_controls.outputBox, m_scripts.shownResults(purge)); });
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();

@@ -26,8 +26,11 @@ public:
     // FileError when the file is there but cannot be read (List1 is then untouched).
     void LoadServerList();
 
-    // The selected server, or the empty text when no item is selected.
+    // The selected server, or the empty text when no item is selected; the
+    // top-most of several.
     QString selectedServer() const;
+    // Every selected server, top to bottom; one empty text when none is.
+    QStringList selectedServers() const;
 
     // See RunningScripts.
     bool purgeRunning() const { return m_scripts.purgeRunning(); }
@@ -53,6 +56,8 @@ signals:
     void statusShown();
 
 private:
+    // The screen reader hears how many servers are selected, once several are.
+    void announceSelection();
     // Asks whether the purge still running from before is to be ended for this
     // one; true for yes.
     bool confirmStopRunningPurge();

@@ -30,7 +30,9 @@ QWidget *make(std::monostate, const ControlPlace &entry, WindowControls &, QWidg
 QWidget *make(QListWidget *WindowControls::*slot, const ControlPlace &, WindowControls &c, QWidget *parent)
 {
     auto *list = c.*slot = new QListWidget(parent);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // The desktop's own: a click picks one server, Ctrl+click and Shift+click
+    // (and Ctrl+A) several, each purged at once.
+    list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setSortingEnabled(false);
     // Items are plain texts from a file; many of them is the normal case.
     list->setUniformItemSizes(true);

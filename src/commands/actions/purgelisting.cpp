@@ -28,7 +28,7 @@ QString PurgeListing::resultPath(const AppFolder &folder)
 
 QString PurgeListing::optionsPath(const AppFolder &folder)
 {
-    return folder.file(QStringLiteral("purge-listing.txt"));
+    return folder.programFile(QStringLiteral("purge-listing.txt"));
 }
 
 bool PurgeListing::sendsStatusPassword(const AppFolder &folder)
@@ -44,22 +44,56 @@ bool PurgeListing::sendsStatusPassword(const AppFolder &folder)
     return false;
 }
 
-ScriptRunner::StartedScript PurgeListing::start(const AppFolder &folder, const QString &server, const QString &urls,
-                                                ScriptRunner::StartedScript *last, const QString &statusRequest,
-                                                StatusQuery::Password password, QString *config)
+namespace {
+struct Request
+{
+    QString text; // "mgr:objects", with the password where it is sent
+    bool withPassword = false;
+};
+
+Request listingRequest(const AppFolder &folder, const QString &statusRequest)
+{
+    const ManagerRequest status = ManagerRequest::parse(statusRequest);
+    Request request;
+    request.withPassword = status.withPassword && PurgeListing::sendsStatusPassword(folder);
+    request.text = request.withPassword ? QStringLiteral("mgr:objects@") + status.password
+                                        : QStringLiteral("mgr:objects");
+    return request;
+}
+
+void checkRequest(const SquidclientLine &command, const CacheClient &client, const Request &request,
+                  StatusQuery::Password password)
+{
+    command.check(request.text, QCoreApplication::translate("StatusQuery", "The request"));
+    if (request.withPassword && client.kind() == CacheClient::Kind::Squidclient
+        && password != StatusQuery::Password::MayShow)
+        throw VisiblePasswordError();
+}
+} // namespace
+
+void PurgeListing::check(const AppFolder &folder, const QString &server, const QString &urls,
+                         const QString &statusRequest, StatusQuery::Password password)
 {
     Purge::check(folder, server, urls);
-    const ManagerRequest status = ManagerRequest::parse(statusRequest);
-    const bool withPassword = status.withPassword && sendsStatusPassword(folder);
-    const QString request = withPassword ? QStringLiteral("mgr:objects@") + status.password
-                                         : QStringLiteral("mgr:objects");
+    const Request request = listingRequest(folder, statusRequest);
+    const CacheClient client = CacheClient::find(folder, request.withPassword);
+    const SquidclientLine command(nativeShellDialect(), folder, server, CodePages::ofSystem(), client);
+    checkRequest(command, client, request, password);
+}
+
+ScriptRunner::StartedScript PurgeListing::start(const AppFolder &folder, const QString &server, const QString &urls,
+                                                ScriptRunner::StartedScript *last, const QString &statusRequest,
+                                                StatusQuery::Password password, QString *config, bool checked)
+{
+    if (!checked)
+        Purge::check(folder, server, urls);
+    const Request listing = listingRequest(folder, statusRequest);
+    const QString request = listing.text;
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
-    const CacheClient client = CacheClient::find(folder, withPassword);
+    const CacheClient client = CacheClient::find(folder, listing.withPassword);
     const SquidclientLine command(dialect, folder, server, codePages, client);
-    command.check(request, QCoreApplication::translate("StatusQuery", "The request"));
-    if (withPassword && client.kind() == CacheClient::Kind::Squidclient && password != StatusQuery::Password::MayShow)
-        throw VisiblePasswordError();
+    checkRequest(command, client, listing, password);
     if (last)
         ScriptRunner::stop(*last);
     const QString path = Purge::scriptPath(folder);

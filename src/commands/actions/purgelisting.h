@@ -45,10 +45,14 @@ bool sendsStatusPassword(const AppFolder &folder);
 // the script once read (or by the caller, should the script be ended first).
 // Throws as Purge::run does, and VisiblePasswordError as StatusQuery::start
 // does, before anything is written.
+// With `checked`, check() has passed for these texts already.
 ScriptRunner::StartedScript start(const AppFolder &folder, const QString &server, const QString &urls,
                                   ScriptRunner::StartedScript *last = nullptr, const QString &statusRequest = QString(),
                                   StatusQuery::Password password = StatusQuery::Password::Hidden,
-                                  QString *config = nullptr);
+                                  QString *config = nullptr, bool checked = false);
+// Throws as start() would for these texts, touching no file.
+void check(const AppFolder &folder, const QString &server, const QString &urls, const QString &statusRequest,
+           StatusQuery::Password password);
 
 // How each URL line is to be refreshed.
 struct Plan

@@ -54,6 +54,8 @@ public:
     qsizetype total() const { return m_total; }
     qsizetype count(PurgeAnswer::Group group) const { return m_counts[size_t(group)]; }
     qsizetype notListed() const { return m_notListed; }
+    // The first lines that did not purge, kNamedLines + 1 at most.
+    const QList<qsizetype> &failedLines() const { return m_failedLines; }
     // How many copies the purged URLs lost, one per 200 (see PurgeAnswer::sortAll).
     qsizetype copies() const { return m_copies; }
 

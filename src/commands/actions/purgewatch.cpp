@@ -22,7 +22,8 @@ PurgeWatch::PurgeWatch(Purge purge)
         if (m_cancelled->load())
             return;
         m_reported = true;
-        emit notify(m_purge.id, m_report.result().body(m_purge.server));
+        m_result = m_report.result();
+        emit notify(m_purge.id, m_result->body(m_purge.server));
     });
     connect(&m_planning, &QFutureWatcher<Planned>::finished, this, [this] {
         // waitForPlan() may have taken it already.
@@ -81,7 +82,15 @@ void PurgeWatch::failed(const QString &body)
     m_poll.stop();
     m_ended = true;
     m_reported = true;
+    m_failure = body;
     emit notify(m_purge.id, body);
+}
+
+qsizetype PurgeWatch::answered() const
+{
+    if (m_ended)
+        return m_purge.urlLines.size();
+    return m_purge.listing ? 0 : answeredSoFar();
 }
 
 PurgeWatch::~PurgeWatch()

@@ -72,6 +72,11 @@ public:
     void purging(const ScriptRunner::StartedScript &script, QList<qsizetype> urlLines);
     // It could not start: the notification says why, and that is its report.
     void failed(const QString &body);
+    // Once reported: its report, or why it did not start.
+    const std::optional<PurgeReport> &result() const { return m_result; }
+    const QString &failure() const { return m_failure; }
+    // How many of its lines have answered so far (see answeredSoFar()).
+    qsizetype answered() const;
     // Its report has been told.
     bool reported() const { return m_reported; }
 
@@ -103,4 +108,6 @@ private:
     QFutureWatcher<Planned> m_planning;
     bool m_planningStarted = false;
     Planned m_planned;
+    std::optional<PurgeReport> m_result;
+    QString m_failure;
 };

@@ -1,9 +1,13 @@
 #include "commands/actions/runningscripts.h"
 
 #include "commands/actions/purge.h"
+#include "commands/actions/purgegrid.h"
 #include "commands/actions/purgelisting.h"
+#include "commands/actions/serverfolder.h"
 #include "storage/actionerror.h"
 #include "storage/linesplit.h"
+
+#include <QSet>
 
 #include <algorithm>
 
@@ -18,82 +22,166 @@ RunningScripts::RunningScripts(const AppFolder &folder, QObject *parent)
 // that stalls).
 RunningScripts::~RunningScripts()
 {
-    if (m_purges.empty() || !m_purges.back()->listing())
+    PurgeGroup *last = lastGroup();
+    if (!last)
         return;
-    m_purges.back()->waitForPlan();
-    startPlanned(m_purges.back()->purge().id);
+    for (const auto &watch : last->servers) {
+        if (!watch->listing())
+            continue;
+        watch->waitForPlan();
+        startPlanned(watch.get());
+    }
+}
+
+RunningScripts::PurgeGroup *RunningScripts::lastGroup()
+{
+    return !m_purges.empty() && m_purges.back().id == m_lastGroup ? &m_purges.back() : nullptr;
+}
+
+const RunningScripts::PurgeGroup *RunningScripts::lastGroup() const
+{
+    return !m_purges.empty() && m_purges.back().id == m_lastGroup ? &m_purges.back() : nullptr;
+}
+
+bool RunningScripts::PurgeGroup::reported() const
+{
+    return std::all_of(servers.begin(), servers.end(), [](const auto &watch) { return watch->reported(); });
 }
 
 bool RunningScripts::purgeRunning() const
 {
+    const PurgeGroup *last = lastGroup();
     // Between its listing and its own script, a purge is running too.
-    return ScriptRunner::isRunning(m_lastPurge) || purgeListing();
-}
-
-bool RunningScripts::purgeListing() const
-{
-    return !m_purges.empty() && m_purges.back()->listing() && m_purges.back()->purge().script.pid == m_lastPurge.pid;
+    return last && std::any_of(last->servers.begin(), last->servers.end(), [](const auto &watch) {
+               return watch->listing() || ScriptRunner::isRunning(watch->purge().script);
+           });
 }
 
 bool RunningScripts::purgeReportPending() const
 {
-    return !m_purges.empty() && m_purges.back()->purge().script.pid == m_lastPurge.pid && !m_purges.back()->reported();
+    const PurgeGroup *last = lastGroup();
+    return last && !last->reported();
 }
 
 bool RunningScripts::purgeReportBeingMade() const
 {
-    return purgeReportPending() && m_purges.back()->ended();
+    const PurgeGroup *last = lastGroup();
+    return last && !last->reported()
+            && std::all_of(last->servers.begin(), last->servers.end(),
+                           [](const auto &watch) { return watch->ended(); });
 }
 
 QString RunningScripts::purge(const QString &server, const QString &urls, const QString &statusRequest,
                               StatusQuery::Password password)
 {
-    const ScriptRunner::StartedScript before = m_lastPurge;
-    const bool stopping = purgeRunning();
-    QList<qsizetype> urlLines;
-    QString shown;
-    QString config;
-    try {
-        // The server is asked what it holds first; the purge's own script
-        // starts once that is known (see startPlanned).
-        PurgeListing::start(m_folder, server, urls, &m_lastPurge, statusRequest, password, &config);
-        const QStringList lines = SplitLines(urls + QStringLiteral("\r\n"));
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            if (!lines.at(i).isEmpty())
-                urlLines << i;
+    return purge(QStringList{server}, urls, statusRequest, password);
+}
+
+QString RunningScripts::purge(const QStringList &selected, const QString &urls, const QString &statusRequest,
+                              StatusQuery::Password password)
+{
+    // The same server twice is purged once.
+    QStringList servers;
+    QSet<QString> seen;
+    for (const QString &server : selected) {
+        if (!seen.contains(server)) {
+            seen.insert(server);
+            servers << server;
         }
-        shown = Purge::shown(m_folder, urlLines);
+    }
+    if (servers.isEmpty())
+        servers << QString();
+    // Every text of every server passes before anything is stopped or written.
+    for (const QString &server : std::as_const(servers))
+        PurgeListing::check(m_folder, server, urls, statusRequest, password);
+    QList<AppFolder> folders{m_folder};
+    for (qsizetype i = 1; i < servers.size(); ++i)
+        folders << ServerFolder::make(m_folder, servers.at(i));
+
+    QList<ScriptRunner::StartedScript> before;
+    if (const PurgeGroup *last = lastGroup()) {
+        for (const auto &watch : last->servers)
+            before << watch->purge().script;
+    }
+    for (const ScriptRunner::StartedScript &script : std::as_const(before))
+        ScriptRunner::stop(script);
+
+    QList<qsizetype> urlLines;
+    const QStringList lines = SplitLines(urls + QStringLiteral("\r\n"));
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (!lines.at(i).isEmpty())
+            urlLines << i;
+    }
+    QList<ScriptRunner::StartedScript> started;
+    QStringList configs;
+    QString shown;
+    try {
+        for (qsizetype i = 0; i < servers.size(); ++i) {
+            // The server is asked what it holds first; the purge's own script
+            // starts once that is known (see startPlanned).
+            QString config;
+            started << PurgeListing::start(folders.at(i), servers.at(i), urls, nullptr, statusRequest, password,
+                                           &config, true);
+            configs << config;
+            if (servers.size() > 1)
+                shown += serverLine(servers.at(i));
+            shown += Purge::shown(folders.at(i), urlLines);
+        }
     } catch (...) {
-        if (stopping)
-            forgetIfStopped(before);
+        for (const ScriptRunner::StartedScript &script : std::as_const(started))
+            ScriptRunner::stop(script);
+        forgetStopped();
+        m_lastGroup = 0;
         throw;
     }
-    if (stopping)
-        forgetIfStopped(before);
     // This purge rewrites the result files of the ones before it: a report of
     // theirs not made yet would count its answers, or a mix of both.
     dropUnreported();
-    watch(server, std::move(urlLines), urls, config);
+    PurgeGroup group;
+    group.id = ++m_purgeCount;
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        PurgeWatch::Purge purge{group.id, folders.at(i), servers.at(i), urlLines, started.at(i), 1, true, urls,
+                                configs.at(i)};
+        group.servers.push_back(std::make_unique<PurgeWatch>(std::move(purge)));
+        PurgeWatch *watch = group.servers.back().get();
+        connect(watch, &PurgeWatch::notify, this,
+                [this, watch](quint64 id, const QString &body) { watchNotice(id, watch, body); });
+        connect(watch, &PurgeWatch::planned, this, [this, watch] { startPlanned(watch); });
+    }
+    group.progress.start();
+    m_lastGroup = group.id;
+    m_purges.push_back(std::move(group));
+    while (m_purges.size() > kKeptPurges) {
+        emit purgeForgotten(m_purges.front().id);
+        m_purges.pop_front();
+    }
     return shown;
 }
 
-void RunningScripts::startPlanned(quint64 purge)
+QString RunningScripts::serverLine(const QString &server)
+{
+    return tr("=== %1 ===").arg(PurgeReport::serverName(server)) + QStringLiteral("\r\n");
+}
+
+void RunningScripts::startPlanned(PurgeWatch *watch)
 {
     // Only the purge started last is ever planned: a newer one dropped it.
-    if (m_purges.empty() || m_purges.back()->purge().id != purge || !m_purges.back()->listing())
+    const PurgeGroup *last = lastGroup();
+    if (!last || !watch->listing()
+        || std::none_of(last->servers.begin(), last->servers.end(),
+                        [watch](const auto &kept) { return kept.get() == watch; }))
         return;
-    PurgeWatch &watch = *m_purges.back();
-    const PurgeWatch::Planned &planned = watch.plan();
-    const QString name = PurgeReport::serverName(watch.purge().server);
+    const PurgeWatch::Planned &planned = watch->plan();
     QString error = planned.error;
     if (planned.plan) {
         const PurgeListing::Plan &plan = *planned.plan;
         QList<qsizetype> urlLines;
+        ScriptRunner::StartedScript script = watch->purge().script;
         try {
             Purge::run(
-                    m_folder, watch.purge().server, watch.purge().urls, &m_lastPurge, &urlLines, nullptr,
+                    watch->purge().folder, watch->purge().server, watch->purge().urls, &script, &urlLines, nullptr,
                     [&plan](qsizetype line) { return plan.of(line); }, plan.valueList);
-            watch.purging(m_lastPurge, std::move(urlLines));
+            watch->purging(script, std::move(urlLines));
             return;
         } catch (const ActionError &failure) {
             error = failure.message();
@@ -101,56 +189,91 @@ void RunningScripts::startPlanned(quint64 purge)
             error = QString::fromLocal8Bit(failure.what());
         }
     }
-    watch.failed(tr("%1: the purge did not start\n%2").arg(name, error));
+    watch->failed(tr("%1: the purge did not start\n%2").arg(PurgeReport::serverName(watch->purge().server), error));
 }
 
-QList<qsizetype> RunningScripts::purgeLines(quint64 purge) const
+void RunningScripts::watchNotice(quint64 id, PurgeWatch *watch, const QString &body)
+{
+    const auto found = std::find_if(m_purges.begin(), m_purges.end(), [id](const auto &group) { return group.id == id; });
+    if (found == m_purges.end())
+        return;
+    PurgeGroup &group = *found;
+    // One server: its own report, as always.
+    if (group.servers.size() == 1) {
+        emit purgeNotice(id, body);
+        return;
+    }
+    if (group.reported()) {
+        PurgeGrid grid;
+        for (const auto &server : group.servers) {
+            if (server->result())
+                grid.add(server->purge().server, *server->result());
+            else
+                grid.addFailure(server->purge().server, server->failure().section(QLatin1Char('\n'), 1));
+        }
+        group.table = grid.table();
+        emit purgeNotice(id, grid.body());
+        return;
+    }
+    // Some servers' progress, or report: all of theirs at most once a second.
+    if (!watch->reported() && group.lastProgress >= 0
+        && group.progress.elapsed() - group.lastProgress < PurgeWatch::kProgressEveryMs)
+        return;
+    qsizetype answered = 0, total = 0;
+    for (const auto &server : group.servers) {
+        answered += server->answered();
+        total += server->purge().urlLines.size();
+    }
+    group.lastProgress = group.progress.elapsed();
+    emit purgeNotice(id, PurgeGrid::progress(group.servers.size(), answered, total));
+}
+
+bool RunningScripts::purgeKept(quint64 purge) const
+{
+    return std::any_of(m_purges.begin(), m_purges.end(), [purge](const auto &group) { return group.id == purge; });
+}
+
+QString RunningScripts::shownResults(quint64 purge) const
 {
     const auto found = std::find_if(m_purges.begin(), m_purges.end(),
-                                    [purge](const auto &watch) { return watch->purge().id == purge; });
-    return found == m_purges.end() ? QList<qsizetype>() : (*found)->purge().urlLines;
-}
-
-void RunningScripts::watch(const QString &server, QList<qsizetype> urlLines, const QString &urls, const QString &config)
-{
-    PurgeWatch::Purge purge{++m_purgeCount, m_folder, server, std::move(urlLines), m_lastPurge, 1, true, urls, config};
-    m_purges.push_back(std::make_unique<PurgeWatch>(std::move(purge)));
-    connect(m_purges.back().get(), &PurgeWatch::notify, this, &RunningScripts::purgeNotice);
-    connect(m_purges.back().get(), &PurgeWatch::planned, this, &RunningScripts::startPlanned);
-    while (m_purges.size() > kKeptPurges) {
-        emit purgeForgotten(m_purges.front()->purge().id);
-        m_purges.pop_front();
-    }
+                                    [purge](const auto &group) { return group.id == purge; });
+    if (found == m_purges.end())
+        return QString();
+    if (found->servers.size() == 1)
+        return Purge::shown(found->servers.front()->purge().folder, found->servers.front()->purge().urlLines);
+    QString shown = found->table;
+    for (const auto &server : found->servers)
+        shown += serverLine(server->purge().server) + Purge::shown(server->purge().folder, server->purge().urlLines);
+    return shown;
 }
 
 void RunningScripts::dropUnreported()
 {
     for (auto it = m_purges.begin(); it != m_purges.end();) {
-        if ((*it)->reported()) {
+        if (it->reported()) {
             ++it;
             continue;
         }
-        emit purgeWithdrawn((*it)->purge().id);
+        emit purgeWithdrawn(it->id);
         it = m_purges.erase(it);
     }
 }
 
-void RunningScripts::forgetIfStopped(const ScriptRunner::StartedScript &before)
+void RunningScripts::forgetStopped()
 {
-    for (auto it = m_purges.begin(); it != m_purges.end(); ++it) {
-        const PurgeWatch &watch = **it;
-        if (watch.purge().script.pid != before.pid || watch.purge().script.startTime != before.startTime)
-            continue;
-        // Still running when the question was asked and not any more: the
-        // answer stopped it. One that ended by itself while the question was
-        // open was mostly seen ending by its watch, and reported; one that
-        // ended in the last moment before the answer goes unreported, as the
-        // operator had asked it to be stopped.
-        if (!watch.ended() && !ScriptRunner::isRunning(before)) {
-            emit purgeWithdrawn(watch.purge().id);
-            m_purges.erase(it);
-        }
+    // Stopped by the answer to the question, and not reported: it is not, as
+    // the operator had asked it to be stopped.
+    PurgeGroup *last = lastGroup();
+    if (!last || last->reported())
         return;
+    if (std::any_of(last->servers.begin(), last->servers.end(), [](const auto &watch) {
+            return !watch->ended() && !watch->listing() && !ScriptRunner::isRunning(watch->purge().script);
+        })
+        || std::any_of(last->servers.begin(), last->servers.end(), [](const auto &watch) {
+               return watch->listing() && !ScriptRunner::isRunning(watch->purge().script);
+           })) {
+        emit purgeWithdrawn(last->id);
+        m_purges.pop_back();
     }
 }
 

@@ -6,12 +6,15 @@
 #include "commands/scripts/scriptrunner.h"
 #include "storage/appfolder.h"
 
+#include <QElapsedTimer>
 #include <QList>
+#include <QStringList>
 #include <QObject>
 #include <QString>
 
 #include <deque>
 #include <memory>
+#include <vector>
 
 // The one owner of the scripts the window starts: the purges, with a watch
 // each for its report, and the status query, whose answer it follows. Each is
@@ -46,9 +49,20 @@ public:
     // PurgeListing::start, which may throw VisiblePasswordError).
     QString purge(const QString &server, const QString &urls, const QString &statusRequest = QString(),
                   StatusQuery::Password password = StatusQuery::Password::Hidden);
-    // The URL lines of a purge still kept, in the order its script ran them;
-    // empty for one that is not.
-    QList<qsizetype> purgeLines(quint64 purge) const;
+    // The same on every one of `servers` at once, each listed and purged on
+    // its own (the same text twice once). The first one's scripts and answers
+    // are the program folder's, as for one server; every other's are in a
+    // folder of its own (see ServerFolder), and the output box shows each
+    // server's under a line naming it. One report, when all have ended, for
+    // them all (see PurgeGrid).
+    QString purge(const QStringList &servers, const QString &urls, const QString &statusRequest = QString(),
+                  StatusQuery::Password password = StatusQuery::Password::Hidden);
+    // Whether a purge is still kept, so that its results can be shown.
+    bool purgeKept(quint64 purge) const;
+    // What its result files hold now, as its click showed them; after a
+    // purge on several servers, the table of their reports first. Throws
+    // FileError.
+    QString shownResults(quint64 purge) const;
 
     // Starts a status query and follows its answer: statusArrived() tells when
     // there is text to take. A query still running is ended first. Throws as
@@ -78,23 +92,39 @@ signals:
     void statusFinished();
 
 private:
-    // The purge that was running before `purge` stopped it, and is not any
-    // more, is not reported.
-    void forgetIfStopped(const ScriptRunner::StartedScript &before);
+    // One click's purge: a watch a server, all under one notification.
+    struct PurgeGroup
+    {
+        quint64 id = 0;
+        std::vector<std::unique_ptr<PurgeWatch>> servers;
+        // Several servers: their reports' table, once all are in.
+        QString table;
+        QElapsedTimer progress;
+        qint64 lastProgress = -1;
+
+        bool reported() const;
+    };
+
+    // The purge started last, if it is still kept.
+    PurgeGroup *lastGroup();
+    const PurgeGroup *lastGroup() const;
+    // The purge started last, stopped by the operator's answer, is not
+    // reported, nor waited for.
+    void forgetStopped();
     void dropUnreported();
-    void watch(const QString &server, QList<qsizetype> urlLines, const QString &urls, const QString &config);
-    // The purge started last lists what the server holds, or is being planned.
-    bool purgeListing() const;
-    // Its listing is planned: its own script starts now, or it is reported
-    // as not started.
-    void startPlanned(quint64 purge);
+    // A server's listing is planned: its own script starts now, or it is
+    // reported as not started.
+    void startPlanned(PurgeWatch *watch);
+    // A server's progress or report, for its purge's notification.
+    void watchNotice(quint64 id, PurgeWatch *watch, const QString &body);
+    static QString serverLine(const QString &server);
 
     AppFolder m_folder;
-    // The purge started last, which may still be running.
-    ScriptRunner::StartedScript m_lastPurge;
     // The last few purges, newest last: their reports may still be asked for
     // their results.
-    std::deque<std::unique_ptr<PurgeWatch>> m_purges;
+    std::deque<PurgeGroup> m_purges;
+    // The one started last; 0 once it could not start.
+    quint64 m_lastGroup = 0;
     quint64 m_purgeCount = 0;
 
     StatusQuery m_statusQuery;

@@ -19,6 +19,9 @@ CacheClient CacheClient::curl(const QString &program)
 
 void CacheClient::checkFolder(const AppFolder &folder)
 {
-    UntrustedPathError::check(folder.path());
-    UntrustedPathError::check(folder.file(squidclientName()));
+    UntrustedPathError::check(folder.programPath());
+    UntrustedPathError::check(folder.programFile(squidclientName()));
+    // Another server's scripts are written and run from a folder of their own.
+    if (folder.path() != folder.programPath())
+        UntrustedPathError::check(folder.path());
 }

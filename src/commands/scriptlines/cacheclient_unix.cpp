@@ -14,7 +14,7 @@ QString CacheClient::squidclientName()
 CacheClient CacheClient::find(const AppFolder &folder, bool preferCurl)
 {
     checkFolder(folder);
-    const QString squidclient = folder.file(squidclientName());
+    const QString squidclient = folder.programFile(squidclientName());
     const QString curl = QStandardPaths::findExecutable(QStringLiteral("curl"));
     if (preferCurl && !curl.isEmpty())
         return CacheClient::curl(curl);

@@ -13,7 +13,7 @@ QString CacheClient::squidclientName()
 CacheClient CacheClient::find(const AppFolder &folder, bool preferCurl)
 {
     checkFolder(folder);
-    const QString squidclient = folder.file(squidclientName());
+    const QString squidclient = folder.programFile(squidclientName());
     // The system folder's curl.exe, or where it would be, whatever PATH says.
     const QString curl = SystemFolder::file(QStringLiteral("curl.exe"));
     const bool curlThere = !curl.isEmpty() && QFileInfo(curl).isFile();

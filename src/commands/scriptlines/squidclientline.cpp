@@ -34,6 +34,14 @@ QString folderFileFor(ShellDialect dialect, const AppFolder &folder, const QStri
     return folder.file(name);
 }
 
+// The client beside the program, wherever the script's results go.
+QString programFileFor(ShellDialect dialect, const AppFolder &folder, const QString &name)
+{
+    if (dialect == ShellDialect::Cmd)
+        return folder.programPath() + QLatin1Char('\\') + name;
+    return folder.programFile(name);
+}
+
 bool isHexDigit(QChar c)
 {
     const char16_t u = c.unicode();
@@ -114,7 +122,7 @@ SquidclientLine::SquidclientLine(ShellDialect dialect, const AppFolder &folder, 
     if (const QString reason = controlRefusal(server); !reason.isEmpty())
         throw UnsafeTextError(serverWhat, server, reason);
     if (client.kind() == CacheClient::Kind::Squidclient) {
-        m_head = q(folderFileFor(dialect, folder, kProgram)) + QStringLiteral(" -h ") + q(server)
+        m_head = q(programFileFor(dialect, folder, kProgram)) + QStringLiteral(" -h ") + q(server)
                 + QStringLiteral(" -p 80");
     } else {
         checkText(client.program(), QCoreApplication::translate("SquidclientLine", "curl's path"));
