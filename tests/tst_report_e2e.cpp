@@ -169,22 +169,29 @@ QList<std::pair<uint, QString>> TestReportEndToEnd::notified() const
 void TestReportEndToEnd::reports_data()
 {
     QTest::addColumn<QByteArray>("refusing"); // squid is started again so first: this is set
-    QTest::addColumn<int>("server");
+    QTest::addColumn<QList<int>>("servers"); // rows of the server list
     QTest::addColumn<QStringList>("paths"); // a leading "+" is fetched first, so it is cached
     QTest::addColumn<QString>("body");
-    QTest::newRow("200 and 404") << QByteArray() << 0 << QStringList{"+/cached", "/never-cached"}
+    QTest::newRow("200 and 404") << QByteArray() << QList<int>{0} << QStringList{"+/cached", "/never-cached"}
                                  << "127.0.0.1: 2 URLs — purged 1, not in the cache 1";
-    QTest::newRow("nothing listens") << QByteArray() << 1 << QStringList{"/a"}
+    QTest::newRow("nothing listens") << QByteArray() << QList<int>{1} << QStringList{"/a"}
                                      << "127.0.0.2: 1 URL — cannot connect 1\nNot purged: URL line 1 (nslookup0.txt)";
     // After 5 s the notification shows the progress; the report replaces it.
-    QTest::newRow("slow server") << QByteArray() << 2 << QStringList{"/slow/1", "/slow/2", "/slow/3"}
+    QTest::newRow("slow server") << QByteArray() << QList<int>{2} << QStringList{"/slow/1", "/slow/2", "/slow/3"}
                                  << "127.0.0.3: 3 URLs — not in the cache 3";
     // Whatever the purges' answers, the copies of a URL are not known.
-    QTest::newRow("manager refused") << QByteArray("QUELLORY_REFUSE_MANAGER") << 0
+    // All three at once: one notification of them all, the server that
+    // cannot be reached one line.
+    QTest::newRow("three servers") << QByteArray() << QList<int>{0, 1, 2}
+                                   << QStringList{"+/grid", "/grid-never-cached"}
+                                   << "127.0.0.1: 2 URLs — purged 1, not in the cache 1\n"
+                                      "127.0.0.2: cannot connect\n"
+                                      "127.0.0.3: 2 URLs — not in the cache 2";
+    QTest::newRow("manager refused") << QByteArray("QUELLORY_REFUSE_MANAGER") << QList<int>{0}
                                      << QStringList{"+/unlisted", "/unlisted-too"}
                                      << "127.0.0.1: 2 URLs — not listed 2\n"
                                         "Not listed: the cache manager did not give its list of objects";
-    QTest::newRow("403") << QByteArray("QUELLORY_REFUSE_PURGE") << 0 << QStringList{"+/refused", "/refused-too"}
+    QTest::newRow("403") << QByteArray("QUELLORY_REFUSE_PURGE") << QList<int>{0} << QStringList{"+/refused", "/refused-too"}
                          << "127.0.0.1: 2 URLs — refused 2\n"
                             "Not purged: URL line 1 (nslookup0.txt), URL line 2 (nslookup1.txt)";
 }
@@ -192,7 +199,7 @@ void TestReportEndToEnd::reports_data()
 void TestReportEndToEnd::reports()
 {
     QFETCH(QByteArray, refusing);
-    QFETCH(int, server);
+    QFETCH(QList<int>, servers);
     QFETCH(QStringList, paths);
     QFETCH(QString, body);
     QStringList urls;
@@ -214,7 +221,11 @@ void TestReportEndToEnd::reports()
     run(tool("dunstctl", "dunst"), {QStringLiteral("close-all")});
     const qsizetype before = notified().size();
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->purgeRunning(), kForever);
-    control<QListWidget>(m_window.get(), "List1")->setCurrentRow(server);
+    auto *list = control<QListWidget>(m_window.get(), "List1");
+    list->clearSelection();
+    list->setCurrentRow(servers.first());
+    for (const int row : servers)
+        list->item(row)->setSelected(true);
     BoxText::setText(control<QPlainTextEdit>(m_window.get(), "Text1"), urls.join(QStringLiteral("\r\n")));
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>(m_window.get(), "Command1"), Qt::LeftButton);
@@ -225,8 +236,11 @@ void TestReportEndToEnd::reports()
     const QList<std::pair<uint, QString>> calls = notified().mid(before);
     // The slow purge's progress ("2 of 3" at 5 s) and then its report, both in
     // the place of the first notification; every other purge has one.
-    static const QRegularExpression progress(QStringLiteral("^127\\.0\\.0\\.3: [0-3] of 3 URLs answered so far$"));
-    QVERIFY2(server == 2 ? calls.size() >= 2 : calls.size() == 1, qPrintable(calls.first().second));
+    // Several servers: their answers so far, as each one ends.
+    static const QRegularExpression progress(QStringLiteral("^(127\\.0\\.0\\.3: [0-3] of 3|3 servers: [0-6] of 6) "
+                                                            "URLs answered so far$"));
+    const bool slow = servers == QList<int>{2};
+    QVERIFY2(slow || servers.size() > 1 ? calls.size() >= 2 : calls.size() == 1, qPrintable(calls.first().second));
     for (qsizetype i = 0; i < calls.size(); ++i) {
         QCOMPARE(calls.at(i).first != 0, i > 0);
         if (i + 1 < calls.size())
