@@ -642,7 +642,8 @@ void TestWindow::purgeOnSeveralServers()
     QCOMPARE(spoken->text(QAccessible::Description), QString());
     click(0, Qt::ControlModifier);
     QCOMPARE(m_window->selectedServers(), (QStringList{"one", "two"}));
-    QCOMPARE(spoken->text(QAccessible::Description), QStringLiteral("2 servers selected"));
+    QCOMPARE(spoken->text(QAccessible::Description),
+             QCoreApplication::translate("CacheWindow", "%1 servers selected").arg(2));
     list->setFocus();
     QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(m_window->selectedServers().size(), 4);
@@ -665,6 +666,16 @@ void TestWindow::purgeOnSeveralServers()
     QTRY_COMPARE(FileBytes::read(Purge::resultPath(m_window->folder(), 1)),
                  QByteArray("answer for http://b/\nstand-in error\n"));
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->purgeReportPending(), kForever);
+
+    // The status query on both: the first one's answer first, though the
+    // second's came before it.
+    StandInClient slowFirst(m_dir->path(), "case \" $* \" in *' -h one '*) sleep 1;; *' -h two '*) echo 'from two';; esac\n");
+    m_window->setStatusPause(0);
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->statusFollowed(), kForever);
+    const QString answer = QStringLiteral("answer for /squid-internal-mgr/\r\nstand-in error\r\n");
+    QCOMPARE(control<OutputBox>("Text3")->document()->text(),
+             QStringLiteral("=== one ===\r\n") + answer + QStringLiteral("=== two ===\r\nfrom two\r\n") + answer);
 }
 
 void TestWindow::endlessAnswerIsCut()

@@ -149,13 +149,13 @@ void CacheWindow::statusQuery()
 {
     m_controls.outputBox->clear();
     runOrReport(tr("Querying the server's status"), [this] {
-        const QString server = selectedServer();
+        const QStringList servers = selectedServers();
         const QString request = m_controls.requestBox->text();
         try {
-            m_scripts.statusQuery(server, request);
+            m_scripts.statusQuery(servers, request);
         } catch (const VisiblePasswordError &question) {
             if (confirmVisiblePassword(question.message()))
-                m_scripts.statusQuery(server, request, StatusQuery::Password::MayShow);
+                m_scripts.statusQuery(servers, request, StatusQuery::Password::MayShow);
         }
     });
 }

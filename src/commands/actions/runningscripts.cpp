@@ -277,24 +277,120 @@ void RunningScripts::forgetStopped()
     }
 }
 
+void RunningScripts::setStatusPause(int ms)
+{
+    for (StatusQuery &query : m_statusQueries)
+        query.setPause(ms);
+}
+
 void RunningScripts::statusQuery(const QString &server, const QString &request, StatusQuery::Password password)
 {
+    statusQuery(QStringList{server}, request, password);
+}
+
+void RunningScripts::statusQuery(const QStringList &selected, const QString &request, StatusQuery::Password password)
+{
     // The box is this query's now, even if it is refused.
-    m_status.reset();
-    const ScriptRunner::StartedScript started = m_statusQuery.start(m_folder, server, request, password);
-    m_status = std::make_unique<StatusFollow>(started, StatusQuery::resultPath(m_folder), m_statusQuery.pause());
-    connect(m_status.get(), &StatusFollow::arrived, this, &RunningScripts::statusArrived);
-    connect(m_status.get(), &StatusFollow::failed, this, &RunningScripts::statusFailed);
-    connect(m_status.get(), &StatusFollow::finished, this, &RunningScripts::statusFinished);
+    m_status.clear();
+    m_currentStatus = 0;
+    m_statusBefore.clear();
+    m_statusSection.clear();
+    QStringList servers;
+    QSet<QString> seen;
+    for (const QString &server : selected) {
+        if (!seen.contains(server)) {
+            seen.insert(server);
+            servers << server;
+        }
+    }
+    if (servers.isEmpty())
+        servers << QString();
+    QList<AppFolder> folders{m_folder};
+    for (qsizetype i = 1; i < servers.size(); ++i)
+        folders << ServerFolder::make(m_folder, servers.at(i));
+    while (m_statusQueries.size() < size_t(servers.size()))
+        m_statusQueries.emplace_back(m_statusQueries.front().pause());
+    // The queries of a longer request before go too.
+    for (size_t i = size_t(servers.size()); i < m_statusQueries.size(); ++i)
+        m_statusQueries[i].stopLast();
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        StatusQuery &query = m_statusQueries[size_t(i)];
+        const ScriptRunner::StartedScript started = query.start(folders.at(i), servers.at(i), request, password);
+        Followed followed{servers.at(i),
+                          std::make_unique<StatusFollow>(started, StatusQuery::resultPath(folders.at(i)), query.pause())};
+        StatusFollow *follow = followed.follow.get();
+        const size_t index = m_status.size();
+        m_status.push_back(std::move(followed));
+        connect(follow, &StatusFollow::failed, this, &RunningScripts::statusFailed);
+        if (servers.size() == 1) {
+            connect(follow, &StatusFollow::arrived, this, &RunningScripts::statusArrived);
+            connect(follow, &StatusFollow::finished, this, &RunningScripts::statusFinished);
+            continue;
+        }
+        connect(follow, &StatusFollow::arrived, this, [this, index] {
+            if (index == m_currentStatus)
+                emit statusArrived();
+        });
+        connect(follow, &StatusFollow::finished, this, [this, index] { statusEnded(index); });
+    }
+}
+
+void RunningScripts::statusEnded(size_t index)
+{
+    if (index != m_currentStatus)
+        return;
+    // What is left of it, and of those after it that have ended too.
+    emit statusArrived();
+    if (m_currentStatus == m_status.size())
+        emit statusFinished();
+}
+
+bool RunningScripts::statusFollowed() const
+{
+    if (m_status.size() == 1)
+        return !m_status.front().follow->done();
+    return m_currentStatus < m_status.size();
 }
 
 void RunningScripts::releaseStatus()
 {
-    m_status.reset();
+    m_status.clear();
+    m_currentStatus = 0;
 }
 
 QString RunningScripts::takeStatusText(bool *whole)
 {
     *whole = false;
-    return m_status ? m_status->take(whole) : QString();
+    if (m_status.empty())
+        return QString();
+    if (m_status.size() == 1)
+        return m_status.front().follow->take(whole);
+    QString out;
+    while (m_currentStatus < m_status.size()) {
+        Followed &followed = m_status[m_currentStatus];
+        bool replace = false;
+        QString text = followed.follow->take(&replace);
+        if (!followed.started || replace) {
+            // Its answer anew, under its line; once it had shown something,
+            // everything before it is shown again with it.
+            const bool again = followed.started;
+            followed.started = true;
+            m_statusSection = serverLine(followed.server) + text;
+            if (again || *whole) {
+                *whole = true;
+                out = m_statusBefore + m_statusSection;
+            } else {
+                out += m_statusSection;
+            }
+        } else {
+            m_statusSection += text;
+            out += text;
+        }
+        if (!followed.follow->done())
+            break;
+        m_statusBefore += m_statusSection;
+        m_statusSection.clear();
+        ++m_currentStatus;
+    }
+    return out;
 }

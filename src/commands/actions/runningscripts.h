@@ -69,16 +69,23 @@ public:
     // StatusQuery::start does, before anything is stopped.
     void statusQuery(const QString &server, const QString &request,
                      StatusQuery::Password password = StatusQuery::Password::Hidden);
+    // The same request to every one of `servers` at once (the same text twice
+    // once): their answers one after another, each under a line naming its
+    // server, each followed as it arrives once those before it have ended.
+    // The first one's files are the program folder's; every other's are in
+    // its folder (see ServerFolder). With one server, exactly the above.
+    void statusQuery(const QStringList &servers, const QString &request,
+                     StatusQuery::Password password = StatusQuery::Password::Hidden);
     // The output box is taken by something else: the running query goes on,
     // but nothing more of it is shown.
     void releaseStatus();
     // What to show of the query's answer (see StatusFollow::take).
     QString takeStatusText(bool *whole);
     // A status query's answer is still being followed.
-    bool statusFollowed() const { return m_status && !m_status->done(); }
+    bool statusFollowed() const;
 
     // The status query's pause; only tests and benchmarks change it.
-    void setStatusPause(int ms) { m_statusQuery.setPause(ms); }
+    void setStatusPause(int ms);
 
 signals:
     // A purge's notification is to show `body` (its progress, then its report).
@@ -127,6 +134,21 @@ private:
     quint64 m_lastGroup = 0;
     quint64 m_purgeCount = 0;
 
-    StatusQuery m_statusQuery;
-    std::unique_ptr<StatusFollow> m_status;
+    // One query a server of the last request, the first server's first: each
+    // stops its own last script.
+    std::vector<StatusQuery> m_statusQueries{StatusQuery()};
+    // The answers followed, a server each; the box shows them in this order.
+    struct Followed
+    {
+        QString server;
+        std::unique_ptr<StatusFollow> follow;
+        bool started = false;
+    };
+    std::vector<Followed> m_status;
+    size_t m_currentStatus = 0;
+    // Several servers: the answers of those that have ended, each under its
+    // line, and the one being followed.
+    QString m_statusBefore;
+    QString m_statusSection;
+    void statusEnded(size_t index);
 };

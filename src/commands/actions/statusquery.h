@@ -60,10 +60,11 @@ public:
     // is dropped from.
     static QString resultPath(const AppFolder &folder);
 
-private:
     // Ends the last query, if it still runs, and removes its config file,
     // which a script ended early never got to.
     void stopLast();
+
+private:
 
     int m_pauseMs;
     ScriptRunner::StartedScript m_lastScript;
