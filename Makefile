@@ -38,7 +38,7 @@ PACKAGES := cmake make g++ qt6-base-dev qt6-tools-dev qt6-l10n-tools libgl-dev l
 
 WINDOWS_BUILD_DIR ?= build-windows
 
-.PHONY: all deps packages build run install peers test test-debian13 e2e bench bench-squid windows clean
+.PHONY: bench-fleet all deps packages build run install peers test test-debian13 e2e bench bench-squid windows clean
 
 all: build
 
@@ -95,6 +95,13 @@ bench: build
 # (bench/squidpurge.cpp).
 bench-squid: build
 	tools/local-cache-server run $(BUILD_DIR)/bench/quellory_squidbench 10000
+
+# One purge of 10,000 URLs on 20 squids at once (the run's own and 19 started
+# beside it on 127.0.0.2 and on) beside 20 curl --parallel runs of the same
+# requests (bench/fleetpurge.cpp). Squid's read_ahead_gap lets each listing
+# come whole.
+bench-fleet: build
+	QUELLORY_READ_AHEAD_GAP="64 MB" tools/local-cache-server run $(BUILD_DIR)/bench/quellory_fleetbench 20 10000
 
 # Its own build tree; the Windows Qt is cached under ~/.cache/quellory.
 windows: deps
