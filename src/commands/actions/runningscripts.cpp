@@ -80,23 +80,11 @@ QString RunningScripts::purge(const QString &server, const QString &urls, const 
 QString RunningScripts::purge(const QStringList &selected, const QString &urls, const QString &statusRequest,
                               StatusQuery::Password password)
 {
-    // The same server twice is purged once.
-    QStringList servers;
-    QSet<QString> seen;
-    for (const QString &server : selected) {
-        if (!seen.contains(server)) {
-            seen.insert(server);
-            servers << server;
-        }
-    }
-    if (servers.isEmpty())
-        servers << QString();
+    const QStringList servers = uniqueServers(selected);
     // Every text of every server passes before anything is stopped or written.
     for (const QString &server : std::as_const(servers))
         PurgeListing::check(m_folder, server, urls, statusRequest, password);
-    QList<AppFolder> folders{m_folder};
-    for (qsizetype i = 1; i < servers.size(); ++i)
-        folders << ServerFolder::make(m_folder, servers.at(i));
+    const QList<AppFolder> folders = foldersOf(servers);
 
     QList<ScriptRunner::StartedScript> before;
     if (const PurgeGroup *last = lastGroup()) {
@@ -156,6 +144,30 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
         m_purges.pop_front();
     }
     return shown;
+}
+
+QStringList RunningScripts::uniqueServers(const QStringList &selected)
+{
+    // The same server twice is asked once.
+    QStringList servers;
+    QSet<QString> seen;
+    for (const QString &server : selected) {
+        if (!seen.contains(server)) {
+            seen.insert(server);
+            servers << server;
+        }
+    }
+    if (servers.isEmpty())
+        servers << QString();
+    return servers;
+}
+
+QList<AppFolder> RunningScripts::foldersOf(const QStringList &servers) const
+{
+    QList<AppFolder> folders{m_folder};
+    for (qsizetype i = 1; i < servers.size(); ++i)
+        folders << ServerFolder::make(m_folder, servers.at(i));
+    return folders;
 }
 
 QString RunningScripts::serverLine(const QString &server)
@@ -295,19 +307,8 @@ void RunningScripts::statusQuery(const QStringList &selected, const QString &req
     m_currentStatus = 0;
     m_statusBefore.clear();
     m_statusSection.clear();
-    QStringList servers;
-    QSet<QString> seen;
-    for (const QString &server : selected) {
-        if (!seen.contains(server)) {
-            seen.insert(server);
-            servers << server;
-        }
-    }
-    if (servers.isEmpty())
-        servers << QString();
-    QList<AppFolder> folders{m_folder};
-    for (qsizetype i = 1; i < servers.size(); ++i)
-        folders << ServerFolder::make(m_folder, servers.at(i));
+    const QStringList servers = uniqueServers(selected);
+    const QList<AppFolder> folders = foldersOf(servers);
     while (m_statusQueries.size() < size_t(servers.size()))
         m_statusQueries.emplace_back(m_statusQueries.front().pause());
     // The queries of a longer request before go too.

@@ -125,6 +125,11 @@ private:
     // A server's progress or report, for its purge's notification.
     void watchNotice(quint64 id, PurgeWatch *watch, const QString &body);
     static QString serverLine(const QString &server);
+    // The selected servers, each text once, in order; one empty text for none.
+    static QStringList uniqueServers(const QStringList &selected);
+    // Each server's folder: the program's for the first, its own for the others
+    // (made if need be, see ServerFolder). Throws FileError.
+    QList<AppFolder> foldersOf(const QStringList &servers) const;
 
     AppFolder m_folder;
     // The last few purges, newest last: their reports may still be asked for
