@@ -634,7 +634,16 @@ void TestWindows::controlCharacters()
         writer.writeLine(command.purge(QStringLiteral("last"), result));
         writer.close();
     }
-    const QString error = runScripts({windowsFile(windowsApp, QStringLiteral("test.bat"))}, appPath, machine);
+    // Wine now and then loses a process cmd.exe was to start (see scripts()):
+    // a call missing altogether is tried once more. A character changed on
+    // the way still makes its call, with other bytes.
+    QString error;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        error = runScripts({windowsFile(windowsApp, QStringLiteral("test.bat"))}, appPath, machine);
+        if (!error.isEmpty() || recordedCalls(appPath).size() == controls.size() + 1)
+            break;
+        qWarning("%d of %d calls, trying once more", int(recordedCalls(appPath).size()), int(controls.size() + 1));
+    }
     QVERIFY2(error.isEmpty(), qPrintable(error));
 
     const QList<QByteArray> calls = recordedCalls(appPath);
