@@ -65,10 +65,15 @@ QString Purge::shown(const AppFolder &folder, const QList<qsizetype> &urlLines)
 {
     ResultReader reader;
     QString shown;
-    for (const qsizetype line : urlLines)
-        reader.append(shown, resultPath(folder, line));
+    appendShown(reader, shown, folder, urlLines);
     reader.finish(shown, ResultReader::Kind::Purge);
     return shown;
+}
+
+void Purge::appendShown(ResultReader &reader, QString &shown, const AppFolder &folder, const QList<qsizetype> &urlLines)
+{
+    for (const qsizetype line : urlLines)
+        reader.append(shown, resultPath(folder, line));
 }
 
 namespace {
@@ -222,14 +227,18 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
     }
 }
 
-QString Purge::run(const AppFolder &folder, const QString &server, const QString &urls,
-                   ScriptRunner::StartedScript *last, QList<qsizetype> *purged, int *answers,
-                   const LineValues &values, const QStringList &valueList)
+namespace {
+// Writes the purge script (see Purge::run) and gives back the path to start;
+// its lanes' files stay, to be started or discarded. `shown`, when given, gets
+// what the result files held before.
+QString writeScript(const AppFolder &folder, const QString &server, const QString &urls,
+                    ScriptRunner::StartedScript *last, QList<qsizetype> *purged, int *answers,
+                    const Purge::LineValues &values, const QStringList &valueList, QString *shown)
 {
     const CacheClient client = CacheClient::find(folder);
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
-    const QString path = scriptPath(folder);
+    const QString path = Purge::scriptPath(folder);
     const QStringList encodings = values ? valueList : EncodingList(folder).load();
     if (answers && !values)
         *answers = 1 + int(encodings.size());
@@ -241,17 +250,16 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
         writer->writeRunCopy();
     };
     ResultReader reader;
-    QString shown;
     qsizetype lastLine = -1;
     if (purged)
         purged->clear();
-    // A lane's config file goes once the script is started, or never was.
+    // A lane's config file goes unless the script is written whole.
     QStringList configs;
     auto removeConfigs = qScopeGuard([&configs] {
         for (const QString &config : std::as_const(configs))
             QFile::remove(config);
     });
-    Lanes lanes;
+    Purge::Lanes lanes;
     lanes.runPath = [&] {
         create();
         return writer->runPath();
@@ -261,14 +269,14 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
         CompanionFile::write(path, bytes);
     };
     lanes.config = [&](qsizetype lane, const QString &text) {
-        companion(LaneLines::configPath(lanePrefix(writer->runPath(), lane)),
+        companion(LaneLines::configPath(Purge::lanePrefix(writer->runPath(), lane)),
                   dialect == ShellDialect::Cmd ? CurlConfigQuote::toAnsi(codePages, text) : text.toLocal8Bit());
     };
     lanes.script = [&](qsizetype lane, const QStringList &lines) {
-        companion(lanePrefix(writer->runPath(), lane) + QStringLiteral(".bat"),
+        companion(Purge::lanePrefix(writer->runPath(), lane) + QStringLiteral(".bat"),
                   CodePageRule::toAnsi(codePages, lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
     };
-    script(
+    Purge::script(
             folder, server, urls, dialect, codePages, client,
             [&](qsizetype urlLine, const QString &line, const QString &result) {
                 // Created only now: every text has passed its check.
@@ -281,7 +289,8 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
                 lastLine = urlLine;
                 // The script has not run yet: this is what an earlier purge left under
                 // this number.
-                reader.append(shown, result);
+                if (shown)
+                    reader.append(*shown, result);
                 if (purged)
                     purged->append(urlLine);
             },
@@ -290,10 +299,44 @@ QString Purge::run(const AppFolder &folder, const QString &server, const QString
     if (!writer)
         create();
     writer->close();
-    reader.finish(shown, ResultReader::Kind::Purge);
-    const ScriptRunner::StartedScript started = ScriptRunner::start(writer->runPath());
+    if (shown)
+        reader.finish(*shown, ResultReader::Kind::Purge);
     removeConfigs.dismiss();
+    return writer->runPath();
+}
+} // namespace
+
+QString Purge::run(const AppFolder &folder, const QString &server, const QString &urls,
+                   ScriptRunner::StartedScript *last, QList<qsizetype> *purged, int *answers,
+                   const LineValues &values, const QStringList &valueList)
+{
+    QString shown;
+    Written written;
+    written.runPath = writeScript(folder, server, urls, last, purged, answers, values, valueList, &shown);
+    const ScriptRunner::StartedScript started = start(written);
     if (last)
         *last = started;
     return shown;
+}
+
+Purge::Written Purge::write(const AppFolder &folder, const QString &server, const QString &urls,
+                            const LineValues &values, const QStringList &valueList)
+{
+    Written written;
+    written.runPath = writeScript(folder, server, urls, nullptr, &written.purged, nullptr, values, valueList, nullptr);
+    return written;
+}
+
+ScriptRunner::StartedScript Purge::start(const Written &written)
+{
+    // ScriptRunner::start leaves nothing of a script that does not start.
+    return ScriptRunner::start(written.runPath);
+}
+
+void Purge::Written::discard() const
+{
+    if (runPath.isEmpty())
+        return;
+    QFile::remove(runPath);
+    CompanionFile::removeAll(runPath);
 }

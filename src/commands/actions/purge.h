@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/actions/resultreader.h"
 #include "commands/scriptlines/cacheclient.h"
 #include "commands/scriptlines/codepages.h"
 #include "commands/scriptlines/shelldialect.h"
@@ -113,10 +114,34 @@ QString run(const AppFolder &folder, const QString &server, const QString &urls,
             ScriptRunner::StartedScript *last = nullptr, QList<qsizetype> *purged = nullptr, int *answers = nullptr,
             const LineValues &values = LineValues(), const QStringList &valueList = QStringList());
 
+// A purge script written by write() and not started yet.
+struct Written
+{
+    QString runPath;
+    // The URL lines it purges, in the order it runs them.
+    QList<qsizetype> purged;
+
+    // Removes the run copy and the files beside it, for a script that will
+    // never start.
+    void discard() const;
+};
+
+// The first half of run(), without `last`, `answers` or the shown text: the
+// script of these texts, written but not started. Touches no window and may
+// run on any thread. Throws as run() does.
+Written write(const AppFolder &folder, const QString &server, const QString &urls,
+              const LineValues &values = LineValues(), const QStringList &valueList = QStringList());
+// Its second half: starts what write() wrote (see ScriptRunner::start). A
+// script that does not start leaves none of its files. Throws FileError.
+ScriptRunner::StartedScript start(const Written &written);
+
 // What the result files of these URL lines hold now, exactly as run() shows
 // them: joined in this order, the missing-file text for a file that is not
 // there, cut at ResultReader's limit. Throws FileError.
 QString shown(const AppFolder &folder, const QList<qsizetype> &urlLines);
+// The same appended to `shown`, with `reader`'s limit, which several
+// servers' result files then share; the caller ends it (ResultReader::finish).
+void appendShown(ResultReader &reader, QString &shown, const AppFolder &folder, const QList<qsizetype> &urlLines);
 
 QString scriptPath(const AppFolder &folder);
 // "nslookup<line>.txt"

@@ -27,9 +27,9 @@ PurgeWatch::PurgeWatch(Purge purge)
     });
     connect(&m_planning, &QFutureWatcher<Planned>::finished, this, [this] {
         // waitForPlan() may have taken it already.
-        if (m_cancelled->load() || !m_purge.listing || m_planned.plan || !m_planned.error.isEmpty())
+        if (m_cancelled->load() || !m_purge.listing || m_planTaken)
             return;
-        m_planned = m_planning.result();
+        takePlan();
         emit planned(m_purge.id);
     });
     m_poll.start(kPollMs);
@@ -41,6 +41,10 @@ PurgeWatch::Planned PurgeWatch::makePlan(const AppFolder &folder, const QString 
     // Nothing may leave the task: the purge would wait for ever.
     try {
         planned.plan = PurgeListing::plan(folder, server, urls, EncodingList(folder).load());
+        // Thousands of lines a server: written here, not on the window's thread.
+        const PurgeListing::Plan &plan = *planned.plan;
+        planned.written = ::Purge::write(
+                folder, server, urls, [&plan](qsizetype line) { return plan.of(line); }, plan.valueList);
     } catch (const ActionError &error) {
         planned.error = error.message();
     } catch (const std::exception &error) {
@@ -49,14 +53,22 @@ PurgeWatch::Planned PurgeWatch::makePlan(const AppFolder &folder, const QString 
     return planned;
 }
 
+void PurgeWatch::takePlan()
+{
+    if (m_planTaken)
+        return;
+    m_planning.waitForFinished();
+    m_planned = m_planning.result();
+    m_planTaken = true;
+}
+
 void PurgeWatch::waitForPlan()
 {
-    if (!m_purge.listing || m_planned.plan || !m_planned.error.isEmpty())
+    if (!m_purge.listing || m_planTaken)
         return;
     m_poll.stop();
     if (m_planningStarted) {
-        m_planning.waitForFinished();
-        m_planned = m_planning.result();
+        takePlan();
         return;
     }
     // Its client gives up on a report that stalls.
@@ -64,20 +76,32 @@ void PurgeWatch::waitForPlan()
         QThread::msleep(kPollMs / 4);
     removeListingConfig();
     m_planned = makePlan(m_purge.folder, m_purge.server, m_purge.urls);
+    m_planTaken = true;
 }
 
-void PurgeWatch::purging(const ScriptRunner::StartedScript &script, QList<qsizetype> urlLines)
+void PurgeWatch::settlePlanning()
+{
+    if (m_planningStarted)
+        m_planning.waitForFinished();
+}
+
+void PurgeWatch::purging(const ScriptRunner::StartedScript &script)
 {
     m_purge.listing = false;
     m_purge.urls.clear();
     m_purge.script = script;
-    m_purge.urlLines = std::move(urlLines);
+    if (m_planned.written)
+        m_purge.urlLines = m_planned.written->purged;
+    m_planned.written.reset();
     m_running.restart();
     m_poll.start(kPollMs);
 }
 
 void PurgeWatch::failed(const QString &body)
 {
+    if (m_planned.written)
+        m_planned.written->discard();
+    m_planned.written.reset();
     m_purge.listing = false;
     m_poll.stop();
     m_ended = true;
@@ -96,6 +120,12 @@ qsizetype PurgeWatch::answered() const
 PurgeWatch::~PurgeWatch()
 {
     m_cancelled->store(true);
+    // A script written for a purge that was dropped before it started would
+    // be started by no one.
+    if (m_planningStarted)
+        takePlan();
+    if (m_planned.written)
+        m_planned.written->discard();
     removeListingConfig();
 }
 

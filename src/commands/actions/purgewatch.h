@@ -1,5 +1,6 @@
 #pragma once
 
+#include "commands/actions/purge.h"
 #include "commands/actions/purgelisting.h"
 #include "commands/actions/purgereport.h"
 #include "commands/scripts/scriptrunner.h"
@@ -48,15 +49,18 @@ public:
         QString listingConfig;
     };
 
-    // The plan, or why there is none.
+    // The plan and the purge's own script, written from it, or why there
+    // is none.
     struct Planned
     {
         std::optional<PurgeListing::Plan> plan;
+        std::optional<::Purge::Written> written;
         QString error;
     };
 
     explicit PurgeWatch(Purge purge);
-    // A report still being made is dropped, not waited for.
+    // A report still being made is dropped, not waited for; a plan being made
+    // is waited for, and a script written from it and not started removed.
     ~PurgeWatch() override;
 
     const Purge &purge() const { return m_purge; }
@@ -66,10 +70,15 @@ public:
     bool listing() const { return m_purge.listing; }
     // Blocks until the listing has ended and its plan is made.
     void waitForPlan();
+    // Blocks while a plan is being made, so that nothing writes into the
+    // folder behind the caller's back; starts none.
+    void settlePlanning();
     // The plan once planned() has been told, or waitForPlan() has returned.
     const Planned &plan() const { return m_planned; }
-    // The purge's own script runs now; its result files are those of `urlLines`.
-    void purging(const ScriptRunner::StartedScript &script, QList<qsizetype> urlLines);
+    // The script written from the plan runs now (its URL lines are the
+    // result files to read), or could not start (see failed()): it is no
+    // longer this watch's to remove.
+    void purging(const ScriptRunner::StartedScript &script);
     // It could not start: the notification says why, and that is its report.
     void failed(const QString &body);
     // Once reported: its report, or why it did not start.
@@ -90,7 +99,10 @@ signals:
 private:
     void poll();
     void removeListingConfig();
+    // The plan, and the purge's script written from it.
     static Planned makePlan(const AppFolder &folder, const QString &server, const QString &urls);
+    // Takes the planning task's result, unless it was taken before.
+    void takePlan();
     // How many lines have answered: each lane runs its lines in order, and
     // each squidclient's redirection rewrites its result file as it starts;
     // a curl lane's answers so far tell their last line.
@@ -107,6 +119,7 @@ private:
     QFutureWatcher<PurgeReport> m_report;
     QFutureWatcher<Planned> m_planning;
     bool m_planningStarted = false;
+    bool m_planTaken = false;
     Planned m_planned;
     std::optional<PurgeReport> m_result;
     QString m_failure;
