@@ -80,6 +80,9 @@ private slots:
     void purgeOverARunningPurge();
     void purgeListingFirst();
     void purgeOnSeveralServers();
+    void severalServersOneRefused_data();
+    void severalServersOneRefused();
+    void severalServersShareTheLimit();
     void endlessAnswerIsCut();
     void statusAnswerFollowed();
     void serverListTooLarge_data();
@@ -676,6 +679,71 @@ void TestWindow::purgeOnSeveralServers()
     const QString answer = QStringLiteral("answer for /squid-internal-mgr/\r\nstand-in error\r\n");
     QCOMPARE(control<OutputBox>("Text3")->document()->text(),
              QStringLiteral("=== one ===\r\n") + answer + QStringLiteral("=== two ===\r\nfrom two\r\n") + answer);
+}
+
+void TestWindow::severalServersOneRefused_data()
+{
+    QTest::addColumn<bool>("status");
+    QTest::newRow("purge") << false;
+    QTest::newRow("status query") << true;
+}
+
+void TestWindow::severalServersOneRefused()
+{
+    // The second server's text is refused: the first one is not asked either.
+    QFETCH(bool, status);
+    const QString button = status ? QStringLiteral("Command2") : QStringLiteral("Command1");
+    const QString script = status ? StatusQuery::scriptPath(AppFolder(m_dir->path()))
+                                  : Purge::scriptPath(AppFolder(m_dir->path()));
+    StandInClient client(m_dir->path());
+    QVERIFY(FileBytes::write(serverFile(), "one\r\nt\x01wo\r\n"));
+    openWindow();
+    auto *list = control<QListWidget>("List1");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(m_window->selectedServers().mid(0, 2), (QStringList{"one", QStringLiteral("t\x01wo")}));
+    BoxText::setText(control<QPlainTextEdit>("Text1"), QStringLiteral("http://a/"));
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>(qPrintable(button)), Qt::LeftButton);
+    QCOMPARE(watcher.seen().size(), 1);
+    QCOMPARE(watcher.seen().first().objectName, QStringLiteral("failureBox"));
+    // Written on the click, or never.
+    QVERIFY(!QFile::exists(script));
+    QVERIFY(!m_window->statusFollowed());
+    QVERIFY(!m_window->purgeRunning());
+}
+
+void TestWindow::severalServersShareTheLimit()
+{
+    // Two servers' earlier answers, 150 MiB each: the box shows 256 MiB of
+    // them in all, not 256 MiB a server, and then where it cut.
+    StandInClient client(m_dir->path());
+    QVERIFY(FileBytes::write(serverFile(), "one\r\ntwo\r\n"));
+    const AppFolder one(m_dir->path());
+    const AppFolder two = ServerFolder::make(one, QStringLiteral("two"));
+    const QByteArray chunk = QByteArray((1 << 20) - 1, 'x') + '\n';
+    for (const AppFolder &folder : {one, two}) {
+        QFile file(Purge::resultPath(folder, 0));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 150; ++i)
+            QCOMPARE(file.write(chunk), chunk.size());
+    }
+    openWindow();
+    auto *list = control<QListWidget>("List1");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    BoxText::setText(control<QPlainTextEdit>("Text1"), QStringLiteral("http://a/"));
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    const OutputDocument *doc = control<OutputBox>("Text3")->document();
+    // "=== one ===", 150 lines, "=== two ===", 106 lines, the cut line.
+    QCOMPARE(doc->lineCount(), 1 + 150 + 1 + 106 + 1);
+    QCOMPARE(doc->textRange(doc->lineStart(151), doc->lineEnd(151)), QStringLiteral("=== two ==="));
+    const int last = doc->lineCount() - 1;
+    const QString cutLine = doc->textRange(doc->lineStart(last), doc->lineEnd(last));
+    QVERIFY2(cutLine.contains(Purge::resultPath(two, 0)) && cutLine.contains(QStringLiteral("256 MiB")),
+             qPrintable(cutLine));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->purgeReportPending(), kForever);
 }
 
 void TestWindow::endlessAnswerIsCut()

@@ -88,8 +88,12 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
 
     QList<ScriptRunner::StartedScript> before;
     if (const PurgeGroup *last = lastGroup()) {
-        for (const auto &watch : last->servers)
+        for (const auto &watch : last->servers) {
+            // A plan being made writes its script into the same folder: it
+            // is done before this purge writes there, and is then never started.
+            watch->settlePlanning();
             before << watch->purge().script;
+        }
     }
     for (const ScriptRunner::StartedScript &script : std::as_const(before))
         ScriptRunner::stop(script);
@@ -103,6 +107,8 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
     QList<ScriptRunner::StartedScript> started;
     QStringList configs;
     QString shown;
+    // One limit for all servers' answers: the box shows one text.
+    ResultReader reader;
     try {
         for (qsizetype i = 0; i < servers.size(); ++i) {
             // The server is asked what it holds first; the purge's own script
@@ -111,10 +117,12 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
             started << PurgeListing::start(folders.at(i), servers.at(i), urls, nullptr, statusRequest, password,
                                            &config, true);
             configs << config;
-            if (servers.size() > 1)
+            // Past the limit, the cut line alone names where the rest is.
+            if (servers.size() > 1 && !reader.cut())
                 shown += serverLine(servers.at(i));
-            shown += Purge::shown(folders.at(i), urlLines);
+            Purge::appendShown(reader, shown, folders.at(i), urlLines);
         }
+        reader.finish(shown, ResultReader::Kind::Purge);
     } catch (...) {
         for (const ScriptRunner::StartedScript &script : std::as_const(started))
             ScriptRunner::stop(script);
@@ -185,15 +193,9 @@ void RunningScripts::startPlanned(PurgeWatch *watch)
         return;
     const PurgeWatch::Planned &planned = watch->plan();
     QString error = planned.error;
-    if (planned.plan) {
-        const PurgeListing::Plan &plan = *planned.plan;
-        QList<qsizetype> urlLines;
-        ScriptRunner::StartedScript script = watch->purge().script;
+    if (planned.written) {
         try {
-            Purge::run(
-                    watch->purge().folder, watch->purge().server, watch->purge().urls, &script, &urlLines, nullptr,
-                    [&plan](qsizetype line) { return plan.of(line); }, plan.valueList);
-            watch->purging(script, std::move(urlLines));
+            watch->purging(Purge::start(*planned.written));
             return;
         } catch (const ActionError &failure) {
             error = failure.message();
@@ -254,8 +256,14 @@ QString RunningScripts::shownResults(quint64 purge) const
     if (found->servers.size() == 1)
         return Purge::shown(found->servers.front()->purge().folder, found->servers.front()->purge().urlLines);
     QString shown = found->table;
-    for (const auto &server : found->servers)
-        shown += serverLine(server->purge().server) + Purge::shown(server->purge().folder, server->purge().urlLines);
+    ResultReader reader;
+    for (const auto &server : found->servers) {
+        if (reader.cut())
+            break;
+        shown += serverLine(server->purge().server);
+        Purge::appendShown(reader, shown, server->purge().folder, server->purge().urlLines);
+    }
+    reader.finish(shown, ResultReader::Kind::Purge);
     return shown;
 }
 
@@ -308,6 +316,9 @@ void RunningScripts::statusQuery(const QStringList &selected, const QString &req
     m_statusBefore.clear();
     m_statusSection.clear();
     const QStringList servers = uniqueServers(selected);
+    // Every server's text passes before any query is started or stopped.
+    for (const QString &server : servers)
+        StatusQuery::check(m_folder, server, request, password);
     const QList<AppFolder> folders = foldersOf(servers);
     while (m_statusQueries.size() < size_t(servers.size()))
         m_statusQueries.emplace_back(m_statusQueries.front().pause());
@@ -316,7 +327,16 @@ void RunningScripts::statusQuery(const QStringList &selected, const QString &req
         m_statusQueries[i].stopLast();
     for (qsizetype i = 0; i < servers.size(); ++i) {
         StatusQuery &query = m_statusQueries[size_t(i)];
-        const ScriptRunner::StartedScript started = query.start(folders.at(i), servers.at(i), request, password);
+        ScriptRunner::StartedScript started;
+        try {
+            started = query.start(folders.at(i), servers.at(i), request, password);
+        } catch (...) {
+            // A file that failed for one server: none of this request runs on.
+            for (qsizetype k = 0; k < i; ++k)
+                m_statusQueries[size_t(k)].stopLast();
+            m_status.clear();
+            throw;
+        }
         Followed followed{servers.at(i),
                           std::make_unique<StatusFollow>(started, StatusQuery::resultPath(folders.at(i)), query.pause())};
         StatusFollow *follow = followed.follow.get();

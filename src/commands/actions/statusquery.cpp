@@ -56,6 +56,22 @@ void StatusQuery::stopLast()
     m_lastConfig.clear();
 }
 
+void StatusQuery::check(const SquidclientLine &command, const CacheClient &client, const QString &request,
+                        Password password)
+{
+    command.check(request, QCoreApplication::translate("StatusQuery", "The request"));
+    if (ManagerRequest::parse(request).withPassword && client.kind() == CacheClient::Kind::Squidclient
+        && password != Password::MayShow)
+        throw VisiblePasswordError();
+}
+
+void StatusQuery::check(const AppFolder &folder, const QString &server, const QString &request, Password password)
+{
+    const CacheClient client = CacheClient::find(folder, ManagerRequest::parse(request).withPassword);
+    check(SquidclientLine(nativeShellDialect(), folder, server, CodePages::ofSystem(), client), client, request,
+          password);
+}
+
 ScriptRunner::StartedScript StatusQuery::start(const AppFolder &folder, const QString &server, const QString &request,
                                                Password password)
 {
@@ -68,11 +84,8 @@ ScriptRunner::StartedScript StatusQuery::start(const AppFolder &folder, const QS
 {
     const ShellDialect dialect = nativeShellDialect();
     const CodePages codePages = CodePages::ofSystem();
-    const bool withPassword = ManagerRequest::parse(request).withPassword;
     const SquidclientLine command(dialect, folder, server, codePages, client);
-    command.check(request, QCoreApplication::translate("StatusQuery", "The request"));
-    if (withPassword && client.kind() == CacheClient::Kind::Squidclient && password != Password::MayShow)
-        throw VisiblePasswordError();
+    check(command, client, request, password);
 
     // The last query may still be writing into the result file (a slow server);
     // its answer is no longer wanted, and it must not mix with the new one.

@@ -2,6 +2,7 @@
 
 #include "commands/scriptlines/cacheclient.h"
 #include "commands/scriptlines/codepages.h"
+#include "commands/scriptlines/squidclientline.h"
 #include "commands/scriptlines/shelldialect.h"
 #include "commands/scripts/scriptrunner.h"
 #include "storage/appfolder.h"
@@ -45,6 +46,11 @@ public:
     ScriptRunner::StartedScript start(const AppFolder &folder, const QString &server, const QString &request,
                                       const CacheClient &client, Password password);
 
+    // Every check start() makes before it writes or stops anything, and
+    // throws as it does then: touches no file.
+    static void check(const AppFolder &folder, const QString &server, const QString &request,
+                      Password password = Password::Hidden);
+
     // start(), the pause, and what the result file holds then, cut at
     // ResultReader's limit. Throws as start() does.
     QString run(const AppFolder &folder, const QString &server, const QString &request,
@@ -65,6 +71,8 @@ public:
     void stopLast();
 
 private:
+    static void check(const SquidclientLine &command, const CacheClient &client, const QString &request,
+                      Password password);
 
     int m_pauseMs;
     ScriptRunner::StartedScript m_lastScript;
