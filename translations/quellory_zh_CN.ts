@@ -210,7 +210,7 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
     <message>
         <location filename="../src/commands/actions/purgegrid.cpp" line="40"/>
         <source>Not purged: %1</source>
-        <translation>未清除：%1</translation>
+        <translation>清除失败：%1</translation>
     </message>
     <message>
         <location filename="../src/commands/actions/purgegrid.cpp" line="40"/>
@@ -306,7 +306,7 @@ There is no squidclient beside the program (%1), and no curl (%2). Put squidclie
     <message>
         <location filename="../src/commands/actions/purgereport.cpp" line="130"/>
         <source>Not purged: %1</source>
-        <translation>未清除：%1</translation>
+        <translation>清除失败：%1</translation>
     </message>
     <message>
         <location filename="../src/commands/actions/purgereport.cpp" line="136"/>

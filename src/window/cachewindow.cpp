@@ -72,8 +72,12 @@ QStringList CacheWindow::selectedServers() const
     std::sort(selected.begin(), selected.end(),
               [list](QListWidgetItem *a, QListWidgetItem *b) { return list->row(a) < list->row(b); });
     QStringList servers;
-    for (const QListWidgetItem *item : std::as_const(selected))
-        servers << item->text();
+    for (const QListWidgetItem *item : std::as_const(selected)) {
+        // Among several, an empty row (the one after the list's last line
+        // end, taken by Ctrl+A) names no server; alone it is what it always was.
+        if (selected.size() == 1 || !item->text().isEmpty())
+            servers << item->text();
+    }
     if (servers.isEmpty())
         servers << QString();
     return servers;
@@ -81,7 +85,7 @@ QStringList CacheWindow::selectedServers() const
 
 void CacheWindow::announceSelection()
 {
-    const qsizetype count = m_controls.serverList->selectedItems().size();
+    const qsizetype count = m_controls.serverList->selectedItems().size() > 1 ? selectedServers().size() : 1;
     // One or none: the list says what it always said.
     m_controls.serverList->setAccessibleDescription(count > 1 ? tr("%1 servers selected").arg(count) : QString());
 }

@@ -119,7 +119,7 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
             configs << config;
             // Past the limit, the cut line alone names where the rest is.
             if (servers.size() > 1 && !reader.cut())
-                shown += serverLine(servers.at(i));
+                shown += lineBreakAfter(shown) + serverLine(servers.at(i));
             Purge::appendShown(reader, shown, folders.at(i), urlLines);
         }
         reader.finish(shown, ResultReader::Kind::Purge);
@@ -141,7 +141,7 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
         group.servers.push_back(std::make_unique<PurgeWatch>(std::move(purge)));
         PurgeWatch *watch = group.servers.back().get();
         connect(watch, &PurgeWatch::notify, this,
-                [this, watch](quint64 id, const QString &body) { watchNotice(id, watch, body); });
+                [this](quint64 id, const QString &body) { watchNotice(id, body); });
         connect(watch, &PurgeWatch::planned, this, [this, watch] { startPlanned(watch); });
     }
     group.progress.start();
@@ -178,6 +178,13 @@ QList<AppFolder> RunningScripts::foldersOf(const QStringList &servers) const
     return folders;
 }
 
+QString RunningScripts::lineBreakAfter(const QString &text)
+{
+    // An answer without a last line end (the missing-file text has none)
+    // would take the next server's line into its own.
+    return text.isEmpty() || text.endsWith(QLatin1Char('\n')) ? QString() : QStringLiteral("\r\n");
+}
+
 QString RunningScripts::serverLine(const QString &server)
 {
     return tr("=== %1 ===").arg(PurgeReport::serverName(server)) + QStringLiteral("\r\n");
@@ -206,7 +213,7 @@ void RunningScripts::startPlanned(PurgeWatch *watch)
     watch->failed(tr("%1: the purge did not start\n%2").arg(PurgeReport::serverName(watch->purge().server), error));
 }
 
-void RunningScripts::watchNotice(quint64 id, PurgeWatch *watch, const QString &body)
+void RunningScripts::watchNotice(quint64 id, const QString &body)
 {
     const auto found = std::find_if(m_purges.begin(), m_purges.end(), [id](const auto &group) { return group.id == id; });
     if (found == m_purges.end())
@@ -229,16 +236,18 @@ void RunningScripts::watchNotice(quint64 id, PurgeWatch *watch, const QString &b
         emit purgeNotice(id, grid.body());
         return;
     }
-    // Some servers' progress, or report: all of theirs at most once a second.
-    if (!watch->reported() && group.lastProgress >= 0
-        && group.progress.elapsed() - group.lastProgress < PurgeWatch::kProgressEveryMs)
+    // Some servers' progress, or report: all of theirs, as for one server,
+    // once the purge has run a while and then at most once a second.
+    const qint64 now = group.progress.elapsed();
+    if (now < PurgeWatch::kProgressAfterMs
+        || (group.lastProgress >= 0 && now - group.lastProgress < PurgeWatch::kProgressEveryMs))
         return;
     qsizetype answered = 0, total = 0;
     for (const auto &server : group.servers) {
         answered += server->answered();
         total += server->purge().urlLines.size();
     }
-    group.lastProgress = group.progress.elapsed();
+    group.lastProgress = now;
     emit purgeNotice(id, PurgeGrid::progress(group.servers.size(), answered, total));
 }
 
@@ -260,7 +269,7 @@ QString RunningScripts::shownResults(quint64 purge) const
     for (const auto &server : found->servers) {
         if (reader.cut())
             break;
-        shown += serverLine(server->purge().server);
+        shown += lineBreakAfter(shown) + serverLine(server->purge().server);
         Purge::appendShown(reader, shown, server->purge().folder, server->purge().urlLines);
     }
     reader.finish(shown, ResultReader::Kind::Purge);
@@ -396,7 +405,7 @@ QString RunningScripts::takeStatusText(bool *whole)
             // everything before it is shown again with it.
             const bool again = followed.started;
             followed.started = true;
-            m_statusSection = serverLine(followed.server) + text;
+            m_statusSection = lineBreakAfter(m_statusBefore) + serverLine(followed.server) + text;
             if (again || *whole) {
                 *whole = true;
                 out = m_statusBefore + m_statusSection;

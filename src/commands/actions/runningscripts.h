@@ -123,8 +123,10 @@ private:
     // reported as not started.
     void startPlanned(PurgeWatch *watch);
     // A server's progress or report, for its purge's notification.
-    void watchNotice(quint64 id, PurgeWatch *watch, const QString &body);
+    void watchNotice(quint64 id, const QString &body);
     static QString serverLine(const QString &server);
+    // A line end, should `text` not end with one.
+    static QString lineBreakAfter(const QString &text);
     // The selected servers, each text once, in order; one empty text for none.
     static QStringList uniqueServers(const QStringList &selected);
     // Each server's folder: the program's for the first, its own for the others
