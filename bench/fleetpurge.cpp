@@ -7,20 +7,37 @@
 // origin port of its own; loopback only. The URLs are not cached, so each
 // server's listing shows none of them and each URL is one PURGE (404) there.
 // It prints the times, how long the report took once the last script had
-// ended, and the process's peak memory.
+// ended, and the peak memory. First the same purge is clicked in a window
+// with every server selected (offscreen), a key posted to Text3 every 100 ms
+// while it runs and timed from its posting to the end of Text3's next paint:
+// how long the operator's key waits, and the window's peak memory.
 //
 //   quellory_fleetbench [SERVERS [COUNT]]   (default 20 10000)
 #include "commands/actions/runningscripts.h"
+#include "window/boxtext.h"
+#include "window/cachewindow.h"
 
-#include <QCoreApplication>
+#include "paintclock.h"
+
+#include <QAbstractScrollArea>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <sys/resource.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -50,11 +67,134 @@ void stopSquid(const QString &dir)
 {
     QProcess::execute(kServerScript, {QStringLiteral("stop"), dir});
 }
+
+// The process's peak resident memory since the last reset, in MiB.
+double peakMiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return -1;
+}
+
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// Waits this long with the events running, without spinning.
+void wait(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Tells that `target` has been painted since it was armed.
+class PaintSeen : public QObject
+{
+public:
+    explicit PaintSeen(QWidget *target)
+        : m_target(target)
+    {
+        m_target->installEventFilter(this);
+    }
+    bool m_armed = false, m_seen = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // The paint runs once this returns, before the event loop's pass
+        // that delivered it ends: the caller reads the time after that.
+        if (m_armed && watched == m_target && event->type() == QEvent::Paint) {
+            m_seen = true;
+            m_armed = false;
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_target;
+};
+
+// The purge clicked in a window on every server; the keys' waits in ms.
+std::vector<double> windowPurge(const QString &folder, const QStringList &addresses, const QStringList &urls,
+                                double *seconds, double *busy, std::vector<double> *idleLate)
+{
+    rusage before{};
+    getrusage(RUSAGE_THREAD, &before);
+    *busy = before.ru_utime.tv_sec + before.ru_stime.tv_sec + (before.ru_utime.tv_usec + before.ru_stime.tv_usec) / 1e6;
+    QDir().mkpath(folder);
+    QFile list(folder + QStringLiteral("/serverlist.txt"));
+    QFile encodings(folder + QStringLiteral("/encodings.txt"));
+    if (!list.open(QIODevice::WriteOnly) || !encodings.open(QIODevice::WriteOnly))
+        qFatal("cannot write the window's folder");
+    list.write((addresses.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toLatin1());
+    list.close();
+    encodings.close();
+    CacheWindow window{AppFolder(folder)};
+    window.show();
+    window.findChild<QListWidget *>(QStringLiteral("List1"))->selectAll();
+    BoxText::setText(window.findChild<QPlainTextEdit *>(QStringLiteral("Text1")), urls.join(QStringLiteral("\r\n")));
+    auto *box = window.findChild<QAbstractScrollArea *>(QStringLiteral("Text3"));
+    auto *button = window.findChild<QPushButton *>(QStringLiteral("Command1"));
+    QElapsedTimer clock;
+    clock.start();
+    // Up to the "done" box, which the clock closes.
+    if (PaintClock(nullptr).time([button] { button->click(); }) < 0)
+        qFatal("the window's purge did not start");
+    box->setFocus();
+    PaintSeen painted(box->viewport());
+    std::vector<double> waits;
+    // Beside it a thread that does nothing but wake every 100 ms: how late it
+    // wakes is what the machine's load alone costs a key (the bench's squids
+    // share these cores; an operator's are elsewhere).
+    std::atomic_bool running{true};
+    std::thread idle([&running, late = idleLate] {
+        while (running.load()) {
+            const auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+            std::this_thread::sleep_until(due);
+            late->push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - due).count());
+        }
+    });
+    while (window.purgeReportPending()) {
+        // Posted as the operator's key is, behind whatever the window's
+        // thread has to do; then a paint asked for, so one follows it.
+        const auto posted = std::chrono::steady_clock::now();
+        QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+        QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
+        QMetaObject::invokeMethod(box->viewport(), [&painted, box] {
+            painted.m_armed = true;
+            box->viewport()->update();
+        }, Qt::QueuedConnection);
+        painted.m_seen = false;
+        while (!painted.m_seen)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        waits.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - posted).count());
+        wait(100);
+    }
+    *seconds = clock.nsecsElapsed() / 1e9;
+    running.store(false);
+    idle.join();
+    rusage thread{};
+    getrusage(RUSAGE_THREAD, &thread);
+    *busy = thread.ru_utime.tv_sec + thread.ru_stime.tv_sec + (thread.ru_utime.tv_usec + thread.ru_stime.tv_usec) / 1e6
+            - *busy;
+    return waits;
+}
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     if (!qEnvironmentVariableIsSet("QUELLORY_CACHE_SERVER_DIR"))
         qFatal("run this under tools/local-cache-server");
     const int servers = argc > 1 ? QByteArray(argv[1]).toInt() : 20;
@@ -73,6 +213,26 @@ int main(int argc, char **argv)
     for (int s = 0; s < servers; ++s)
         addresses << address(s);
 
+    resetPeak();
+    double windowSeconds = 0, busy = 0;
+    std::vector<double> late;
+    std::vector<double> waits
+            = windowPurge(root.filePath(QStringLiteral("window")), addresses, urls, &windowSeconds, &busy, &late);
+    for (std::vector<double> *times : {&waits, &late}) {
+        std::sort(times->begin(), times->end());
+        if (times->empty())
+            times->push_back(-1);
+    }
+    std::printf("in the window: %.2f s to the report; peak memory %.0f MiB; the window's thread busy %.2f s of it; "
+                "%zu keys in Text3 while it ran, each painted after %.1f ms (median), %.1f ms (90th percentile), "
+                "%.1f ms at most\n",
+                windowSeconds, peakMiB(), busy, waits.size(), waits.at(waits.size() / 2),
+                waits.at(waits.size() * 9 / 10), waits.back());
+    std::printf("beside it, a thread that only sleeps 100 ms woke %.1f ms late (median), %.1f ms (90th percentile), "
+                "%.1f ms at most\n",
+                late.at(late.size() / 2), late.at(late.size() * 9 / 10), late.back());
+    std::fflush(stdout);
+
     // The program, with curl (no squidclient beside it) and no guessed values.
     const QString folder = root.filePath(QStringLiteral("app"));
     QDir().mkpath(folder);
@@ -87,52 +247,67 @@ int main(int argc, char **argv)
     clock.start();
     scripts.purge(addresses, urls.join(QStringLiteral("\r\n")));
     qint64 endedAt = -1;
+    resetPeak();
     while (scripts.purgeReportPending()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        // Woken by the watches' timers: a loop that spun would take a core
+        // from the scripts.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (endedAt < 0 && scripts.purgeReportBeingMade())
             endedAt = clock.nsecsElapsed();
     }
     const double program = clock.nsecsElapsed() / 1e9;
     const double report = endedAt < 0 ? 0 : program - endedAt / 1e9;
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
     std::printf("%d servers x %d URLs through the program: %.2f s to the report (the report %.3f s after the "
                 "last script ended); peak memory %.0f MiB\n%s\n",
-                servers, count, program, report, usage.ru_maxrss / 1024.0, qPrintable(body));
+                servers, count, program, report, peakMiB(), qPrintable(body));
     std::fflush(stdout);
 
-    // The same requests: the listing and a PURGE a URL, a curl --parallel a server.
-    std::vector<std::unique_ptr<QProcess>> curls;
-    for (int s = 0; s < servers; ++s) {
-        const QString config = root.filePath(QStringLiteral("curl-%1.cfg").arg(s));
-        QFile file(config);
-        if (!file.open(QIODevice::WriteOnly))
-            qFatal("cannot write a curl config");
-        QByteArray text = "url = \"http://" + address(s).toLatin1() + ":80/squid-internal-mgr/objects\"\n"
-                          "output = \"/dev/null\"\n";
-        for (const QString &url : std::as_const(urls)) {
-            text += "next\nurl = \"" + url.toLatin1() + "\"\nrequest = \"PURGE\"\nproxy = \"http://"
-                    + address(s).toLatin1() + ":80\"\noutput = \"/dev/null\"\n";
+    // The same requests: the listing and a PURGE a URL, a curl --parallel a
+    // server; their answers thrown away, then each in a file of its own in a
+    // folder a server, as the program keeps them (new files, as the program's
+    // were in this run).
+    const auto reference = [&](bool files) {
+        std::vector<std::unique_ptr<QProcess>> curls;
+        for (int s = 0; s < servers; ++s) {
+            const QString config = root.filePath(QStringLiteral("curl-%1.cfg").arg(s));
+            const QString answers = root.filePath(QStringLiteral("answers-%1").arg(s));
+            QDir().mkpath(answers);
+            QFile file(config);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                qFatal("cannot write a curl config");
+            QByteArray text = "url = \"http://" + address(s).toLatin1() + ":80/squid-internal-mgr/objects\"\n"
+                              "output = \"/dev/null\"\n";
+            for (int i = 0; i < count; ++i) {
+                const QByteArray output
+                        = files ? (answers + QStringLiteral("/nslookup%1.txt").arg(i)).toLocal8Bit() : "/dev/null";
+                text += "next\nurl = \"" + urls.at(i).toLatin1() + "\"\nrequest = \"PURGE\"\nproxy = \"http://"
+                        + address(s).toLatin1() + ":80\"\ninclude\noutput = \"" + output + "\"\n";
+            }
+            file.write(text);
+            file.close();
+            curls.push_back(std::make_unique<QProcess>());
+            curls.back()->setStandardOutputFile(QProcess::nullDevice());
+            curls.back()->setStandardErrorFile(QProcess::nullDevice());
+            curls.back()->setProgram(QStringLiteral("curl"));
+            curls.back()->setArguments({QStringLiteral("-q"), QStringLiteral("-sS"), QStringLiteral("--parallel"),
+                                        QStringLiteral("--parallel-max"), QStringLiteral("8"), QStringLiteral("-K"),
+                                        config});
         }
-        file.write(text);
-        file.close();
-        curls.push_back(std::make_unique<QProcess>());
-        curls.back()->setStandardOutputFile(QProcess::nullDevice());
-        curls.back()->setStandardErrorFile(QProcess::nullDevice());
-        curls.back()->setProgram(QStringLiteral("curl"));
-        curls.back()->setArguments({QStringLiteral("-q"), QStringLiteral("-sS"), QStringLiteral("--parallel"),
-                                    QStringLiteral("--parallel-max"), QStringLiteral("8"), QStringLiteral("-K"),
-                                    config});
-    }
-    clock.restart();
-    for (auto &curl : curls)
-        curl->start();
-    for (auto &curl : curls)
-        curl->waitForFinished(-1);
-    const double reference = clock.nsecsElapsed() / 1e9;
+        clock.restart();
+        for (auto &curl : curls)
+            curl->start();
+        for (auto &curl : curls)
+            curl->waitForFinished(-1);
+        return clock.nsecsElapsed() / 1e9;
+    };
+    const double thrownAway = reference(false);
     std::printf("the same requests in %d curl --parallel --parallel-max 8 at once: %.2f s; the program took %.2f "
                 "times as long\n",
-                servers, reference, program / reference);
+                servers, thrownAway, program / thrownAway);
+    std::fflush(stdout);
+    const double kept = reference(true);
+    std::printf("the same, each answer in a new file of its own: %.2f s; the program took %.2f times as long\n", kept,
+                program / kept);
     for (const QString &dir : std::as_const(squids))
         stopSquid(dir);
     return 0;
