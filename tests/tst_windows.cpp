@@ -479,7 +479,7 @@ void TestWindows::scripts()
             writer.writeLine(command.removal(config));
         writer.close();
     }
-    const ExpectedCalls calls{curl, server};
+    const ExpectedCalls calls{curl, server, true};
     const QString program = curl ? kSystemCurl : windowsFile(windowsApp, QStringLiteral("squidclient"));
     // Each line's calls in their order, the lanes' in any order between them,
     // the status query last. A PURGE that failed is sent again once the lane's

@@ -73,12 +73,17 @@ QString LaneLines::writeOut(qsizetype urlLine, qsizetype value, qsizetype last) 
 QStringList LaneLines::curl(const QString &prefix, const QString &folder) const
 {
     const auto q = [this](const QString &text) { return ShellQuote::quote(m_dialect, text); };
+    // curl's parallel mode one transfer at a time runs the operations in
+    // their order, as its serial mode does, for about a quarter less of its
+    // time a request; its progress meter, which -s does not keep off in that
+    // mode, would glue the first error line to its own.
     // The prefix once, quoted; each file name then joins it inside double
     // quotes, where nothing of it is read again.
     // Its files for the owner alone: the answers, and the result files they
     // become.
     return {QStringLiteral("umask 077"), QStringLiteral("P=") + q(prefix),
-            m_command.laneHead() + QStringLiteral(" -K \"$P.cfg\" > \"$P.out\" 2> \"$P.err\""),
+            m_command.laneHead() + QStringLiteral(" --no-progress-meter --parallel --parallel-max 1 -K \"$P.cfg\" > \"$P.out\"")
+                    + QStringLiteral(" 2> \"$P.err\""),
             QStringLiteral("mkdir -m 700 -- \"$P.d\" && M=") + m_mark + QStringLiteral(" E=\"$P.err\" D=\"$P.d\"")
                     + QStringLiteral(" awk \"$J\" \"$P.out\" && mv -f -- \"$P.d\"/* ") + q(folder + QLatin1Char('/'))
                     + QStringLiteral(" 2>/dev/null"),
