@@ -92,6 +92,8 @@ private slots:
 
 private:
     void openWindow();
+    // The window open, every server selected with Ctrl+A, and one URL.
+    void openWithEveryServer();
     template<typename T>
     T *control(const char *name) const
     {
@@ -684,6 +686,15 @@ void TestWindow::purgeOnSeveralServers()
              QStringLiteral("=== one ===\r\n") + answer + QStringLiteral("=== two ===\r\nfrom two\r\n") + answer);
 }
 
+void TestWindow::openWithEveryServer()
+{
+    openWindow();
+    auto *list = control<QListWidget>("List1");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    BoxText::setText(control<QPlainTextEdit>("Text1"), QStringLiteral("http://a/"));
+}
+
 void TestWindow::severalServersOneRefused_data()
 {
     QTest::addColumn<bool>("status");
@@ -700,12 +711,8 @@ void TestWindow::severalServersOneRefused()
                                   : Purge::scriptPath(AppFolder(m_dir->path()));
     StandInClient client(m_dir->path());
     QVERIFY(FileBytes::write(serverFile(), "one\r\nt\x01wo\r\n"));
-    openWindow();
-    auto *list = control<QListWidget>("List1");
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    openWithEveryServer();
     QCOMPARE(m_window->selectedServers(), (QStringList{"one", QStringLiteral("t\x01wo")}));
-    BoxText::setText(control<QPlainTextEdit>("Text1"), QStringLiteral("http://a/"));
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>(qPrintable(button)), Qt::LeftButton);
     QCOMPARE(watcher.seen().size(), 1);
@@ -731,11 +738,7 @@ void TestWindow::severalServersShareTheLimit()
         for (int i = 0; i < 150; ++i)
             QCOMPARE(file.write(chunk), chunk.size());
     }
-    openWindow();
-    auto *list = control<QListWidget>("List1");
-    list->setFocus();
-    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
-    BoxText::setText(control<QPlainTextEdit>("Text1"), QStringLiteral("http://a/"));
+    openWithEveryServer();
     ModalWatcher watcher;
     QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
     const OutputDocument *doc = control<OutputBox>("Text3")->document();
