@@ -6,6 +6,7 @@
 
 #include "commands/actions/purge.h"
 #include "commands/actions/purgereport.h"
+#include "commands/actions/purgeworkers.h"
 #include "commands/actions/resultreader.h"
 #include "commands/scripts/scriptrunner.h"
 #include "commands/actions/statusquery.h"
@@ -760,7 +761,7 @@ benchmark::internal::Benchmark *add(const std::string &name, const std::function
             g_windows.clear();
             // The threads that made earlier purges' reports go too, with what
             // they hold, as in a program that has just made none.
-            QThreadPool::globalInstance()->waitForDone();
+            PurgeWorkers::pool()->waitForDone();
         }
         run(state);
         if (peak) {

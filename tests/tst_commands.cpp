@@ -3,11 +3,13 @@
 #include "commands/scriptlines/cacheclient.h"
 #include "commands/scriptlines/cmdstartline.h"
 #include "commands/scriptlines/codepagerule.h"
+#include "commands/scriptlines/lanelines.h"
 #include "commands/actions/growinganswer.h"
 #include "commands/actions/purge.h"
 #include "commands/actions/purgeanswer.h"
 #include "commands/actions/purgelisting.h"
 #include "commands/actions/purgereport.h"
+#include "commands/actions/purgeworkers.h"
 #include "commands/actions/serverfolder.h"
 #include "commands/actions/purgegrid.h"
 #include "commands/scripts/scriptrunner.h"
@@ -798,17 +800,16 @@ void TestCommands::statusQueryEndsTheLastOne()
     QTest::qWait(1500); // the slow answer would have come by now
     QCOMPARE(FileBytes::read(result), QByteArray("answer for /squid-internal-mgr/info\n"));
 
-    // A followed query that never ends leaves Qt's pool, where the purges'
-    // reports are made, free: on one core it has a single thread.
-    QThreadPool::globalInstance()->setMaxThreadCount(1);
-    const auto restore = qScopeGuard(
-            [] { QThreadPool::globalInstance()->setMaxThreadCount(QThread::idealThreadCount()); });
+    // A followed query that never ends leaves the threads where the purges'
+    // reports are made free: on one core there is a single one.
+    PurgeWorkers::pool()->setMaxThreadCount(1);
+    const auto restore = qScopeGuard([] { PurgeWorkers::pool()->setMaxThreadCount(QThread::idealThreadCount()); });
     const ScriptRunner::StartedScript never = query.start(folder(), QStringLiteral("127.0.0.1"), QStringLiteral("mgr:never"));
     const auto stop = qScopeGuard([&never] { ScriptRunner::stop(never); });
     StatusFollow follow(never, result, 0);
     QSignalSpy arrived(&follow, &StatusFollow::arrived);
     QVERIFY(arrived.wait(kForever));
-    const QFuture<int> report = QtConcurrent::run([] { return 1; });
+    const QFuture<int> report = QtConcurrent::run(PurgeWorkers::pool(), [] { return 1; });
     QTRY_VERIFY_WITH_TIMEOUT(report.isFinished(), kForever);
     QVERIFY(!follow.done());
 }

@@ -146,7 +146,8 @@ void PurgeWatch::poll()
         m_poll.stop();
         removeListingConfig();
         m_planningStarted = true;
-        m_planning.setFuture(QtConcurrent::run(&PurgeWatch::makePlan, m_purge.folder, m_purge.server, m_purge.urls));
+        m_planning.setFuture(QtConcurrent::run(PurgeWorkers::pool(), &PurgeWatch::makePlan, m_purge.folder,
+                                               m_purge.server, m_purge.urls));
         return;
     }
     if (ScriptRunner::isRunning(m_purge.script)) {
@@ -166,6 +167,7 @@ void PurgeWatch::poll()
     // 100,000 result files take a while to read: never on the window's thread.
     // The task keeps copies of what it needs and outlives this watch if it must.
     m_report.setFuture(QtConcurrent::run(
+            PurgeWorkers::pool(),
             [folder = m_purge.folder, lines = m_purge.urlLines, since = m_purge.script.writtenAt,
              cancelled = m_cancelled, answers = m_purge.answers, plan = m_planned.plan] {
                 if (plan)

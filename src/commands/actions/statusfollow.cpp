@@ -14,9 +14,8 @@
 
 namespace {
 // The followers' own threads. A follower holds its thread for the whole query,
-// and a query that gets no answer runs for minutes: in Qt's global pool it
-// would hold back the purges' reports, which queue there (on one core the pool
-// has one thread). A new query drops the last one's follower, whose thread is
+// and a query that gets no answer runs for minutes: among the purges' workers
+// it would hold back their reports (on one core there is one thread). A new query drops the last one's follower, whose thread is
 // free within a poll; two at once is the most there ever are.
 Q_GLOBAL_STATIC(QThreadPool, followers)
 } // namespace
