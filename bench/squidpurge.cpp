@@ -140,14 +140,15 @@ double reference(const QString &root, const QString &name, int count, bool withS
         client.setProgram(QStringLiteral("xargs"));
         client.setArguments({QStringLiteral("-P8"), QStringLiteral("-L1"), squidclient()});
     } else {
-        // The lanes' own config files, one after another.
+        // The lanes' own config files, round after round.
+        const auto append = [&file](const QString &config) {
+            if (file.pos() > 0)
+                file.write("next\n");
+            file.write(config.toLocal8Bit());
+        };
         const Purge::Lanes lanes{[&app] { return app + QStringLiteral("/x.run-00000000.bat"); },
-                                 [&file](qsizetype lane, const QString &config) {
-                                     if (lane > 0)
-                                         file.write("next\n");
-                                     file.write(config.toLocal8Bit());
-                                 },
-                                 {}};
+                                 [&append](qsizetype, const QString &config) { append(config); }, {},
+                                 [&append](qsizetype, qsizetype, const QString &config) { append(config); }};
         Purge::script(folder, QStringLiteral("127.0.0.1"), urls.join(QStringLiteral("\r\n")), ShellDialect::Sh,
                       CodePages::ofSystem(), CacheClient::curl(QStringLiteral("curl")),
                       [](qsizetype, const QString &, const QString &) {}, values, &lanes);

@@ -10,9 +10,9 @@ struct ExpectedCalls
 {
     bool curl;
     QString server;
-    // cmd.exe's lanes run curl as they always did; sh's one transfer at a time
-    // in curl's parallel mode, which costs it less per request.
+    // cmd.exe's lanes run curl as they always did; sh's are one curl's transfers.
     bool cmd = false;
+    int lanes = 1;
 
     // curl's fixed options, or squidclient's server and port.
     QStringList head() const
@@ -31,7 +31,8 @@ struct ExpectedCalls
         // A time-out for each request of curl's.
         QStringList plain = curl ? head() + QStringList{"-m", "120"} : head();
         if (curl && !cmd)
-            plain = QStringList{"-q", "-sS", "--no-progress-meter", "--parallel", "--parallel-max", "1"} + plain.mid(2);
+            plain = QStringList{"-q", "-sS", "--no-progress-meter", "--parallel", "--parallel-max", QString::number(lanes)}
+                    + plain.mid(2);
         if (value.isNull())
             return {plain + method + target};
         QString header = QStringLiteral("Accept-Encoding: ") + value;

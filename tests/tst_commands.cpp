@@ -80,6 +80,8 @@ private slots:
     void purgeScriptBytes();
     void purgeAnswers_data();
     void purgeAnswers();
+    void laneAnswers_data();
+    void laneAnswers();
     void purgeReport();
     void purgeGrid();
     void serverFolderName_data();
@@ -355,6 +357,59 @@ void TestCommands::purgeAnswers()
         QCOMPARE(PurgeAnswer::sort(QByteArrayView(head).first(11)).group, PurgeAnswer::Group::DidNotRun);
 }
 
+void TestCommands::laneAnswers_data()
+{
+    // curl's write-outs ("<line>.<value>.<last> <status> <header bytes>") as the requests ended.
+    QTest::addColumn<QStringList>("ended");
+    QTest::addColumn<QString>("errors");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QStringList>("results");
+    const QString refused = "curl: (7) Failed to connect to 127.0.0.1 port 80 after 0 ms: Couldn't connect to server\n";
+    const QString slow = "curl: (28) Operation timed out after 120001 milliseconds with 9 bytes received\n";
+    QTest::newRow("no answer: its error line, not the last purge's answer")
+            << QStringList{"2.0.0 000 0", "1.0.0 000 9", "0.0.0 000 0"} << "Warning: x\n" + slow + refused + slow
+            << QStringList{"nslookup0.txt=old", "nslookup1.txt=HTTP/1.1 "}
+            << QStringList{"nslookup0.txt=" + slow, "nslookup1.txt=HTTP/1.1 " + refused, "nslookup2.txt=" + slow};
+    QTest::newRow("several values joined in their order, once all came")
+            << QStringList{"0.1.2 200 9", "1.0.1 200 9", "0.2.2 000 0", "0.0.2 404 9"} << refused
+            << QStringList{"nslookup1.txt=old", "d/0.0=404\r\n", "d/0.1=200\r\n", "d/1.0=200"}
+            << QStringList{"nslookup0.txt=404\r\n200\r\n" + refused, "nslookup1.txt=old"};
+}
+
+void TestCommands::laneAnswers()
+{
+#ifndef Q_OS_WIN
+    QFETCH(QStringList, ended);
+    QFETCH(QString, errors);
+    QFETCH(QStringList, files);
+    // A client that writes what curl wrote.
+    const QString client = path("client"), prefix = path("x.L0");
+    QVERIFY(FileBytes::write(client, "#!/bin/sh\ncat \"$0.out\"; cat \"$0.err\" >&2\n"));
+    QVERIFY(FileBytes::write(client + ".err", errors.toUtf8()));
+    QVERIFY(QFile::setPermissions(client, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    const SquidclientLine command(ShellDialect::Sh, folder(), "127.0.0.1", CodePages::ofSystem(), CacheClient::curl(client));
+    const LaneLines lane(ShellDialect::Sh, command, "m1", 8);
+    QByteArray out;
+    for (const QString &end : ended) {
+        const QStringList f = end.split(QRegularExpression("[ .]"));
+        out += lane.writeOut(f[0].toLongLong(), f[1].toLongLong(), f[2].toLongLong()).replace("%{http_code}", f[3])
+                       .replace("%{size_header}", f[4]).replace("%{size_download}", "0").toUtf8();
+    }
+    QVERIFY(FileBytes::write(client + ".out", out) && QDir().mkpath(prefix + ".d") && QDir().mkpath(path("r")));
+    for (const QString &file : files)
+        QVERIFY(FileBytes::write((file.startsWith("d/") ? prefix + "." : path("r/")) + file.section(u'=', 0, 0),
+                                 file.section(u'=', 1).toUtf8()));
+    QProcess sh;
+    sh.start("/bin/sh", {"-c", (QStringList{lane.curlPrologue()} + lane.curl(prefix, path("r"), 1)).join(u'\n')});
+    QVERIFY(sh.waitForFinished(kForever));
+    QStringList found;
+    for (const QString &name : QDir(path("r")).entryList(QDir::Files))
+        found << name + u'=' + QString::fromUtf8(FileBytes::read(path("r/") + name));
+    QTEST(found, "results");
+    QCOMPARE(QDir(m_dir->path()).entryList({"x.L0*"}, QDir::AllEntries), QStringList()); // the lane's files went
+#endif
+}
+
 void TestCommands::purgeReport()
 {
     // Line 1 is blank; the others get an answer of each group, 403 twice.
@@ -546,7 +601,7 @@ void TestCommands::twoProgramsPurgeAtOnce()
         QVERIFY(FileBytes::write(list, urls.join(QStringLiteral("\r\n")).toUtf8()));
         QByteArray expected;
         // squidclient's lanes name no file of their own.
-        const Purge::Lanes lanes{[] { return QString(); }, {}, {}};
+        const Purge::Lanes lanes{[] { return QString(); }, {}, {}, {}};
         Purge::script(
                 folder(), server, urls.join(QStringLiteral("\r\n")), ShellDialect::Sh, CodePages::ofSystem(),
                 CacheClient::squidclient(),
@@ -981,7 +1036,7 @@ void TestCommands::hostileTexts()
     QVERIFY(FileBytes::write(app.file(QStringLiteral("encodings.txt")), hostile.toLocal8Bit()));
     ScriptRunner::StartedScript started;
     Purge::run(app, server, hostile + QStringLiteral("\r\nlast"), &started);
-    const ExpectedCalls expected{curl, server};
+    const ExpectedCalls expected{curl, server, false, 2};
     // The two lines run in lanes of their own, each in its order.
     qsizetype count = 0;
     for (const QString &url : {hostile, QStringLiteral("last")})

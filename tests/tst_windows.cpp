@@ -454,7 +454,8 @@ void TestWindows::scripts()
                 [&](qsizetype lane, const QStringList &lines) {
                     companion(runName + QStringLiteral(".L%1.bat").arg(lane),
                               CodePageRule::toAnsi(pages, lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
-                }};
+                },
+                {}};
         // The text as the Accept-Encoding value too.
         Purge::script(
                 windowsApp, server, hostile + QStringLiteral("\r\nlast"), ShellDialect::Cmd, pages, client,

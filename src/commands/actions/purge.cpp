@@ -25,6 +25,13 @@ QList<qsizetype> Purge::laneStarts(qsizetype lines)
     return starts;
 }
 
+QList<qsizetype> Purge::laneStarts(qsizetype lines, ShellDialect dialect, const CacheClient &client)
+{
+    if (client.kind() == CacheClient::Kind::Curl && dialect == ShellDialect::Sh)
+        return lines > 0 ? QList<qsizetype>{0} : QList<qsizetype>{};
+    return laneStarts(lines);
+}
+
 QString Purge::lanePrefix(const QString &runPath, qsizetype lane)
 {
     QString prefix = runPath;
@@ -138,13 +145,13 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
         }
         return;
     }
-    const QList<qsizetype> starts = laneStarts(purged.size());
+    const bool curl = client.kind() == CacheClient::Kind::Curl;
+    const bool cmd = dialect == ShellDialect::Cmd;
+    const QList<qsizetype> starts = laneStarts(purged.size(), dialect, client);
     if (starts.isEmpty())
         return;
     const QString runPath = lanes->runPath();
-    const LaneLines frame(dialect, command, laneMark(runPath));
-    const bool curl = client.kind() == CacheClient::Kind::Curl;
-    const bool cmd = dialect == ShellDialect::Cmd;
+    const LaneLines frame(dialect, command, laneMark(runPath), std::min(kLanes, purged.size()));
     if (curl && !cmd)
         line(-1, frame.curlPrologue(), QString());
     QStringList laneNames;
@@ -171,12 +178,21 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
                 requests(i, [&](const QString &text) { out(i, text, result); });
             }
         } else {
-            // Operations one after another, "next" between them.
-            QString config;
-            const auto operation = [&](const QString &text) {
-                if (!config.isEmpty())
-                    config += QStringLiteral("next\n");
-                config += text;
+            // Operations one after another, "next" between them. On sh a
+            // config a round, each holding one request of each line's: value
+            // k's PURGE in round 2k and its GET in round 2k + 1, so that the
+            // transfers at once never take one line's requests out of their
+            // order. (Squid finds a line's other copies through the one its
+            // plain request has; that is back only once its GET has run.)
+            QStringList rounds{QString()};
+            const auto operation = [&](qsizetype round, const QString &text) {
+                if (cmd)
+                    round = 0;
+                while (rounds.size() <= round)
+                    rounds << QString();
+                if (!rounds[round].isEmpty())
+                    rounds[round] += QStringLiteral("next\n");
+                rounds[round] += text;
             };
             // cmd.exe: each PURGE that failed is sent once more on a line of its own.
             QStringList again;
@@ -188,8 +204,11 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
                 const QStringList v = values(i);
                 const qsizetype last = std::max<qsizetype>(v.size(), 1) - 1;
                 const auto purge = [&](qsizetype value, const QString &encoding) {
-                    const QString part = cmd ? LaneLines::cmdPart(name, i, value) : QString();
-                    operation(command.operation(url, encoding, true, frame.writeOut(i, value, cmd ? -1 : last), part));
+                    const QString part = cmd ? LaneLines::cmdPart(name, i, value)
+                            : last > 0       ? LaneLines::partPath(prefix, i, value)
+                                             : command.folderFile(resultName(i));
+                    operation(2 * value,
+                              command.operation(url, encoding, true, frame.writeOut(i, value, cmd ? -1 : last), part));
                     if (cmd)
                         again << QStringLiteral("if exist \"") + LaneLines::cmdFailed(name, i, value)
                                         + QStringLiteral("\" ") + command.purge(url, part, encoding);
@@ -198,15 +217,20 @@ void Purge::script(const AppFolder &folder, const QString &server, const QString
                     purge(0, QString());
                 for (qsizetype k = 0; k < v.size(); ++k) {
                     purge(k, v.at(k));
-                    operation(command.operation(url, v.at(k), false, frame.writeOut(-1, 0)));
+                    operation(2 * k + 1,
+                              command.operation(url, v.at(k), false, cmd ? frame.writeOut(-1, 0) : QString()));
                 }
                 joins.append({i, last});
             }
-            lanes->config(lane, config);
+            lanes->config(lane, rounds.at(0));
             if (cmd) {
                 laneScript << frame.cmdCurlHead(name) << again << LaneLines::cmdCurlTail(name, joins);
             } else {
-                for (const QString &text : frame.curl(prefix, folder.path()))
+                for (qsizetype round = 1; round < rounds.size(); ++round) {
+                    if (lanes->round)
+                        lanes->round(lane, round, rounds.at(round));
+                }
+                for (const QString &text : frame.curl(prefix, folder.path(), rounds.size()))
                     line(-1, text, QString());
             }
         }
@@ -271,6 +295,9 @@ QString writeScript(const AppFolder &folder, const QString &server, const QStrin
     lanes.config = [&](qsizetype lane, const QString &text) {
         companion(LaneLines::configPath(Purge::lanePrefix(writer->runPath(), lane)),
                   dialect == ShellDialect::Cmd ? CurlConfigQuote::toAnsi(codePages, text) : text.toLocal8Bit());
+    };
+    lanes.round = [&](qsizetype lane, qsizetype round, const QString &text) {
+        companion(LaneLines::roundPath(Purge::lanePrefix(writer->runPath(), lane), round), text.toLocal8Bit());
     };
     lanes.script = [&](qsizetype lane, const QStringList &lines) {
         companion(Purge::lanePrefix(writer->runPath(), lane) + QStringLiteral(".bat"),

@@ -31,7 +31,9 @@
 //
 // The URL lines run in lanes at once (see LaneLines), a lane a run of
 // consecutive lines in their order, each line's requests together in it as
-// above: a process per request was what a purge cost, not the cache.
+// above: a process per request was what a purge cost, not the cache. With
+// curl on sh the lanes are one curl's transfers at once, in rounds: every
+// line's first PURGE, then its first GET, then its second PURGE, and so on.
 namespace Purge {
 
 // How many lanes a purge of many lines has; fewer lines get one each.
@@ -40,6 +42,9 @@ constexpr qsizetype kLanes = 8;
 // Where each lane of a purge of `lines` URL lines starts, as an index into
 // those lines; one entry a lane, none for no lines.
 QList<qsizetype> laneStarts(qsizetype lines);
+// The same for a script of `dialect` with `client`: curl on sh runs its lanes
+// as the transfers of one process, its lines one run in their order.
+QList<qsizetype> laneStarts(qsizetype lines, ShellDialect dialect, const CacheClient &client);
 
 // A URL line's Accept-Encoding values, in the order its copies are refreshed
 // with them: a PURGE and a GET each, a null value sending no header. None: one
@@ -56,6 +61,9 @@ struct Lanes
     std::function<void(qsizetype lane, const QString &config)> config;
     // cmd.exe: lane number `lane`'s batch file, its lines in order.
     std::function<void(qsizetype lane, const QStringList &lines)> script;
+    // curl on sh: the config file of each round after the first (see
+    // LaneLines::roundPath); `config` gives the first's.
+    std::function<void(qsizetype lane, qsizetype round, const QString &config)> round;
 };
 
 // The files of lane `lane` of the run copy at runPath are named

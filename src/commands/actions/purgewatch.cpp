@@ -1,6 +1,7 @@
 #include "commands/actions/purgewatch.h"
 
 #include "commands/actions/purge.h"
+#include "commands/actions/purgeworkers.h"
 #include "commands/scriptlines/lanelines.h"
 #include "storage/actionerror.h"
 #include "storage/encodinglist.h"
@@ -182,14 +183,18 @@ qsizetype PurgeWatch::answeredSoFar() const
         return FileTime::modifiedNs(::Purge::resultPath(m_purge.folder, m_purge.urlLines.at(i)))
                 >= m_purge.script.writtenAt;
     };
-    const QList<qsizetype> starts = ::Purge::laneStarts(m_purge.urlLines.size());
+    // curl on sh: one run of all lines, 8 at a time, so one search.
+    if (!m_oneRun)
+        m_oneRun = ::Purge::laneStarts(2, nativeShellDialect(), CacheClient::find(m_purge.folder)).size() == 1;
+    const QList<qsizetype> starts = *m_oneRun ? QList<qsizetype>{0} : ::Purge::laneStarts(m_purge.urlLines.size());
     const QString mark = ::Purge::laneMark(m_purge.script.runPath);
     qsizetype answered = 0;
     for (qsizetype lane = 0; lane < starts.size(); ++lane) {
         const qsizetype first = starts.at(lane);
         const qsizetype end = lane + 1 < starts.size() ? starts.at(lane + 1) : m_purge.urlLines.size();
-        // Each lane runs its lines in order. The first line not rewritten
-        // yet, by halving: about 14 looks for a lane of 12,500.
+        // Each lane runs its lines in order (curl's transfers at once, nearly
+        // so). The first line not rewritten yet, by halving: about 14 looks
+        // for a lane of 12,500.
         qsizetype low = first, high = end;
         while (low < high) {
             const qsizetype middle = low + (high - low) / 2;
@@ -202,8 +207,8 @@ qsizetype PurgeWatch::answeredSoFar() const
         // for its answer.
         if (low > first && QFileInfo(::Purge::resultPath(m_purge.folder, m_purge.urlLines.at(low - 1))).size() == 0)
             --low;
-        // A curl lane writes its result files only once it has all answers;
-        // until then its answers so far end with the line they are for.
+        // A curl lane on cmd.exe writes its result files only once it has all
+        // answers; until then its answers so far end with the line they are for.
         QFile answers(LaneLines::answersPath(::Purge::lanePrefix(m_purge.script.runPath, lane)));
         if (!mark.isEmpty() && answers.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
             answers.seek(std::max<qint64>(0, answers.size() - 4096));

@@ -104,8 +104,8 @@ private:
     // Takes the planning task's result, unless it was taken before.
     void takePlan();
     // How many lines have answered: each lane runs its lines in order, and
-    // each squidclient's redirection rewrites its result file as it starts;
-    // a curl lane's answers so far tell their last line.
+    // each squidclient's redirection, or curl on sh, rewrites its result file
+    // as it starts; a curl lane's answers so far tell their last line.
     qsizetype answeredSoFar() const;
 
     Purge m_purge;
@@ -113,6 +113,8 @@ private:
     QElapsedTimer m_running;
     qint64 m_lastProgressAt = -1;
     qsizetype m_lastAnswered = -1;
+    // The script's lanes are one run of its lines (see answeredSoFar).
+    mutable std::optional<bool> m_oneRun;
     bool m_ended = false;
     bool m_reported = false;
     std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);

@@ -3,21 +3,29 @@
 #include "commands/scriptlines/shellquote.h"
 
 namespace {
-// Splits a lane's answers at the marks (RS, a pattern of the mark) and writes
-// each URL line's PURGE answers, in their order, to a file in D. A request
-// that failed is one whose status is 000, and each of those, in order, has
-// the next error line of curl's, whichever curl wrote first of the error and
-// the write-out. A line is written only once its last value is there: each
-// PURGE's write-out names it ("<line>.<value>.<last>").
+// Runs once curl has ended, over its write-outs ("<mark> <line>.<value>.<last>
+// <status> <header bytes> <body bytes>", in the order the requests ended).
+// A request that failed is one whose status is 000, and each of those, in
+// that order, has the next error line of curl's, whichever curl wrote first
+// of the error and the write-out; the error line is added to what the request
+// wrote to its file (F's result file, or D's part of a line with several
+// values), or is all of it when nothing came, so that no earlier purge's
+// answer stays. A line of several values, once its last has come, becomes
+// its parts joined in their order in the result file; RS is then the mark,
+// which no answer holds, so that each part is read whole. Anything else on
+// curl's output is no write-out of ours and is passed over.
 const char *const kJoin
-        = "BEGIN { while ((getline l < ENVIRON[\"E\"]) > 0) if (l ~ /^curl: [(]/) e[n++] = l \"\\n\"; "
-          "RS = \"\\001\" ENVIRON[\"M\"] \"\\001\"; ORS = \"\" } "
-          "NR > 1 { c = index($0, \"\\n\"); split(substr($0, 1, c - 1), f, \" \"); x = \"\"; "
-          "if (f[2] == \"000\" && u < n) x = e[u++]; "
-          "if (f[1] != \"-\") { split(f[1], g, \".\"); if (g[2] == 0) a = \"\"; a = a b x; "
-          "if (g[2] == g[3]) { o = ENVIRON[\"D\"] \"/nslookup\" g[1] \".txt\"; printf \"%s\", a > o; "
-          "close(o) } } b = substr($0, c + 1); next } "
-          "{ b = $0 }";
+        = "BEGIN { while ((getline l < ENVIRON[\"E\"]) > 0) if (l ~ /^curl: [(]/) e[n++] = l \"\\n\"; ORS = \"\"; "
+          "K = \"\\001\" ENVIRON[\"M\"] \"\\001\" } "
+          "$1 != K || $2 !~ /^[0-9]+[.][0-9]+[.][0-9]+$/ { next } "
+          "{ x = \"\"; if ($3 == \"000\" && u < n) x = e[u++]; split($2, g, \".\"); "
+          "o = g[3] > 0 ? ENVIRON[\"D\"] \"/\" g[1] \".\" g[2] : ENVIRON[\"F\"] \"/nslookup\" g[1] \".txt\"; "
+          "if ($4 + $5 == 0) { printf \"%s\", x > o; close(o) } else if (x != \"\") { printf \"%s\", x >> o; close(o) } "
+          "if (g[3] > 0 && ++s[g[1]] > g[3]) { j[m++] = g[1]; k[g[1]] = g[3] } } "
+          "END { RS = K; for (i = 0; i < m; i++) { a = \"\"; "
+          "for (v = 0; v <= k[j[i]]; v++) { p = ENVIRON[\"D\"] \"/\" j[i] \".\" v; t = \"\"; "
+          "if ((getline t < p) > 0) a = a t; close(p) } "
+          "o = ENVIRON[\"F\"] \"/nslookup\" j[i] \".txt\"; printf \"%s\", a > o; close(o) } }";
 
 QString join(const QString &prefix, const char *what)
 {
@@ -25,10 +33,11 @@ QString join(const QString &prefix, const char *what)
 }
 } // namespace
 
-LaneLines::LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark)
+LaneLines::LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark, qsizetype lanes)
     : m_dialect(dialect)
     , m_command(command)
     , m_mark(mark)
+    , m_lanes(lanes)
 { }
 
 QString LaneLines::curlPrologue() const
@@ -56,6 +65,16 @@ QString LaneLines::configPath(const QString &prefix)
     return join(prefix, "cfg");
 }
 
+QString LaneLines::roundPath(const QString &prefix, qsizetype round)
+{
+    return round == 0 ? configPath(prefix) : prefix + QStringLiteral(".%1.cfg").arg(round);
+}
+
+QString LaneLines::partPath(const QString &prefix, qsizetype urlLine, qsizetype value)
+{
+    return prefix + QStringLiteral(".d/%1.%2").arg(urlLine).arg(value);
+}
+
 QString LaneLines::answersPath(const QString &prefix)
 {
     return join(prefix, "out");
@@ -64,30 +83,42 @@ QString LaneLines::answersPath(const QString &prefix)
 QString LaneLines::writeOut(qsizetype urlLine, qsizetype value, qsizetype last) const
 {
     QString which = urlLine < 0 ? QStringLiteral("-") : QStringLiteral("%1.%2").arg(urlLine).arg(value);
-    if (urlLine >= 0 && last >= 0)
+    // sh's lanes: with how much came, which tells an answer that failed part
+    // way from one that never began.
+    const bool sized = urlLine >= 0 && last >= 0;
+    if (sized)
         which += QLatin1Char('.') + QString::number(last);
     return QLatin1Char('\x01') + m_mark + QLatin1Char('\x01') + QLatin1Char(' ') + which
-            + QStringLiteral(" %{http_code}\n");
+            + QStringLiteral(" %{http_code}") + (sized ? QStringLiteral(" %{size_header} %{size_download}") : QString())
+            + QLatin1Char('\n');
 }
 
-QStringList LaneLines::curl(const QString &prefix, const QString &folder) const
+QStringList LaneLines::curl(const QString &prefix, const QString &folder, qsizetype rounds) const
 {
     const auto q = [this](const QString &text) { return ShellQuote::quote(m_dialect, text); };
-    // curl's parallel mode one transfer at a time runs the operations in
-    // their order, as its serial mode does, for about a quarter less of its
-    // time a request; its progress meter, which -s does not keep off in that
-    // mode, would glue the first error line to its own.
+    // curl's parallel mode, as many transfers at once as a purge has lanes,
+    // each PURGE's answer straight into its own file; its progress meter,
+    // which -s does not keep off in that mode, would glue the first error
+    // line to its own. A round's curl starts once the one before has ended;
+    // the PURGEs' write-outs and errors follow one another in one file each,
+    // and the GETs' answers are not kept.
     // The prefix once, quoted; each file name then joins it inside double
     // quotes, where nothing of it is read again.
-    // Its files for the owner alone: the answers, and the result files they
-    // become.
-    return {QStringLiteral("umask 077"), QStringLiteral("P=") + q(prefix),
-            m_command.laneHead() + QStringLiteral(" --no-progress-meter --parallel --parallel-max 1 -K \"$P.cfg\" > \"$P.out\"")
-                    + QStringLiteral(" 2> \"$P.err\""),
-            QStringLiteral("mkdir -m 700 -- \"$P.d\" && M=") + m_mark + QStringLiteral(" E=\"$P.err\" D=\"$P.d\"")
-                    + QStringLiteral(" awk \"$J\" \"$P.out\" && mv -f -- \"$P.d\"/* ") + q(folder + QLatin1Char('/'))
-                    + QStringLiteral(" 2>/dev/null"),
-            QStringLiteral("rm -rf -- \"$P\".*")};
+    // Its files for the owner alone: the parts, and the result files.
+    const QString parallel = m_command.laneHead() + QStringLiteral(" --no-progress-meter --parallel --parallel-max ")
+            + QString::number(m_lanes) + QStringLiteral(" -K \"$P.");
+    QStringList lines{QStringLiteral("umask 077"), QStringLiteral("P=") + q(prefix),
+                      QStringLiteral("mkdir -m 700 -- \"$P.d\""),
+                      parallel + QStringLiteral("cfg\" > \"$P.out\" 2> \"$P.err\"")};
+    for (qsizetype round = 1; round < rounds; ++round) {
+        lines << parallel + QString::number(round)
+                        + (round % 2 ? QStringLiteral(".cfg\" > /dev/null 2>&1")
+                                     : QStringLiteral(".cfg\" >> \"$P.out\" 2>> \"$P.err\""));
+    }
+    lines << QStringLiteral("M=") + m_mark + QStringLiteral(" E=\"$P.err\" D=\"$P.d\" F=") + q(folder)
+                    + QStringLiteral(" awk \"$J\" \"$P.out\"")
+          << QStringLiteral("rm -rf -- \"$P\".*");
+    return lines;
 }
 
 namespace {

@@ -14,18 +14,19 @@
 // script, its URL lines one after another as they stand, and the script's
 // last line waits for every lane, so the script ends with the last of them.
 //
-// With curl a lane is one curl over one kept-alive connection, reading its
-// requests from a config file of its own (see SquidclientLine::operation).
-// A PURGE's answer goes to curl's standard output, followed by the lane's
-// mark and what it was ("<URL line>.<value>", "-" for a GET, and the HTTP
-// status, 000 without an answer); curl's own error lines go to a file
-// beside it, one for each request that failed, in their order. Once curl has
-// ended, awk (one process for the whole lane) gives each line's PURGE
-// answers, each with the error line of its request where it failed, to a
-// new file of the line's result file's name in a folder of the lane's own,
-// and mv puts them in place, each whole in one rename: a lane that is
-// stopped leaves every result file either as it was or written whole. The
-// lane's files are all named "<prefix>.<what>" and go with the lane.
+// With curl on sh, a purge's lanes are the transfers at once of one curl in
+// its parallel mode, in rounds (see Purge::script), each round a curl of its
+// own reading its requests from a config file (see
+// SquidclientLine::operation): each PURGE's answer goes straight to its URL
+// line's result file, or, for a line of several values, to a part of its own
+// in a folder beside the configs; curl's write-outs (the mark, which line and
+// value, the HTTP status, 000 without an answer, and how much came) go to one
+// file, and its own error lines to another, one for each request that failed,
+// in the order they ended. Once the last round has ended, awk adds each
+// failed request's error line to its file and joins each line's parts in
+// their order into its result file. Each result file is written in place as
+// it comes, as the redirection of a squidclient line writes it. The lane's
+// files are all named "<prefix>.<what>" and go with it.
 //
 // cmd.exe has neither "&" jobs nor awk, and reads a batch file again from
 // disk at every goto, so each lane is a batch file of its own beside the run
@@ -43,7 +44,8 @@ class LaneLines
 {
 public:
     // Lines of a lane's answers, the same for all of a purge.
-    LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark);
+    // curl on sh: `lanes` transfers at once.
+    LaneLines(ShellDialect dialect, const SquidclientLine &command, const QString &mark, qsizetype lanes = 1);
 
     // The script's first line when its lanes are curl's: the join's awk
     // program, once for all of them.
@@ -52,13 +54,14 @@ public:
     QString close() const;
     QString waitAll() const;
 
-    // The lines of a curl lane between open() and close(): `prefix` names
-    // its files (see configPath) and `folder` is where the result files go.
-    QStringList curl(const QString &prefix, const QString &folder) const;
+    // The lines of sh's curl between open() and close(): `prefix` names its
+    // files (see roundPath) and `folder` is where the result files go; one
+    // curl for each of `rounds` configs, in their order.
+    QStringList curl(const QString &prefix, const QString &folder, qsizetype rounds) const;
 
     // A curl operation's write-out: the mark, then which line and value, or
-    // "-" for urlLine -1. With `last`, the number of the line's last value
-    // follows: awk writes a line's result file once that one has come.
+    // "-" for urlLine -1. With `last` (sh), the number of the line's last
+    // value follows, and after the status the header and body bytes that came.
     QString writeOut(qsizetype urlLine, qsizetype value, qsizetype last = -1) const;
 
     // cmd.exe: `name` is a lane's file name without a folder, the same as
@@ -79,6 +82,11 @@ public:
 
     static QString configPath(const QString &prefix);
     static QString answersPath(const QString &prefix);
+    // sh: round `round`'s config, the first's configPath(); the odd rounds
+    // are GETs.
+    static QString roundPath(const QString &prefix, qsizetype round);
+    // sh: where a PURGE of a line with several values writes its answer.
+    static QString partPath(const QString &prefix, qsizetype urlLine, qsizetype value);
 
     // The URL line of the last answer in `tail`, the end of a lane's answers
     // so far; -1 when it holds none.
@@ -88,4 +96,5 @@ private:
     ShellDialect m_dialect;
     const SquidclientLine &m_command;
     QString m_mark;
+    qsizetype m_lanes;
 };
