@@ -177,6 +177,9 @@ std::vector<double> windowPurge(const QString &folder, const QStringList &addres
         while (!painted.m_seen)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         waits.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - posted).count());
+        if (qEnvironmentVariableIsSet("QUELLORY_BENCH_SLOW_KEYS") && waits.back() > 100)
+            std::fprintf(stderr, "key at %.2f s waited %.0f ms\n", clock.nsecsElapsed() / 1e9 - waits.back() / 1e3,
+                         waits.back());
         wait(100);
     }
     *seconds = clock.nsecsElapsed() / 1e9;
