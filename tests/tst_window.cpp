@@ -1,5 +1,6 @@
 // The window: its layout, focus order, server list and how it survives failures.
 #include "commands/actions/purge.h"
+#include "commands/actions/purgeworkers.h"
 #include "commands/actions/serverfolder.h"
 #include "commands/actions/resultreader.h"
 #include "commands/actions/statusquery.h"
@@ -29,7 +30,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSemaphore>
 #include <QTemporaryDir>
+#include <QtConcurrent>
 #include <QtTest>
 
 #include <memory>
@@ -78,6 +81,7 @@ private slots:
     void noClientSaysSo();
     void refusedUrlLineNamed();
     void purgeOverARunningPurge();
+    void purgeOverAStartingPurge();
     void purgeListingFirst();
     void purgeOnSeveralServers();
     void severalServersOneRefused_data();
@@ -601,6 +605,43 @@ void TestWindow::purgeOverARunningPurge()
     QTest::mouseClick(purge, Qt::LeftButton);
     QCOMPARE(watcher.seen().size(), 5);
     QCOMPARE(watcher.seen().last().objectName, QStringLiteral("purgeDoneBox"));
+}
+
+void TestWindow::purgeOverAStartingPurge()
+{
+    // The first purge is planned and its script waits for the thread that
+    // starts scripts when the second is clicked: it is stopped with the rest,
+    // not started behind the second's back (its calls would wait).
+    StandInClient client(m_dir->path(), "case $last in http://first/*) while [ -d \"${0%/*}\" ]; do sleep 0.02; done;; esac\n");
+    QSemaphore gate;
+    QFuture<void> held = QtConcurrent::run(PurgeWorkers::starter(), [&gate] { gate.acquire(); });
+    const auto open = qScopeGuard([&gate, &held] { gate.release(), held.waitForFinished(); });
+    QVERIFY(FileBytes::write(serverFile(), "127.0.0.1\r\n"));
+    openWindow();
+    control<QListWidget>("List1")->setCurrentRow(0);
+    ModalWatcher watcher;
+    BoxText::setText(control<QPlainTextEdit>("Text1"), QStringLiteral("http://first/0"));
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(FileBytes::read(Purge::scriptPath(m_window->folder())).contains("http://first/0"), kForever);
+    PurgeWorkers::pool()->waitForDone(); // the plan's end told, its start asked for
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents();
+    BoxText::setText(control<QPlainTextEdit>("Text1"), QStringLiteral("http://second/0"));
+    watcher.answer(QStringLiteral("purgeRunningBox"), Qt::Key_Return);
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QCOMPARE(watcher.seen().last().objectName, QStringLiteral("purgeDoneBox"));
+    gate.release(); // the second's start waits behind it
+    QTRY_COMPARE_WITH_TIMEOUT(FileBytes::read(Purge::resultPath(m_window->folder(), 0)),
+                              QByteArray("answer for http://second/0\nstand-in error\n"), kForever);
+    const auto firstClients = [] {
+        int n = 0;
+        for (const QString &pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+            QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+            n += cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("http://first/");
+        }
+        return n;
+    };
+    QTRY_COMPARE(firstClients(), 0);
 }
 
 void TestWindow::purgeListingFirst()

@@ -33,6 +33,7 @@ PurgeWatch::PurgeWatch(Purge purge)
         takePlan();
         emit planned(m_purge.id);
     });
+    connect(&m_start, &QFutureWatcher<Start>::finished, this, &PurgeWatch::takeStart);
     m_poll.start(kPollMs);
 }
 
@@ -86,6 +87,46 @@ void PurgeWatch::settlePlanning()
         m_planning.waitForFinished();
 }
 
+void PurgeWatch::startPurge()
+{
+    if (m_starting || !m_planned.written)
+        return;
+    m_starting = true;
+    m_start.setFuture(QtConcurrent::run(PurgeWorkers::starter(), [written = *m_planned.written] {
+        Start start;
+        try {
+            start.script = ::Purge::start(written);
+        } catch (const ActionError &error) {
+            start.error = error.message();
+        } catch (const std::exception &error) {
+            start.error = QString::fromLocal8Bit(error.what());
+        }
+        return start;
+    }));
+}
+
+void PurgeWatch::settleStart()
+{
+    if (m_starting)
+        takeStart();
+}
+
+void PurgeWatch::takeStart()
+{
+    if (!m_starting)
+        return;
+    m_start.waitForFinished();
+    m_starting = false;
+    const Start start = m_start.result();
+    if (!start.error.isEmpty()) {
+        // A script that does not start leaves nothing behind.
+        m_planned.written.reset();
+        emit startFailed(m_purge.id, start.error);
+        return;
+    }
+    purging(start.script);
+}
+
 void PurgeWatch::purging(const ScriptRunner::StartedScript &script)
 {
     m_purge.listing = false;
@@ -121,8 +162,12 @@ qsizetype PurgeWatch::answered() const
 PurgeWatch::~PurgeWatch()
 {
     m_cancelled->store(true);
-    // A script written for a purge that was dropped before it started would
-    // be started by no one.
+    // A script on its way to start runs on; one written for a purge that was
+    // dropped before it started would be started by no one.
+    if (m_starting) {
+        m_start.waitForFinished();
+        m_planned.written.reset();
+    }
     if (m_planningStarted)
         takePlan();
     if (m_planned.written)

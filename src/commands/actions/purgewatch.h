@@ -75,6 +75,15 @@ public:
     void settlePlanning();
     // The plan once planned() has been told, or waitForPlan() has returned.
     const Planned &plan() const { return m_planned; }
+    // Starts the script written from the plan off the calling thread: a
+    // start forks this process and waits for the script's shell to run,
+    // which on a loaded machine holds the window's thread for tens of ms,
+    // twenty times over for twenty servers. purging() follows, or
+    // startFailed(); listing() holds until then.
+    void startPurge();
+    bool starting() const { return m_starting; }
+    // Blocks while a start is on its way, and has its outcome told now.
+    void settleStart();
     // The script written from the plan runs now (its URL lines are the
     // result files to read), or could not start (see failed()): it is no
     // longer this watch's to remove.
@@ -95,6 +104,9 @@ signals:
     void notify(quint64 purge, const QString &body);
     // The listing has ended and the plan is made: see plan().
     void planned(quint64 purge);
+    // startPurge() did not start the script, for `error`; failed() is for
+    // the receiver to call.
+    void startFailed(quint64 purge, const QString &error);
 
 private:
     void poll();
@@ -103,6 +115,8 @@ private:
     static Planned makePlan(const AppFolder &folder, const QString &server, const QString &urls);
     // Takes the planning task's result, unless it was taken before.
     void takePlan();
+    // Takes startPurge()'s outcome, unless it was taken before.
+    void takeStart();
     // How many lines have answered: each lane runs its lines in order, and
     // each squidclient's redirection, or curl on sh, rewrites its result file
     // as it starts; a curl lane's answers so far tell their last line.
@@ -123,6 +137,13 @@ private:
     bool m_planningStarted = false;
     bool m_planTaken = false;
     Planned m_planned;
+    struct Start
+    {
+        ScriptRunner::StartedScript script;
+        QString error;
+    };
+    QFutureWatcher<Start> m_start;
+    bool m_starting = false;
     std::optional<PurgeReport> m_result;
     QString m_failure;
 };

@@ -9,4 +9,7 @@ class QThreadPool;
 // a key typed, for seconds.
 namespace PurgeWorkers {
 QThreadPool *pool();
+// The one thread that starts the purges' scripts (see PurgeWatch::startPurge),
+// each in turn and never behind a report.
+QThreadPool *starter();
 }

@@ -28,8 +28,11 @@ RunningScripts::~RunningScripts()
     for (const auto &watch : last->servers) {
         if (!watch->listing())
             continue;
-        watch->waitForPlan();
-        startPlanned(watch.get());
+        if (!watch->starting()) {
+            watch->waitForPlan();
+            startPlanned(watch.get());
+        }
+        watch->settleStart();
     }
 }
 
@@ -92,6 +95,8 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
             // A plan being made writes its script into the same folder: it
             // is done before this purge writes there, and is then never started.
             watch->settlePlanning();
+            // A script on its way to start is this purge's to stop too.
+            watch->settleStart();
             before << watch->purge().script;
         }
     }
@@ -143,6 +148,8 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
         connect(watch, &PurgeWatch::notify, this,
                 [this](quint64 id, const QString &body) { watchNotice(id, body); });
         connect(watch, &PurgeWatch::planned, this, [this, watch] { startPlanned(watch); });
+        connect(watch, &PurgeWatch::startFailed, this,
+                [this, watch](quint64, const QString &error) { startFailed(watch, error); });
     }
     group.progress.start();
     m_lastGroup = group.id;
@@ -194,22 +201,20 @@ void RunningScripts::startPlanned(PurgeWatch *watch)
 {
     // Only the purge started last is ever planned: a newer one dropped it.
     const PurgeGroup *last = lastGroup();
-    if (!last || !watch->listing()
+    if (!last || !watch->listing() || watch->starting()
         || std::none_of(last->servers.begin(), last->servers.end(),
                         [watch](const auto &kept) { return kept.get() == watch; }))
         return;
     const PurgeWatch::Planned &planned = watch->plan();
-    QString error = planned.error;
     if (planned.written) {
-        try {
-            watch->purging(Purge::start(*planned.written));
-            return;
-        } catch (const ActionError &failure) {
-            error = failure.message();
-        } catch (const std::exception &failure) {
-            error = QString::fromLocal8Bit(failure.what());
-        }
+        watch->startPurge();
+        return;
     }
+    startFailed(watch, planned.error);
+}
+
+void RunningScripts::startFailed(PurgeWatch *watch, const QString &error)
+{
     watch->failed(tr("%1: the purge did not start\n%2").arg(PurgeReport::serverName(watch->purge().server), error));
 }
 

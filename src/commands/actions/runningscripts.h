@@ -119,9 +119,10 @@ private:
     // reported, nor waited for.
     void forgetStopped();
     void dropUnreported();
-    // A server's listing is planned: its own script starts now, or it is
-    // reported as not started.
+    // A server's listing is planned: its own script is started, off this
+    // thread, or it is reported as not started.
     void startPlanned(PurgeWatch *watch);
+    void startFailed(PurgeWatch *watch, const QString &error);
     // A server's progress or report, for its purge's notification.
     void watchNotice(quint64 id, const QString &body);
     static QString serverLine(const QString &server);
