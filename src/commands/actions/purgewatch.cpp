@@ -96,6 +96,7 @@ void PurgeWatch::startPurge()
         Start start;
         try {
             start.script = ::Purge::start(written);
+            start.started = true;
         } catch (const ActionError &error) {
             start.error = error.message();
         } catch (const std::exception &error) {
@@ -118,7 +119,7 @@ void PurgeWatch::takeStart()
     m_start.waitForFinished();
     m_starting = false;
     const Start start = m_start.result();
-    if (!start.error.isEmpty()) {
+    if (!start.started) {
         // A script that does not start leaves nothing behind.
         m_planned.written.reset();
         emit startFailed(m_purge.id, start.error);

@@ -140,6 +140,7 @@ private:
     struct Start
     {
         ScriptRunner::StartedScript script;
+        bool started = false;
         QString error;
     };
     QFutureWatcher<Start> m_start;
