@@ -147,8 +147,10 @@ std::vector<double> windowPurge(const QString &folder, const QStringList &addres
     QElapsedTimer clock;
     clock.start();
     // Up to the "done" box, which the clock closes.
-    if (PaintClock(nullptr).time([button] { button->click(); }) < 0)
+    const double click = PaintClock(nullptr).time([button] { button->click(); });
+    if (click < 0)
         qFatal("the window's purge did not start");
+    std::printf("in the window: the click's box painted after %.0f ms\n", click * 1000);
     box->setFocus();
     PaintSeen painted(box->viewport());
     std::vector<double> waits;
