@@ -33,7 +33,7 @@ PurgeWatch::PurgeWatch(Purge purge)
         takePlan();
         emit planned(m_purge.id);
     });
-    connect(&m_start, &QFutureWatcher<Start>::finished, this, &PurgeWatch::takeStart);
+    connect(&m_start, &QFutureWatcher<Start>::finished, this, &PurgeWatch::settleStart);
     m_poll.start(kPollMs);
 }
 
@@ -107,12 +107,6 @@ void PurgeWatch::startPurge()
 }
 
 void PurgeWatch::settleStart()
-{
-    if (m_starting)
-        takeStart();
-}
-
-void PurgeWatch::takeStart()
 {
     if (!m_starting)
         return;

@@ -82,7 +82,8 @@ public:
     // startFailed(); listing() holds until then.
     void startPurge();
     bool starting() const { return m_starting; }
-    // Blocks while a start is on its way, and has its outcome told now.
+    // Blocks while a start is on its way, and has its outcome told now
+    // (once: the start's end does the same).
     void settleStart();
     // The script written from the plan runs now (its URL lines are the
     // result files to read), or could not start (see failed()): it is no
@@ -115,8 +116,6 @@ private:
     static Planned makePlan(const AppFolder &folder, const QString &server, const QString &urls);
     // Takes the planning task's result, unless it was taken before.
     void takePlan();
-    // Takes startPurge()'s outcome, unless it was taken before.
-    void takeStart();
     // How many lines have answered: each lane runs its lines in order, and
     // each squidclient's redirection, or curl on sh, rewrites its result file
     // as it starts; a curl lane's answers so far tell their last line.
