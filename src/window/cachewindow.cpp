@@ -44,6 +44,7 @@ CacheWindow::CacheWindow(const AppFolder &folder, QWidget *parent)
     connect(&m_scripts, &RunningScripts::purgeForgotten, &m_notifier, &DesktopNotifier::forget);
     connect(&m_scripts, &RunningScripts::statusArrived, this, &CacheWindow::showStatus);
     connect(&m_scripts, &RunningScripts::statusFailed, this, &CacheWindow::showFailure);
+    connect(&m_scripts, &RunningScripts::shownRead, this, &CacheWindow::showRead);
 
     // A server list that cannot be read must not keep the window from opening.
     runOrReport(tr("Reading the server list"), [this] { LoadServerList(); });
@@ -109,6 +110,7 @@ void CacheWindow::purge()
     // into its result file alone.
     m_scripts.releaseStatus();
     m_controls.outputBox->clear();
+    m_boxRead = 0;
     QString shown;
     bool cancelled = false;
     const auto start = [&] {
@@ -127,11 +129,15 @@ void CacheWindow::purge()
     };
     if (!runOrReport(tr("Purging"), start) || cancelled)
         return;
+    // Several servers' answers come once read (see showRead).
+    m_boxRead = m_purgeRead = m_scripts.pendingShown();
     // The answers can be tens of megabytes: the box takes the string over.
-    BoxText::setText(m_controls.outputBox, std::move(shown));
+    if (!m_boxRead)
+        BoxText::setText(m_controls.outputBox, std::move(shown));
 
     QMessageBox done(QMessageBox::NoIcon, kTitle, kPurgeDone, QMessageBox::Ok, this);
     done.setObjectName(QStringLiteral("purgeDoneBox"));
+    m_doneBox = &done;
     done.exec();
 }
 
@@ -141,8 +147,13 @@ void CacheWindow::showPurgeResults(quint64 purge)
         return;
     m_scripts.releaseStatus();
     m_controls.outputBox->clear();
-    runOrReport(tr("Showing the results"),
-                [&] { BoxText::setText(m_controls.outputBox, m_scripts.shownResults(purge)); });
+    m_boxRead = 0;
+    runOrReport(tr("Showing the results"), [&] {
+        QString shown = m_scripts.shownResults(purge);
+        m_boxRead = m_scripts.pendingShown();
+        if (!m_boxRead)
+            BoxText::setText(m_controls.outputBox, std::move(shown));
+    });
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
@@ -152,6 +163,7 @@ void CacheWindow::showPurgeResults(quint64 purge)
 void CacheWindow::statusQuery()
 {
     m_controls.outputBox->clear();
+    m_boxRead = 0;
     runOrReport(tr("Querying the server's status"), [this] {
         const QStringList servers = selectedServers();
         const QString request = m_controls.requestBox->text();
@@ -173,6 +185,26 @@ void CacheWindow::showStatus()
     else
         m_controls.outputBox->appendAnswer(text);
     emit statusShown();
+}
+
+void CacheWindow::showRead(quint64 read)
+{
+    const bool boxes = read == m_boxRead;
+    if (boxes)
+        m_boxRead = 0;
+    runOrReport(read == m_purgeRead ? tr("Purging") : tr("Showing the results"), [&] {
+        QString text;
+        try {
+            text = m_scripts.takeShown(read);
+        } catch (...) {
+            // The purge has stopped: "done" must not stand behind why.
+            if (m_doneBox)
+                m_doneBox->reject();
+            throw;
+        }
+        if (boxes)
+            BoxText::setText(m_controls.outputBox, std::move(text));
+    });
 }
 
 bool CacheWindow::runOrReport(const QString &doing, const std::function<void()> &action)

@@ -5,6 +5,8 @@
 #include "window/desktopnotifier.h"
 #include "window/windowcontrols.h"
 
+#include <QMessageBox>
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -72,9 +74,18 @@ private:
     void showFailure(const QString &text);
     // Text3 gets what has arrived of the status query's answer.
     void showStatus();
+    // Text3 gets the text read for it off the window's thread, unless
+    // something else has taken the box since; a failure is shown either way.
+    void showRead(quint64 read);
+
 
     AppFolder m_folder;
     WindowControls m_controls; // made from the layout table
     DesktopNotifier m_notifier;
     RunningScripts m_scripts;
+    // The read whose text Text3 waits for, 0 for none; the last purge's.
+    quint64 m_boxRead = 0;
+    quint64 m_purgeRead = 0;
+    // The purge's "done" box while it is open.
+    QPointer<QMessageBox> m_doneBox;
 };

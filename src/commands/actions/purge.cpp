@@ -77,10 +77,14 @@ QString Purge::shown(const AppFolder &folder, const QList<qsizetype> &urlLines)
     return shown;
 }
 
-void Purge::appendShown(ResultReader &reader, QString &shown, const AppFolder &folder, const QList<qsizetype> &urlLines)
+void Purge::appendShown(ResultReader &reader, QString &shown, const AppFolder &folder, const QList<qsizetype> &urlLines,
+                        const std::atomic_bool *cancelled)
 {
-    for (const qsizetype line : urlLines)
+    for (const qsizetype line : urlLines) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return;
         reader.append(shown, resultPath(folder, line));
+    }
 }
 
 namespace {

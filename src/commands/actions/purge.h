@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 
 // The purge action: writes test.bat with the client's purges of every non-empty
@@ -149,7 +150,9 @@ ScriptRunner::StartedScript start(const Written &written);
 QString shown(const AppFolder &folder, const QList<qsizetype> &urlLines);
 // The same appended to `shown`, with `reader`'s limit, which several
 // servers' result files then share; the caller ends it (ResultReader::finish).
-void appendShown(ResultReader &reader, QString &shown, const AppFolder &folder, const QList<qsizetype> &urlLines);
+// Stops between two files once `cancelled` is set.
+void appendShown(ResultReader &reader, QString &shown, const AppFolder &folder, const QList<qsizetype> &urlLines,
+                 const std::atomic_bool *cancelled = nullptr);
 
 QString scriptPath(const AppFolder &folder);
 // "nslookup<line>.txt"

@@ -75,6 +75,8 @@ public:
     void settlePlanning();
     // The plan once planned() has been told, or waitForPlan() has returned.
     const Planned &plan() const { return m_planned; }
+    // The latter has happened: plan() holds this purge's plan.
+    bool planMade() const { return m_planTaken; }
     // Starts the script written from the plan off the calling thread: a
     // start forks this process and waits for the script's shell to run,
     // which on a loaded machine holds the window's thread for tens of ms,

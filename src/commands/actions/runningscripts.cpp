@@ -25,6 +25,14 @@ RunningScripts::~RunningScripts()
     PurgeGroup *last = lastGroup();
     if (!last)
         return;
+    if (last->shown) {
+        // Its servers' scripts wait for their earlier answers to be read;
+        // a read that failed stops the purge, as it would have.
+        last->shown->wait();
+        if (last->shown->failed())
+            return;
+        last->shown.reset();
+    }
     for (const auto &watch : last->servers) {
         if (!watch->listing())
             continue;
@@ -83,6 +91,7 @@ QString RunningScripts::purge(const QString &server, const QString &urls, const 
 QString RunningScripts::purge(const QStringList &selected, const QString &urls, const QString &statusRequest,
                               StatusQuery::Password password)
 {
+    m_pendingShown = 0;
     const QStringList servers = uniqueServers(selected);
     // Every text of every server passes before anything is stopped or written.
     for (const QString &server : std::as_const(servers))
@@ -112,8 +121,6 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
     QList<ScriptRunner::StartedScript> started;
     QStringList configs;
     QString shown;
-    // One limit for all servers' answers: the box shows one text.
-    ResultReader reader;
     try {
         for (qsizetype i = 0; i < servers.size(); ++i) {
             // The server is asked what it holds first; the purge's own script
@@ -122,12 +129,10 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
             started << PurgeListing::start(folders.at(i), servers.at(i), urls, nullptr, statusRequest, password,
                                            &config, true);
             configs << config;
-            // Past the limit, the cut line alone names where the rest is.
-            if (servers.size() > 1 && !reader.cut())
-                shown += lineBreakAfter(shown) + serverLine(servers.at(i));
-            Purge::appendShown(reader, shown, folders.at(i), urlLines);
         }
-        reader.finish(shown, ResultReader::Kind::Purge);
+        // One server's answers are shown at once, as they always were.
+        if (servers.size() == 1)
+            shown = Purge::shown(folders.front(), urlLines);
     } catch (...) {
         for (const ScriptRunner::StartedScript &script : std::as_const(started))
             ScriptRunner::stop(script);
@@ -150,6 +155,13 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
         connect(watch, &PurgeWatch::planned, this, [this, watch] { startPlanned(watch); });
         connect(watch, &PurgeWatch::startFailed, this,
                 [this, watch](quint64, const QString &error) { startFailed(watch, error); });
+    }
+    if (servers.size() > 1) {
+        QList<ShownServer> shownServers;
+        for (qsizetype i = 0; i < servers.size(); ++i)
+            shownServers.append({serverLine(servers.at(i)), folders.at(i), urlLines});
+        group.shown = readShown(QString(), shownServers);
+        m_pendingShown = group.shown->id();
     }
     group.progress.start();
     m_lastGroup = group.id;
@@ -204,6 +216,9 @@ void RunningScripts::startPlanned(PurgeWatch *watch)
     if (!last || !watch->listing() || watch->starting()
         || std::none_of(last->servers.begin(), last->servers.end(),
                         [watch](const auto &kept) { return kept.get() == watch; }))
+        return;
+    // Started once the earlier answers are read (see readEnded).
+    if (last->shown && !last->shown->done())
         return;
     const PurgeWatch::Planned &planned = watch->plan();
     if (planned.written) {
@@ -261,24 +276,87 @@ bool RunningScripts::purgeKept(quint64 purge) const
     return std::any_of(m_purges.begin(), m_purges.end(), [purge](const auto &group) { return group.id == purge; });
 }
 
-QString RunningScripts::shownResults(quint64 purge) const
+QString RunningScripts::shownResults(quint64 purge)
 {
+    m_pendingShown = 0;
     const auto found = std::find_if(m_purges.begin(), m_purges.end(),
                                     [purge](const auto &group) { return group.id == purge; });
     if (found == m_purges.end())
         return QString();
     if (found->servers.size() == 1)
         return Purge::shown(found->servers.front()->purge().folder, found->servers.front()->purge().urlLines);
-    QString shown = found->table;
+    QList<ShownServer> servers;
+    for (const auto &server : found->servers)
+        servers.append({serverLine(server->purge().server), server->purge().folder, server->purge().urlLines});
+    // A read asked for before is no longer wanted.
+    m_resultsRead = readShown(found->table, servers);
+    m_pendingShown = m_resultsRead->id();
+    return QString();
+}
+
+QString RunningScripts::shownOf(const QString &before, const QList<ShownServer> &servers,
+                                const std::atomic_bool &cancelled)
+{
+    QString shown = before;
+    // One limit for all servers' answers: the box shows one text.
     ResultReader reader;
-    for (const auto &server : found->servers) {
-        if (reader.cut())
+    for (const ShownServer &server : servers) {
+        // Past the limit, the cut line alone names where the rest is.
+        if (reader.cut() || cancelled.load())
             break;
-        shown += lineBreakAfter(shown) + serverLine(server->purge().server);
-        Purge::appendShown(reader, shown, server->purge().folder, server->purge().urlLines);
+        shown += lineBreakAfter(shown) + server.line;
+        Purge::appendShown(reader, shown, server.folder, server.urlLines, &cancelled);
     }
     reader.finish(shown, ResultReader::Kind::Purge);
     return shown;
+}
+
+std::unique_ptr<ShownRead> RunningScripts::readShown(const QString &before, const QList<ShownServer> &servers)
+{
+    auto read = std::make_unique<ShownRead>(
+            ++m_readCount, [before, servers](const std::atomic_bool &cancelled) {
+                return shownOf(before, servers, cancelled);
+            });
+    connect(read.get(), &ShownRead::finished, this, &RunningScripts::readEnded);
+    return read;
+}
+
+void RunningScripts::readEnded(quint64 read)
+{
+    std::unique_ptr<ShownRead> ended;
+    PurgeGroup *last = lastGroup();
+    if (last && last->shown && last->shown->id() == read) {
+        ended = std::move(last->shown);
+        if (ended->failed()) {
+            // As a click that failed: nothing of it runs on, nor is reported.
+            for (const auto &watch : last->servers)
+                ScriptRunner::stop(watch->purge().script);
+            emit purgeWithdrawn(last->id);
+            m_purges.pop_back();
+            m_lastGroup = 0;
+        } else {
+            for (const auto &watch : last->servers) {
+                if (watch->listing() && !watch->starting() && watch->planMade())
+                    startPlanned(watch.get());
+            }
+        }
+    } else if (m_resultsRead && m_resultsRead->id() == read) {
+        ended = std::move(m_resultsRead);
+    } else {
+        return;
+    }
+    m_endedRead = ended.get();
+    emit shownRead(read);
+    m_endedRead = nullptr;
+    // This runs in its signal.
+    ended.release()->deleteLater();
+}
+
+QString RunningScripts::takeShown(quint64 read)
+{
+    if (!m_endedRead || m_endedRead->id() != read)
+        return QString();
+    return m_endedRead->take();
 }
 
 void RunningScripts::dropUnreported()

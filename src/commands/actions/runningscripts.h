@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/actions/purgewatch.h"
+#include "commands/actions/shownread.h"
 #include "commands/actions/statusfollow.h"
 #include "commands/actions/statusquery.h"
 #include "commands/scripts/scriptrunner.h"
@@ -53,16 +54,26 @@ public:
     // its own (the same text twice once). The first one's scripts and answers
     // are the program folder's, as for one server; every other's are in a
     // folder of its own (see ServerFolder), and the output box shows each
-    // server's under a line naming it. One report, when all have ended, for
-    // them all (see PurgeGrid).
+    // server's under a line naming it, read off this thread: the text given
+    // back is empty, and shownRead() tells when the box's is there to take
+    // (see pendingShown()); each server's own script starts once its earlier
+    // answers are read. A read that fails stops the purge. One report, when
+    // all have ended, for them all (see PurgeGrid).
     QString purge(const QStringList &servers, const QString &urls, const QString &statusRequest = QString(),
                   StatusQuery::Password password = StatusQuery::Password::Hidden);
     // Whether a purge is still kept, so that its results can be shown.
     bool purgeKept(quint64 purge) const;
     // What its result files hold now, as its click showed them; after a
-    // purge on several servers, the table of their reports first. Throws
+    // purge on several servers, the table of their reports first, read off
+    // this thread as purge() reads (the text given back is empty). Throws
     // FileError.
-    QString shownResults(quint64 purge) const;
+    QString shownResults(quint64 purge);
+    // The read that the last purge() or shownResults() left for the box's
+    // text; 0 when it gave the text back itself.
+    quint64 pendingShown() const { return m_pendingShown; }
+    // The text of `read`, for shownRead()'s receivers; throws what reading
+    // it threw (FileError).
+    QString takeShown(quint64 read);
 
     // Starts a status query and follows its answer: statusArrived() tells when
     // there is text to take. A query still running is ended first. Throws as
@@ -94,6 +105,8 @@ signals:
     void purgeWithdrawn(quint64 purge);
     // A purge is no longer kept; its notification may stay.
     void purgeForgotten(quint64 purge);
+    // A read of the box's text has ended: see takeShown().
+    void shownRead(quint64 read);
     void statusArrived();
     void statusFailed(const QString &message);
     void statusFinished();
@@ -108,6 +121,9 @@ private:
         QString table;
         QElapsedTimer progress;
         qint64 lastProgress = -1;
+        // Several servers: the earlier answers the click shows, being read.
+        // The servers' own scripts rewrite them, so none starts before then.
+        std::unique_ptr<ShownRead> shown;
 
         bool reported() const;
     };
@@ -126,6 +142,19 @@ private:
     // A server's progress or report, for its purge's notification.
     void watchNotice(quint64 id, const QString &body);
     static QString serverLine(const QString &server);
+    // Several servers' result files, each under its line, after `before`,
+    // within one limit; gives up once `cancelled` is set.
+    struct ShownServer
+    {
+        QString line;
+        AppFolder folder;
+        QList<qsizetype> urlLines;
+    };
+    static QString shownOf(const QString &before, const QList<ShownServer> &servers,
+                           const std::atomic_bool &cancelled);
+    // Starts reading it off this thread.
+    std::unique_ptr<ShownRead> readShown(const QString &before, const QList<ShownServer> &servers);
+    void readEnded(quint64 read);
     // A line end, should `text` not end with one.
     static QString lineBreakAfter(const QString &text);
     // The selected servers, each text once, in order; one empty text for none.
@@ -141,6 +170,11 @@ private:
     // The one started last; 0 once it could not start.
     quint64 m_lastGroup = 0;
     quint64 m_purgeCount = 0;
+    // The last read shownResults() started; the read being told.
+    std::unique_ptr<ShownRead> m_resultsRead;
+    ShownRead *m_endedRead = nullptr;
+    quint64 m_readCount = 0;
+    quint64 m_pendingShown = 0;
 
     // One query a server of the last request, the first server's first: each
     // stops its own last script.

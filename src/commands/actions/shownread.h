@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QFutureWatcher>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <memory>
+
+// A text for the output box read off the calling thread: several servers'
+// earlier answers are 10,000 result files a server, and on a busy disk twenty
+// servers' take seconds, which the window's thread would spend not painting.
+// The read runs on the purge workers; finished() tells when its text, or why
+// there is none, can be taken. One dropped before it ends is cancelled, and
+// tells nothing.
+class ShownRead : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Gives the text; gives up, with any text, once `cancelled` is set. May
+    // throw: take() throws the same.
+    using Reader = std::function<QString(const std::atomic_bool &cancelled)>;
+
+    ShownRead(quint64 id, Reader reader);
+    ~ShownRead() override;
+
+    quint64 id() const { return m_id; }
+    // The read has ended, with its text or with a failure.
+    bool done() const { return m_taken || m_read.isFinished(); }
+    // Blocks until done().
+    void wait() { m_read.waitForFinished(); }
+    bool failed() const;
+    // The text, once; throws what the reader threw.
+    QString take();
+
+signals:
+    void finished(quint64 id);
+
+private:
+    struct Outcome
+    {
+        QString text;
+        std::exception_ptr failure;
+    };
+
+    quint64 m_id;
+    std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
+    QFutureWatcher<Outcome> m_read;
+    bool m_taken = false;
+};
