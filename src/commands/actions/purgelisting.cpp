@@ -85,6 +85,26 @@ ScriptRunner::StartedScript PurgeListing::start(const AppFolder &folder, const Q
                                                 ScriptRunner::StartedScript *last, const QString &statusRequest,
                                                 StatusQuery::Password password, QString *config, bool checked)
 {
+    const Written written = write(folder, server, urls, last, statusRequest, password, checked);
+    ScriptRunner::StartedScript started;
+    try {
+        started = ScriptRunner::start(written.runPath);
+    } catch (...) {
+        if (!written.config.isEmpty())
+            QFile::remove(written.config);
+        throw;
+    }
+    if (last)
+        *last = started;
+    if (config)
+        *config = written.config;
+    return started;
+}
+
+PurgeListing::Written PurgeListing::write(const AppFolder &folder, const QString &server, const QString &urls,
+                                          ScriptRunner::StartedScript *last, const QString &statusRequest,
+                                          StatusQuery::Password password, bool checked)
+{
     if (!checked)
         Purge::check(folder, server, urls);
     const Request listing = listingRequest(folder, statusRequest);
@@ -109,7 +129,7 @@ ScriptRunner::StartedScript PurgeListing::start(const AppFolder &folder, const Q
             throw;
         }
     }
-    ScriptRunner::StartedScript started;
+    Written written;
     try {
         ScriptWriter writer(path, dialect, codePages);
         writer.writeRunCopy();
@@ -120,17 +140,15 @@ ScriptRunner::StartedScript PurgeListing::start(const AppFolder &folder, const Q
         writer.close();
         // Every URL the cache holds, whoever asked for it: the operator's alone.
         PrivateFile::restrictToOwner(resultPath(folder));
-        started = ScriptRunner::start(writer.runPath());
+        written.runPath = writer.runPath();
     } catch (...) {
         if (secret)
             secret->discard();
         throw;
     }
-    if (last)
-        *last = started;
-    if (config)
-        *config = secret ? secret->path() : QString();
-    return started;
+    if (secret)
+        written.config = secret->path();
+    return written;
 }
 
 PurgeListing::Plan PurgeListing::plan(const AppFolder &folder, const QString &server, const QString &urls,

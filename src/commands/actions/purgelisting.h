@@ -50,6 +50,15 @@ ScriptRunner::StartedScript start(const AppFolder &folder, const QString &server
                                   ScriptRunner::StartedScript *last = nullptr, const QString &statusRequest = QString(),
                                   StatusQuery::Password password = StatusQuery::Password::Hidden,
                                   QString *config = nullptr, bool checked = false);
+// The same up to the start: the script's run copy and curl's config file,
+// for the caller to start (ScriptRunner::start) or to remove.
+struct Written
+{
+    QString runPath;
+    QString config; // empty without one
+};
+Written write(const AppFolder &folder, const QString &server, const QString &urls, ScriptRunner::StartedScript *last,
+              const QString &statusRequest, StatusQuery::Password password, bool checked);
 // Throws as start() would for these texts, touching no file.
 void check(const AppFolder &folder, const QString &server, const QString &urls, const QString &statusRequest,
            StatusQuery::Password password);

@@ -91,11 +91,26 @@ void PurgeWatch::startPurge()
 {
     if (m_starting || !m_planned.written)
         return;
+    startOff([written = *m_planned.written] { return ::Purge::start(written); });
+}
+
+void PurgeWatch::startListing()
+{
+    if (m_starting || !m_purge.listing || m_planningStarted)
+        return;
+    // Watched once it runs.
+    m_poll.stop();
+    m_startingListing = true;
+    startOff([runPath = m_purge.script.runPath] { return ScriptRunner::start(runPath); });
+}
+
+void PurgeWatch::startOff(std::function<ScriptRunner::StartedScript()> starter)
+{
     m_starting = true;
-    m_start.setFuture(QtConcurrent::run(PurgeWorkers::starter(), [written = *m_planned.written] {
+    m_start.setFuture(QtConcurrent::run(PurgeWorkers::starter(), [starter = std::move(starter)] {
         Start start;
         try {
-            start.script = ::Purge::start(written);
+            start.script = starter();
             start.started = true;
         } catch (const ActionError &error) {
             start.error = error.message();
@@ -113,6 +128,17 @@ void PurgeWatch::settleStart()
     m_start.waitForFinished();
     m_starting = false;
     const Start start = m_start.result();
+    if (m_startingListing) {
+        m_startingListing = false;
+        if (!start.started) {
+            removeListingConfig();
+            emit startFailed(m_purge.id, start.error);
+            return;
+        }
+        m_purge.script = start.script;
+        m_poll.start(kPollMs);
+        return;
+    }
     if (!start.started) {
         // A script that does not start leaves nothing behind.
         m_planned.written.reset();

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -83,6 +84,10 @@ public:
     // twenty times over for twenty servers. purging() follows, or
     // startFailed(); listing() holds until then.
     void startPurge();
+    // Starts the listing, whose script's run copy `script.runPath` names, off
+    // the calling thread as above; it is watched from then on, or
+    // startFailed() follows.
+    void startListing();
     bool starting() const { return m_starting; }
     // Blocks while a start is on its way, and has its outcome told now
     // (once: the start's end does the same).
@@ -146,6 +151,9 @@ private:
     };
     QFutureWatcher<Start> m_start;
     bool m_starting = false;
+    bool m_startingListing = false;
+    // Runs `start` on the start thread.
+    void startOff(std::function<ScriptRunner::StartedScript()> start);
     std::optional<PurgeReport> m_result;
     QString m_failure;
 };

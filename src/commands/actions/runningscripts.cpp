@@ -7,6 +7,7 @@
 #include "storage/actionerror.h"
 #include "storage/linesplit.h"
 
+#include <QFile>
 #include <QSet>
 
 #include <algorithm>
@@ -34,12 +35,12 @@ RunningScripts::~RunningScripts()
         last->shown.reset();
     }
     for (const auto &watch : last->servers) {
+        // A listing on its way to start is started first.
+        watch->settleStart();
         if (!watch->listing())
             continue;
-        if (!watch->starting()) {
-            watch->waitForPlan();
-            startPlanned(watch.get());
-        }
+        watch->waitForPlan();
+        startPlanned(watch.get());
         watch->settleStart();
     }
 }
@@ -126,16 +127,33 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
             // The server is asked what it holds first; the purge's own script
             // starts once that is known (see startPlanned).
             QString config;
-            started << PurgeListing::start(folders.at(i), servers.at(i), urls, nullptr, statusRequest, password,
-                                           &config, true);
+            if (servers.size() == 1) {
+                started << PurgeListing::start(folders.at(i), servers.at(i), urls, nullptr, statusRequest, password,
+                                               &config, true);
+            } else {
+                // Started by its watch, off this thread: twenty starts in a
+                // row, each behind the listings before it, held the click
+                // for most of a second.
+                const PurgeListing::Written listing
+                        = PurgeListing::write(folders.at(i), servers.at(i), urls, nullptr, statusRequest, password, true);
+                started << ScriptRunner::StartedScript{0, 0, listing.runPath, -1};
+                config = listing.config;
+            }
             configs << config;
         }
         // One server's answers are shown at once, as they always were.
         if (servers.size() == 1)
             shown = Purge::shown(folders.front(), urlLines);
     } catch (...) {
-        for (const ScriptRunner::StartedScript &script : std::as_const(started))
-            ScriptRunner::stop(script);
+        for (qsizetype i = 0; i < started.size(); ++i) {
+            ScriptRunner::stop(started.at(i));
+            // Written, not started: nothing else removes them.
+            if (started.at(i).pid == 0) {
+                QFile::remove(started.at(i).runPath);
+                if (!configs.at(i).isEmpty())
+                    QFile::remove(configs.at(i));
+            }
+        }
         forgetStopped();
         m_lastGroup = 0;
         throw;
@@ -155,6 +173,8 @@ QString RunningScripts::purge(const QStringList &selected, const QString &urls, 
         connect(watch, &PurgeWatch::planned, this, [this, watch] { startPlanned(watch); });
         connect(watch, &PurgeWatch::startFailed, this,
                 [this, watch](quint64, const QString &error) { startFailed(watch, error); });
+        if (servers.size() > 1)
+            watch->startListing();
     }
     if (servers.size() > 1) {
         QList<ShownServer> shownServers;
@@ -329,8 +349,10 @@ void RunningScripts::readEnded(quint64 read)
         ended = std::move(last->shown);
         if (ended->failed()) {
             // As a click that failed: nothing of it runs on, nor is reported.
-            for (const auto &watch : last->servers)
+            for (const auto &watch : last->servers) {
+                watch->settleStart();
                 ScriptRunner::stop(watch->purge().script);
+            }
             emit purgeWithdrawn(last->id);
             m_purges.pop_back();
             m_lastGroup = 0;
