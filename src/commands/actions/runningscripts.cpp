@@ -237,8 +237,11 @@ void RunningScripts::startPlanned(PurgeWatch *watch)
         || std::none_of(last->servers.begin(), last->servers.end(),
                         [watch](const auto &kept) { return kept.get() == watch; }))
         return;
-    // Started once the earlier answers are read (see readEnded).
-    if (last->shown && !last->shown->done())
+    // Started once its earlier answers are read (see startRead).
+    const qsizetype index = std::find_if(last->servers.begin(), last->servers.end(),
+                                         [watch](const auto &kept) { return kept.get() == watch; })
+            - last->servers.begin();
+    if (last->shown && !last->shown->done() && index >= last->shown->partsRead())
         return;
     const PurgeWatch::Planned &planned = watch->plan();
     if (planned.written) {
@@ -315,7 +318,7 @@ QString RunningScripts::shownResults(quint64 purge)
 }
 
 QString RunningScripts::shownOf(const QString &before, const QList<ShownServer> &servers,
-                                const std::atomic_bool &cancelled)
+                                const std::atomic_bool &cancelled, std::atomic<qsizetype> &read)
 {
     QString shown = before;
     // One limit for all servers' answers: the box shows one text.
@@ -326,6 +329,8 @@ QString RunningScripts::shownOf(const QString &before, const QList<ShownServer> 
             break;
         shown += lineBreakAfter(shown) + server.line;
         Purge::appendShown(reader, shown, server.folder, server.urlLines, &cancelled);
+        // A file the limit cut off counts as read: it is not read again.
+        read.store(reader.cut() ? servers.size() : read.load() + 1);
     }
     reader.finish(shown, ResultReader::Kind::Purge);
     return shown;
@@ -334,10 +339,11 @@ QString RunningScripts::shownOf(const QString &before, const QList<ShownServer> 
 std::unique_ptr<ShownRead> RunningScripts::readShown(const QString &before, const QList<ShownServer> &servers)
 {
     auto read = std::make_unique<ShownRead>(
-            ++m_readCount, [before, servers](const std::atomic_bool &cancelled) {
-                return shownOf(before, servers, cancelled);
+            ++m_readCount, [before, servers](const std::atomic_bool &cancelled, std::atomic<qsizetype> &read) {
+                return shownOf(before, servers, cancelled, read);
             });
     connect(read.get(), &ShownRead::finished, this, &RunningScripts::readEnded);
+    connect(read.get(), &ShownRead::progressed, this, &RunningScripts::startRead);
     return read;
 }
 
@@ -357,10 +363,7 @@ void RunningScripts::readEnded(quint64 read)
             m_purges.pop_back();
             m_lastGroup = 0;
         } else {
-            for (const auto &watch : last->servers) {
-                if (watch->listing() && !watch->starting() && watch->planMade())
-                    startPlanned(watch.get());
-            }
+            startRead();
         }
     } else if (m_resultsRead && m_resultsRead->id() == read) {
         ended = std::move(m_resultsRead);
@@ -372,6 +375,17 @@ void RunningScripts::readEnded(quint64 read)
     m_endedRead = nullptr;
     // This runs in its signal.
     ended.release()->deleteLater();
+}
+
+void RunningScripts::startRead()
+{
+    PurgeGroup *last = lastGroup();
+    if (!last)
+        return;
+    for (const auto &watch : last->servers) {
+        if (watch->listing() && !watch->starting() && watch->planMade())
+            startPlanned(watch.get());
+    }
 }
 
 QString RunningScripts::takeShown(quint64 read)

@@ -150,11 +150,15 @@ private:
         AppFolder folder;
         QList<qsizetype> urlLines;
     };
+    // `read` counts the servers whose files are read (all once it has cut).
     static QString shownOf(const QString &before, const QList<ShownServer> &servers,
-                           const std::atomic_bool &cancelled);
+                           const std::atomic_bool &cancelled, std::atomic<qsizetype> &read);
     // Starts reading it off this thread.
     std::unique_ptr<ShownRead> readShown(const QString &before, const QList<ShownServer> &servers);
     void readEnded(quint64 read);
+    // The last purge's servers whose earlier answers are read, and that are
+    // planned, start.
+    void startRead();
     // A line end, should `text` not end with one.
     static QString lineBreakAfter(const QString &text);
     // The selected servers, each text once, in order; one empty text for none.

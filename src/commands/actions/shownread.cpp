@@ -7,17 +7,26 @@
 ShownRead::ShownRead(quint64 id, Reader reader)
     : m_id(id)
 {
+    connect(&m_poll, &QTimer::timeout, this, [this] {
+        if (m_parts->load() == m_partsTold)
+            return;
+        m_partsTold = m_parts->load();
+        emit progressed(m_id);
+    });
+    m_poll.start(kPollMs);
     connect(&m_read, &QFutureWatcher<Outcome>::finished, this, [this] {
+        m_poll.stop();
         // Taken by a wait already, or told by the empty future take() leaves.
         if (!m_taken && !m_cancelled->load())
             emit finished(m_id);
     });
     // The task keeps what it needs, and outlives this object if it must.
-    m_read.setFuture(QtConcurrent::run(PurgeWorkers::pool(), [reader = std::move(reader), cancelled = m_cancelled] {
+    m_read.setFuture(QtConcurrent::run(PurgeWorkers::pool(), [reader = std::move(reader), cancelled = m_cancelled,
+                                                              parts = m_parts] {
         Outcome outcome;
         // Nothing may leave the task: its failure is the taker's to report.
         try {
-            outcome.text = reader(*cancelled);
+            outcome.text = reader(*cancelled, *parts);
         } catch (...) {
             outcome.failure = std::current_exception();
         }

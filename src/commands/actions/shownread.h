@@ -3,6 +3,7 @@
 #include <QFutureWatcher>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <exception>
@@ -20,9 +21,10 @@ class ShownRead : public QObject
     Q_OBJECT
 
 public:
-    // Gives the text; gives up, with any text, once `cancelled` is set. May
-    // throw: take() throws the same.
-    using Reader = std::function<QString(const std::atomic_bool &cancelled)>;
+    // Gives the text, telling in `parts` how many of its parts are read; gives
+    // up, with any text, once `cancelled` is set. May throw: take() throws
+    // the same.
+    using Reader = std::function<QString(const std::atomic_bool &cancelled, std::atomic<qsizetype> &parts)>;
 
     ShownRead(quint64 id, Reader reader);
     ~ShownRead() override;
@@ -33,10 +35,16 @@ public:
     // Blocks until done().
     void wait() { m_read.waitForFinished(); }
     bool failed() const;
+    // How many parts are read, as the reader told; progressed() tells when
+    // more are, at most every kPollMs.
+    qsizetype partsRead() const { return m_parts->load(); }
     // The text, once; throws what the reader threw.
     QString take();
 
+    static constexpr int kPollMs = 100;
+
 signals:
+    void progressed(quint64 id);
     void finished(quint64 id);
 
 private:
@@ -48,6 +56,9 @@ private:
 
     quint64 m_id;
     std::shared_ptr<std::atomic_bool> m_cancelled = std::make_shared<std::atomic_bool>(false);
+    std::shared_ptr<std::atomic<qsizetype>> m_parts = std::make_shared<std::atomic<qsizetype>>(0);
+    QTimer m_poll;
+    qsizetype m_partsTold = 0;
     QFutureWatcher<Outcome> m_read;
     bool m_taken = false;
 };
