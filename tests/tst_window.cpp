@@ -88,6 +88,7 @@ private slots:
     void severalServersOneRefused();
     void severalServersShareTheLimit();
     void severalServersUnreadableAnswer();
+    void severalServersResultsAfterTheBoxIsTaken();
     void endlessAnswerIsCut();
     void statusAnswerFollowed();
     void serverListTooLarge_data();
@@ -806,6 +807,33 @@ void TestWindow::severalServersUnreadableAnswer()
     QVERIFY(!m_window->purgeRunning());
     QVERIFY(!m_window->purgeReportPending());
     QCOMPARE(control<OutputBox>("Text3")->document()->length(), 0);
+}
+
+void TestWindow::severalServersResultsAfterTheBoxIsTaken()
+{
+    // The report's action reads both servers' answers off the window's
+    // thread; a status query clicked before they are read keeps the box.
+    StandInClient client(m_dir->path());
+    QVERIFY(FileBytes::write(serverFile(), "one\r\ntwo\r\n"));
+    openWithEveryServer();
+    ModalWatcher watcher;
+    QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->purgeReportPending(), kForever);
+    const OutputDocument *doc = control<OutputBox>("Text3")->document();
+    const QString answers = QStringLiteral("=== two ===\r\nanswer for http://a/\r\nstand-in error\r\n");
+    m_window->showPurgeResults(1);
+    QTRY_VERIFY_WITH_TIMEOUT(doc->text().endsWith(answers), kForever);
+
+    m_window->setStatusPause(0);
+    m_window->showPurgeResults(1);
+    QTest::mouseClick(control<QPushButton>("Command2"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->statusFollowed(), kForever);
+    const QString answer = QStringLiteral("answer for /squid-internal-mgr/\r\nstand-in error\r\n");
+    // Whatever came first, the read's text is not the box's any more.
+    PurgeWorkers::pool()->waitForDone();
+    QCoreApplication::processEvents();
+    QCOMPARE(doc->text(), QStringLiteral("=== one ===\r\n") + answer + QStringLiteral("=== two ===\r\n") + answer);
+    QCOMPARE(watcher.seen().size(), 1);
 }
 
 void TestWindow::endlessAnswerIsCut()
