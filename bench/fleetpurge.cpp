@@ -179,13 +179,9 @@ std::vector<WindowRun> windowPurge(const QString &folder, const QStringList &add
         const double click = PaintClock(nullptr).time([button] { button->click(); });
         if (click < 0)
             qFatal("the window's purge did not start");
-        while (box->document()->length() == 0)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        waitForPaint(painted, box->viewport());
-        std::printf("in the window, %s: the click's box painted after %.0f ms, Text3 with the earlier answers "
-                    "(%lld lines) after %.0f ms\n",
-                    run == 0 ? "fresh folders" : "again, every server's earlier answers to show", click * 1000,
-                    static_cast<long long>(box->document()->lineCount()), clock.nsecsElapsed() / 1e6);
+        // Several servers' earlier answers are read off the window's thread:
+        // the keys go on meanwhile, and the first paint that shows them is timed.
+        double filled = -1;
         box->setFocus();
         // Beside it a thread that does nothing but wake every 100 ms: how late
         // it wakes is what the machine's load alone costs a key (the bench's
@@ -208,6 +204,8 @@ std::vector<WindowRun> windowPurge(const QString &folder, const QStringList &add
             QCoreApplication::postEvent(
                     box, new QKeyEvent(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x")));
             waitForPaint(painted, box->viewport());
+            if (filled < 0 && box->document()->lineCount() > 1) // the keys add no line
+                filled = clock.nsecsElapsed() / 1e6;
             r.waits.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - posted).count());
             if (slowKeyMs > 0 && r.waits.back() > slowKeyMs)
                 std::fprintf(stderr, "key at %.2f s waited %.0f ms\n",
@@ -215,6 +213,10 @@ std::vector<WindowRun> windowPurge(const QString &folder, const QStringList &add
             wait(100);
         }
         r.seconds = clock.nsecsElapsed() / 1e9;
+        std::printf("in the window, %s: the click's box painted after %.0f ms, Text3 with the earlier answers "
+                    "(%lld lines) by %.0f ms\n",
+                    run == 0 ? "fresh folders" : "again, every server's earlier answers to show", click * 1000,
+                    static_cast<long long>(box->document()->lineCount()), filled);
         running.store(false);
         idle.join();
         rusage after{};
