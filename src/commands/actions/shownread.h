@@ -13,9 +13,10 @@
 // A text for the output box read off the calling thread: several servers'
 // earlier answers are 10,000 result files a server, and on a busy disk twenty
 // servers' take seconds, which the window's thread would spend not painting.
-// The read runs on the purge workers; finished() tells when its text, or why
-// there is none, can be taken. One dropped before it ends is cancelled, and
-// tells nothing.
+// The read runs on the purge workers; progressed() tells as its parts (a
+// server's files each) are read, so that what waits for a part need not wait
+// for all, and finished() when its text, or why there is none, can be taken.
+// One dropped before it ends is cancelled, and tells nothing.
 class ShownRead : public QObject
 {
     Q_OBJECT
