@@ -233,15 +233,14 @@ void RunningScripts::startPlanned(PurgeWatch *watch)
 {
     // Only the purge started last is ever planned: a newer one dropped it.
     const PurgeGroup *last = lastGroup();
-    if (!last || !watch->listing() || watch->starting()
-        || std::none_of(last->servers.begin(), last->servers.end(),
-                        [watch](const auto &kept) { return kept.get() == watch; }))
+    if (!last || !watch->listing() || watch->starting())
+        return;
+    const auto kept = std::find_if(last->servers.begin(), last->servers.end(),
+                                   [watch](const auto &server) { return server.get() == watch; });
+    if (kept == last->servers.end())
         return;
     // Started once its earlier answers are read (see startRead).
-    const qsizetype index = std::find_if(last->servers.begin(), last->servers.end(),
-                                         [watch](const auto &kept) { return kept.get() == watch; })
-            - last->servers.begin();
-    if (last->shown && !last->shown->done() && index >= last->shown->partsRead())
+    if (last->shown && !last->shown->done() && kept - last->servers.begin() >= last->shown->partsRead())
         return;
     const PurgeWatch::Planned &planned = watch->plan();
     if (planned.written) {
