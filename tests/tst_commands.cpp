@@ -11,6 +11,7 @@
 #include "commands/actions/purgereport.h"
 #include "commands/actions/purgeworkers.h"
 #include "commands/actions/serverfolder.h"
+#include "commands/actions/shownread.h"
 #include "commands/actions/purgegrid.h"
 #include "commands/scripts/scriptrunner.h"
 #include "commands/scripts/scriptwriter.h"
@@ -34,6 +35,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QBuffer>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -84,6 +86,8 @@ private slots:
     void laneAnswers();
     void purgeReport();
     void purgeGrid();
+    void shownRead_data();
+    void shownRead();
     void serverFolderName_data();
     void serverFolderName();
     void twoProgramsPurgeAtOnce();
@@ -549,6 +553,77 @@ void TestCommands::purgeGrid()
     QVERIFY2(body.endsWith(QStringLiteral("\nand 18 more servers (see the results)")), qPrintable(body));
     QCOMPARE(many.table().count(QStringLiteral("\r\n")), 20);
     QCOMPARE(PurgeGrid::progress(3, 10, 30), QStringLiteral("3 servers: 10 of 30 URLs answered so far"));
+}
+
+void TestCommands::shownRead_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("text") << "text";
+    QTest::newRow("failure") << "failure";
+    QTest::newRow("dropped") << "dropped";
+}
+
+void TestCommands::shownRead()
+{
+    // A read told part by part: what waits for its first part is told while
+    // the rest is still being read, and the end tells once, or not at all
+    // for a read dropped on its way.
+    QFETCH(QString, ending);
+    QSemaphore firstPart, rest, left;
+    std::atomic_bool sawCancelled{false};
+    auto read = std::make_unique<ShownRead>(
+            7, [&, ending](const std::atomic_bool &cancelled, std::atomic<qsizetype> &parts) {
+                parts.store(1);
+                firstPart.release();
+                rest.acquire();
+                const auto leave = qScopeGuard([&left] { left.release(); });
+                if (ending == QLatin1String("failure"))
+                    throw FileError(QStringLiteral("reading"), QStringLiteral("/a/file"), QStringLiteral("broken"));
+                sawCancelled.store(cancelled.load());
+                parts.store(2);
+                return QStringLiteral("both parts");
+            });
+    QSignalSpy progressed(read.get(), &ShownRead::progressed);
+    QSignalSpy finished(read.get(), &ShownRead::finished);
+    QVERIFY(firstPart.tryAcquire(1, kForever));
+    QTRY_COMPARE_WITH_TIMEOUT(progressed.size(), 1, kForever);
+    QCOMPARE(progressed.first().first().toULongLong(), quint64(7));
+    QCOMPARE(read->partsRead(), qsizetype(1));
+    QVERIFY(!read->done());
+    QCOMPARE(finished.size(), 0);
+
+    if (ending == QLatin1String("dropped")) {
+        read.reset();
+        rest.release();
+        QVERIFY(left.tryAcquire(1, kForever));
+        PurgeWorkers::pool()->waitForDone();
+        QCoreApplication::processEvents();
+        QVERIFY(sawCancelled.load());
+        QCOMPARE(finished.size(), 0);
+        return;
+    }
+    rest.release();
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kForever);
+    QCOMPARE(finished.first().first().toULongLong(), quint64(7));
+    QVERIFY(read->done());
+    QVERIFY(!sawCancelled.load());
+    QCOMPARE(read->failed(), ending == QLatin1String("failure"));
+    if (ending == QLatin1String("failure")) {
+        try {
+            read->take();
+            QFAIL("the failure was not handed on");
+        } catch (const FileError &error) {
+            QCOMPARE(error.path(), QStringLiteral("/a/file"));
+        }
+    } else {
+        QCOMPARE(read->partsRead(), qsizetype(2));
+        QCOMPARE(read->take(), QStringLiteral("both parts"));
+    }
+    // Taken once: the text is not kept, and no failure is told again.
+    QCOMPARE(read->take(), QString());
+    QVERIFY(!read->failed());
+    QCoreApplication::processEvents();
+    QCOMPARE(finished.size(), 1);
 }
 
 void TestCommands::serverFolderName_data()
