@@ -42,6 +42,7 @@
 #include <QtConcurrent>
 #include <QtTest>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -104,6 +105,9 @@ private slots:
     void scriptThatIsNoFile();
     void statusQueryEndsTheLastOne();
     void stopSparesOtherProcesses();
+#ifndef Q_OS_WIN
+    void scriptsRunBelowTheProgram();
+#endif
     void statusQuery();
     void statusQueryEmptyRequest();
     void growingAnswer_data();
@@ -972,6 +976,45 @@ void TestCommands::stopSparesOtherProcesses()
     ScriptRunner::stop(started);
     QTRY_VERIFY(!running());
 }
+
+#ifndef Q_OS_WIN
+void TestCommands::scriptsRunBelowTheProgram()
+{
+    // A script and every process it starts run at a lower priority than the
+    // program, whose window they would otherwise take the cores from.
+    const QString script = StatusQuery::scriptPath(folder());
+    QVERIFY(FileBytes::write(script, "sleep 30 & wait\r\n"));
+    const ScriptRunner::StartedScript started = ScriptRunner::start(script);
+    const auto stop = qScopeGuard([&started] { ScriptRunner::stop(started); });
+    const auto niceOf = [](const QByteArray &pid) {
+        const QByteArray stat = FileBytes::read(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
+        // The fields after the command name: state first, nice 17th.
+        return stat.mid(stat.lastIndexOf(')') + 2).split(' ').value(16).toInt();
+    };
+    const auto group = [&started] {
+        QProcess pgrep;
+        pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-s"), QString::number(getsid(pid_t(started.pid)))});
+        pgrep.waitForFinished();
+        return pgrep.readAllStandardOutput().split('\n');
+    };
+    // The shell and the sleep it started in the background.
+    QTRY_COMPARE(group().size(), 3);
+    const int expected = std::min(19, getpriority(PRIO_PROCESS, 0) + 10);
+    for (const QByteArray &pid : group()) {
+        if (!pid.isEmpty())
+            QCOMPARE(niceOf(pid), expected);
+    }
+    // Where each session is an autogroup of its own, the script's is lowered
+    // too: its processes' nice values weigh only among themselves.
+    const auto autogroupNice = [](const QString &pid) {
+        const QList<QByteArray> fields = FileBytes::read(QStringLiteral("/proc/%1/autogroup").arg(pid)).simplified().split(' ');
+        return fields.size() == 3 ? fields.at(2).toInt() : -100;
+    };
+    const int ours = autogroupNice(QStringLiteral("self"));
+    if (ours != -100)
+        QCOMPARE(autogroupNice(QString::number(started.pid)), std::min(19, ours + 10));
+}
+#endif
 
 void TestCommands::statusQuery()
 {

@@ -25,8 +25,13 @@ void ScriptRunnerPlatform::setInterpreter(QProcess &process, const QString &runP
     process.setProgram(cmd);
     process.setNativeArguments(line.arguments());
     process.setWorkingDirectory(line.workingDirectory());
-    process.setCreateProcessArgumentsModifier(
-            [](QProcess::CreateProcessArguments *args) { args->flags |= CREATE_NO_WINDOW | CREATE_SUSPENDED; });
+    // The clients are background work: below the window, and the lanes that
+    // cmd.exe starts take its class. Never above the program's own.
+    const DWORD priority = GetPriorityClass(GetCurrentProcess()) == IDLE_PRIORITY_CLASS ? IDLE_PRIORITY_CLASS
+                                                                                        : BELOW_NORMAL_PRIORITY_CLASS;
+    process.setCreateProcessArgumentsModifier([priority](QProcess::CreateProcessArguments *args) {
+        args->flags |= CREATE_NO_WINDOW | CREATE_SUSPENDED | priority;
+    });
 }
 
 void ScriptRunnerPlatform::started(qint64 pid, quint64 startTime, const QString &runPath)
