@@ -981,7 +981,8 @@ void TestCommands::stopSparesOtherProcesses()
 void TestCommands::scriptsRunBelowTheProgram()
 {
     // A script and every process it starts run at a lower priority than the
-    // program, whose window they would otherwise take the cores from.
+    // program, whose window they would otherwise take the cores from, in a
+    // session of their own.
     const QString script = StatusQuery::scriptPath(folder());
     QVERIFY(FileBytes::write(script, "sleep 30 & wait\r\n"));
     const ScriptRunner::StartedScript started = ScriptRunner::start(script);
@@ -1013,6 +1014,15 @@ void TestCommands::scriptsRunBelowTheProgram()
     const int ours = autogroupNice(QStringLiteral("self"));
     if (ours != -100)
         QCOMPARE(autogroupNice(QString::number(started.pid)), std::min(19, ours + 10));
+    // Its streams lead nowhere, and it is its own session's leader.
+    for (const char *stream : {"0", "1", "2"})
+        QCOMPARE(QFile::symLinkTarget(QStringLiteral("/proc/%1/fd/%2").arg(started.pid).arg(stream)),
+                 QStringLiteral("/dev/null"));
+    QCOMPARE(qint64(getsid(pid_t(started.pid))), started.pid);
+    // Stopped, or ended, it is reaped: no zombie stays behind.
+    ScriptRunner::stop(started);
+    QTRY_VERIFY(!ScriptRunner::isRunning(started));
+    QVERIFY(!QFile::exists(QStringLiteral("/proc/%1").arg(started.pid)));
 }
 #endif
 

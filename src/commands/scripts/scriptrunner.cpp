@@ -2,12 +2,10 @@
 
 #include "commands/scripts/companionfile.h"
 #include "commands/scripts/scriptrunner_p.h"
-#include "storage/fileerror.h"
 #include "storage/filetime.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QScopeGuard>
 
 ScriptRunner::StartedScript ScriptRunner::start(const QString &runPath)
@@ -18,14 +16,7 @@ ScriptRunner::StartedScript ScriptRunner::start(const QString &runPath)
         QFile::remove(runPath);
         CompanionFile::removeAll(runPath);
     });
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    ScriptRunnerPlatform::setInterpreter(process, runPath);
-    qint64 pid = 0;
-    if (!process.startDetached(&pid))
-        throw FileError(ScriptRunnerPlatform::starting(), runPath, process.errorString());
+    const qint64 pid = ScriptRunnerPlatform::launch(runPath);
     const quint64 startTime = ScriptRunnerPlatform::startTimeOf(pid);
     ScriptRunnerPlatform::started(pid, startTime, runPath);
     removeCopy.dismiss();

@@ -13,8 +13,12 @@
 
 #include <windows.h>
 
-void ScriptRunnerPlatform::setInterpreter(QProcess &process, const QString &runPath)
+qint64 ScriptRunnerPlatform::launch(const QString &runPath)
 {
+    QProcess process;
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardErrorFile(QProcess::nullDevice());
     // No text of the folder goes on cmd.exe's command line: see CmdStartLine.
     const CmdStartLine line(QDir::toNativeSeparators(runPath));
     // The system's own cmd.exe: COMSPEC may name another interpreter, and the
@@ -32,6 +36,10 @@ void ScriptRunnerPlatform::setInterpreter(QProcess &process, const QString &runP
     process.setCreateProcessArgumentsModifier([priority](QProcess::CreateProcessArguments *args) {
         args->flags |= CREATE_NO_WINDOW | CREATE_SUSPENDED | priority;
     });
+    qint64 pid = 0;
+    if (!process.startDetached(&pid))
+        throw FileError(starting(), runPath, process.errorString());
+    return pid;
 }
 
 void ScriptRunnerPlatform::started(qint64 pid, quint64 startTime, const QString &runPath)
