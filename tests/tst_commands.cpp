@@ -999,7 +999,7 @@ void TestCommands::scriptsRunBelowTheProgram()
         return pgrep.readAllStandardOutput().split('\n');
     };
     // The shell and the sleep it started in the background.
-    QTRY_COMPARE(group().size(), 3);
+    QTRY_COMPARE_WITH_TIMEOUT(group().size(), 3, kForever);
     const int expected = std::min(19, getpriority(PRIO_PROCESS, 0) + 10);
     for (const QByteArray &pid : group()) {
         if (!pid.isEmpty())
@@ -1021,7 +1021,7 @@ void TestCommands::scriptsRunBelowTheProgram()
     QCOMPARE(qint64(getsid(pid_t(started.pid))), started.pid);
     // Stopped, or ended, it is reaped: no zombie stays behind.
     ScriptRunner::stop(started);
-    QTRY_VERIFY(!ScriptRunner::isRunning(started));
+    QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
     QVERIFY(!QFile::exists(QStringLiteral("/proc/%1").arg(started.pid)));
 }
 #endif
