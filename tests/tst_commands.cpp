@@ -11,7 +11,6 @@
 #include "commands/actions/purgereport.h"
 #include "commands/actions/purgeworkers.h"
 #include "commands/actions/serverfolder.h"
-#include "commands/actions/shownread.h"
 #include "commands/actions/purgegrid.h"
 #include "commands/scripts/scriptrunner.h"
 #include "commands/scripts/scriptwriter.h"
@@ -35,7 +34,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QBuffer>
-#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThreadPool>
@@ -87,8 +85,6 @@ private slots:
     void laneAnswers();
     void purgeReport();
     void purgeGrid();
-    void shownRead_data();
-    void shownRead();
     void serverFolderName_data();
     void serverFolderName();
     void twoProgramsPurgeAtOnce();
@@ -559,77 +555,6 @@ void TestCommands::purgeGrid()
     QCOMPARE(PurgeGrid::progress(3, 10, 30), QStringLiteral("3 servers: 10 of 30 URLs answered so far"));
 }
 
-void TestCommands::shownRead_data()
-{
-    QTest::addColumn<QString>("ending");
-    QTest::newRow("text") << "text";
-    QTest::newRow("failure") << "failure";
-    QTest::newRow("dropped") << "dropped";
-}
-
-void TestCommands::shownRead()
-{
-    // A read told part by part: what waits for its first part is told while
-    // the rest is still being read, and the end tells once, or not at all
-    // for a read dropped on its way.
-    QFETCH(QString, ending);
-    QSemaphore firstPart, rest, left;
-    std::atomic_bool sawCancelled{false};
-    auto read = std::make_unique<ShownRead>(
-            7, [&, ending](const std::atomic_bool &cancelled, std::atomic<qsizetype> &parts) {
-                parts.store(1);
-                firstPart.release();
-                rest.acquire();
-                const auto leave = qScopeGuard([&left] { left.release(); });
-                if (ending == QLatin1String("failure"))
-                    throw FileError(QStringLiteral("reading"), QStringLiteral("/a/file"), QStringLiteral("broken"));
-                sawCancelled.store(cancelled.load());
-                parts.store(2);
-                return QStringLiteral("both parts");
-            });
-    QSignalSpy progressed(read.get(), &ShownRead::progressed);
-    QSignalSpy finished(read.get(), &ShownRead::finished);
-    QVERIFY(firstPart.tryAcquire(1, kForever));
-    QTRY_COMPARE_WITH_TIMEOUT(progressed.size(), 1, kForever);
-    QCOMPARE(progressed.first().first().toULongLong(), quint64(7));
-    QCOMPARE(read->partsRead(), qsizetype(1));
-    QVERIFY(!read->done());
-    QCOMPARE(finished.size(), 0);
-
-    if (ending == QLatin1String("dropped")) {
-        read.reset();
-        rest.release();
-        QVERIFY(left.tryAcquire(1, kForever));
-        PurgeWorkers::pool()->waitForDone();
-        QCoreApplication::processEvents();
-        QVERIFY(sawCancelled.load());
-        QCOMPARE(finished.size(), 0);
-        return;
-    }
-    rest.release();
-    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, kForever);
-    QCOMPARE(finished.first().first().toULongLong(), quint64(7));
-    QVERIFY(read->done());
-    QVERIFY(!sawCancelled.load());
-    QCOMPARE(read->failed(), ending == QLatin1String("failure"));
-    if (ending == QLatin1String("failure")) {
-        try {
-            read->take();
-            QFAIL("the failure was not handed on");
-        } catch (const FileError &error) {
-            QCOMPARE(error.path(), QStringLiteral("/a/file"));
-        }
-    } else {
-        QCOMPARE(read->partsRead(), qsizetype(2));
-        QCOMPARE(read->take(), QStringLiteral("both parts"));
-    }
-    // Taken once: the text is not kept, and no failure is told again.
-    QCOMPARE(read->take(), QString());
-    QVERIFY(!read->failed());
-    QCoreApplication::processEvents();
-    QCOMPARE(finished.size(), 1);
-}
-
 void TestCommands::serverFolderName_data()
 {
     QTest::addColumn<QString>("server");
@@ -980,49 +905,34 @@ void TestCommands::stopSparesOtherProcesses()
 #ifndef Q_OS_WIN
 void TestCommands::scriptsRunBelowTheProgram()
 {
-    // A script and every process it starts run at a lower priority than the
-    // program, whose window they would otherwise take the cores from, in a
-    // session of their own.
+    // A script and what it starts run below the program, whose window they
+    // would otherwise take the cores from, in a session of their own with
+    // nowhere to write; stopped, it is reaped.
     const QString script = StatusQuery::scriptPath(folder());
     QVERIFY(FileBytes::write(script, "sleep 30 & wait\r\n"));
     const ScriptRunner::StartedScript started = ScriptRunner::start(script);
-    const auto stop = qScopeGuard([&started] { ScriptRunner::stop(started); });
-    const auto niceOf = [](const QByteArray &pid) {
-        const QByteArray stat = FileBytes::read(QStringLiteral("/proc/%1/stat").arg(QString::fromLatin1(pid)));
-        // The fields after the command name: state first, nice 17th.
-        return stat.mid(stat.lastIndexOf(')') + 2).split(' ').value(16).toInt();
+    const QString pid = QString::number(started.pid);
+    const auto nices = [&pid] {
+        QProcess ps;
+        ps.start(QStringLiteral("ps"), {QStringLiteral("-o"), QStringLiteral("ni="), QStringLiteral("-s"), pid});
+        ps.waitForFinished();
+        return ps.readAllStandardOutput().simplified();
     };
-    const auto group = [&started] {
-        QProcess pgrep;
-        pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-s"), QString::number(getsid(pid_t(started.pid)))});
-        pgrep.waitForFinished();
-        return pgrep.readAllStandardOutput().split('\n');
+    QTRY_COMPARE_WITH_TIMEOUT(nices().split(' ').size(), 2, kForever); // the shell and its sleep
+    const QByteArray lowered = QByteArray::number(std::min(19, getpriority(PRIO_PROCESS, 0) + 10));
+    QCOMPARE(nices(), lowered + ' ' + lowered);
+    // Where each session is an autogroup, nice values weigh only within it.
+    const auto autogroupNice = [](const QString &process) {
+        return FileBytes::read(QStringLiteral("/proc/%1/autogroup").arg(process)).simplified().split(' ').value(2).toInt();
     };
-    // The shell and the sleep it started in the background.
-    QTRY_COMPARE_WITH_TIMEOUT(group().size(), 3, kForever);
-    const int expected = std::min(19, getpriority(PRIO_PROCESS, 0) + 10);
-    for (const QByteArray &pid : group()) {
-        if (!pid.isEmpty())
-            QCOMPARE(niceOf(pid), expected);
-    }
-    // Where each session is an autogroup of its own, the script's is lowered
-    // too: its processes' nice values weigh only among themselves.
-    const auto autogroupNice = [](const QString &pid) {
-        const QList<QByteArray> fields = FileBytes::read(QStringLiteral("/proc/%1/autogroup").arg(pid)).simplified().split(' ');
-        return fields.size() == 3 ? fields.at(2).toInt() : -100;
-    };
-    const int ours = autogroupNice(QStringLiteral("self"));
-    if (ours != -100)
-        QCOMPARE(autogroupNice(QString::number(started.pid)), std::min(19, ours + 10));
-    // Its streams lead nowhere, and it is its own session's leader.
+    if (QFile::exists(QStringLiteral("/proc/self/autogroup")))
+        QCOMPARE(autogroupNice(pid), std::min(19, autogroupNice(QStringLiteral("self")) + 10));
     for (const char *stream : {"0", "1", "2"})
-        QCOMPARE(QFile::symLinkTarget(QStringLiteral("/proc/%1/fd/%2").arg(started.pid).arg(stream)),
-                 QStringLiteral("/dev/null"));
+        QCOMPARE(QFile::symLinkTarget(QStringLiteral("/proc/%1/fd/%2").arg(pid, stream)), QStringLiteral("/dev/null"));
     QCOMPARE(qint64(getsid(pid_t(started.pid))), started.pid);
-    // Stopped, or ended, it is reaped: no zombie stays behind.
     ScriptRunner::stop(started);
     QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
-    QVERIFY(!QFile::exists(QStringLiteral("/proc/%1").arg(started.pid)));
+    QVERIFY(!QFile::exists(QStringLiteral("/proc/") + pid));
 }
 #endif
 
