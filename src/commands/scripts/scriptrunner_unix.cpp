@@ -143,15 +143,12 @@ void ScriptRunnerPlatform::started(qint64 pid, quint64 startTime, const QString 
     // background work, and twenty servers' at once are forty processes on an
     // operator's two cores: they yield to the window. Lowered from where the
     // program runs, never raised: one started at nice 15 keeps its scripts at
-    // 19. The whole group (the session startDetached made, never this
-    // process's), so that what the shell forked already goes too; what it
-    // forks later inherits the shell's. A script gone has nothing to lower.
-    if (startTime == 0)
+    // 19. The whole group (the script leads the session launch made), so
+    // that what the shell forked already goes too; what it forks later
+    // inherits the shell's. A script gone has nothing to lower.
+    if (startTime == 0 || getsid(pid_t(pid)) != pid_t(pid))
         return;
-    const pid_t group = getpgid(pid_t(pid));
-    if (group <= 0 || group == getpgid(0) || getsid(pid_t(pid)) != group)
-        return;
-    setpriority(PRIO_PGRP, id_t(group), std::min(19, getpriority(PRIO_PROCESS, 0) + kBackgroundNice));
+    setpriority(PRIO_PGRP, id_t(pid), std::min(19, getpriority(PRIO_PROCESS, 0) + kBackgroundNice));
     // Where the kernel groups each session's processes (Linux's autogroup, on
     // by default), a nice value weighs only against the session's own: the
     // CPU is shared out between the sessions, twenty scripts' against the
