@@ -35,7 +35,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -89,6 +91,7 @@ int lowerServers()
     };
     const QByteArray ours = read(QStringLiteral("/proc/self/autogroup")).split(' ').value(0);
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    QSet<QByteArray> lowered;
     for (const QString &pid : pids) {
         bool number = false;
         const int id = pid.toInt(&number);
@@ -100,11 +103,19 @@ int lowerServers()
         setpriority(PRIO_PROCESS, id_t(id), nice);
         // The run's own squid may share this process's session: its
         // autogroup is this process's too.
+        // Without CAP_SYS_ADMIN the kernel lowers one autogroup in a tenth of
+        // a second, for the whole system, and refuses the others meanwhile.
         const QString autogroup = QStringLiteral("/proc/%1/autogroup").arg(pid);
-        if (read(autogroup).split(' ').value(0) != ours) {
+        const QByteArray name = read(autogroup).split(' ').value(0);
+        if (name != ours && !lowered.contains(name)) {
+            lowered.insert(name);
             QFile file(autogroup);
-            if (file.open(QIODevice::WriteOnly))
-                file.write(QByteArray::number(nice));
+            for (int attempt = 0; attempt < 20 && file.open(QIODevice::WriteOnly); ++attempt) {
+                if (file.write(QByteArray::number(nice)) >= 0 && file.flush())
+                    break;
+                file.close();
+                QThread::msleep(110);
+            }
         }
     }
     return nice;

@@ -906,30 +906,33 @@ void TestCommands::stopSparesOtherProcesses()
 void TestCommands::scriptsRunBelowTheProgram()
 {
     // A script and what it starts run below the program, whose window they
-    // would otherwise take the cores from, in a session of their own with
-    // nowhere to write; stopped, it is reaped.
+    // would otherwise take the cores from, in a process group of their own
+    // with nowhere to write; stopped, it is reaped.
     const QString script = StatusQuery::scriptPath(folder());
     QVERIFY(FileBytes::write(script, "sleep 30 & wait\r\n"));
     const ScriptRunner::StartedScript started = ScriptRunner::start(script);
     const QString pid = QString::number(started.pid);
-    const auto nices = [&pid] {
+    const auto nices = [&pid] { // of the script's group
         QProcess ps;
-        ps.start(QStringLiteral("ps"), {QStringLiteral("-o"), QStringLiteral("ni="), QStringLiteral("-s"), pid});
+        ps.start(QStringLiteral("ps"), {QStringLiteral("-e"), QStringLiteral("-o"), QStringLiteral("pgid=,ni=")});
         ps.waitForFinished();
-        return ps.readAllStandardOutput().simplified();
+        QByteArrayList found;
+        for (const QByteArray &line : ps.readAllStandardOutput().split('\n')) {
+            if (line.simplified().split(' ').value(0) == pid.toLatin1())
+                found << line.simplified().split(' ').value(1);
+        }
+        return found.join(' ');
     };
     QTRY_COMPARE_WITH_TIMEOUT(nices().split(' ').size(), 2, kForever); // the shell and its sleep
     const QByteArray lowered = QByteArray::number(std::min(19, getpriority(PRIO_PROCESS, 0) + 10));
     QCOMPARE(nices(), lowered + ' ' + lowered);
-    // Where each session is an autogroup, nice values weigh only within it.
-    const auto autogroupNice = [](const QString &process) {
-        return FileBytes::read(QStringLiteral("/proc/%1/autogroup").arg(process)).simplified().split(' ').value(2).toInt();
-    };
-    if (QFile::exists(QStringLiteral("/proc/self/autogroup")))
-        QCOMPARE(autogroupNice(pid), std::min(19, autogroupNice(QStringLiteral("self")) + 10));
+    // Where each session is an autogroup, nice values weigh only within it:
+    // the script stays in the program's.
+    QCOMPARE(FileBytes::read(QStringLiteral("/proc/%1/autogroup").arg(pid)),
+             FileBytes::read(QStringLiteral("/proc/self/autogroup")));
     for (const char *stream : {"0", "1", "2"})
         QCOMPARE(QFile::symLinkTarget(QStringLiteral("/proc/%1/fd/%2").arg(pid, stream)), QStringLiteral("/dev/null"));
-    QCOMPARE(qint64(getsid(pid_t(started.pid))), started.pid);
+    QCOMPARE(qint64(getpgid(pid_t(started.pid))), started.pid);
     ScriptRunner::stop(started);
     QTRY_VERIFY_WITH_TIMEOUT(!ScriptRunner::isRunning(started), kForever);
     QVERIFY(!QFile::exists(QStringLiteral("/proc/") + pid));

@@ -3,8 +3,8 @@
 #include <QString>
 
 // Starts a finished command script in the background, hidden and without waiting
-// for it. On Linux it runs under /bin/sh in a session of its own with no terminal;
-// on Windows under cmd.exe with no window.
+// for it. On Linux it runs under /bin/sh in a process group of its own, its
+// streams on /dev/null; on Windows under cmd.exe with no window.
 namespace ScriptRunner {
 
 // A started script: its process id, and when that process started, since the

@@ -54,8 +54,15 @@ qint64 ScriptRunnerPlatform::launch(const QString &runPath)
     char *arguments[] = {shell, dashC, command, name, const_cast<char *>(path.constData()), nullptr};
     // posix_spawn, not fork: forking copies this process's page tables while
     // it holds them, and a window of 200 MiB stalls each time its thread
-    // touches memory, the longer the busier the cores. A session of its own,
-    // with no terminal; every signal as a new program finds it.
+    // touches memory, the longer the busier the cores. A process group of its
+    // own, which holds all the script starts and nothing else, so that it can
+    // be lowered and stopped as one; every signal as a new program finds it.
+    // Not a session of its own: where the kernel shares the CPU out between
+    // sessions (Linux's autogroup, on by default), a script's nice value would
+    // weigh only against its own processes, and twenty scripts' sessions
+    // would take twenty shares to the window's one. Lowering such a session
+    // takes CAP_SYS_ADMIN, or waits its turn, once in a tenth of a second
+    // for the whole system.
     posix_spawn_file_actions_t streams;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&streams);
@@ -72,7 +79,8 @@ qint64 ScriptRunnerPlatform::launch(const QString &runPath)
     sigfillset(&all);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     const int error = posix_spawn(&pid, shell, &streams, &attributes, arguments, environ);
     if (error != 0)
@@ -86,21 +94,6 @@ namespace {
 // How far below the program the scripts run: still ahead of what runs at
 // the lowest priority, as nice 19 jobs do.
 constexpr int kBackgroundNice = 10;
-constexpr int kNoAutogroup = -100;
-
-// The nice value of a process's autogroup ("/autogroup-7 nice 0"), or
-// kNoAutogroup where the system has none.
-int autogroupNice(const QString &process)
-{
-    QFile autogroup(QStringLiteral("/proc/%1/autogroup").arg(process));
-    if (!autogroup.open(QIODevice::ReadOnly))
-        return kNoAutogroup;
-    const QList<QByteArray> fields = autogroup.readAll().simplified().split(' ');
-    bool ok = false;
-    const int nice = fields.size() == 3 && fields.at(1) == "nice" ? fields.at(2).toInt(&ok) : 0;
-    return ok ? nice : kNoAutogroup;
-}
-
 // Fields 3 (the state) and 22 (the start time, in clock ticks since boot) of
 // a process's stat line; false when it is gone.
 bool statOf(qint64 pid, char *state, quint64 *startTime)
@@ -139,26 +132,16 @@ quint64 ScriptRunnerPlatform::startTimeOf(qint64 pid)
 
 void ScriptRunnerPlatform::started(qint64 pid, quint64 startTime, const QString &)
 {
-    // The script runs from its start in a session of its own. Its clients are
+    // The script leads its own process group from its start. Its clients are
     // background work, and twenty servers' at once are forty processes on an
-    // operator's two cores: they yield to the window. Lowered from where the
-    // program runs, never raised: one started at nice 15 keeps its scripts at
-    // 19. The whole group (the script leads the session launch made), so
-    // that what the shell forked already goes too; what it forks later
-    // inherits the shell's. A script gone has nothing to lower.
-    if (startTime == 0 || getsid(pid_t(pid)) != pid_t(pid))
+    // operator's two cores: they yield to the window, whose session they
+    // share. Lowered from where the program runs, never raised: one started
+    // at nice 15 keeps its scripts at 19. The whole group, so that what the
+    // shell forked already goes too; what it forks later inherits the
+    // shell's. A script gone has nothing to lower.
+    if (startTime == 0 || getpgid(pid_t(pid)) != pid_t(pid))
         return;
     setpriority(PRIO_PGRP, id_t(pid), std::min(19, getpriority(PRIO_PROCESS, 0) + kBackgroundNice));
-    // Where the kernel groups each session's processes (Linux's autogroup, on
-    // by default), a nice value weighs only against the session's own: the
-    // CPU is shared out between the sessions, twenty scripts' against the
-    // window's one. The script's session is lowered the same way.
-    const int ours = autogroupNice(QStringLiteral("self"));
-    if (ours != kNoAutogroup) {
-        QFile autogroup(QStringLiteral("/proc/%1/autogroup").arg(pid));
-        if (autogroup.open(QIODevice::WriteOnly))
-            autogroup.write(QByteArray::number(std::min(19, ours + kBackgroundNice)));
-    }
 }
 
 bool ScriptRunner::isRunning(const StartedScript &script)
@@ -183,12 +166,11 @@ void ScriptRunner::stop(const StartedScript &script)
             CompanionFile::removeAll(script.runPath);
         }
     });
-    // startDetached gives the script a session of its own, so its process group
-    // holds the shell, its lanes and every client they started, and nothing
-    // else: a lane is a background job of a shell without job control, which
-    // stays in its group.
+    // The script leads a process group of its own, which holds the shell, its
+    // lanes and every client they started, and nothing else: a lane is a
+    // background job of a shell without job control, which stays in its group.
     const pid_t group = getpgid(pid_t(pid));
-    if (group <= 0 || group == getpgid(0) || getsid(pid_t(pid)) != group)
+    if (group != pid_t(pid) || group == getpgid(0))
         return;
     kill(-group, SIGKILL);
     // Return once the script is gone (or only a zombie), so nothing of it writes
