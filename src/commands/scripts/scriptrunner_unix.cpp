@@ -55,8 +55,9 @@ qint64 ScriptRunnerPlatform::launch(const QString &runPath)
     // posix_spawn, not fork: forking copies this process's page tables while
     // it holds them, and a window of 200 MiB stalls each time its thread
     // touches memory, the longer the busier the cores. A process group of its
-    // own, which holds all the script starts and nothing else, so that it can
-    // be lowered and stopped as one; every signal as a new program finds it.
+    // own, which holds all that the script starts and nothing else, so that
+    // it can be lowered and stopped as one; every signal as a new program
+    // finds it.
     // Not a session of its own: where the kernel shares the CPU out between
     // sessions (Linux's autogroup, on by default), a script's nice value would
     // weigh only against its own processes, and twenty scripts' sessions
