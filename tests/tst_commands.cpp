@@ -906,28 +906,23 @@ void TestCommands::stopSparesOtherProcesses()
 void TestCommands::scriptsRunBelowTheProgram()
 {
     // A script and what it starts run below the program, whose window they
-    // would otherwise take the cores from, in a process group of their own
-    // with nowhere to write; stopped, it is reaped.
+    // would otherwise take the cores from, in the program's session with
+    // nowhere to write; stopped, it is reaped.
     const QString script = StatusQuery::scriptPath(folder());
     QVERIFY(FileBytes::write(script, "sleep 30 & wait\r\n"));
     const ScriptRunner::StartedScript started = ScriptRunner::start(script);
     const QString pid = QString::number(started.pid);
-    const auto nices = [&pid] { // of the script's group
+    const auto nices = [&pid] {
         QProcess ps;
-        ps.start(QStringLiteral("ps"), {QStringLiteral("-e"), QStringLiteral("-o"), QStringLiteral("pgid=,ni=")});
+        ps.start(QStringLiteral("ps"),
+                 {QStringLiteral("-o"), QStringLiteral("ni="), QStringLiteral("-p"), pid, QStringLiteral("--ppid"), pid});
         ps.waitForFinished();
-        QByteArrayList found;
-        for (const QByteArray &line : ps.readAllStandardOutput().split('\n')) {
-            if (line.simplified().split(' ').value(0) == pid.toLatin1())
-                found << line.simplified().split(' ').value(1);
-        }
-        return found.join(' ');
+        return ps.readAllStandardOutput().simplified();
     };
     QTRY_COMPARE_WITH_TIMEOUT(nices().split(' ').size(), 2, kForever); // the shell and its sleep
     const QByteArray lowered = QByteArray::number(std::min(19, getpriority(PRIO_PROCESS, 0) + 10));
     QCOMPARE(nices(), lowered + ' ' + lowered);
-    // Where each session is an autogroup, nice values weigh only within it:
-    // the script stays in the program's.
+    // Where each session is an autogroup, nice values weigh only within it.
     QCOMPARE(FileBytes::read(QStringLiteral("/proc/%1/autogroup").arg(pid)),
              FileBytes::read(QStringLiteral("/proc/self/autogroup")));
     for (const char *stream : {"0", "1", "2"})

@@ -758,9 +758,7 @@ void TestWindow::severalServersOneRefused()
 void TestWindow::severalServersShareTheLimit()
 {
     // Two servers' earlier answers, 150 MiB each: the box shows 256 MiB of
-    // them in all, not 256 MiB a server, and then where it cut. The purge
-    // rewrites both first files, so each server's script waits until they
-    // are read: one started sooner leaves fewer lines than the wait expects.
+    // them in all, not 256 MiB a server, and then where it cut.
     StandInClient client(m_dir->path());
     QVERIFY(FileBytes::write(serverFile(), "one\r\ntwo\r\n"));
     const AppFolder one(m_dir->path());
