@@ -227,6 +227,12 @@ QByteArray TestWindows::runWine(const QStringList &arguments, const QString &mac
     if (!wine.waitForFinished(seconds * 1000)) {
         wine.kill();
         wine.waitForFinished();
+        // What the launcher started runs on under the server: a script still
+        // waiting for a lost lane would take the next try's lane marks for
+        // its own and delete them. Ending the server ends all of it.
+        wineServer(QStringLiteral("-k"));
+        wineServer(QStringLiteral("-w"));
+        wineServer(QStringLiteral("-p"));
         error = QStringLiteral("wine did not finish within %1 s").arg(seconds);
         return QByteArray();
     }
