@@ -6,9 +6,9 @@
  * script's redirection is checked too. While a file named "hold" lies beside it,
  * it waits before answering (a listing of the cache's objects excepted), as a
  * slow server keeps the real one: a test can then change things under a script
- * that is still running. Several may run at
- * once: each call goes to the log in one write to a handle that appends, one
- * stand-in at a time, so no record is cut into or written over by another's.
+ * that is still running. Several may run at once: each call goes to the log in
+ * one write to a handle that appends, one stand-in at a time, so no record is
+ * cut into or written over by another's.
  *
  * Built with QUELLORY_STANDIN_CURL it stands in for the system folder's
  * curl.exe, which every run shares: it then keeps argv.log and looks for "hold"
