@@ -227,9 +227,8 @@ QByteArray TestWindows::runWine(const QStringList &arguments, const QString &mac
     if (!wine.waitForFinished(seconds * 1000)) {
         wine.kill();
         wine.waitForFinished();
-        // What the launcher started runs on under the server: a script still
-        // waiting for a lost lane would take the next try's lane marks for
-        // its own and delete them. Ending the server ends all of it.
+        // With the server goes what the launcher started: a script still waiting
+        // for a lost lane would delete the next try's lane marks as its own.
         wineServer(QStringLiteral("-k"));
         wineServer(QStringLiteral("-w"));
         wineServer(QStringLiteral("-p"));

@@ -4,11 +4,10 @@
  * every argument, each in UTF-8 and ended by a NUL. Then it answers on both
  * output streams, as the real client writes its errors to standard error, so the
  * script's redirection is checked too. While a file named "hold" lies beside it,
- * it waits before answering (a listing of the cache's objects excepted), as a
- * slow server keeps the real one: a test can then change things under a script
- * that is still running. Several may run at once: each call goes to the log in
- * one write to a handle that appends, one stand-in at a time, so no record is
- * cut into or written over by another's.
+ * it waits before answering, as a slow server keeps the real one: a test can
+ * then change things under a script that is still running. Several may run at
+ * once: each call goes to the log in one write to a handle that appends, one
+ * stand-in at a time, so no record is cut into or written over by another's.
  *
  * Built with QUELLORY_STANDIN_CURL it stands in for the system folder's
  * curl.exe, which every run shares: it then keeps argv.log and looks for "hold"
@@ -280,15 +279,8 @@ int main(void)
         arg_wide(argv[i], (int)wcslen(argv[i]));
     }
     log_call();
-    /* A purge lists the cache's objects before its lanes start, and a test
-     * holds the lanes: the listing is answered at once. */
-    static const wchar_t listing[] = L"/squid-internal-mgr/objects";
-    int lists = 0;
-    for (int i = 1; i < argc; ++i) {
-        const size_t n = wcslen(argv[i]), m = wcslen(listing);
-        lists |= n >= m && wcscmp(argv[i] + n - m, listing) == 0;
-    }
-    if (!lists)
+    /* A purge's listing of the cache's objects comes before the lanes a test holds. */
+    if (!wcsstr(GetCommandLineW(), L"/squid-internal-mgr/objects"))
         wait_while_held();
     printf("answer for %s\n", last);
     fflush(stdout);
